@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+// Turns the raw 8-bit names of an archive into UTF-8 (for display and for the names of files and folders
+// made on disk) and back (for packing). Windows-1252 by default, with the five bytes it leaves undefined
+// mapped to the C1 controls of the same value so that every name survives a round trip; any other code page
+// goes through iconv. Safe to use from several threads.
+class CNameCodec {
+public:
+    static constexpr const char* kDefault = "WINDOWS-1252";
+
+    explicit CNameCodec(std::string encoding = kDefault);
+    ~CNameCodec();
+    CNameCodec(const CNameCodec&) = delete;
+    CNameCodec& operator=(const CNameCodec&) = delete;
+
+    bool IsValid() const { return m_bValid; } // false when iconv knows no such encoding
+    const std::string& Encoding() const { return m_strEncoding; }
+
+    // Bytes the code page cannot decode become U+FFFD.
+    std::string Decode(std::string_view raw) const;
+    // False when some character has no code in the code page (or the text is not UTF-8).
+    bool Encode(std::string_view utf8, std::string& raw) const;
+
+private:
+    std::string m_strEncoding;
+    bool m_bValid = false;
+    bool m_bCp1252 = false;
+    struct Iconv;
+    std::unique_ptr<Iconv> m_pIconv;
+    mutable std::mutex m_mutex; // iconv descriptors keep state: one conversion at a time
+};
+
+// True for a name that must never be used on disk: empty, ".", "..", or holding '/' or '\'.
+// Checked on the raw name and again on its decoded form.
+bool IsUnsafeName(std::string_view name);

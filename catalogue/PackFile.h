@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/PackEntry.h"
+#include "catalogue/PackFolder.h"
+
+class CMessageSink;
+class CNameCodec;
+
+// What went wrong while reading, kept so that the GUI and the command line can tell the user.
+struct CReadReport {
+    uint64_t m_nUnknownRecords = 0; // records of an unknown type, skipped
+    uint64_t m_nListsCut = 0;       // lists cut short by the end of the file (the top-level list aside)
+    uint64_t m_nRepeated = 0;       // lists that ran into records already read, folders whose list lay there
+    bool m_bNestingLimit = false;   // a folder more than 10 levels deep (or a cycle) ended the reading
+    bool m_bReadError = false;      // the file could not be read to its end
+
+    bool IsClean() const {
+        return !m_nUnknownRecords && !m_nListsCut && !m_nRepeated && !m_bNestingLimit && !m_bReadError;
+    }
+};
+
+// One opened archive: its folder tree, its flat list of file entries in archive order, and the archive's
+// descriptor, kept open for the entry writer. Built completely by the constructor (the reader) and
+// read-only afterwards, so any number of threads may read it at once.
+class CPackFile {
+public:
+    static constexpr unsigned kMaxDepth = 10; // folders nest at most 10 levels, the top-level folder first
+
+    // Reads the archive at `path`. A file that cannot be opened shows "Error opening file." and leaves the
+    // catalogue empty and not open; records of unknown types show "Unknown file type encountered." once.
+    CPackFile(const std::string& path, CMessageSink& sink);
+    // Reads the archive from an open descriptor (a memfd, for instance), which the catalogue takes over.
+    CPackFile(int fd, const std::string& path, CMessageSink& sink);
+    virtual ~CPackFile();
+    CPackFile(const CPackFile&) = delete;
+    CPackFile& operator=(const CPackFile&) = delete;
+
+    // Closes the archive; a second call does nothing.
+    void Close();
+
+    CPackFolder* GetRoot() const { return m_pRoot; }
+    // The pseudo-folder standing for the whole archive: top-level folders as children, top-level files
+    // as files. It is no folder of the archive and has no name.
+    const CPackFolder& GetTop() const { return m_Top; }
+    // The file name after the last '/' or '\' of the archive's path.
+    std::string GetArchiveName() const;
+    size_t GetFolderCount() const { return m_FolderStore.size(); }
+    const CPackEntry& Entry(uint32_t index) const { return m_Entries[index]; }
+    // True when (dev, ino) is the archive file itself, which extraction must never replace.
+    bool IsArchive(uint64_t dev, uint64_t ino) const { return m_bOpen && dev == m_nDev && ino == m_nIno; }
+
+    // Writes the first entry whose name equals `name` (letters A-Z taken as a-z) into the folder open at
+    // `dirfd`, under the entry's own name; "Could not find file " + name + "." when there is none.
+    // Returns true when the file was written.
+    bool ExtractFile(std::string_view name, int dirfd, CMessageSink& sink, const CNameCodec& codec) const;
+
+    bool m_bOpen = false;
+    std::string m_strArchivePath;
+    int m_nFd = -1;                  // the archive, open for reading until Close
+    uint64_t m_nFileSize = 0;
+    std::vector<CPackEntry> m_Entries; // every file record, in the order the reader met them
+    CPackFolder* m_pRoot = nullptr;    // the first top-level folder, or null
+    CReadReport m_Report;
+
+private:
+    void Read(CMessageSink& sink);
+    CPackFolder* NewFolder(std::string_view name, CPackFolder* parent);
+
+    CPackFolder m_Top;
+    std::deque<CPackFolder> m_FolderStore; // owns every folder; a deque keeps their addresses
+    uint64_t m_nDev = 0;
+    uint64_t m_nIno = 0;
+};

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "catalogue/EntryWriter.h"
+
+class CMessageSink;
+class CNameCodec;
+class CPackEntry;
+class CPackFile;
+class CPackFolder;
+
+// What the user picked: folders (each with everything below it) and single files, extracted in that
+// order: every folder in the order given, then every file. The whole archive is the catalogue's top
+// pseudo-folder (CPackFile::GetTop()), whose contents go straight into the destination.
+struct CSelection {
+    std::vector<const CPackFolder*> m_Folders;
+    std::vector<const CPackEntry*> m_Files;
+    bool m_bWholeArchive = false;
+};
+
+// How an extraction ended, for a caller that turns it into an exit status or a final note.
+struct CExtractResult {
+    uint64_t m_nFilesWritten = 0;
+    uint64_t m_nFoldersMade = 0;
+    unsigned m_nMessages = 0; // messages shown: anything but zero means something was not extracted
+    bool m_bCancelled = false;
+};
+
+// The folder extraction walk: recreates folders of the open archive below a destination directory.
+// Folders are taken by identity, so folders that share a name never mix, and everything is made through
+// directory descriptors (mkdirat, openat with O_NOFOLLOW): the process's working directory is never
+// touched and no symbolic link found below the destination is followed.
+// Within a folder the files come first, in archive order, then each sub-folder completely, in archive order.
+class CFolderWalk {
+public:
+    static constexpr const char* kTreeMakeDir = "Could not make directory ";
+    static constexpr const char* kListMakeDir = "Could not create directory ";
+    static constexpr const char* kChangeDir = "Could not change to directory ";
+    static constexpr const char* kUnsafeName = "Skipped unsafe name ";
+
+    CFolderWalk(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec,
+                const char* makeDirMessage = kTreeMakeDir);
+
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_Writer.SetCancelFlag(cancel); }
+    void SetProgressCallback(std::function<void(const CProgress&)> fn) {
+        m_Writer.SetProgressCallback(std::move(fn));
+    }
+
+    // Counts the selection's files and bytes for the progress totals, then extracts it into the
+    // directory open at `dirfd`.
+    CExtractResult Extract(int dirfd, const CSelection& selection);
+
+    // The steps, for callers that drive the walk themselves (totals are then theirs to add).
+    void ExtractFolder(int dirfd, const CPackFolder& folder);      // makes the folder, then fills it
+    void ExtractContents(int dirfd, const CPackFolder& folder);    // its files, then its sub-folders
+    void ExtractFolderFiles(int dirfd, const CPackFolder& folder); // its files only
+    bool WriteEntry(int dirfd, const CPackEntry& entry);
+    void AddToTotals(const CPackFolder& folder);
+    void AddToTotals(const CPackEntry& entry);
+
+    CExtractResult Result() const;
+    CEntryWriter& Writer() { return m_Writer; }
+
+    // Opens an existing directory for extraction (the user's own path: links in it are followed);
+    // -1 when it is missing or no directory. The caller closes it.
+    static int OpenDestination(const std::string& path);
+
+private:
+    const CPackFile& m_Pack;
+    CEntryWriter m_Writer;
+    const char* m_pszMakeDir;
+    uint64_t m_nFoldersMade = 0;
+};
