@@ -60,9 +60,9 @@ int RunBrowserCommand(const QString& commandLine) {
 }
 
 int RunXdgOpen(const QString& address) {
-    // Owned here until it ends within the wait; a process still running afterwards deletes itself when it
-    // ends.
-    auto* process = new QProcess;
+    // Owned here until it ends within the wait; one still running afterwards deletes itself when it ends, or
+    // goes with the application.
+    auto* process = new QProcess(QCoreApplication::instance());
     process->start(QStringLiteral("xdg-open"), {address});
     if (!process->waitForStarted()) {
         delete process;
