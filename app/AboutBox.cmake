@@ -4,3 +4,8 @@ add_library(vorpex_about STATIC
     ${CMAKE_CURRENT_LIST_DIR}/LinkStatic.cpp)
 set_target_properties(vorpex_about PROPERTIES AUTOMOC ON)
 target_link_libraries(vorpex_about PUBLIC Qt6::Widgets vorpex_platform)
+
+# The application's About command shows the box.
+if(TARGET vorpex_app)
+    target_link_libraries(vorpex_app PUBLIC vorpex_about)
+endif()

@@ -19,6 +19,9 @@ public:
 
     explicit CAboutDlg(QWidget* parent = nullptr);
 
+    // Where the link reports that it could not open its address; not owned. Null: a message box of its own.
+    void SetMessageSink(CMessageSink* sink) { m_wndLink.SetMessageSink(sink); }
+
 private:
     // Binds the link to its place in the box, points it at the home page and sets the focus on OK.
     void OnInitDialog();

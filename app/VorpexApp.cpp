@@ -4,12 +4,15 @@
 #include <QFileDialog>
 #include <QSettings>
 
+#include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/VorpexDoc.h"
 
 static CVorpexApp* s_pApp = nullptr;
 
-CVorpexApp::CVorpexApp() { s_pApp = this; }
+CVorpexApp::CVorpexApp() {
+    s_pApp = this;
+}
 
 CVorpexApp::~CVorpexApp() {
     m_pMainWnd.reset();
@@ -18,7 +21,9 @@ CVorpexApp::~CVorpexApp() {
         s_pApp = nullptr;
 }
 
-CVorpexApp* CVorpexApp::Instance() { return s_pApp; }
+CVorpexApp* CVorpexApp::Instance() {
+    return s_pApp;
+}
 
 void CVorpexApp::SetMessageSink(CMessageSink* sink) {
     m_pSink = sink ? sink : &m_BoxSink;
@@ -109,6 +114,11 @@ void CVorpexApp::OnFileNew() {
 // The document is never changed, so there is nothing to save.
 void CVorpexApp::OnFileSave() {}
 
-void CVorpexApp::OnAppAbout() {}
+// A new box each time, so its link starts unvisited; the link reports through the program's messages.
+void CVorpexApp::OnAppAbout() {
+    CAboutDlg dlg(m_pMainWnd.get());
+    dlg.SetMessageSink(m_pSink);
+    dlg.exec();
+}
 
 void CVorpexApp::OnOptions() {}
