@@ -10,9 +10,7 @@
 
 static CVorpexApp* s_pApp = nullptr;
 
-CVorpexApp::CVorpexApp() {
-    s_pApp = this;
-}
+CVorpexApp::CVorpexApp() { s_pApp = this; }
 
 CVorpexApp::~CVorpexApp() {
     m_pMainWnd.reset();
@@ -21,9 +19,7 @@ CVorpexApp::~CVorpexApp() {
         s_pApp = nullptr;
 }
 
-CVorpexApp* CVorpexApp::Instance() {
-    return s_pApp;
-}
+CVorpexApp* CVorpexApp::Instance() { return s_pApp; }
 
 void CVorpexApp::SetMessageSink(CMessageSink* sink) {
     m_pSink = sink ? sink : &m_BoxSink;
