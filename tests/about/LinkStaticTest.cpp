@@ -265,8 +265,6 @@ void CLinkStaticTest::errorTexts_data() {
     QTest::newRow("31") << 31 << "There is no application associated\nwith the given filename extension.";
     QTest::newRow("32") << 32 << "The specified dynamic-link library was not found.";
     QTest::newRow("4 unknown") << 4 << "Unknown Error (4) occurred.";
-    QTest::newRow("negative unknown") << -7 << "Unknown Error (-7) occurred.";
-    QTest::newRow("1 unknown") << 1 << "Unknown Error (1) occurred.";
 }
 
 // Each code goes the whole way: a click whose open fails, then the message.
@@ -297,8 +295,6 @@ void CLinkStaticTest::buildOpenCommand_data() {
                                 << "browser --url= U";
     QTest::newRow("no placeholder") << "browser"
                                     << "browser U";
-    QTest::newRow("no placeholder, arguments") << "browser --new-window"
-                                               << "browser --new-window U";
     // The quoted form wins even when a bare one comes first.
     QTest::newRow("quoted after bare") << "browser %1 \"%1\""
                                        << "browser %1  U";
@@ -328,17 +324,14 @@ void CLinkStaticTest::fitToText_data() {
     // Left-aligned keeps the left edge, right-aligned the right edge.
     QTest::newRow("left") << (int(Qt::AlignLeft) | top) << 41 << 9 << 0 << 0 << 0 << 0;
     QTest::newRow("right") << (int(Qt::AlignRight) | top) << 41 << 9 << 41 << 0 << 0 << 0;
-    QTest::newRow("left, text wider") << (int(Qt::AlignLeft) | top) << -13 << -3 << 0 << 0 << 0 << 0;
     QTest::newRow("right, text wider") << (int(Qt::AlignRight) | top) << -13 << -3 << -13 << 0 << 0 << 0;
     // Centred: halves truncated toward zero, so an odd slack leaves one pixel more, an odd shortfall one
     // less.
     QTest::newRow("centre, odd") << (int(Qt::AlignHCenter) | top) << 41 << 9 << 20 << 1 << 0 << 0;
-    QTest::newRow("centre, even") << (int(Qt::AlignHCenter) | top) << 40 << 9 << 20 << 0 << 0 << 0;
     QTest::newRow("centre, text wider") << (int(Qt::AlignHCenter) | top) << -13 << 9 << -6 << -1 << 0 << 0;
     QTest::newRow("vertical centre, odd") << (int(Qt::AlignLeft) | vcentre) << 41 << 9 << 0 << 0 << 4 << 1;
     QTest::newRow("vertical centre, text taller")
         << (int(Qt::AlignLeft) | vcentre) << 41 << -3 << 0 << 0 << -1 << -1;
-    QTest::newRow("both centred") << int(Qt::AlignCenter) << 40 << 8 << 20 << 0 << 4 << 0;
 }
 
 void CLinkStaticTest::fitToText() {
@@ -395,7 +388,6 @@ void CLinkStaticTest::desktopThenXdgOpen_data() {
     QTest::newRow("opened") << QByteArray("exit 0") << int(CLinkStatic::kOpenSucceeded);
     QTest::newRow("no handler") << QByteArray("exit 3") << int(CLinkStatic::kOpenNoHandler);
     QTest::newRow("failed") << QByteArray("exit 4") << int(CLinkStatic::kOpenFailed);
-    QTest::newRow("syntax") << QByteArray("exit 1") << int(CLinkStatic::kOpenFailed);
     QTest::newRow("crashed") << QByteArray("kill -9 $$") << int(CLinkStatic::kOpenFailed);
     QTest::newRow("still running") << QByteArray("/bin/sleep 4") << int(CLinkStatic::kOpenSucceeded);
     QTest::newRow("missing") << QByteArray() << int(CLinkStatic::kOpenNotFound);
