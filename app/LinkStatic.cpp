@@ -194,7 +194,7 @@ int CLinkStatic::OpenLink(const QString& url) {
         int nCode = kOpenNotFound;
         for (const QString& command : browsers.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
             nCode = RunBrowserCommand(BuildOpenCommand(command.trimmed(), address));
-            if (nCode > kOpenFirstSuccess)
+            if (nCode > kOpenLastFailure)
                 break;
         }
         return nCode;
@@ -238,7 +238,7 @@ void CLinkStatic::mouseReleaseEvent(QMouseEvent* event) {
 
 void CLinkStatic::OnClicked() {
     const int nCode = m_fnOpen(m_strLinkURL);
-    if (nCode > kOpenFirstSuccess) {
+    if (nCode > kOpenLastFailure) {
         SetLinkVisited(true);
         return;
     }

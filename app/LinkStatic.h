@@ -21,9 +21,9 @@ class CLinkStatic : public QLabel {
     Q_OBJECT
 
 public:
-    // Result codes of opening an address: greater than kOpenFirstSuccess means the address was handed over to
-    // a browser; codes up to 32 are the failures that ReportOpenError explains, others are "unknown".
-    static constexpr int kOpenFirstSuccess = 32;
+    // Result codes of opening an address: above kOpenLastFailure the address was handed over to a browser;
+    // the failures that the program can explain are codes up to 32, others are shown as unknown.
+    static constexpr int kOpenLastFailure = 32;
     static constexpr int kOpenSucceeded = 33;
     static constexpr int kOpenNotFound = 2;   // the browser or opener program could not be started
     static constexpr int kOpenNoHandler = 31; // nothing on the desktop handles the address
@@ -53,20 +53,14 @@ public:
     // Where failures are reported; not owned, must outlive the label. Null: a message box over the label.
     void SetMessageSink(CMessageSink* sink) { m_pSink = sink; }
 
-    // Resizes the label to the extent of its caption, keeping its left edge, its right edge or its centre as
-    // its horizontal alignment says, and its top or (when centred vertically) its middle.
-    void FitToText();
-
-    // Opens an address in the user's browser: the command in the environment variable BROWSER if set,
-    // otherwise the desktop's handler for the address, then the xdg-open program.
+    // Opens an address in the user's browser: with the commands of the environment variable BROWSER if set
+    // (a colon-separated list, tried in turn), otherwise with the desktop's handler for the address, then
+    // with the xdg-open program, whose verdict it waits for up to two seconds. Runs no shell.
     static int OpenLink(const QString& url);
 
     // The command line that opens an address with a browser command: the command up to a "%1" placeholder
     // (quoted or not; what follows it is dropped, the whole command if it has none), one blank, the address.
     static QString BuildOpenCommand(const QString& command, const QString& url);
-
-    // "Unable to open hyperlink:" with the explanation of a failure's result code.
-    static QString OpenErrorMessage(int code);
 
 protected:
     void enterEvent(QEnterEvent* event) override;
@@ -74,7 +68,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Resizes the label to the extent of its caption, keeping its left edge, its right edge or its centre as
+    // its horizontal alignment says, and its top or (when centred vertically) its middle.
+    void FitToText();
     void OnClicked();
+    // "Unable to open hyperlink:" with the explanation of a failure's result code.
+    static QString OpenErrorMessage(int code);
     void ReportOpenError(int code);
     // Keeps the label's font, with or without underline as the flag says.
     void ApplyLinkFont();

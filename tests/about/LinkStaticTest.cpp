@@ -239,7 +239,7 @@ void CLinkStaticTest::clickOpensTargetAndReportsFailure() {
     QTest::mouseClick(m_pWindow.get(), Qt::LeftButton, {}, QPoint(350, 150));
     QCOMPARE(opened.size(), 1);
 
-    nResult = CLinkStatic::kOpenFirstSuccess; // 32 is a failure
+    nResult = CLinkStatic::kOpenLastFailure; // 32 is a failure
     QTest::mouseClick(&link, Qt::LeftButton);
     QVERIFY(!link.IsLinkVisited());
     QCOMPARE(sink.Texts(), std::vector<std::string>{"Unable to open hyperlink:\n\n"
