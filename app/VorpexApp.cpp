@@ -9,7 +9,9 @@
 
 static CVorpexApp* s_pApp = nullptr;
 
-CVorpexApp::CVorpexApp() { s_pApp = this; }
+CVorpexApp::CVorpexApp() {
+    s_pApp = this;
+}
 
 CVorpexApp::~CVorpexApp() {
     m_pMainWnd.reset();
@@ -18,7 +20,9 @@ CVorpexApp::~CVorpexApp() {
         s_pApp = nullptr;
 }
 
-CVorpexApp* CVorpexApp::Instance() { return s_pApp; }
+CVorpexApp* CVorpexApp::Instance() {
+    return s_pApp;
+}
 
 void CVorpexApp::SetMessageSink(CMessageSink* sink) {
     m_pSink = sink ? sink : &m_BoxSink;
