@@ -23,7 +23,8 @@ public:
     CPackEntry(CPackFolder* folder, std::string_view name, uint32_t size, uint32_t offset)
         : m_nOffset(offset), m_nSize(size), m_pFolder(folder) {
         m_nNameLen = static_cast<uint8_t>(name.size() < kMaxName ? name.size() : kMaxName);
-        std::memcpy(m_szName, name.data(), m_nNameLen);
+        if (m_nNameLen)
+            std::memcpy(m_szName, name.data(), m_nNameLen);
     }
 
     uint32_t GetOffset() const { return m_nOffset; }
