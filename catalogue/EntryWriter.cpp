@@ -41,6 +41,13 @@ void CEntryWriter::AddToTotals(uint64_t files, uint64_t bytes) {
     m_Progress.m_nBytesTotal += bytes;
 }
 
+void CEntryWriter::Skipped(uint64_t files, uint64_t bytes) {
+    m_Progress.m_nFilesDone += files;
+    m_Progress.m_nBytesDone += bytes;
+    if (files)
+        Tick();
+}
+
 void CEntryWriter::ReportName(const char* text, std::string_view rawName) {
     ++m_nMessages;
     m_Sink.Report({text, m_Codec.Decode(rawName), {}, true});

@@ -48,6 +48,8 @@ public:
     // Called after every piece and every finished file.
     void SetProgressCallback(std::function<void(const CProgress&)> fn) { m_fnProgress = std::move(fn); }
     void AddToTotals(uint64_t files, uint64_t bytes);
+    // Counts files that will not be written (a folder skipped with everything below it) as dealt with.
+    void Skipped(uint64_t files, uint64_t bytes);
 
     // Writes `entry` into the folder open at `dirfd` under its decoded name.
     EResult WriteEntry(int dirfd, const CPackEntry& entry);
