@@ -49,6 +49,8 @@ bool CVorpexDoc::OnOpenDocument(const QString& path) {
         m_pDirView->DeleteAllItems();
         m_pDirView->m_pPackFile = nullptr;
     }
+    if (m_pPackFile)
+        emit CatalogueReplacing(m_pPackFile.get());
     if (m_pPackFile && m_pPackFile->m_bOpen)
         m_pPackFile->Close();
     m_pPackFile = std::move(pack);

@@ -1,4 +1,5 @@
 // Opening archives in the real window and browsing them: tree, list, double-click, status bar.
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QStatusBar>
 #include <QTest>
@@ -15,6 +16,9 @@ class BrowseTest : public QObject {
 
     QTemporaryDir m_Dir;
     CTestApp m_App;
+    // Both models are checked through every step the tests take.
+    std::unique_ptr<QAbstractItemModelTester> m_pTreeTester;
+    std::unique_ptr<QAbstractItemModelTester> m_pListTester;
 
     CDirView* Tree() { return m_App.Tree(); }
     CFilesView* List() { return m_App.List(); }
@@ -64,6 +68,10 @@ void BrowseTest::initTestCase() {
     UseTemporarySettings();
     ClearSettings();
     QVERIFY(m_App.Start());
+    m_pTreeTester = std::make_unique<QAbstractItemModelTester>(
+        Tree()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    m_pListTester = std::make_unique<QAbstractItemModelTester>(
+        List()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     m_App.Frame()->resize(800, 600);
     QVERIFY(QTest::qWaitForWindowExposed(m_App.Frame()));
 }
@@ -201,7 +209,12 @@ void BrowseTest::secondArchiveReplacesTheFirst() {
     const CPackFile* old = m_App.m_pApp->GetDocument()->m_pPackFile.get();
     QVERIFY(old->m_bOpen);
 
+    std::vector<const CPackFile*> replaced;
+    QObject receiver;
+    connect(m_App.m_pApp->GetDocument(), &CVorpexDoc::CatalogueReplacing, &receiver,
+            [&replaced](const CPackFile* pack) { replaced.push_back(pack); });
     QVERIFY(OpenFromMenu(second));
+    QCOMPARE(replaced, std::vector<const CPackFile*>{old});
     const CPackFile* now = m_App.m_pApp->GetDocument()->m_pPackFile.get();
     QCOMPARE(Tree()->m_pPackFile, now);
     QCOMPARE(List()->m_pPackFile, now);
