@@ -30,6 +30,8 @@ bool CExtractCommand::Run(EFrom from, const CContext& context, const std::functi
     CExtractJob job(*context.m_pPackFile, *context.m_pCodec, *context.m_pSink,
                     from == EFrom::Tree ? CFolderWalk::kTreeMakeDir : CFolderWalk::kListMakeDir,
                     context.m_pWindow);
+    if (context.m_fnProgressHook)
+        job.SetProgressHook(context.m_fnProgressHook);
     const CExtractResult result = job.Run(dirfd, selection);
     ::close(dirfd);
     if (pResult)

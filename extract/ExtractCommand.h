@@ -24,6 +24,8 @@ public:
         CMessageSink* m_pSink = nullptr; // the application's sink, used on this thread
         QString m_strExtractDir;         // the default extraction folder
         QWidget* m_pWindow = nullptr;    // parents the dialogs
+        // Runs on the worker after every piece copied; tests use it to slow the copy down.
+        std::function<void(const CProgress&)> m_fnProgressHook;
     };
 
     // `select` is asked for the selection after the dialog's OK, so the dialog sees the pane as it was.
