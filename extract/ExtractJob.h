@@ -44,7 +44,7 @@ public:
     void SetProgressHook(std::function<void(const CProgress&)> fn) { m_fnProgressHook = std::move(fn); }
 
     // The progress dialog while it is shown, else null.
-    QProgressDialog* ProgressDialog() const { return m_pProgress; }
+    QProgressDialog* ProgressDialog() const;
     void Cancel() { m_bCancel.store(true); }
 
 signals:
