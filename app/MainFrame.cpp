@@ -86,6 +86,10 @@ bool CMainFrame::OnCreate() {
     // The message pane: "Ready" whenever no prompt or message stands over it.
     m_pReady = new QLabel(QString::fromLatin1(kReady), m_wndStatusBar);
     m_wndStatusBar->addWidget(m_pReady, 1);
+    // The status bar hides "Ready" under a message only when the bar is already on screen; a message
+    // given before the window shows would otherwise be drawn over it.
+    connect(m_wndStatusBar, &QStatusBar::messageChanged, m_pReady,
+            [this](const QString& message) { m_pReady->setVisible(message.isEmpty()); });
     static const char* const kIndicators[] = {"CAP", "NUM", "SCRL"};
     for (int i = 0; i < 3; ++i) {
         m_pIndicators[i] = new QLabel(m_wndStatusBar);

@@ -82,7 +82,9 @@ void CFilesView::FitNameColumn() {
 
     QStyleOptionViewItem option;
     initViewItemOption(&option);
-    int width = header()->sectionSizeFromContents(0).width();
+    // Never narrower than the column's title.
+    const QString title = m_Model.headerData(0, Qt::Horizontal).toString();
+    int width = header()->fontMetrics().horizontalAdvance(title) + 4 * style()->pixelMetric(QStyle::PM_HeaderMargin);
     for (const auto& [estimate, row] : widest)
         width = std::max(width, itemDelegate()->sizeHint(option, m_Model.index(row, 0)).width());
     header()->resizeSection(0, width);
