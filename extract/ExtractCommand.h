@@ -19,6 +19,11 @@ public:
     enum class EFrom { Tree, List };
 
     struct CContext {
+        CContext(const CPackFile* pack, const CNameCodec* codec, CMessageSink* sink,
+                 const QString& extractDir, QWidget* window)
+            : m_pPackFile(pack), m_pCodec(codec), m_pSink(sink), m_strExtractDir(extractDir),
+              m_pWindow(window) {}
+
         const CPackFile* m_pPackFile = nullptr; // the open archive; null when none is open
         const CNameCodec* m_pCodec = nullptr;
         CMessageSink* m_pSink = nullptr; // the application's sink, used on this thread

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QSettings>
@@ -171,8 +172,9 @@ void CCommandsTest::TreeTopItemExtractsWholeArchive() {
 void CCommandsTest::ListExtractsFoldersThenFilesInListOrder() {
     // Rows that fail tell the order through their messages: two folders already in the destination and
     // two files whose names are unsafe, between rows that extract.
-    Start({Folder("DATA", {File("..", "x"), File("GOOD.TXT", "g"), File("a/b", "y"), Folder("ONE", {File("1")}),
-                           Folder("NEW", {File("N", "n")}), Folder("TWO", {File("2")})})});
+    Start(
+        {Folder("DATA", {File("..", "x"), File("GOOD.TXT", "g"), File("a/b", "y"), Folder("ONE", {File("1")}),
+                         Folder("NEW", {File("N", "n")}), Folder("TWO", {File("2")})})});
     QVERIFY(Tree()->SelectFolder(Child(&Pack().GetTop(), "DATA")));
     const std::string dest = Dest("out");
     QVERIFY(QDir().mkdir(Q(dest + "/ONE")));
@@ -221,9 +223,9 @@ void CCommandsTest::DestinationProblemsInBothPanes() {
     RunExtract(Tree());
     RunExtract(List());
     QCOMPARE(m_Sink.Texts(), (std::vector<std::string>{"Could not change to directory " + missing,
-                                                      "Could not create directory " + missing,
-                                                      "Could not change to directory " + file,
-                                                      "Could not create directory "}));
+                                                       "Could not create directory " + missing,
+                                                       "Could not change to directory " + file,
+                                                       "Could not create directory "}));
     QCOMPARE(ListTree(m_pTemp->Path()), Strings({"game.pak"})); // nothing made, not even the destination
 
     // A relative destination is taken from the current directory; a folder already there is reported.
@@ -254,7 +256,9 @@ void CCommandsTest::DefaultDestinationIsNeverStoredByExtract() {
     QCOMPARE(shown1, Q(stored));
     QCOMPARE(shown2, Q(stored));
     QCOMPARE(m_pApp->m_strExtractDir, Q(stored));
-    QCOMPARE(QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex")).value("Settings/ExtractDir").toString(),
+    QCOMPARE(QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex"))
+                 .value("Settings/ExtractDir")
+                 .toString(),
              Q(stored));
     QCOMPARE(ListTree(other), Strings({"DATA/", "DATA/D"}));
     QCOMPARE(m_Sink.Count(), size_t(0)); // Cancel showed nothing
@@ -263,7 +267,9 @@ void CCommandsTest::DefaultDestinationIsNeverStoredByExtract() {
 void CCommandsTest::OptionsStoresAtOnceAndCancelChangesNothing() {
     Start({Folder("DATA", {File("D", "d")})});
     QAction* options = m_pApp->GetMainWnd()->Command(CMainFrame::ID_VIEW_OPTIONS);
-    auto stored = [] { return QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex")).value("Settings/ExtractDir"); };
+    auto stored = [] {
+        return QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex")).value("Settings/ExtractDir");
+    };
 
     QString shown;
     CModalScript script;
@@ -322,10 +328,12 @@ void CCommandsTest::CtrlERunsExtractOfActivePane() {
 
     CModalScript script;
     script.Then(Answer(nullptr, Q(fromTree))).Then(Answer(nullptr, Q(fromList)));
-    m_pApp->GetMainWnd()->SetActiveView(Tree());
-    QTest::keyClick(Tree(), Qt::Key_E, Qt::ControlModifier);
-    m_pApp->GetMainWnd()->SetActiveView(List());
-    QTest::keyClick(List(), Qt::Key_E, Qt::ControlModifier);
+    for (QWidget* pane : {static_cast<QWidget*>(Tree()), static_cast<QWidget*>(List())}) {
+        m_pApp->GetMainWnd()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_pApp->GetMainWnd()));
+        m_pApp->GetMainWnd()->SetActiveView(pane);
+        QTest::keyClick(pane, Qt::Key_E, Qt::ControlModifier);
+    }
     QCOMPARE(script.Remaining(), 0);
     QCOMPARE(ListTree(fromTree), Strings({"DATA/", "DATA/D", "DATA/SUB/", "DATA/SUB/S"}));
     QCOMPARE(ListTree(fromList), Strings({"D", "SUB/", "SUB/S"}));

@@ -125,19 +125,15 @@ std::unique_ptr<CPackFile> CJobTest::Open(const std::vector<CNode>& top) {
 }
 
 CExtractCommand::CContext CJobTest::Context(const QString& extractDir) {
-    CExtractCommand::CContext context;
-    context.m_pPackFile = m_pPack.get();
-    context.m_pCodec = &m_Codec;
-    context.m_pSink = &m_Sink;
-    context.m_strExtractDir = extractDir;
-    return context;
+    return CExtractCommand::CContext(m_pPack.get(), &m_Codec, &m_Sink, extractDir, nullptr);
 }
 
 void CJobTest::TreeFolderByIdentityWithPrefilledDestination() {
     // Two folders named X: extracting the second takes its own files and sub-folders only.
-    m_pPack = Open({Folder("DATA", {Folder("A", {Folder("X", {File("A.TXT", "a"), Folder("DEEP")})}),
-                                    Folder("B", {Folder("X", {File("B.TXT", "bb"), Folder("SUB", {File("S", "s")})})}),
-                                    Folder("XX", {File("XX.TXT", "xx")})})});
+    m_pPack = Open(
+        {Folder("DATA", {Folder("A", {Folder("X", {File("A.TXT", "a"), Folder("DEEP")})}),
+                         Folder("B", {Folder("X", {File("B.TXT", "bb"), Folder("SUB", {File("S", "s")})})}),
+                         Folder("XX", {File("XX.TXT", "xx")})})});
     const std::string dest = *m_pTemp / "out";
     QVERIFY(QDir().mkdir(QString::fromStdString(dest)));
     const CPackFolder* bx = FindPath(*m_pPack, {"DATA", "B", "X"});
@@ -147,8 +143,12 @@ void CJobTest::TreeFolderByIdentityWithPrefilledDestination() {
     CModalScript script;
     script.Then(AnswerExtract(&shown, QString::fromStdString(dest)));
     CExtractResult result;
-    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::Tree, Context(QStringLiteral("/default/dir")),
-                                 [&] { return CSelection{{bx}, {}, false}; }, &result));
+    QVERIFY(CExtractCommand::Run(
+        CExtractCommand::EFrom::Tree, Context(QStringLiteral("/default/dir")),
+        [&] {
+            return CSelection{{bx}, {}, false};
+        },
+        &result));
     QCOMPARE(shown, QStringLiteral("Extract:/default/dir"));
     QCOMPARE(ListTree(dest), Strings({"X/", "X/B.TXT", "X/SUB/", "X/SUB/S"}));
     QCOMPARE(ReadFileBytes(dest + "/X/B.TXT"), std::string("bb"));
@@ -159,8 +159,9 @@ void CJobTest::TreeFolderByIdentityWithPrefilledDestination() {
 }
 
 void CJobTest::WholeArchiveAndListSelection() {
-    m_pPack = Open({File("TOP.TXT", "top"), Folder("DATA", {File("D.TXT", "d"), Folder("MAPS", {File("M", "m")})}),
-                    Folder("SOUND", {File("S.WAV", "s")})});
+    m_pPack =
+        Open({File("TOP.TXT", "top"), Folder("DATA", {File("D.TXT", "d"), Folder("MAPS", {File("M", "m")})}),
+              Folder("SOUND", {File("S.WAV", "s")})});
     const std::string whole = *m_pTemp / "whole";
     const std::string picked = *m_pTemp / "picked";
     QVERIFY(QDir().mkdir(QString::fromStdString(whole)));
@@ -169,16 +170,18 @@ void CJobTest::WholeArchiveAndListSelection() {
     CModalScript script;
     script.Then(AnswerExtract(nullptr, QString::fromStdString(whole)))
         .Then(AnswerExtract(nullptr, QString::fromStdString(picked)));
-    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::Tree, Context(),
-                                 [] { return CSelection{{}, {}, true}; }));
+    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::Tree, Context(), [] {
+        return CSelection{{}, {}, true};
+    }));
     QCOMPARE(ListTree(whole), Strings({"DATA/", "DATA/D.TXT", "DATA/MAPS/", "DATA/MAPS/M", "SOUND/",
                                        "SOUND/S.WAV", "TOP.TXT"}));
 
     const CPackFolder* maps = FindPath(*m_pPack, {"DATA", "MAPS"});
     const CPackFolder* data = FindPath(*m_pPack, {"DATA"});
     const CPackEntry& dtxt = m_pPack->Entry(data->m_Files.at(0));
-    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::List, Context(),
-                                 [&] { return CSelection{{maps}, {&dtxt}, false}; }));
+    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::List, Context(), [&] {
+        return CSelection{{maps}, {&dtxt}, false};
+    }));
     QCOMPARE(ListTree(picked), Strings({"D.TXT", "MAPS/", "MAPS/M"}));
     QCOMPARE(m_Sink.Count(), size_t(0));
 }
@@ -223,15 +226,18 @@ void CJobTest::RelativeDestinationAndExistingFolders() {
 
     // The folder already there is reported and left alone; the next one is made.
     CModalScript script;
-    script.Then(AnswerExtract(nullptr, QStringLiteral("rel"))).Then(AnswerExtract(nullptr, QStringLiteral("rel")));
-    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::List, Context(),
-                                 [&] { return CSelection{{data, more}, {}, false}; }));
+    script.Then(AnswerExtract(nullptr, QStringLiteral("rel")))
+        .Then(AnswerExtract(nullptr, QStringLiteral("rel")));
+    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::List, Context(), [&] {
+        return CSelection{{data, more}, {}, false};
+    }));
     QCOMPARE(m_Sink.Texts(), Strings({"Could not create directory DATA"}));
     QCOMPARE(ListTree(base + "/rel"), Strings({"DATA/", "DATA/OLD.TXT", "MORE/", "MORE/M.TXT"}));
 
     m_Sink.Clear();
-    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::Tree, Context(),
-                                 [&] { return CSelection{{data}, {}, false}; }));
+    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::Tree, Context(), [&] {
+        return CSelection{{data}, {}, false};
+    }));
     QCOMPARE(m_Sink.Texts(), Strings({"Could not make directory DATA"}));
     QCOMPARE(QDir::currentPath().toStdString(), base); // the command never moves the working directory
 }
@@ -327,8 +333,9 @@ void CJobTest::MessagesCrossToThisThreadInOrderAndWorkerWaits() {
     };
     CModalScript script;
     script.Then(AnswerExtract(nullptr, QString::fromStdString(dest)));
-    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::Tree, Context(),
-                                 [&] { return CSelection{{FindPath(*m_pPack, {"DATA"})}, {}, false}; }));
+    QVERIFY(CExtractCommand::Run(CExtractCommand::EFrom::Tree, Context(), [&] {
+        return CSelection{{FindPath(*m_pPack, {"DATA"})}, {}, false};
+    }));
     QVERIFY(!m_Sink.m_bOffThread);
     const std::vector<std::string> texts = m_Sink.Texts();
     QCOMPARE(texts.size(), size_t(2));
