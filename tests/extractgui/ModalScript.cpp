@@ -19,6 +19,12 @@ void CModalScript::Poll() {
     QWidget* w = QApplication::activeModalWidget();
     if (!w || !w->isVisible() || w == m_pLast)
         return;
+    // A dialog that opened one of its own (the chooser of Browse) is not answered again until that one is
+    // gone: the code that ran it has then taken its result.
+    for (QDialog* child : w->findChildren<QDialog*>()) {
+        if (child != w)
+            return;
+    }
     m_pLast = w;
     if (m_Actions.empty()) {
         m_Unexpected << w->windowTitle();
