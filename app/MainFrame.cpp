@@ -85,6 +85,7 @@ bool CMainFrame::OnCreate() {
     m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
     // The message pane: "Ready" whenever no prompt or message stands over it.
     m_pReady = new QLabel(QString::fromLatin1(kReady), m_wndStatusBar);
+    m_pReady->setObjectName(QStringLiteral("Ready"));
     m_wndStatusBar->addWidget(m_pReady, 1);
     // The status bar hides "Ready" under a message only when the bar is already on screen; a message
     // given before the window shows would otherwise be drawn over it.
@@ -128,19 +129,21 @@ bool CMainFrame::OnCreate() {
 }
 
 void CMainFrame::BuildMenus() {
-    QAction* open = AddCommand(ID_FILE_OPEN, "ID_FILE_OPEN", "&Open...\tCtrl+O", "Open an existing document\nOpen");
+    QAction* open =
+        AddCommand(ID_FILE_OPEN, "ID_FILE_OPEN", "&Open...\tCtrl+O", "Open an existing document\nOpen");
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     QAction* extract = AddCommand(ID_FILE_EXTRACT, "ID_FILE_EXTRACT", "&Extract...\tCtrl+E",
                                   "Extract files or a directory\nExtract");
     extract->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E)); // the key its label promises
-    QAction* exit =
-        AddCommand(ID_APP_EXIT, "ID_APP_EXIT", "E&xit", "Quit the application; prompts to save documents\nExit");
+    QAction* exit = AddCommand(ID_APP_EXIT, "ID_APP_EXIT", "E&xit",
+                               "Quit the application; prompts to save documents\nExit");
     QAction* undo = AddCommand(ID_EDIT_UNDO, "ID_EDIT_UNDO", "&Undo\tCtrl+Z", "Undo the last action\nUndo");
-    QAction* cut =
-        AddCommand(ID_EDIT_CUT, "ID_EDIT_CUT", "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard\nCut");
+    QAction* cut = AddCommand(ID_EDIT_CUT, "ID_EDIT_CUT", "Cu&t\tCtrl+X",
+                              "Cut the selection and put it on the Clipboard\nCut");
     QAction* copy = AddCommand(ID_EDIT_COPY, "ID_EDIT_COPY", "&Copy\tCtrl+C",
                                "Copy the selection and put it on the Clipboard\nCopy");
-    QAction* paste = AddCommand(ID_EDIT_PASTE, "ID_EDIT_PASTE", "&Paste\tCtrl+V", "Insert Clipboard contents\nPaste");
+    QAction* paste =
+        AddCommand(ID_EDIT_PASTE, "ID_EDIT_PASTE", "&Paste\tCtrl+V", "Insert Clipboard contents\nPaste");
     undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
     cut->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
     copy->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
@@ -148,11 +151,12 @@ void CMainFrame::BuildMenus() {
     // Nothing handles the Edit commands: they stay disabled, keys included.
     for (QAction* edit : {undo, cut, copy, paste})
         edit->setEnabled(false);
-    QAction* toolbar =
-        AddCommand(ID_VIEW_TOOLBAR, "ID_VIEW_TOOLBAR", "&Toolbar", "Show or hide the toolbar\nToggle ToolBar");
+    QAction* toolbar = AddCommand(ID_VIEW_TOOLBAR, "ID_VIEW_TOOLBAR", "&Toolbar",
+                                  "Show or hide the toolbar\nToggle ToolBar");
     QAction* statusBar = AddCommand(ID_VIEW_STATUS_BAR, "ID_VIEW_STATUS_BAR", "&Status Bar",
                                     "Show or hide the status bar\nToggle StatusBar");
-    QAction* options = AddCommand(ID_VIEW_OPTIONS, "ID_VIEW_OPTIONS", "&Options...", "Show the options dialog\nOptions");
+    QAction* options =
+        AddCommand(ID_VIEW_OPTIONS, "ID_VIEW_OPTIONS", "&Options...", "Show the options dialog\nOptions");
     QAction* about = AddCommand(ID_APP_ABOUT, "ID_APP_ABOUT", "&About Vorpex...",
                                 "Display program information, version number and copyright\nAbout");
 
@@ -163,7 +167,8 @@ void CMainFrame::BuildMenus() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     AddCommand(ID_NEXT_PANE, "ID_NEXT_PANE", "Next Pane", "Switch to the next window pane\nNext Pane")
         ->setShortcut(QKeySequence(Qt::Key_F6));
-    AddCommand(ID_PREV_PANE, "ID_PREV_PANE", "Previous Pane", "Switch back to the previous window pane\nPrevious Pane")
+    AddCommand(ID_PREV_PANE, "ID_PREV_PANE", "Previous Pane",
+               "Switch back to the previous window pane\nPrevious Pane")
         ->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
 
     m_pFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
@@ -229,7 +234,9 @@ void CMainFrame::OnNextPane() {
 }
 
 // With two panes, going back is going forward.
-void CMainFrame::OnPrevPane() { OnNextPane(); }
+void CMainFrame::OnPrevPane() {
+    OnNextPane();
+}
 
 void CMainFrame::OnFileExtract() {
     if (m_pActiveView == m_pDirView)
@@ -238,7 +245,9 @@ void CMainFrame::OnFileExtract() {
         m_pFilesView->OnExtract();
 }
 
-void CMainFrame::SetMessageText(const QString& text) { m_wndStatusBar->showMessage(text); }
+void CMainFrame::SetMessageText(const QString& text) {
+    m_wndStatusBar->showMessage(text);
+}
 
 QString CMainFrame::GetMessageText() const {
     const QString message = m_wndStatusBar->currentMessage();

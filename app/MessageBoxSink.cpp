@@ -10,11 +10,12 @@ void CMessageBoxSink::Report(const CMessage& message) {
         Show(message);
         return;
     }
-    QMetaObject::invokeMethod(app, [&message] { Show(message); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&message] { Show(message); }, Qt::BlockingQueuedConnection);
 }
 
 void CMessageBoxSink::Show(const CMessage& message) {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kCaption), QString::fromStdString(message.Full()),
-                    QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kCaption),
+                    QString::fromStdString(message.Full()), QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }

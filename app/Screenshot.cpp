@@ -1,6 +1,7 @@
 // vorpex_screenshot ARCHIVE OUT.png [FOLDER]
-// Opens ARCHIVE in the main window, drawn offscreen, selects the top-level folder FOLDER (or the first
-// one) and writes a picture of the window to OUT.png. Settings go to a temporary place, not the user's.
+// Opens ARCHIVE in the main window, drawn offscreen, selects FOLDER (a path such as "\\DATA\\MAPS"; the
+// first top-level folder by default) and writes a picture of the window to OUT.png. Settings go to a
+// temporary place, not the user's.
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -32,16 +33,23 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     CMainFrame* frame = app.GetMainWnd();
-    frame->resize(640, 400);
+    frame->resize(700, 420);
     QApplication::processEvents();
 
     const CPackFile* pack = app.GetDocument()->m_pPackFile.get();
-    const CPackFolder* chosen = nullptr;
-    for (const CPackFolder* folder : pack->GetTop().m_Children)
-        if (argc < 4 || folder->GetName() == argv[3]) {
-            chosen = folder;
-            break;
+    const CPackFolder* chosen = pack->GetTop().m_Children.empty() ? nullptr : pack->GetTop().m_Children[0];
+    if (argc == 4) {
+        std::vector<const CPackFolder*> todo(pack->GetTop().m_Children.begin(),
+                                             pack->GetTop().m_Children.end());
+        chosen = nullptr;
+        while (!todo.empty() && !chosen) {
+            const CPackFolder* folder = todo.back();
+            todo.pop_back();
+            if (folder->GetPath() == argv[3])
+                chosen = folder;
+            todo.insert(todo.end(), folder->m_Children.begin(), folder->m_Children.end());
         }
+    }
     if (chosen)
         frame->GetDirView()->SelectFolder(chosen);
     frame->GetFilesView()->setFocus();

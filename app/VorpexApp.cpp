@@ -10,7 +10,9 @@
 
 static CVorpexApp* s_pApp = nullptr;
 
-CVorpexApp::CVorpexApp() { s_pApp = this; }
+CVorpexApp::CVorpexApp() {
+    s_pApp = this;
+}
 
 CVorpexApp::~CVorpexApp() {
     m_pMainWnd.reset();
@@ -19,7 +21,9 @@ CVorpexApp::~CVorpexApp() {
         s_pApp = nullptr;
 }
 
-CVorpexApp* CVorpexApp::Instance() { return s_pApp; }
+CVorpexApp* CVorpexApp::Instance() {
+    return s_pApp;
+}
 
 void CVorpexApp::SetMessageSink(CMessageSink* sink) {
     m_pSink = sink ? sink : &m_BoxSink;

@@ -18,7 +18,9 @@ CVorpexDoc::~CVorpexDoc() {
         m_pPackFile->Close();
 }
 
-bool CVorpexDoc::OnNewDocument() { return true; }
+bool CVorpexDoc::OnNewDocument() {
+    return true;
+}
 
 bool CVorpexDoc::OnOpenDocument(const QString& path) {
     // A file that cannot even be opened for reading (missing, unreadable, a folder) changes nothing.
@@ -35,7 +37,8 @@ bool CVorpexDoc::OnOpenDocument(const QString& path) {
     CNullSink quiet;
     // The reader may show its messages (in modal boxes) while the views still show the previous catalogue,
     // which stays valid until the new one is in place.
-    auto pack = std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
+    auto pack =
+        std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
 
     // The views let go of the previous catalogue before it is closed and destroyed.
     if (m_pFilesView) {
@@ -46,6 +49,8 @@ bool CVorpexDoc::OnOpenDocument(const QString& path) {
         m_pDirView->DeleteAllItems();
         m_pDirView->m_pPackFile = nullptr;
     }
+    if (m_pPackFile)
+        emit CatalogueReplacing(m_pPackFile.get());
     if (m_pPackFile && m_pPackFile->m_bOpen)
         m_pPackFile->Close();
     m_pPackFile = std::move(pack);
@@ -85,13 +90,17 @@ QString CVorpexDoc::ReadSummary() const {
 
     QStringList troubles;
     if (report.m_nUnknownRecords)
-        troubles << Count(report.m_nUnknownRecords, "record", "records") + QStringLiteral(" of unknown type skipped");
+        troubles << Count(report.m_nUnknownRecords, "record", "records") +
+                        QStringLiteral(" of unknown type skipped");
     if (report.m_nListsCut)
-        troubles << Count(report.m_nListsCut, "list", "lists") + QStringLiteral(" cut short by the end of the file");
+        troubles << Count(report.m_nListsCut, "list", "lists") +
+                        QStringLiteral(" cut short by the end of the file");
     if (report.m_nRepeated)
-        troubles << Count(report.m_nRepeated, "list", "lists") + QStringLiteral(" ran into records already read");
+        troubles << Count(report.m_nRepeated, "list", "lists") +
+                        QStringLiteral(" ran into records already read");
     if (report.m_bNestingLimit)
-        troubles << QStringLiteral("folders nested deeper than %1 levels were not read").arg(CPackFile::kMaxDepth);
+        troubles
+            << QStringLiteral("folders nested deeper than %1 levels were not read").arg(CPackFile::kMaxDepth);
     if (report.m_bReadError)
         troubles << QStringLiteral("the file could not be read to its end");
     return QStringLiteral("Damaged archive: ") + troubles.join(QStringLiteral("; ")) + QStringLiteral(" (") +

@@ -43,6 +43,11 @@ public:
 
     static constexpr const char* kCannotOpen = "Cannot open file ";
 
+signals:
+    // The catalogue `old` is about to be closed and destroyed (a new one replaces it, on the GUI thread,
+    // right after this returns): whoever still works on it must let go of it now.
+    void CatalogueReplacing(const CPackFile* old);
+
 private:
     CMessageSink* m_pSink;
     CNameCodec m_Codec; // names are shown as Windows-1252

@@ -42,7 +42,8 @@ void CDirView::DeleteAllItems() {
 void CDirView::FillTree() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    const QString label = m_pPackFile ? QString::fromStdString(m_pPackFile->GetArchiveName()).toUpper() : QString();
+    const QString label =
+        m_pPackFile ? QString::fromStdString(m_pPackFile->GetArchiveName()).toUpper() : QString();
     m_Model.SetPackFile(m_pPackFile, m_pDocument ? &m_pDocument->Codec() : nullptr, label);
     m_rootItem = m_Model.TopIndex();
     if (m_rootItem.isValid())
@@ -56,9 +57,13 @@ QModelIndex CDirView::GetSelectedItem() const {
     return selected.isEmpty() ? QModelIndex() : selected.first();
 }
 
-const CPackFolder* CDirView::SelectedFolder() const { return m_Model.Folder(GetSelectedItem()); }
+const CPackFolder* CDirView::SelectedFolder() const {
+    return m_Model.Folder(GetSelectedItem());
+}
 
-bool CDirView::IsTopSelected() const { return m_Model.IsTop(GetSelectedItem()); }
+bool CDirView::IsTopSelected() const {
+    return m_Model.IsTop(GetSelectedItem());
+}
 
 bool CDirView::SelectFolder(const CPackFolder* folder) {
     const QModelIndex index = m_Model.IndexOf(folder);

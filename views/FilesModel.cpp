@@ -13,16 +13,22 @@ void CFilesModel::ShowFolder(const CPackFile* pack, const CPackFolder* folder, c
     endResetModel();
 }
 
-void CFilesModel::Clear() { ShowFolder(nullptr, nullptr, nullptr); }
+void CFilesModel::Clear() {
+    ShowFolder(nullptr, nullptr, nullptr);
+}
 
 void CFilesModel::SetIcons(const QIcon& folder, const QIcon& file) {
     m_FolderIcon = folder;
     m_FileIcon = file;
 }
 
-int CFilesModel::FolderRows() const { return m_pFolder ? static_cast<int>(m_pFolder->m_Children.size()) : 0; }
+int CFilesModel::FolderRows() const {
+    return m_pFolder ? static_cast<int>(m_pFolder->m_Children.size()) : 0;
+}
 
-bool CFilesModel::IsFolderRow(int row) const { return row >= 0 && row < FolderRows(); }
+bool CFilesModel::IsFolderRow(int row) const {
+    return row >= 0 && row < FolderRows();
+}
 
 const CPackFolder* CFilesModel::FolderAt(int row) const {
     return IsFolderRow(row) ? m_pFolder->m_Children[row] : nullptr;
@@ -47,7 +53,9 @@ QString CFilesModel::DisplayName(int row) const {
     return QString::fromStdString(m_pCodec ? m_pCodec->Decode(raw) : std::string(raw));
 }
 
-QString CFilesModel::SizeText(uint32_t size) { return QString::number(size >> 10) + QStringLiteral("KB"); }
+QString CFilesModel::SizeText(uint32_t size) {
+    return QString::number(size >> 10) + QStringLiteral("KB");
+}
 
 int CFilesModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !m_pFolder)
@@ -55,7 +63,9 @@ int CFilesModel::rowCount(const QModelIndex& parent) const {
     return FolderRows() + static_cast<int>(m_pFolder->m_Files.size());
 }
 
-int CFilesModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+int CFilesModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
 
 QVariant CFilesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())

@@ -50,7 +50,9 @@ void CFilesView::ShowFolder(const CPackFolder* folder) {
     FitNameColumn();
 }
 
-void CFilesView::DeleteAllItems() { m_Model.Clear(); }
+void CFilesView::DeleteAllItems() {
+    m_Model.Clear();
+}
 
 // The name column fits its widest name. Measuring every row would cost too much for a folder of a
 // hundred thousand files, so each name is first estimated from a table of character widths (a sum per
@@ -86,7 +88,8 @@ void CFilesView::FitNameColumn() {
     initViewItemOption(&option);
     // Never narrower than the column's title.
     const QString title = m_Model.headerData(0, Qt::Horizontal).toString();
-    int width = header()->fontMetrics().horizontalAdvance(title) + 4 * style()->pixelMetric(QStyle::PM_HeaderMargin);
+    int width =
+        header()->fontMetrics().horizontalAdvance(title) + 4 * style()->pixelMetric(QStyle::PM_HeaderMargin);
     for (const auto& [estimate, row] : widest)
         width = std::max(width, itemDelegate()->sizeHint(option, m_Model.index(row, 0)).width());
     header()->resizeSection(0, width);

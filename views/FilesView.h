@@ -35,7 +35,8 @@ public:
     const CPackFolder* ShownFolder() const { return m_Model.Shown(); }
 
     // The selected rows in list order, by identity: folder rows as folders, file rows as entries.
-    void GetSelectedRows(std::vector<const CPackFolder*>& folders, std::vector<const CPackEntry*>& files) const;
+    void GetSelectedRows(std::vector<const CPackFolder*>& folders,
+                         std::vector<const CPackEntry*>& files) const;
     std::vector<int> GetSelectedRowNumbers() const;
 
     CPackFile* m_pPackFile = nullptr; // set by the document; not owning

@@ -18,7 +18,9 @@ void CFolderTreeModel::SetIcons(const QIcon& folder, const QIcon& archive) {
     m_ArchiveIcon = archive;
 }
 
-const CPackFolder* CFolderTreeModel::Top() const { return m_pPack ? &m_pPack->GetTop() : nullptr; }
+const CPackFolder* CFolderTreeModel::Top() const {
+    return m_pPack ? &m_pPack->GetTop() : nullptr;
+}
 
 // An archive with nothing in it (or one that could not be read) shows an empty tree; one with top-level
 // files but no folder still gets its top item, which is how those files are reached.
@@ -36,7 +38,9 @@ bool CFolderTreeModel::IsTop(const QModelIndex& index) const {
     return index.isValid() && Folder(index) == Top();
 }
 
-QModelIndex CFolderTreeModel::TopIndex() const { return HasTop() ? createIndex(0, 0, Top()) : QModelIndex(); }
+QModelIndex CFolderTreeModel::TopIndex() const {
+    return HasTop() ? createIndex(0, 0, Top()) : QModelIndex();
+}
 
 QModelIndex CFolderTreeModel::IndexOf(const CPackFolder* folder) const {
     if (!folder || !HasTop())
@@ -74,7 +78,9 @@ int CFolderTreeModel::rowCount(const QModelIndex& parent) const {
     return folder ? static_cast<int>(folder->m_Children.size()) : 0;
 }
 
-int CFolderTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int CFolderTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 QVariant CFolderTreeModel::data(const QModelIndex& index, int role) const {
     const CPackFolder* folder = Folder(index);

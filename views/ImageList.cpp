@@ -1,6 +1,8 @@
 #include "views/ImageList.h"
 
-static void InitVorpexResources() { Q_INIT_RESOURCE(vorpex); }
+static void InitVorpexResources() {
+    Q_INIT_RESOURCE(vorpex);
+}
 
 void CImageList::InitResources() {
     static const bool done = (InitVorpexResources(), true);
