@@ -7,6 +7,7 @@
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/VorpexDoc.h"
+#include "extract/OptionsDlg.h"
 
 static CVorpexApp* s_pApp = nullptr;
 
@@ -121,4 +122,12 @@ void CVorpexApp::OnAppAbout() {
     dlg.exec();
 }
 
-void CVorpexApp::OnOptions() {}
+void CVorpexApp::OnOptions() {
+    COptionsDlg dlg(m_strExtractDir, GetMainWnd());
+    if (dlg.DoModal() != QDialog::Accepted)
+        return;
+    m_strExtractDir = dlg.m_strFolder;
+    // Stored at once, even unchanged or empty; a failed write goes unreported and the new folder holds
+    // for the rest of the run.
+    WriteProfileString(QStringLiteral("Settings"), QStringLiteral("ExtractDir"), m_strExtractDir);
+}
