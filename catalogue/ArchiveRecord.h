@@ -18,7 +18,7 @@ struct CArchiveRecord {
 
     char m_name[kNameSize] = {}; // up to the first NUL; a 32-byte name fills the field without one
     uint8_t m_nType = kEnd;
-    uint8_t m_pad[3] = {};       // never read
+    uint8_t m_pad[3] = {}; // never read
     uint32_t m_nSize = 0;
     uint32_t m_nOffset = 0;
 

@@ -46,7 +46,9 @@ public:
     // Writes `entry` into the folder open at `dirfd` under its decoded name.
     EResult WriteEntry(int dirfd, const CPackEntry& entry);
 
-    bool IsCancelled() const { return m_bCancelled || (m_pCancel && m_pCancel->load(std::memory_order_relaxed)); }
+    bool IsCancelled() const {
+        return m_bCancelled || (m_pCancel && m_pCancel->load(std::memory_order_relaxed));
+    }
     const CProgress& Progress() const { return m_Progress; }
     unsigned GetMessageCount() const { return m_nMessages; }
     const CNameCodec& Codec() const { return m_Codec; }
@@ -56,7 +58,7 @@ public:
     void ReportPath(const char* text, const std::string& path);
 
 private:
-    bool CopyData(int out, const CPackEntry& entry, const std::string& shownName, bool& cancelled);
+    bool CopyData(int out, const CPackEntry& entry, const char*& failure, bool& cancelled);
     void Tick();
 
     const CPackFile& m_Pack;

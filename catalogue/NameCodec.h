@@ -35,6 +35,6 @@ private:
     mutable std::mutex m_mutex; // iconv descriptors keep state: one conversion at a time
 };
 
-// True for a name that must never be used on disk: empty, ".", "..", or holding '/' or '\'.
+// True for a name that must never be used on disk: empty, ".", "..", or holding '/', '\' or a NUL.
 // Checked on the raw name and again on its decoded form.
 bool IsUnsafeName(std::string_view name);

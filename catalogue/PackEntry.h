@@ -17,7 +17,7 @@ public:
     uint32_t m_nSize = 0;             // length of the data in bytes
     CPackFolder* m_pFolder = nullptr; // the folder whose list held the record; null in the top-level list
     uint8_t m_nNameLen = 0;
-    char m_szName[kMaxName] = {};     // raw bytes, not NUL-terminated when the name fills it
+    char m_szName[kMaxName] = {}; // raw bytes, not NUL-terminated when the name fills it
 
     CPackEntry() = default;
     CPackEntry(CPackFolder* folder, std::string_view name, uint32_t size, uint32_t offset)

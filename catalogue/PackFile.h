@@ -62,7 +62,7 @@ public:
 
     bool m_bOpen = false;
     std::string m_strArchivePath;
-    int m_nFd = -1;                  // the archive, open for reading until Close
+    int m_nFd = -1; // the archive, open for reading until Close
     uint64_t m_nFileSize = 0;
     std::vector<CPackEntry> m_Entries; // every file record, in the order the reader met them
     CPackFolder* m_pRoot = nullptr;    // the first top-level folder, or null

@@ -74,4 +74,5 @@ private:
     CEntryWriter m_Writer;
     const char* m_pszMakeDir;
     uint64_t m_nFoldersMade = 0;
+    uint64_t m_nFilesWritten = 0;
 };

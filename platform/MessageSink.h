@@ -9,9 +9,9 @@
 // each front end can render the name its own way (the command line escapes archive names).
 struct CMessage {
     std::string m_strText;
-    std::string m_strName;         // UTF-8: a decoded archive name or a path on disk
+    std::string m_strName; // UTF-8: a decoded archive name or a path on disk
     std::string m_strTail;
-    bool m_bArchiveName = false;   // m_strName came from an archive record, not from the user or the disk
+    bool m_bArchiveName = false; // m_strName came from an archive record, not from the user or the disk
 
     std::string Full() const { return m_strText + m_strName + m_strTail; }
 };

@@ -1,0 +1,158 @@
+#include "catalogue/EntryWriter.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "catalogue/NameCodec.h"
+#include "catalogue/PackFile.h"
+#include "platform/MessageSink.h"
+
+namespace {
+
+constexpr const char* kCouldNotRead = "Could not read file ";
+constexpr const char* kCouldNotCreate = "Could not create file ";
+constexpr const char* kCouldNotWrite = "Could not write file ";
+constexpr const char* kUnsafeName = "Skipped unsafe name ";
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+CEntryWriter::CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec)
+    : m_Pack(pack), m_Sink(sink), m_Codec(codec) {}
+
+CEntryWriter::~CEntryWriter() = default;
+
+void CEntryWriter::AddToTotals(uint64_t files, uint64_t bytes) {
+    m_Progress.m_nFilesTotal += files;
+    m_Progress.m_nBytesTotal += bytes;
+}
+
+void CEntryWriter::ReportName(const char* text, std::string_view rawName) {
+    ++m_nMessages;
+    m_Sink.Report({text, m_Codec.Decode(rawName), {}, true});
+}
+
+void CEntryWriter::ReportPath(const char* text, const std::string& path) {
+    ++m_nMessages;
+    m_Sink.Report({text, path, {}, false});
+}
+
+void CEntryWriter::Tick() {
+    if (m_fnProgress)
+        m_fnProgress(m_Progress);
+}
+
+CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entry) {
+    // A file not written still counts as dealt with, so that progress reaches its totals.
+    auto skip = [&](const char* text) {
+        if (text)
+            ReportName(text, entry.GetName());
+        ++m_Progress.m_nFilesDone;
+        m_Progress.m_nBytesDone += entry.GetSize();
+        Tick();
+        return EResult::Failed;
+    };
+    if (IsCancelled()) {
+        m_bCancelled = true;
+        return EResult::Cancelled;
+    }
+    const std::string_view raw = entry.GetName();
+    const std::string name = m_Codec.Decode(raw);
+    if (IsUnsafeName(raw) || IsUnsafeName(name))
+        return skip(kUnsafeName);
+    if (uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.m_nFileSize)
+        return skip(kCouldNotRead);
+
+    // What stands at the target decides whether it may be replaced: never the archive itself, never a
+    // folder, never a file the user made read-only. A link is replaced by the rename, not followed.
+    struct stat st {};
+    if (fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (m_Pack.IsArchive(st.st_dev, st.st_ino) || S_ISDIR(st.st_mode) ||
+            (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0))
+            return skip(kCouldNotCreate);
+    }
+
+    std::string temp;
+    int out = -1;
+    for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
+        temp = ".vorpex-" + std::to_string(getpid()) + "-" + std::to_string(m_nTempSerial++) + ".part";
+        out = openat(dirfd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (out < 0 && errno != EEXIST)
+            break;
+    }
+    if (out < 0)
+        return skip(kCouldNotCreate);
+
+    const uint64_t bytesBefore = m_Progress.m_nBytesDone;
+    bool cancelled = false;
+    const char* failure = nullptr;
+    if (!CopyData(out, entry, failure, cancelled) && !failure && !cancelled)
+        failure = kCouldNotWrite;
+    if (close(out) != 0 && !failure && !cancelled)
+        failure = kCouldNotWrite;
+    if (!failure && !cancelled && renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0)
+        failure = kCouldNotCreate;
+    if (failure || cancelled) {
+        unlinkat(dirfd, temp.c_str(), 0);
+        if (cancelled) {
+            m_bCancelled = true;
+            return EResult::Cancelled;
+        }
+        ReportName(failure, raw);
+        m_Progress.m_nBytesDone = bytesBefore + entry.GetSize();
+        ++m_Progress.m_nFilesDone;
+        Tick();
+        return EResult::Failed;
+    }
+    ++m_Progress.m_nFilesDone;
+    Tick();
+    return EResult::Written;
+}
+
+bool CEntryWriter::CopyData(int out, const CPackEntry& entry, const char*& failure, bool& cancelled) {
+    uint64_t offset = entry.GetOffset();
+    uint64_t remaining = entry.GetSize();
+    if (remaining == 0)
+        return true;
+    if (!m_pBuffer)
+        m_pBuffer = std::make_unique<char[]>(kChunk);
+    while (remaining > 0) {
+        if (IsCancelled()) {
+            cancelled = true;
+            return false;
+        }
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
+        ssize_t got = pread(m_Pack.m_nFd, m_pBuffer.get(), want, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            // The archive ended (or failed) before the entry's end.
+            failure = kCouldNotRead;
+            return false;
+        }
+        if (!WriteAll(out, m_pBuffer.get(), static_cast<size_t>(got))) {
+            failure = kCouldNotWrite;
+            return false;
+        }
+        offset += static_cast<uint64_t>(got);
+        remaining -= static_cast<uint64_t>(got);
+        m_Progress.m_nBytesDone += static_cast<uint64_t>(got);
+        if (remaining > 0)
+            Tick();
+    }
+    return true;
+}

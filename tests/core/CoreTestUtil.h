@@ -1,0 +1,40 @@
+#pragma once
+
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "catalogue/PackFile.h"
+#include "platform/MessageSink.h"
+#include "tests/support/ArchiveBuilder.h"
+
+// The format's example: DATA holding README.TXT and MAPS, MAPS holding M1.MAP.
+inline std::vector<CNode> ExampleTree() {
+    return {Folder("DATA", {File("README.TXT", "hello"), Folder("MAPS", {File("M1.MAP", "abc")})})};
+}
+
+// An archive written into `dir` and read back.
+struct COpened {
+    CTempDir m_Dir;
+    CRecordingSink m_Sink;
+    std::unique_ptr<CPackFile> m_pPack;
+    std::string m_strPath;
+
+    explicit COpened(const std::string& bytes, const std::string& name = "TEST.DIR") {
+        m_strPath = m_Dir / name;
+        WriteFileBytes(m_strPath, bytes);
+        m_pPack = std::make_unique<CPackFile>(m_strPath, m_Sink);
+    }
+    CPackFile& Pack() { return *m_pPack; }
+};
+
+// An empty destination directory, open for the walk.
+struct CDestination {
+    CTempDir m_Dir;
+    int m_nFd;
+    CDestination() : m_nFd(open(m_Dir.Path().c_str(), O_RDONLY | O_DIRECTORY)) {}
+    ~CDestination() { close(m_nFd); }
+    std::string operator/(std::string_view name) const { return m_Dir / name; }
+    std::vector<std::string> Tree() const { return ListTree(m_Dir.Path()); }
+};

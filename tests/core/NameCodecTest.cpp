@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/NameCodec.h"
+
+TEST(NameCodec, Windows1252DecodesAndEveryByteRoundTrips) {
+    CNameCodec codec;
+    ASSERT_TRUE(codec.IsValid());
+    EXPECT_EQ(codec.Decode("CAF\xC9"), "CAF\xC3\x89");
+    EXPECT_EQ(codec.Decode("\x80"), "\xE2\x82\xAC"); // euro sign
+    EXPECT_EQ(codec.Decode("\x9F"), "\xC5\xB8");     // Y with diaeresis
+    EXPECT_EQ(codec.Decode("\x81"), "\xC2\x81");     // undefined: kept as the C1 control
+    for (int b = 1; b < 256; ++b) {
+        const std::string raw(1, static_cast<char>(b));
+        std::string back;
+        ASSERT_TRUE(codec.Encode(codec.Decode(raw), back)) << b;
+        EXPECT_EQ(back, raw) << b;
+    }
+}
+
+TEST(NameCodec, EncodingRefusesWhatTheCodePageLacks) {
+    CNameCodec codec("windows-1252");
+    std::string raw;
+    EXPECT_TRUE(codec.Encode("M\xC3\xBCLLER", raw));
+    EXPECT_EQ(raw, "M\xFCLLER");
+    EXPECT_FALSE(codec.Encode("\xE6\x97\xA5", raw)); // a CJK character
+    EXPECT_FALSE(codec.Encode("\xC3", raw));         // cut UTF-8
+    EXPECT_FALSE(codec.Encode("\xED\xA0\x80", raw)); // an encoded surrogate
+}
+
+TEST(NameCodec, OtherCodePagesGoThroughIconv) {
+    CNameCodec dos("CP437");
+    ASSERT_TRUE(dos.IsValid());
+    EXPECT_EQ(dos.Decode("\x81"), "\xC3\xBC"); // u with diaeresis in code page 437
+    std::string raw;
+    ASSERT_TRUE(dos.Encode("\xC3\xBC", raw));
+    EXPECT_EQ(raw, "\x81");
+
+    CNameCodec ascii("ASCII");
+    ASSERT_TRUE(ascii.IsValid());
+    EXPECT_EQ(ascii.Decode("A\xFF"
+                           "B"),
+              "A\xEF\xBF\xBD"
+              "B"); // U+FFFD for what cannot be decoded
+
+    EXPECT_FALSE(CNameCodec("NO-SUCH-CODE-PAGE").IsValid());
+}
+
+TEST(NameCodec, UnsafeNames) {
+    for (const char* bad : {"", ".", "..", "a/b", "/tmp", "a\\..\\x", "..\\x"})
+        EXPECT_TRUE(IsUnsafeName(bad)) << bad;
+    EXPECT_TRUE(IsUnsafeName(std::string("a\0b", 3)));
+    for (const char* good : {"...", ".hidden", "a..b", "README.TXT", "x y"})
+        EXPECT_FALSE(IsUnsafeName(good)) << good;
+}

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/ArchiveRecord.h"
+#include "tests/core/CoreTestUtil.h"
+
+namespace {
+
+std::vector<std::string> EntryPaths(const CPackFile& pack) {
+    std::vector<std::string> out;
+    for (const CPackEntry& e : pack.m_Entries)
+        out.push_back(e.GetPath() + "\\" + std::string(e.GetName()));
+    return out;
+}
+
+TEST(Reader, ReadsTheExampleArchiveLikeItsTrace) {
+    const std::string bytes = BuildArchive(ExampleTree());
+    ASSERT_EQ(bytes.size(), 316u);
+    COpened a(bytes);
+    CPackFile& pack = a.Pack();
+    EXPECT_TRUE(pack.m_bOpen);
+    EXPECT_EQ(a.m_Sink.Count(), 0u);
+    EXPECT_TRUE(pack.m_Report.IsClean());
+    ASSERT_NE(pack.GetRoot(), nullptr);
+    EXPECT_EQ(pack.GetRoot()->GetName(), "DATA");
+    ASSERT_EQ(pack.GetRoot()->m_Children.size(), 1u);
+    const CPackFolder* maps = pack.GetRoot()->m_Children[0];
+    EXPECT_EQ(maps->GetName(), "MAPS");
+    EXPECT_EQ(maps->m_pParent, pack.GetRoot());
+    EXPECT_EQ(maps->GetPath(), "\\DATA\\MAPS");
+
+    ASSERT_EQ(pack.m_Entries.size(), 2u);
+    const CPackEntry& readme = pack.m_Entries[0];
+    EXPECT_EQ(readme.GetName(), "README.TXT");
+    EXPECT_EQ(readme.GetPath(), "\\DATA");
+    EXPECT_EQ(readme.GetSize(), 5u);
+    EXPECT_EQ(readme.GetOffset(), 308u);
+    const CPackEntry& m1 = pack.m_Entries[1];
+    EXPECT_EQ(m1.GetPath(), "\\DATA\\MAPS");
+    EXPECT_EQ(m1.GetOffset(), 313u);
+    // Each folder links its own files, and each file its folder.
+    EXPECT_EQ(pack.GetRoot()->m_Files, std::vector<uint32_t>{0});
+    EXPECT_EQ(maps->m_Files, std::vector<uint32_t>{1});
+    EXPECT_EQ(m1.GetFolder(), maps);
+}
+
+TEST(Reader, TinyFilesAreEmptyArchives) {
+    for (size_t size : {0u, 43u}) {
+        COpened a(std::string(size, '\x01'));
+        EXPECT_TRUE(a.Pack().m_bOpen) << size;
+        EXPECT_EQ(a.Pack().GetRoot(), nullptr) << size;
+        EXPECT_TRUE(a.Pack().m_Entries.empty()) << size;
+        EXPECT_EQ(a.m_Sink.Count(), 0u) << size;
+        EXPECT_TRUE(a.Pack().m_Report.IsClean()) << size;
+    }
+    // 44 zero bytes are one file record with an empty name; the trailing byte of 45 is ignored.
+    for (size_t size : {44u, 45u}) {
+        COpened a(std::string(size, '\0'));
+        ASSERT_EQ(a.Pack().m_Entries.size(), 1u) << size;
+        EXPECT_EQ(a.Pack().m_Entries[0].GetName(), "");
+        EXPECT_EQ(a.Pack().m_Entries[0].GetPath(), "");
+    }
+}
+
+TEST(Reader, MissingTopEndRecordReadsTheSame) {
+    // Two files whose data is the name bytes of the first record: the top-level list ends with the file.
+    CRawArchive without;
+    without.File(0, "A.TXT", 5, 0).File(44, "B.TXT", 2, 1);
+    CRawArchive with = without;
+    with.End(88);
+    COpened a(with.Str());
+    COpened b(without.Str());
+    EXPECT_EQ(EntryPaths(a.Pack()), (std::vector<std::string>{"\\A.TXT", "\\B.TXT"}));
+    EXPECT_EQ(EntryPaths(a.Pack()), EntryPaths(b.Pack()));
+    EXPECT_TRUE(b.Pack().m_Report.IsClean());
+}
+
+TEST(Reader, FolderOffsetPastTheEndEndsTheReadingKeepingWhatWasRead) {
+    CRawArchive raw;
+    raw.File(0, "FIRST", 0, 0).Folder(44, "GONE", 100000).File(88, "NEVER", 0, 0).End(132);
+    COpened a(raw.Str());
+    ASSERT_EQ(a.Pack().m_Entries.size(), 1u);
+    EXPECT_EQ(a.Pack().m_Entries[0].GetName(), "FIRST");
+    ASSERT_NE(a.Pack().GetRoot(), nullptr);
+    EXPECT_EQ(a.Pack().GetRoot()->GetName(), "GONE");
+    EXPECT_EQ(a.Pack().m_Report.m_nListsCut, 1u);
+    EXPECT_TRUE(a.Pack().m_bOpen);
+    EXPECT_EQ(a.m_Sink.Count(), 0u);
+}
+
+TEST(Reader, UnknownRecordsAreSkippedCountedAndShownOnce) {
+    CRawArchive raw;
+    raw.Folder(0, "D", 88).End(44);
+    raw.File(88, "ONE", 0, 0).Record(132, "??", 7, 0, 0).Record(176, "??", 2, 0, 0).Folder(220, "SUB", 352);
+    raw.File(264, "TWO", 0, 0).End(308).End(352);
+    COpened a(raw.Str());
+    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{"Unknown file type encountered."});
+    EXPECT_EQ(a.Pack().m_Report.m_nUnknownRecords, 2u);
+    EXPECT_EQ(EntryPaths(a.Pack()), (std::vector<std::string>{"\\D\\ONE", "\\D\\TWO"}));
+    ASSERT_EQ(a.Pack().GetRoot()->m_Children.size(), 1u);
+    EXPECT_EQ(a.Pack().GetRoot()->m_Children[0]->GetName(), "SUB");
+}
+
+TEST(Reader, NonArchiveShowsOneMessage) {
+    std::string junk(44 * 50, '\0');
+    for (size_t i = 0; i < junk.size(); ++i)
+        junk[i] = static_cast<char>(0x20 + i % 90); // type bytes in 0x20..0x79: all unknown
+    COpened a(junk);
+    EXPECT_EQ(a.m_Sink.Count(), 1u);
+    EXPECT_EQ(a.Pack().m_Report.m_nUnknownRecords, 50u);
+}
+
+TEST(Reader, NamesTakeAtMostTheirField) {
+    const std::string full(32, 'N');
+    CRawArchive raw;
+    raw.File(0, full, 0, 0).Bytes(33, "\x7f\x7f\x7f").File(44, std::string("AB\0CD", 5), 0, 0).End(88);
+    COpened a(raw.Str());
+    ASSERT_EQ(a.Pack().m_Entries.size(), 2u);
+    EXPECT_EQ(a.Pack().m_Entries[0].GetName(), full);
+    EXPECT_EQ(a.Pack().m_Entries[1].GetName(), "AB");
+}
+
+// Nests `levels` folders, each holding one file named after its level.
+std::string Nested(unsigned levels) {
+    CNode inner = Folder("L" + std::to_string(levels), {File("F" + std::to_string(levels))});
+    for (unsigned i = levels - 1; i >= 1; --i)
+        inner = Folder("L" + std::to_string(i), {File("F" + std::to_string(i)), inner});
+    return BuildArchive({inner});
+}
+
+TEST(Reader, TenLevelsAreReadAndTheEleventhEndsTheReading) {
+    COpened ten(Nested(10));
+    EXPECT_EQ(ten.Pack().m_Entries.size(), 10u);
+    EXPECT_EQ(ten.Pack().GetFolderCount(), 10u);
+    EXPECT_FALSE(ten.Pack().m_Report.m_bNestingLimit);
+
+    COpened eleven(Nested(11));
+    EXPECT_TRUE(eleven.Pack().m_Report.m_bNestingLimit);
+    EXPECT_EQ(eleven.Pack().GetFolderCount(), 10u);
+    EXPECT_EQ(eleven.Pack().m_Entries.size(), 10u); // F1..F10: F11 lies below the limit
+    EXPECT_EQ(eleven.m_Sink.Count(), 0u);
+}
+
+TEST(Reader, CyclesAndSharedListsReadEachRecordOnce) {
+    // A folder whose list is the list holding it, and two folders pointing at each other's lists.
+    CRawArchive self;
+    self.Folder(0, "LOOP", 0).End(44);
+    COpened a(self.Str());
+    EXPECT_EQ(a.Pack().GetFolderCount(), 1u);
+    EXPECT_GE(a.Pack().m_Report.m_nRepeated, 1u);
+
+    CRawArchive pair;
+    pair.Folder(0, "A", 88).End(44);
+    pair.Folder(88, "B", 176).End(132);
+    pair.File(176, "X", 0, 0).Folder(220, "C", 88).End(264);
+    COpened b(pair.Str());
+    EXPECT_EQ(b.Pack().m_Entries.size(), 1u);
+    EXPECT_EQ(b.Pack().GetFolderCount(), 3u);
+    EXPECT_EQ(b.Pack().m_Report.m_nRepeated, 1u);
+
+    // A thousand folders sharing one list of a thousand files: read once, not a million times.
+    CRawArchive shared;
+    const uint32_t listPos = 1001 * 44;
+    for (uint32_t i = 0; i < 1000; ++i)
+        shared.Folder(i * 44, "F" + std::to_string(i), listPos);
+    shared.End(1000 * 44);
+    for (uint32_t i = 0; i < 1000; ++i)
+        shared.File(listPos + i * 44, "E" + std::to_string(i), 0, 0);
+    shared.End(listPos + 1000 * 44);
+    COpened c(shared.Str());
+    EXPECT_EQ(c.Pack().GetFolderCount(), 1000u);
+    EXPECT_EQ(c.Pack().m_Entries.size(), 1000u);
+    EXPECT_EQ(c.Pack().m_Report.m_nRepeated, 999u);
+}
+
+TEST(Reader, ListsStartingInsideOtherListsStayEmpty) {
+    CRawArchive raw;
+    // B's list starts at a record inside A's list, C's between two records of it.
+    raw.Folder(0, "A", 300).Folder(44, "B", 344).Folder(88, "C", 370).End(132);
+    raw.File(300, "A1", 0, 0).File(344, "A2", 0, 0).File(388, "A3", 0, 0).End(432);
+    COpened a(raw.Str());
+    EXPECT_EQ(EntryPaths(a.Pack()), (std::vector<std::string>{"\\A\\A1", "\\A\\A2", "\\A\\A3"}));
+    EXPECT_EQ(a.Pack().m_Report.m_nRepeated, 2u);
+}
+
+TEST(Reader, EmptyFoldersMayShareOneEndRecord) {
+    CRawArchive raw;
+    raw.Folder(0, "ROOT", 88).End(44).Folder(88, "E1", 176).Folder(132, "E2", 176).End(176);
+    COpened a(raw.Str());
+    EXPECT_TRUE(a.Pack().m_Report.IsClean());
+    EXPECT_EQ(a.Pack().GetRoot()->m_Children.size(), 2u);
+}
+
+TEST(Reader, EverythingInTheTopLevelListIsKept) {
+    COpened a(BuildArchive({File("LOOSE.TXT", "x"), Folder("FIRST", {File("A")}),
+                            Folder("SECOND", {File("B")}), File("LATE.TXT", "y")}));
+    const CPackFile& pack = a.Pack();
+    ASSERT_EQ(pack.GetTop().m_Children.size(), 2u);
+    EXPECT_EQ(pack.GetRoot(), pack.GetTop().m_Children[0]);
+    EXPECT_EQ(pack.GetTop().m_Children[1]->GetName(), "SECOND");
+    EXPECT_EQ(pack.GetTop().m_Children[1]->m_nRow, 1u);
+    EXPECT_EQ(pack.GetTop().m_Files.size(), 2u);
+    EXPECT_EQ(EntryPaths(pack),
+              (std::vector<std::string>{"\\LOOSE.TXT", "\\FIRST\\A", "\\SECOND\\B", "\\LATE.TXT"}));
+    EXPECT_EQ(pack.m_Entries[0].GetPath(), "");
+}
+
+TEST(Reader, UnopenableFileLeavesAnEmptyCatalogue) {
+    CRecordingSink sink;
+    CPackFile pack("/nonexistent/vorpex/ARCHIVE.DIR", sink);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Error opening file."});
+    EXPECT_FALSE(pack.m_bOpen);
+    EXPECT_TRUE(pack.m_strArchivePath.empty());
+    EXPECT_EQ(pack.GetRoot(), nullptr);
+    CTempDir dir; // a folder is no archive either
+    CPackFile folder(dir.Path(), sink);
+    EXPECT_FALSE(folder.m_bOpen);
+}
+
+TEST(Reader, ArchiveNameAndClose) {
+    COpened a(BuildArchive(ExampleTree()), "a-rather-long-name.dir");
+    EXPECT_EQ(a.Pack().GetArchiveName(), "a-rather-long-name.dir");
+    a.Pack().Close();
+    EXPECT_FALSE(a.Pack().m_bOpen);
+    EXPECT_EQ(a.Pack().m_nFd, -1);
+    a.Pack().Close();
+    EXPECT_FALSE(a.Pack().m_bOpen);
+    CRecordingSink sink;
+    CPackFile bad("C:\\GAMES\\DATA.DIR", sink);
+    EXPECT_EQ(bad.GetArchiveName(), ""); // not opened: the path was emptied
+}
+
+} // namespace

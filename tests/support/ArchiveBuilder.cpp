@@ -1,0 +1,165 @@
+#include "tests/support/ArchiveBuilder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unordered_map>
+
+#include "catalogue/ArchiveRecord.h"
+
+CNode Folder(std::string name, std::vector<CNode> children) {
+    CNode n;
+    n.m_strName = std::move(name);
+    n.m_bFolder = true;
+    n.m_Children = std::move(children);
+    return n;
+}
+
+CNode File(std::string name, std::string data) {
+    CNode n;
+    n.m_strName = std::move(name);
+    n.m_strData = std::move(data);
+    return n;
+}
+
+namespace {
+
+struct CLayout {
+    std::string m_strOut;
+    std::unordered_map<const CNode*, size_t> m_DataFixups; // file node -> position of its record
+
+    // Writes the list of `nodes` at the end of the output, then the lists of its folders, depth first.
+    void List(const std::vector<CNode>& nodes, bool endRecord) {
+        const size_t start = m_strOut.size();
+        m_strOut.resize(start + nodes.size() * CArchiveRecord::kSize +
+                        (endRecord ? CArchiveRecord::kSize : 0));
+        if (endRecord)
+            Put(start + nodes.size() * CArchiveRecord::kSize,
+                CArchiveRecord::Make({}, CArchiveRecord::kEnd, 0, 0));
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            const CNode& n = nodes[i];
+            const size_t pos = start + i * CArchiveRecord::kSize;
+            if (n.m_bFolder) {
+                const size_t listPos = m_strOut.size();
+                Put(pos, CArchiveRecord::Make(n.m_strName, CArchiveRecord::kFolder, 0, uint32_t(listPos)));
+                List(n.m_Children, true);
+            } else {
+                Put(pos, CArchiveRecord::Make(n.m_strName, CArchiveRecord::kFile,
+                                              uint32_t(n.m_strData.size()), 0));
+                m_DataFixups.emplace(&n, pos);
+            }
+        }
+    }
+
+    void Put(size_t pos, const CArchiveRecord& r) {
+        r.Serialize(reinterpret_cast<unsigned char*>(m_strOut.data() + pos));
+    }
+};
+
+} // namespace
+
+std::string BuildArchive(const std::vector<CNode>& top, const CBuildOptions& options) {
+    CLayout layout;
+    layout.List(top, options.m_bTopEndRecord);
+    // Data follows the records, in the order the reader meets the files (depth first through the lists).
+    auto walk = [&](auto& self, const std::vector<CNode>& nodes) -> void {
+        for (const CNode& n : nodes) {
+            if (n.m_bFolder) {
+                self(self, n.m_Children);
+                continue;
+            }
+            const uint32_t offset = uint32_t(layout.m_strOut.size());
+            const size_t pos = layout.m_DataFixups.at(&n);
+            CArchiveRecord::PutLe32(reinterpret_cast<unsigned char*>(layout.m_strOut.data() + pos + 40),
+                                    offset);
+            layout.m_strOut += n.m_strData;
+        }
+    };
+    walk(walk, top);
+    return layout.m_strOut;
+}
+
+CRawArchive& CRawArchive::Record(uint64_t pos, std::string_view name, uint8_t type, uint32_t size,
+                                 uint32_t offset) {
+    return Bytes(pos, CArchiveRecord::Make(name, type, size, offset).Bytes());
+}
+
+CRawArchive& CRawArchive::Folder(uint64_t pos, std::string_view name, uint32_t offset) {
+    return Record(pos, name, CArchiveRecord::kFolder, 0, offset);
+}
+
+CRawArchive& CRawArchive::File(uint64_t pos, std::string_view name, uint32_t size, uint32_t offset) {
+    return Record(pos, name, CArchiveRecord::kFile, size, offset);
+}
+
+CRawArchive& CRawArchive::End(uint64_t pos) {
+    return Record(pos, {}, CArchiveRecord::kEnd, 0, 0);
+}
+
+CRawArchive& CRawArchive::Bytes(uint64_t pos, std::string_view bytes) {
+    if (m_strBytes.size() < pos + bytes.size())
+        m_strBytes.resize(pos + bytes.size());
+    m_strBytes.replace(pos, bytes.size(), bytes);
+    return *this;
+}
+
+CRawArchive& CRawArchive::Size(uint64_t size) {
+    m_strBytes.resize(size);
+    return *this;
+}
+
+void WriteFileBytes(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        std::abort();
+    }
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+CTempDir::CTempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vorpex-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        std::abort();
+    }
+    m_strPath = pattern;
+}
+
+CTempDir::~CTempDir() {
+    std::error_code ec;
+    // Tests make folders read-only; give the owner back the right to remove them.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_strPath, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::permissions(m_strPath, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_strPath, ec);
+}
+
+std::vector<std::string> ListTree(const std::string& root) {
+    std::vector<std::string> paths;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::string rel = std::filesystem::relative(it->path(), root, ec).string();
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            rel += '/';
+        paths.push_back(rel);
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
