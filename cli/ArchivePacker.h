@@ -31,9 +31,9 @@ public:
 
 private:
     struct CNode {
-        std::string m_strRaw;  // the name in the archive, encoded
-        std::string m_strDisk; // the name on disk
-        uint64_t m_nSize = 0;  // of a file
+        std::string m_strRaw;   // the name in the archive, encoded
+        std::string m_strDisk;  // the name on disk
+        uint64_t m_nSize = 0;   // of a file
         uint64_t m_nOffset = 0; // a file's data, or a folder's list
         std::vector<CNode> m_Files;
         std::vector<CNode> m_Folders;
