@@ -285,7 +285,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     if (m_nOut < 0) {
         ::close(top);
         m_Sink.Print("Could not create file " + temp + ": " + Reason(errno));
-        return EResult::Refused;
+        return EResult::NotOpened;
     }
     const CFd outCloser(m_nOut);
     struct stat st;

@@ -21,7 +21,7 @@ public:
     enum class EResult {
         Packed,   // the archive is in place (skipped links and special files were reported)
         Refused,  // nothing written: the reasons were reported
-        NotOpened // the folder could not be opened; nothing written
+        NotOpened // the folder could not be opened or no file made beside the archive; nothing written
     };
 
     CArchivePacker(const CNameCodec& codec, CConsoleSink& sink, const std::atomic<bool>* cancel)

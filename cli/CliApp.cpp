@@ -65,7 +65,8 @@ const char* const kStatus =
     "  1  something was reported: a problem the reader recorded, an ITEM not in the\n"
     "     archive, a message of the extraction, a skipped file or a refusal of pack\n"
     "  2  usage error, an archive that cannot be opened (\"Error opening file.\"), or a\n"
-    "     DIR that cannot be entered (\"Could not change to directory \")\n"
+    "     DIR that cannot be entered (\"Could not change to directory \"); for pack, a FOLDER\n"
+    "     that cannot be opened or an ARCHIVE that cannot be created\n"
     "  130  interrupted (extract and pack stop cleanly)\n";
 
 } // namespace

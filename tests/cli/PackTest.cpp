@@ -192,11 +192,16 @@ TEST_F(PackTest, LinksAndSpecialFilesAreSkippedWithAMessage) {
     EXPECT_EQ(RunCli({"list", m_strArchive}).OutLines(), (Lines{"Game/", "Game/real"}));
 }
 
-TEST_F(PackTest, FolderThatCannotBeOpened) {
+TEST_F(PackTest, FolderOrArchiveThatCannotBeOpened) {
     const CCliResult r = RunCli({"pack", m_Dir / "none", m_strArchive});
     EXPECT_EQ(r.m_nStatus, 2);
     EXPECT_EQ(r.ErrLines().size(), 1u);
     ExpectOutputFolder({});
+
+    MakeGame();
+    const CCliResult a = RunCli({"pack", m_strGame, m_Dir / "no/such/folder/game.dir"});
+    EXPECT_EQ(a.m_nStatus, 2);
+    EXPECT_EQ(a.ErrLines().size(), 1u);
 }
 
 } // namespace
