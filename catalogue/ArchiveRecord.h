@@ -48,7 +48,8 @@ struct CArchiveRecord {
 
     static CArchiveRecord Make(std::string_view name, uint8_t type, uint32_t size, uint32_t offset) {
         CArchiveRecord r;
-        std::memcpy(r.m_name, name.data(), name.size() < kNameSize ? name.size() : kNameSize);
+        if (!name.empty()) // an empty view may hold a null pointer, which memcpy must not get
+            std::memcpy(r.m_name, name.data(), name.size() < kNameSize ? name.size() : kNameSize);
         r.m_nType = type;
         r.m_nSize = size;
         r.m_nOffset = offset;
