@@ -97,3 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
 }
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    return 0;
+}
