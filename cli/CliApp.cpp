@@ -324,6 +324,7 @@ int CCliApp::Extract(const COptions& options) {
     CFolderWalk walk(*pack, sink, codec, CFolderWalk::kTreeMakeDir);
     walk.SetCancelFlag(&g_bInterrupted);
     walk.SetProgressCallback([&progress](const CProgress& p) { progress.Update(p); });
+    progress.Start();
     const CExtractResult result = walk.Extract(dirfd, selection);
     ::close(dirfd);
     progress.Clear();

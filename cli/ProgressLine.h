@@ -17,6 +17,8 @@ public:
     // `enabled` is false when standard error is no terminal or the user asked for quiet.
     CProgressLine(bool enabled, int fd);
 
+    // Marks the start of the extraction: the delay and the rate count from here.
+    void Start() { m_Start = Clock::now(); }
     void Update(const CProgress& progress);
     // Erases the line, so that a message or the shell prompt starts on a clean line.
     void Clear();
