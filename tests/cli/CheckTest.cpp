@@ -92,8 +92,10 @@ TEST_F(CheckTest, CutListsNestingLimitAndCycles) {
     cycle.Folder(0, "D", 88).End(44).Folder(88, "loop", 0).End(132);
     const CCliResult y = RunCli({"check", Archive(cycle.Str())});
     EXPECT_EQ(y.m_nStatus, 1);
-    EXPECT_GE(y.OutLines().size(), 5u) << y.m_strOut;
-    EXPECT_EQ(y.OutLines().back().find("found."), y.OutLines().back().size() - 6) << y.m_strOut;
+    EXPECT_EQ(y.OutLines(),
+              (Lines{"Folders: 2", "Files: 0", "Bytes: 0",
+                     "1 list ran into records already read (overlapping lists or a cycle): not read again",
+                     "1 problem found."}));
 }
 
 TEST_F(CheckTest, ArchiveThatCannotBeOpened) {
