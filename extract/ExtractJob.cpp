@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QProgressDialog>
 #include <QTimer>
+#include <chrono>
 #include <thread>
 
 CExtractJob::CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,
@@ -48,18 +49,22 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     delay.setSingleShot(true);
     connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
     delay.start(kProgressDelayMs);
+    bool bQuitting = false;
     if (!m_bDone.load())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        bQuitting = loop.exec(QEventLoop::ExcludeUserInputEvents) == kQuitting;
     delay.stop();
     QApplication::restoreOverrideCursor();
 
     // Then the progress dialog, modal, until the worker ends; once cancelled, input is held back again for
     // the moment the worker needs to drop the file in hand.
-    if (!m_bDone.load()) {
+    if (!m_bDone.load() && !bQuitting) {
         ShowProgress();
-        while (!m_bDone.load())
-            loop.exec(m_bCancel.load() ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents);
+        while (!m_bDone.load() && !bQuitting)
+            bQuitting = loop.exec(m_bCancel.load() ? QEventLoop::ExcludeUserInputEvents
+                                                   : QEventLoop::AllEvents) == kQuitting;
     }
+    if (bQuitting)
+        Abandon();
 
     // The worker has said it is done; all that is left for it is to return.
     worker.join();
@@ -68,6 +73,16 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     delete m_pProgress;
     m_pLoop = nullptr;
     return result;
+}
+
+void CExtractJob::Abandon() {
+    // The application is quitting: event loops return at once, so no message can be shown any more. Stop the
+    // worker, and drop each message it waits to have shown, which releases it.
+    Cancel();
+    while (!m_bDone.load()) {
+        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 void CExtractJob::ShowProgress() {

@@ -51,6 +51,9 @@ signals:
     void WorkerDone();
 
 private:
+    static constexpr int kQuitting = -1; // what QEventLoop::exec returns once the application quits
+
+    void Abandon();
     void ShowProgress();
     void UpdateProgress();
 

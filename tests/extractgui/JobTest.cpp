@@ -87,6 +87,7 @@ private slots:
     void CancelInDialogDoesNothing();
     void ProgressShowsAndCancelLeavesOnlyCompleteFiles();
     void MessagesCrossToThisThreadInOrderAndWorkerWaits();
+    void QuitWhileExtractingStopsTheWorker();
 
 private:
     std::unique_ptr<CPackFile> Open(const std::vector<CNode>& top);
@@ -345,6 +346,42 @@ void CJobTest::MessagesCrossToThisThreadInOrderAndWorkerWaits() {
     QCOMPARE(seenOnDisk, Strings({"DATA/", "DATA/ONE"}));
     QCOMPARE(ListTree(dest), Strings({"DATA/", "DATA/KEEP/", "DATA/KEEP/K", "DATA/LAST/", "DATA/ONE",
                                       "DATA/SUB/", "DATA/SUB/TWO"}));
+}
+
+void CJobTest::QuitWhileExtractingStopsTheWorker() {
+    // The application quits while the first box is open; the worker has a second message and more files.
+    std::vector<CNode> files = {File("..", "x"), File("a\\b", "y")};
+    for (int i = 0; i < 5; ++i)
+        files.push_back(File("F" + std::to_string(i), std::string(CEntryWriter::kChunk, 'f')));
+    m_pPack = Open({Folder("DATA", files)});
+    const std::string dest = *m_pTemp / "out";
+    QVERIFY(QDir().mkdir(QString::fromStdString(dest)));
+
+    m_Sink.m_fnOnReport = [] { QCoreApplication::quit(); };
+    CExtractCommand::CContext context = Context();
+    context.m_fnProgressHook = [](const CProgress&) { QThread::msleep(50); };
+    CModalScript script;
+    script.Then(AnswerExtract(nullptr, QString::fromStdString(dest)));
+    CExtractResult result;
+    QElapsedTimer clock;
+    bool ran = false;
+    // Inside the application's own event loop, which is what quitting ends.
+    QTimer::singleShot(0, [&] {
+        clock.start();
+        ran = CExtractCommand::Run(
+            CExtractCommand::EFrom::Tree, context,
+            [&] {
+                return CSelection{{FindPath(*m_pPack, {"DATA"})}, {}, false};
+            },
+            &result);
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    QVERIFY(ran);
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(result.m_bCancelled);
+    QCOMPARE(m_Sink.Count(), size_t(1));
+    QVERIFY(result.m_nFilesWritten < 5);
 }
 
 QTEST_MAIN(CJobTest)
