@@ -10,7 +10,7 @@
 
 CExtractJob::CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,
                          const char* makeDirMessage, QWidget* pWindow)
-    : m_Sink(uiSink, this), m_Walk(pack, m_Sink, codec, makeDirMessage), m_pWindow(pWindow) {
+    : m_UiSink(uiSink), m_Sink(*this, this), m_Walk(pack, m_Sink, codec, makeDirMessage), m_pWindow(pWindow) {
     m_Walk.SetCancelFlag(&m_bCancel);
     m_Walk.SetProgressCallback([this](const CProgress& p) {
         m_nFilesDone.store(p.m_nFilesDone, std::memory_order_relaxed);
@@ -45,6 +45,7 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     // First the quiet half second: repaint, answer the worker's messages, but take no input, so nothing can
     // close the archive under the worker before the modal progress dialog is up.
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_bBusyCursor = true;
     QTimer delay;
     delay.setSingleShot(true);
     connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -53,6 +54,7 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     if (!m_bDone.load())
         bQuitting = loop.exec(QEventLoop::ExcludeUserInputEvents) == kQuitting;
     delay.stop();
+    m_bBusyCursor = false;
     QApplication::restoreOverrideCursor();
 
     // Then the progress dialog, modal, until the worker ends; once cancelled, input is held back again for
@@ -73,6 +75,15 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     delete m_pProgress;
     m_pLoop = nullptr;
     return result;
+}
+
+void CExtractJob::Report(const CMessage& message) {
+    const bool bBusy = m_bBusyCursor;
+    if (bBusy)
+        QApplication::restoreOverrideCursor();
+    m_UiSink.Report(message);
+    if (bBusy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void CExtractJob::Abandon() {

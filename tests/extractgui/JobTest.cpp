@@ -1,6 +1,7 @@
 // The Extract command's engine in the desktop program: destination dialog, destination check, the job on
 // a worker thread with its progress dialog, cancel, and the walk's messages crossing back to this thread.
 
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,8 @@ public:
     void Report(const CMessage& message) override {
         if (QThread::currentThread() != qApp->thread())
             m_bOffThread = true;
+        else if (QApplication::overrideCursor())
+            m_bBusyCursor = true;
         CRecordingSink::Report(message);
         if (m_nHoldMs > 0) {
             QEventLoop loop;
@@ -37,6 +40,7 @@ public:
             m_fnOnReport();
     }
     std::atomic<bool> m_bOffThread{false};
+    bool m_bBusyCursor = false; // a box was shown under the wait cursor
     int m_nHoldMs = 0;
     std::function<void()> m_fnOnReport;
 };
@@ -107,6 +111,7 @@ void CJobTest::init() {
     m_Sink.m_nHoldMs = 0;
     m_Sink.m_fnOnReport = nullptr;
     m_Sink.m_bOffThread = false;
+    m_Sink.m_bBusyCursor = false;
 }
 
 void CJobTest::cleanup() {
@@ -338,6 +343,8 @@ void CJobTest::MessagesCrossToThisThreadInOrderAndWorkerWaits() {
         return CSelection{{FindPath(*m_pPack, {"DATA"})}, {}, false};
     }));
     QVERIFY(!m_Sink.m_bOffThread);
+    QVERIFY(!m_Sink.m_bBusyCursor);
+    QVERIFY(!QApplication::overrideCursor());
     const std::vector<std::string> texts = m_Sink.Texts();
     QCOMPARE(texts.size(), size_t(2));
     QVERIFY(texts[0].rfind("Skipped unsafe name ", 0) == 0);
