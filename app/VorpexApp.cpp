@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QSettings>
 
+#include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/VorpexDoc.h"
 #include "extract/OptionsDlg.h"
@@ -117,7 +118,12 @@ void CVorpexApp::OnFileNew() {
 // The document is never changed, so there is nothing to save.
 void CVorpexApp::OnFileSave() {}
 
-void CVorpexApp::OnAppAbout() {}
+// A new box each time, so its link starts unvisited; the link reports through the program's messages.
+void CVorpexApp::OnAppAbout() {
+    CAboutDlg dlg(m_pMainWnd.get());
+    dlg.SetMessageSink(m_pSink);
+    dlg.exec();
+}
 
 void CVorpexApp::OnOptions() {
     COptionsDlg dlg(m_strExtractDir, GetMainWnd());
