@@ -133,9 +133,9 @@ void CMainFrame::BuildMenus() {
     QAction* open =
         AddCommand(ID_FILE_OPEN, "ID_FILE_OPEN", "&Open...\tCtrl+O", "Open an existing document\nOpen");
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    // The label shows Ctrl+E, but no key is bound to Extract.
     QAction* extract = AddCommand(ID_FILE_EXTRACT, "ID_FILE_EXTRACT", "&Extract...\tCtrl+E",
                                   "Extract files or a directory\nExtract");
+    extract->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E)); // the key its label promises
     QAction* exit = AddCommand(ID_APP_EXIT, "ID_APP_EXIT", "E&xit",
                                "Quit the application; prompts to save documents\nExit");
     QAction* undo = AddCommand(ID_EDIT_UNDO, "ID_EDIT_UNDO", "&Undo\tCtrl+Z", "Undo the last action\nUndo");

@@ -4,8 +4,10 @@
 #include <QFileDialog>
 #include <QSettings>
 
+#include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/VorpexDoc.h"
+#include "extract/OptionsDlg.h"
 
 static CVorpexApp* s_pApp = nullptr;
 
@@ -113,6 +115,19 @@ void CVorpexApp::OnFileNew() {
 // The document is never changed, so there is nothing to save.
 void CVorpexApp::OnFileSave() {}
 
-void CVorpexApp::OnAppAbout() {}
+// A new box each time, so its link starts unvisited; the link reports through the program's messages.
+void CVorpexApp::OnAppAbout() {
+    CAboutDlg dlg(m_pMainWnd.get());
+    dlg.SetMessageSink(m_pSink);
+    dlg.exec();
+}
 
-void CVorpexApp::OnOptions() {}
+void CVorpexApp::OnOptions() {
+    COptionsDlg dlg(m_strExtractDir, GetMainWnd());
+    if (dlg.DoModal() != QDialog::Accepted)
+        return;
+    m_strExtractDir = dlg.m_strFolder;
+    // Stored at once, even unchanged or empty; a failed write goes unreported and the new folder holds
+    // for the rest of the run.
+    WriteProfileString(QStringLiteral("Settings"), QStringLiteral("ExtractDir"), m_strExtractDir);
+}

@@ -48,7 +48,7 @@ struct CArchiveRecord {
 
     static CArchiveRecord Make(std::string_view name, uint8_t type, uint32_t size, uint32_t offset) {
         CArchiveRecord r;
-        if (!name.empty())
+        if (!name.empty()) // an empty view may hold a null pointer, which memcpy must not get
             std::memcpy(r.m_name, name.data(), name.size() < kNameSize ? name.size() : kNameSize);
         r.m_nType = type;
         r.m_nSize = size;

@@ -173,7 +173,7 @@ bool CEntryWriter::CopyData(int out, const CPackEntry& entry, const char*& failu
     if (failure || cancelled)
         return false;
     if (!m_pBuffer)
-        m_pBuffer = std::make_unique<char[]>(kChunk);
+        m_pBuffer = std::make_unique_for_overwrite<char[]>(kChunk); // pread fills what is used
     while (remaining > 0) {
         if (IsCancelled()) {
             cancelled = true;

@@ -4,8 +4,10 @@
 #include <QKeyEvent>
 #include <QScopeGuard>
 
+#include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
 #include "catalogue/PackFile.h"
+#include "extract/ExtractCommand.h"
 #include "views/FilesView.h"
 
 CDirView::CDirView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_pDocument(doc) {
@@ -81,7 +83,22 @@ void CDirView::OnSelChanged() {
         list->ShowFolder(m_Model.Folder(m_selItem));
 }
 
-void CDirView::OnExtract() {}
+void CDirView::OnExtract() {
+    const CVorpexApp* app = CVorpexApp::Instance();
+    if (!app || !m_pDocument || !m_pPackFile)
+        return;
+    const CExtractCommand::CContext context{m_pPackFile, &m_pDocument->Codec(), &app->GetMessageSink(),
+                                            app->m_strExtractDir, window()};
+    // The selected folder itself, with everything below it; the top item stands for the whole archive.
+    CExtractCommand::Run(CExtractCommand::EFrom::Tree, context, [this] {
+        CSelection selection;
+        if (IsTopSelected())
+            selection.m_bWholeArchive = true;
+        else if (const CPackFolder* folder = SelectedFolder())
+            selection.m_Folders.push_back(folder);
+        return selection;
+    });
+}
 
 void CDirView::focusInEvent(QFocusEvent* event) {
     QTreeView::focusInEvent(event);

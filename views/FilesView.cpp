@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <array>
 
+#include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
+#include "extract/ExtractCommand.h"
 #include "views/DirView.h"
 
 CFilesView::CFilesView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_pDocument(doc) {
@@ -120,7 +122,19 @@ void CFilesView::OnLButtonDblClk(const QModelIndex& index) {
     m_pDocument->m_pDirView->SelectFolder(folder);
 }
 
-void CFilesView::OnExtract() {}
+void CFilesView::OnExtract() {
+    const CVorpexApp* app = CVorpexApp::Instance();
+    if (!app || !m_pDocument || !m_pPackFile)
+        return;
+    const CExtractCommand::CContext context{m_pPackFile, &m_pDocument->Codec(), &app->GetMessageSink(),
+                                            app->m_strExtractDir, window()};
+    // The selected folder rows, then the selected file rows, each in list order, by identity.
+    CExtractCommand::Run(CExtractCommand::EFrom::List, context, [this] {
+        CSelection selection;
+        GetSelectedRows(selection.m_Folders, selection.m_Files);
+        return selection;
+    });
+}
 
 void CFilesView::focusInEvent(QFocusEvent* event) {
     QTreeView::focusInEvent(event);

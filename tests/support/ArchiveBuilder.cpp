@@ -155,7 +155,8 @@ std::vector<std::string> ListTree(const std::string& root) {
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        std::string rel = std::filesystem::relative(it->path(), root, ec).string();
+        // Lexically: relative() would resolve a link to its target and list the target instead of the link.
+        std::string rel = it->path().lexically_relative(root).string();
         if (it->is_directory(ec) && !it->is_symlink(ec))
             rel += '/';
         paths.push_back(rel);

@@ -1,0 +1,347 @@
+#include "cli/ArchivePacker.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "catalogue/ArchiveRecord.h"
+#include "catalogue/NameCodec.h"
+#include "catalogue/PackFile.h"
+#include "cli/ConsoleSink.h"
+#include "cli/OutputBuffer.h"
+
+namespace {
+
+constexpr uint64_t kLimit = uint64_t(1) << 32; // offsets and sizes are 32-bit
+
+std::string Reason(int error) {
+    return std::strerror(error);
+}
+
+// The name the archive's top-level folder gets: the folder's own name, also when it was given as "." or
+// with trailing slashes.
+std::string TopName(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    std::string base = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    if (base.empty() || base == "." || base == "..") {
+        if (char* real = ::realpath(folder.c_str(), nullptr)) {
+            const std::string full = real;
+            std::free(real);
+            base = full.substr(full.rfind('/') + 1);
+        }
+    }
+    return base;
+}
+
+class CFd {
+public:
+    explicit CFd(int fd) : m_nFd(fd) {}
+    ~CFd() {
+        if (m_nFd >= 0)
+            ::close(m_nFd);
+    }
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int Get() const { return m_nFd; }
+
+private:
+    int m_nFd;
+};
+
+} // namespace
+
+void CArchivePacker::Refuse(const std::string& line) {
+    ++m_nRefusals;
+    m_Sink.Print(line);
+}
+
+bool CArchivePacker::NameFor(const std::string& diskName, const std::string& path, std::string& raw) {
+    if (!m_Codec.Encode(diskName, raw)) {
+        Refuse("Name cannot be encoded in " + m_Codec.Encoding() + ": " + path);
+        return false;
+    }
+    if (raw.size() > CArchiveRecord::kNameSize) {
+        Refuse("Name longer than " + std::to_string(CArchiveRecord::kNameSize) + " bytes: " + path);
+        return false;
+    }
+    if (IsUnsafeName(raw)) {
+        // A backslash would make the name unusable on extraction.
+        Refuse("Name that cannot be extracted safely: " + path);
+        return false;
+    }
+    return true;
+}
+
+bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, unsigned depth) {
+    DIR* dir = ::fdopendir(dirfd);
+    if (!dir) {
+        ::close(dirfd);
+        Refuse("Could not open folder " + path + ": " + Reason(errno));
+        return false;
+    }
+    struct CDirCloser {
+        DIR* m_pDir;
+        ~CDirCloser() { ::closedir(m_pDir); }
+    } closer{dir};
+
+    for (;;) {
+        errno = 0;
+        const dirent* de = ::readdir(dir);
+        if (!de) {
+            if (errno != 0) {
+                Refuse("Could not read folder " + path + ": " + Reason(errno));
+                return false;
+            }
+            break;
+        }
+        if (Cancelled())
+            return false;
+        const std::string name = de->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const std::string childPath = path + "/" + name;
+        struct stat st;
+        if (::fstatat(dirfd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            Refuse("Could not read " + childPath + ": " + Reason(errno));
+            continue;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            m_Sink.Print("Skipped symbolic link " + childPath);
+            continue;
+        }
+        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+            m_Sink.Print("Skipped special file " + childPath);
+            continue;
+        }
+        if (S_ISREG(st.st_mode) &&
+            ((uint64_t(st.st_dev) == m_nTempDev && uint64_t(st.st_ino) == m_nTempIno) ||
+             (m_bOldArchive && uint64_t(st.st_dev) == m_nOldDev && uint64_t(st.st_ino) == m_nOldIno)))
+            continue; // the archive being written, or the one it replaces
+        CNode node;
+        node.m_strDisk = name;
+        if (!NameFor(name, childPath, node.m_strRaw))
+            continue;
+        if (S_ISREG(st.st_mode)) {
+            node.m_nSize = static_cast<uint64_t>(st.st_size);
+            folder.m_Files.push_back(std::move(node));
+            continue;
+        }
+        if (depth + 1 > CPackFile::kMaxDepth) {
+            Refuse("Folders nest deeper than " + std::to_string(CPackFile::kMaxDepth) +
+                   " levels: " + childPath);
+            continue;
+        }
+        const int sub = ::openat(dirfd, de->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub < 0) {
+            Refuse("Could not open folder " + childPath + ": " + Reason(errno));
+            continue;
+        }
+        Scan(sub, node, childPath, depth + 1);
+        folder.m_Folders.push_back(std::move(node));
+    }
+    auto byName = [](const CNode& a, const CNode& b) { return a.m_strRaw < b.m_strRaw; };
+    std::sort(folder.m_Files.begin(), folder.m_Files.end(), byName);
+    std::sort(folder.m_Folders.begin(), folder.m_Folders.end(), byName);
+    return true;
+}
+
+void CArchivePacker::LayOutLists(CNode& folder, uint64_t& pos) {
+    folder.m_nOffset = pos;
+    pos += CArchiveRecord::kSize * (folder.m_Files.size() + folder.m_Folders.size() + 1);
+    for (CNode& child : folder.m_Folders)
+        LayOutLists(child, pos);
+}
+
+void CArchivePacker::LayOutData(CNode& folder, uint64_t& pos, const std::string& path) {
+    for (CNode& file : folder.m_Files) {
+        file.m_nOffset = pos;
+        if (pos >= kLimit || file.m_nSize >= kLimit) {
+            Refuse("Data would lie past 4 GiB, beyond the reach of the archive's offsets: " + path + "/" +
+                   file.m_strDisk);
+            return;
+        }
+        pos += file.m_nSize;
+    }
+    for (CNode& child : folder.m_Folders) {
+        LayOutData(child, pos, path + "/" + child.m_strDisk);
+        if (m_nRefusals)
+            return;
+    }
+}
+
+bool CArchivePacker::WriteLists(COutputBuffer& out, const CNode& folder) {
+    for (const CNode& file : folder.m_Files)
+        out.Append(CArchiveRecord::Make(file.m_strRaw, CArchiveRecord::kFile, uint32_t(file.m_nSize),
+                                        uint32_t(file.m_nOffset))
+                       .Bytes());
+    for (const CNode& child : folder.m_Folders)
+        out.Append(CArchiveRecord::Make(child.m_strRaw, CArchiveRecord::kFolder, 0, uint32_t(child.m_nOffset))
+                       .Bytes());
+    out.Append(CArchiveRecord().Bytes());
+    for (const CNode& child : folder.m_Folders)
+        WriteLists(out, child);
+    return !out.Failed();
+}
+
+bool CArchivePacker::CopyFile(int in, uint64_t size, const std::string& path) {
+    uint64_t left = size;
+    bool tryRange = true;
+    while (left > 0) {
+        if (Cancelled())
+            return false;
+        ssize_t n = -1;
+        if (tryRange) {
+            n = ::copy_file_range(in, nullptr, m_nOut, nullptr, std::min<uint64_t>(left, 1 << 30), 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                          errno == EPERM)) {
+                tryRange = false;
+                continue;
+            }
+            if (n < 0 && errno != EINTR) {
+                // Either side may have failed; find out which by reading.
+                tryRange = false;
+                continue;
+            }
+        } else {
+            if (m_Buffer.empty())
+                m_Buffer.resize(1 << 20);
+            n = ::read(in, m_Buffer.data(), std::min<uint64_t>(left, m_Buffer.size()));
+            if (n < 0 && errno != EINTR) {
+                Refuse("Could not read file " + path + ": " + Reason(errno));
+                return false;
+            }
+            for (ssize_t done = 0; n > 0 && done < n;) {
+                const ssize_t w = ::write(m_nOut, m_Buffer.data() + done, size_t(n - done));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0) {
+                    Refuse("Could not write the archive: " + Reason(w < 0 ? errno : ENOSPC));
+                    return false;
+                }
+                done += w;
+            }
+        }
+        if (n < 0)
+            continue; // EINTR
+        if (n == 0) {
+            Refuse("File changed while packing: " + path);
+            return false;
+        }
+        left -= static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+bool CArchivePacker::WriteData(int dirfd, const CNode& folder, const std::string& path) {
+    for (const CNode& file : folder.m_Files) {
+        const std::string filePath = path + "/" + file.m_strDisk;
+        const CFd in(::openat(dirfd, file.m_strDisk.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st;
+        if (in.Get() < 0) {
+            Refuse("Could not open file " + filePath + ": " + Reason(errno));
+            return false;
+        }
+        if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != file.m_nSize) {
+            Refuse("File changed while packing: " + filePath);
+            return false;
+        }
+        if (!CopyFile(in.Get(), file.m_nSize, filePath))
+            return false;
+    }
+    for (const CNode& child : folder.m_Folders) {
+        const CFd sub(
+            ::openat(dirfd, child.m_strDisk.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (sub.Get() < 0) {
+            Refuse("Could not open folder " + path + "/" + child.m_strDisk + ": " + Reason(errno));
+            return false;
+        }
+        if (!WriteData(sub.Get(), child, path + "/" + child.m_strDisk))
+            return false;
+    }
+    return true;
+}
+
+CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const std::string& archive) {
+    const int top = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (top < 0) {
+        m_Sink.Print("Could not open folder " + folder + ": " + Reason(errno));
+        return EResult::NotOpened;
+    }
+
+    // The temporary lies beside the archive, so that the final rename stays within one file system.
+    const size_t slash = archive.rfind('/');
+    const std::string dir = slash == std::string::npos ? "" : archive.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? archive : archive.substr(slash + 1);
+    std::string temp = dir + "." + base + ".XXXXXX";
+    m_nOut = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (m_nOut < 0) {
+        ::close(top);
+        m_Sink.Print("Could not create file " + temp + ": " + Reason(errno));
+        return EResult::NotOpened;
+    }
+    const CFd outCloser(m_nOut);
+    struct stat st;
+    if (::fstat(m_nOut, &st) == 0) {
+        m_nTempDev = st.st_dev;
+        m_nTempIno = st.st_ino;
+    }
+    if (::stat(archive.c_str(), &st) == 0) {
+        m_bOldArchive = true;
+        m_nOldDev = st.st_dev;
+        m_nOldIno = st.st_ino;
+    }
+
+    CNode root;
+    root.m_strDisk = folder;
+    const std::string topName = TopName(folder);
+    const bool named = NameFor(topName, folder, root.m_strRaw);
+    const bool scanned = Scan(::dup(top), root, folder, 1);
+    bool ok = named && scanned && !m_nRefusals && !Cancelled();
+    if (ok) {
+        uint64_t pos = 2 * CArchiveRecord::kSize; // the top-level list: the folder and the end record
+        LayOutLists(root, pos);
+        if (pos >= kLimit)
+            Refuse("The folder holds too many entries for one archive");
+        else
+            LayOutData(root, pos, folder);
+        ok = !m_nRefusals;
+    }
+    if (ok) {
+        COutputBuffer out(m_nOut);
+        out.Append(CArchiveRecord::Make(root.m_strRaw, CArchiveRecord::kFolder, 0, uint32_t(root.m_nOffset))
+                       .Bytes());
+        out.Append(CArchiveRecord().Bytes());
+        ok = WriteLists(out, root) && out.Flush();
+        if (!ok)
+            Refuse("Could not write the archive: " + Reason(out.Error()));
+    }
+    ok = ok && WriteData(top, root, folder);
+    ::close(top);
+    if (ok) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(m_nOut, 0666 & ~mask) != 0 || ::fsync(m_nOut) != 0) {
+            Refuse("Could not write the archive: " + Reason(errno));
+            ok = false;
+        }
+    }
+    if (ok && ::rename(temp.c_str(), archive.c_str()) != 0) {
+        Refuse("Could not create file " + archive + ": " + Reason(errno));
+        ok = false;
+    }
+    if (ok)
+        return EResult::Packed;
+    ::unlink(temp.c_str());
+    if (Cancelled())
+        m_Sink.Print("Interrupted");
+    m_Sink.Print("No archive written.");
+    return EResult::Refused;
+}

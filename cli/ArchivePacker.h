@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CConsoleSink;
+class CNameCodec;
+
+// The `pack` command: builds an archive from a folder on disk. The archive's one top-level folder bears the
+// folder's name; in every list the files come first, then the sub-folders, each sorted by encoded name in
+// byte order, so the same tree always gives the same bytes. Layout: the top-level list, every folder's list
+// depth first, then the data of every file in list order.
+// The folder is read in full before anything is written, and every refusal (a name too long or not
+// encodable, folders nested too deep, data past 4 GiB) is found then. The archive is written to a temporary
+// file beside it and renamed into place only when complete: a refusal, a failure or an interruption leaves
+// nothing behind, and an existing archive of that name stays as it was.
+class CArchivePacker {
+public:
+    enum class EResult {
+        Packed,   // the archive is in place (skipped links and special files were reported)
+        Refused,  // nothing written: the reasons were reported
+        NotOpened // the folder could not be opened or no file made beside the archive; nothing written
+    };
+
+    CArchivePacker(const CNameCodec& codec, CConsoleSink& sink, const std::atomic<bool>* cancel)
+        : m_Codec(codec), m_Sink(sink), m_pCancel(cancel) {}
+
+    EResult Pack(const std::string& folder, const std::string& archive);
+
+private:
+    struct CNode {
+        std::string m_strRaw;   // the name in the archive, encoded
+        std::string m_strDisk;  // the name on disk
+        uint64_t m_nSize = 0;   // of a file
+        uint64_t m_nOffset = 0; // a file's data, or a folder's list
+        std::vector<CNode> m_Files;
+        std::vector<CNode> m_Folders;
+    };
+
+    bool Scan(int dirfd, CNode& folder, const std::string& path, unsigned depth);
+    bool NameFor(const std::string& diskName, const std::string& path, std::string& raw);
+    void LayOutLists(CNode& folder, uint64_t& pos);
+    void LayOutData(CNode& folder, uint64_t& pos, const std::string& path);
+    bool WriteLists(class COutputBuffer& out, const CNode& folder);
+    bool WriteData(int dirfd, const CNode& folder, const std::string& path);
+    bool CopyFile(int in, uint64_t size, const std::string& path);
+    void Refuse(const std::string& line);
+    bool Cancelled() const { return m_pCancel && m_pCancel->load(); }
+
+    const CNameCodec& m_Codec;
+    CConsoleSink& m_Sink;
+    const std::atomic<bool>* m_pCancel;
+    int m_nOut = -1;
+    uint64_t m_nTempDev = 0, m_nTempIno = 0;
+    uint64_t m_nOldDev = 0, m_nOldIno = 0;
+    bool m_bOldArchive = false;
+    unsigned m_nRefusals = 0;
+    std::vector<char> m_Buffer;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CConsoleSink;
+class CPackFile;
+
+// The command-line companion: reads the arguments, runs one command (list, extract, check, pack) on the
+// core library and turns what happened into the exit status: 0 when everything asked for was done and
+// nothing was reported, 1 when anything was reported, 2 for a usage error, an archive that cannot be
+// opened or a destination that cannot be entered.
+class CCliApp {
+public:
+    static constexpr int kDone = 0;
+    static constexpr int kReported = 1;
+    static constexpr int kFailed = 2;
+    static constexpr int kInterrupted = 130;
+
+    CCliApp(int argc, char** argv);
+    int Run();
+
+    static const char* Version();
+
+private:
+    struct COptions {
+        std::string m_strEncoding;
+        std::string m_strDir;
+        bool m_bLong = false;
+        bool m_bQuiet = false;
+        bool m_bHelp = false;
+        std::vector<std::string> m_Operands;
+    };
+
+    bool Parse(const std::string& command, size_t first, COptions& options);
+    int List(const COptions& options);
+    int Extract(const COptions& options);
+    int Check(const COptions& options);
+    int Pack(const COptions& options);
+
+    int UsageError(const std::string& command, const std::string& message);
+    std::unique_ptr<CPackFile> OpenArchive(const std::string& path, CConsoleSink& sink);
+    static void PrintHelp(const std::string& command);
+
+    std::vector<std::string> m_Args;
+};

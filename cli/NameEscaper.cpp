@@ -1,0 +1,65 @@
+#include "cli/NameEscaper.h"
+
+#include "catalogue/NameCodec.h"
+
+namespace {
+
+void AppendHex(std::string& out, unsigned value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += '\\';
+    out += 'x';
+    out += kDigits[(value >> 4) & 0xF];
+    out += kDigits[value & 0xF];
+}
+
+bool IsPlain(unsigned char c) {
+    return c >= 0x20 && c < 0x7F && c != '/' && c != '\\';
+}
+
+} // namespace
+
+CNameEscaper::CNameEscaper(const CNameCodec& codec) : m_Codec(codec) {
+    std::string ascii;
+    for (int c = 0x20; c < 0x7F; ++c)
+        ascii += static_cast<char>(c);
+    m_bAsciiIdentity = codec.Decode(ascii) == ascii;
+}
+
+void CNameEscaper::Append(std::string& out, std::string_view raw) const {
+    if (m_bAsciiIdentity) {
+        bool plain = true;
+        for (unsigned char c : raw) {
+            if (!IsPlain(c)) {
+                plain = false;
+                break;
+            }
+        }
+        if (plain) {
+            out.append(raw);
+            return;
+        }
+    }
+    AppendDecoded(out, m_Codec.Decode(raw));
+}
+
+std::string CNameEscaper::Escape(std::string_view raw) const {
+    std::string out;
+    Append(out, raw);
+    return out;
+}
+
+void CNameEscaper::AppendDecoded(std::string& out, std::string_view utf8) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') {
+            AppendHex(out, c);
+        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            // U+0080..U+009F, the C1 controls, are two bytes in UTF-8: C2 80..C2 9F.
+            AppendHex(out, static_cast<unsigned char>(utf8[i + 1]));
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class CNameCodec;
+
+// Turns archive names into text for a terminal or a script: decoded from the archive's code page to UTF-8,
+// with '/', '\' and control characters (C0, DEL and C1) written as \xHH, so that a printed path splits
+// into names at its '/' and every line means exactly one thing. The codec must outlive the escaper.
+class CNameEscaper {
+public:
+    explicit CNameEscaper(const CNameCodec& codec);
+
+    // Appends the raw archive name `raw`, decoded and escaped, to `out`.
+    void Append(std::string& out, std::string_view raw) const;
+    std::string Escape(std::string_view raw) const;
+
+    // Appends a name that is already UTF-8 (a name the core decoded for a message), escaped.
+    static void AppendDecoded(std::string& out, std::string_view utf8);
+
+    // True when the code page decodes printable ASCII to itself.
+    bool IsAsciiIdentity() const { return m_bAsciiIdentity; }
+
+private:
+    const CNameCodec& m_Codec;
+    // Then plain ASCII names are copied without decoding, which keeps listing a million entries cheap.
+    bool m_bAsciiIdentity = false;
+};

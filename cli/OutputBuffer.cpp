@@ -1,0 +1,45 @@
+#include "cli/OutputBuffer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+COutputBuffer::COutputBuffer(int fd) : m_nFd(fd), m_pData(new char[kCapacity]) {}
+
+COutputBuffer::~COutputBuffer() {
+    Flush();
+}
+
+void COutputBuffer::Append(std::string_view text) {
+    while (!text.empty()) {
+        if (m_nUsed == kCapacity && !Flush())
+            return;
+        const size_t n = std::min(text.size(), kCapacity - m_nUsed);
+        std::memcpy(m_pData.get() + m_nUsed, text.data(), n);
+        m_nUsed += n;
+        text.remove_prefix(n);
+    }
+}
+
+void COutputBuffer::Append(char c) {
+    if (m_nUsed == kCapacity && !Flush())
+        return;
+    m_pData[m_nUsed++] = c;
+}
+
+bool COutputBuffer::Flush() {
+    size_t done = 0;
+    while (done < m_nUsed && !m_nError) {
+        const ssize_t n = ::write(m_nFd, m_pData.get() + done, m_nUsed - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            m_nError = errno;
+        } else {
+            done += static_cast<size_t>(n);
+        }
+    }
+    // After an error the rest is dropped: the caller reports the failure once, at the end.
+    m_nUsed = 0;
+    return !m_nError;
+}
