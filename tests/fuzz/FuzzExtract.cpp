@@ -97,7 +97,7 @@ struct CTreeCheck {
 int Visit(const char* path, const struct stat* st, int type, struct FTW* ftw) {
     const std::string rel(path + CTreeCheck::s_nBaseLen);
     const char* name = path + ftw->base;
-    if (IsTemporaryName(name) && !CTreeCheck::s_pCurrent->m_EntryNames.count(name))
+    if (type == FTW_F && IsTemporaryName(name) && !CTreeCheck::s_pCurrent->m_EntryNames.count(name))
         CTreeCheck::s_pCurrent->m_Problems.push_back("temporary left behind: " + rel);
     // The destination is level 0: ten folders and a file below it at most.
     if (ftw->level > static_cast<int>(CPackFile::kMaxDepth) + 1)
