@@ -14,10 +14,11 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_reader fuzz_extract)
 build=${VORPEX_FUZZ_BUILD:-build-fuzz}
 tools/deps.sh clang-14 libclang-rt-14-dev
+mkdir -p "$build"
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVORPEX_FUZZ=ON -DVORPEX_GUI=OFF -DVORPEX_BENCH=OFF >"$build.configure.log" 2>&1 ||
-    { cat "$build.configure.log"; exit 1; }
+    -DVORPEX_FUZZ=ON -DVORPEX_GUI=OFF -DVORPEX_BENCH=OFF >"$build/configure.log" 2>&1 ||
+    { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j"${VORPEX_FUZZ_JOBS:-$(nproc)}" --target make_fuzz_seeds "${targets[@]}"
 
 seeds="$build/fuzz-seeds"
