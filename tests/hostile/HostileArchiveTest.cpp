@@ -18,6 +18,15 @@ void PrintTo(const CHostileCase& c, std::ostream* os) {
 
 namespace {
 
+// Nothing raw reaches the terminal: no control character in any line.
+void ExpectNoControlCharacters(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+        EXPECT_EQ(
+            std::count_if(line.begin(), line.end(), [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; }),
+            0)
+            << line;
+}
+
 class CHostileArchive : public ::testing::TestWithParam<CHostileCase> {
 protected:
     CHostileArea m_Area;
@@ -103,13 +112,32 @@ TEST_P(CHostileArchive, CommandLine) {
     for (size_t i = 0; i < c.m_CliProblems.size(); ++i)
         EXPECT_NE(run.m_ErrLines[lines.size() + i].find(c.m_CliProblems[i]), std::string::npos)
             << run.m_ErrLines[lines.size() + i];
-    // Nothing raw reaches the terminal: no control character in any line.
-    for (const std::string& line : run.m_ErrLines)
-        EXPECT_EQ(
-            std::count_if(line.begin(), line.end(), [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; }),
-            0)
-            << line;
+    ExpectNoControlCharacters(run.m_ErrLines);
     CheckOutcome();
+}
+
+// Listing and checking a hostile archive: no crash, the reader's problems reported (exit status 1 when
+// there are any), and nothing raw on either stream.
+TEST_P(CHostileArchive, ListAndCheck) {
+    if (!CliPath())
+        GTEST_SKIP() << "this build has no vorpex-cli";
+    const CHostileCase& c = GetParam();
+    const bool readerProblems = !c.m_CliProblems.empty();
+    const std::vector<std::string> before = ListTree(m_Area.m_strDest);
+    for (const char* command : {"list", "check"}) {
+        const CCliRun run = RunCli({command, m_strArchive});
+        if (std::string(command) == "list") {
+            EXPECT_EQ(run.m_nStatus, readerProblems ? 1 : 0) << command;
+        } else {
+            EXPECT_TRUE(run.m_nStatus == 0 || run.m_nStatus == 1) << command << " exited " << run.m_nStatus;
+        }
+        ExpectNoControlCharacters(run.m_OutLines);
+        ExpectNoControlCharacters(run.m_ErrLines);
+    }
+    EXPECT_EQ(ListTree(m_Area.m_strDest), before) << "listing or checking changed the destination";
+    EXPECT_EQ(m_Area.OutsideDamage(c.m_bArchiveInDest ? std::vector<std::string>{}
+                                                      : std::vector<std::string>{c.m_strArchiveName}),
+              "");
 }
 
 // At least 40 archives, across the four classes.
