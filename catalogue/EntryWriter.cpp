@@ -41,6 +41,13 @@ void CEntryWriter::AddToTotals(uint64_t files, uint64_t bytes) {
     m_Progress.m_nBytesTotal += bytes;
 }
 
+void CEntryWriter::Skipped(uint64_t files, uint64_t bytes) {
+    m_Progress.m_nFilesDone += files;
+    m_Progress.m_nBytesDone += bytes;
+    if (files)
+        Tick();
+}
+
 void CEntryWriter::ReportName(const char* text, std::string_view rawName) {
     ++m_nMessages;
     m_Sink.Report({text, m_Codec.Decode(rawName), {}, true});
@@ -123,11 +130,48 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     return EResult::Written;
 }
 
+// Copies in the kernel while it can; false with neither `failure` nor `cancelled` set when the rest is
+// to go through the buffer (a file system or kernel without support, or an error whose side is unclear).
+bool CEntryWriter::CopyKernel(int out, uint64_t& offset, uint64_t& remaining, const char*& failure,
+                              bool& cancelled) {
+    while (remaining > 0) {
+        if (IsCancelled()) {
+            cancelled = true;
+            return false;
+        }
+        loff_t in = static_cast<loff_t>(offset);
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
+        const ssize_t n = copy_file_range(m_Pack.m_nFd, &in, out, nullptr, want, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)
+                failure = kCouldNotWrite;
+            return false;
+        }
+        if (n == 0) {
+            failure = kCouldNotRead;
+            return false;
+        }
+        offset += static_cast<uint64_t>(n);
+        remaining -= static_cast<uint64_t>(n);
+        m_Progress.m_nBytesDone += static_cast<uint64_t>(n);
+        if (remaining > 0)
+            Tick();
+    }
+    return true;
+}
+
 bool CEntryWriter::CopyData(int out, const CPackEntry& entry, const char*& failure, bool& cancelled) {
     uint64_t offset = entry.GetOffset();
     uint64_t remaining = entry.GetSize();
     if (remaining == 0)
         return true;
+    const bool kernel = m_eCopy == ECopy::Kernel || (m_eCopy == ECopy::Auto && remaining <= kSmallEntry);
+    if (kernel && CopyKernel(out, offset, remaining, failure, cancelled))
+        return true;
+    if (failure || cancelled)
+        return false;
     if (!m_pBuffer)
         m_pBuffer = std::make_unique_for_overwrite<char[]>(kChunk); // pread fills what is used
     while (remaining > 0) {

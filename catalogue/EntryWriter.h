@@ -34,6 +34,12 @@ public:
 
     enum class EResult { Written, Failed, Cancelled };
 
+    // How data moves: through a user-space buffer, or in the kernel (copy_file_range), or the kernel for
+    // entries up to kSmallEntry bytes and the buffer above (the default: measured fastest here).
+    enum class ECopy { Auto, Buffer, Kernel };
+    static constexpr uint64_t kSmallEntry = 256 * 1024;
+    void SetCopyMethod(ECopy method) { m_eCopy = method; }
+
     CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec);
     ~CEntryWriter();
 
@@ -42,6 +48,8 @@ public:
     // Called after every piece and every finished file.
     void SetProgressCallback(std::function<void(const CProgress&)> fn) { m_fnProgress = std::move(fn); }
     void AddToTotals(uint64_t files, uint64_t bytes);
+    // Counts files that will not be written (a folder skipped with everything below it) as dealt with.
+    void Skipped(uint64_t files, uint64_t bytes);
 
     // Writes `entry` into the folder open at `dirfd` under its decoded name.
     EResult WriteEntry(int dirfd, const CPackEntry& entry);
@@ -59,6 +67,7 @@ public:
 
 private:
     bool CopyData(int out, const CPackEntry& entry, const char*& failure, bool& cancelled);
+    bool CopyKernel(int out, uint64_t& offset, uint64_t& remaining, const char*& failure, bool& cancelled);
     void Tick();
 
     const CPackFile& m_Pack;
@@ -71,4 +80,5 @@ private:
     unsigned m_nMessages = 0;
     unsigned m_nTempSerial = 0;
     bool m_bCancelled = false;
+    ECopy m_eCopy = ECopy::Auto;
 };

@@ -71,6 +71,36 @@ bool IsCp1252Name(std::string name) {
     return name == "WINDOWS1252" || name == "CP1252";
 }
 
+// Runs `in` through the converter `cd`, appending to `out`. What cannot be converted becomes U+FFFD when
+// `replace` holds (decoding to UTF-8), and otherwise fails the conversion.
+bool Convert(iconv_t cd, std::string_view text, std::string& out, bool replace) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char buffer[256];
+    while (inLeft > 0) {
+        char* o = buffer;
+        size_t oLeft = sizeof buffer;
+        const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+        out.append(buffer, static_cast<size_t>(o - buffer));
+        if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+            if (!replace)
+                return false;
+            // A byte the code page cannot decode (or a sequence cut by the end of the name).
+            AppendUtf8(out, 0xFFFD);
+            ++in;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    // Whatever state the converter keeps (a shift sequence) is flushed at the end.
+    char* o = buffer;
+    size_t oLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &o, &oLeft);
+    out.append(buffer, static_cast<size_t>(o - buffer));
+    return true;
+}
+
 } // namespace
 
 struct CNameCodec::Iconv {
@@ -114,27 +144,7 @@ std::string CNameCodec::Decode(std::string_view raw) const {
         return out;
     }
     std::lock_guard lock(m_mutex);
-    iconv(m_pIconv->m_toUtf8, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(raw.data());
-    size_t inLeft = raw.size();
-    char buffer[256];
-    while (inLeft > 0) {
-        char* o = buffer;
-        size_t oLeft = sizeof buffer;
-        const size_t r = iconv(m_pIconv->m_toUtf8, &in, &inLeft, &o, &oLeft);
-        out.append(buffer, static_cast<size_t>(o - buffer));
-        if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-            // A byte the code page cannot decode (or a sequence cut by the end of the name).
-            AppendUtf8(out, 0xFFFD);
-            ++in;
-            --inLeft;
-            iconv(m_pIconv->m_toUtf8, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    char* o = buffer;
-    size_t oLeft = sizeof buffer;
-    iconv(m_pIconv->m_toUtf8, nullptr, nullptr, &o, &oLeft);
-    out.append(buffer, static_cast<size_t>(o - buffer));
+    Convert(m_pIconv->m_toUtf8, raw, out, true);
     return out;
 }
 
@@ -164,23 +174,7 @@ bool CNameCodec::Encode(std::string_view utf8, std::string& raw) const {
             return false;
     }
     std::lock_guard lock(m_mutex);
-    iconv(m_pIconv->m_fromUtf8, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char buffer[256];
-    while (inLeft > 0) {
-        char* o = buffer;
-        size_t oLeft = sizeof buffer;
-        const size_t r = iconv(m_pIconv->m_fromUtf8, &in, &inLeft, &o, &oLeft);
-        raw.append(buffer, static_cast<size_t>(o - buffer));
-        if (r == static_cast<size_t>(-1) && errno != E2BIG)
-            return false;
-    }
-    char* o = buffer;
-    size_t oLeft = sizeof buffer;
-    iconv(m_pIconv->m_fromUtf8, nullptr, nullptr, &o, &oLeft);
-    raw.append(buffer, static_cast<size_t>(o - buffer));
-    return true;
+    return Convert(m_pIconv->m_fromUtf8, utf8, raw, false);
 }
 
 bool IsUnsafeName(std::string_view name) {

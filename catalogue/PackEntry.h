@@ -7,8 +7,9 @@
 
 class CPackFolder;
 
-// One file record of an archive: a plain value, copied freely. The name is kept inline as the raw bytes of
-// the record (at most 32), so a catalogue of a million entries costs one allocation, not a million.
+// One file record of an archive: a plain value of 48 bytes, copied freely. The name is kept inline as the
+// record's raw 32-byte field, so a catalogue of a million entries costs one allocation, not a million, and
+// the reader copies the field without looking into it.
 class CPackEntry {
 public:
     static constexpr size_t kMaxName = 32;
@@ -16,19 +17,27 @@ public:
     uint32_t m_nOffset = 0;           // position of the data from the start of the archive
     uint32_t m_nSize = 0;             // length of the data in bytes
     CPackFolder* m_pFolder = nullptr; // the folder whose list held the record; null in the top-level list
-    uint8_t m_nNameLen = 0;
-    char m_szName[kMaxName] = {}; // raw bytes, not NUL-terminated when the name fills it
+    char m_szName[kMaxName];          // the name up to the first NUL; a 32-byte name fills it without one
 
-    CPackEntry() = default;
+    CPackEntry() { std::memset(m_szName, 0, kMaxName); }
     CPackEntry(CPackFolder* folder, std::string_view name, uint32_t size, uint32_t offset)
         : m_nOffset(offset), m_nSize(size), m_pFolder(folder) {
-        m_nNameLen = static_cast<uint8_t>(name.size() < kMaxName ? name.size() : kMaxName);
-        std::memcpy(m_szName, name.data(), m_nNameLen);
+        std::memset(m_szName, 0, kMaxName);
+        if (!name.empty())
+            std::memcpy(m_szName, name.data(), name.size() < kMaxName ? name.size() : kMaxName);
+    }
+    // From a record's whole name field; bytes after its first NUL are kept but never part of the name.
+    CPackEntry(CPackFolder* folder, const char (&field)[kMaxName], uint32_t size, uint32_t offset)
+        : m_nOffset(offset), m_nSize(size), m_pFolder(folder) {
+        std::memcpy(m_szName, field, kMaxName);
     }
 
     uint32_t GetOffset() const { return m_nOffset; }
     uint32_t GetSize() const { return m_nSize; }
-    std::string_view GetName() const { return {m_szName, m_nNameLen}; }
+    std::string_view GetName() const {
+        const void* nul = std::memchr(m_szName, 0, kMaxName);
+        return {m_szName, nul ? static_cast<size_t>(static_cast<const char*>(nul) - m_szName) : kMaxName};
+    }
     const CPackFolder* GetFolder() const { return m_pFolder; }
 
     // The folder path of the file: a backslash before each folder name from the top down ("\DATA\MAPS"),

@@ -1,5 +1,6 @@
 #include "catalogue/PackFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
@@ -211,6 +212,10 @@ void CPackFile::Read(CMessageSink& sink) {
         m_nIno = st.st_ino;
     }
 
+    // A file holds at most one record per 44 bytes: reserving for that (within reason) saves the copies
+    // of a growing list; what a data-heavy archive leaves unused is given back at the end.
+    m_Entries.reserve(static_cast<size_t>(std::min<uint64_t>(m_nFileSize / CArchiveRecord::kSize, 1u << 22)));
+
     CRecordSource source(m_nFd, m_nFileSize);
     CReadRanges ranges;
 
@@ -262,11 +267,8 @@ void CPackFile::Read(CMessageSink& sink) {
         }
         const uint8_t type = p[32];
         if (type == CArchiveRecord::kFile) {
-            const void* nul = std::memchr(p, 0, CArchiveRecord::kNameSize);
-            const size_t len = nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - p)
-                                   : CArchiveRecord::kNameSize;
             const uint32_t index = static_cast<uint32_t>(m_Entries.size());
-            m_Entries.emplace_back(current, std::string_view(reinterpret_cast<const char*>(p), len),
+            m_Entries.emplace_back(current, *reinterpret_cast<const char(*)[CArchiveRecord::kNameSize]>(p),
                                    CArchiveRecord::Le32(p + 36), CArchiveRecord::Le32(p + 40));
             (current ? current->m_Files : m_Top.m_Files).push_back(index);
             pos += CArchiveRecord::kSize;
@@ -308,6 +310,8 @@ void CPackFile::Read(CMessageSink& sink) {
             pos += CArchiveRecord::kSize;
         }
     }
+    if (m_Entries.capacity() - m_Entries.size() > m_Entries.size() + 4096)
+        m_Entries.shrink_to_fit();
     m_Report.m_bReadError = source.Failed();
     m_bOpen = true;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/HugePageAllocator.h"
 #include "catalogue/PackEntry.h"
 #include "catalogue/PackFolder.h"
 
@@ -64,8 +65,8 @@ public:
     std::string m_strArchivePath;
     int m_nFd = -1; // the archive, open for reading until Close
     uint64_t m_nFileSize = 0;
-    std::vector<CPackEntry> m_Entries; // every file record, in the order the reader met them
-    CPackFolder* m_pRoot = nullptr;    // the first top-level folder, or null
+    std::vector<CPackEntry, CHugePageAllocator<CPackEntry>> m_Entries; // every file record, in reader order
+    CPackFolder* m_pRoot = nullptr;                                    // the first top-level folder, or null
     CReadReport m_Report;
 
 private:

@@ -1,7 +1,7 @@
 #include "cli/ArchiveChecker.h"
 
+#include <algorithm>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "catalogue/NameCodec.h"
@@ -35,6 +35,29 @@ std::vector<std::string> CArchiveChecker::ReadProblems(const CReadReport& report
     return lines;
 }
 
+void CArchiveChecker::FindDuplicates(const CPackFolder& folder,
+                                     std::unordered_set<const void*>& later) const {
+    // Raw names: equal raw names are equal once decoded, and a folder's list is sorted once, not hashed
+    // name by name. Items are numbered in list order (files, then sub-folders) so the later one is marked.
+    std::vector<std::pair<std::string_view, const void*>> names;
+    names.reserve(folder.m_Files.size() + folder.m_Children.size());
+    for (uint32_t index : folder.m_Files)
+        names.emplace_back(m_Pack.Entry(index).GetName(), &m_Pack.Entry(index));
+    for (const CPackFolder* child : folder.m_Children)
+        names.emplace_back(child->GetName(), child);
+    std::vector<uint32_t> order(names.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return names[a].first < names[b].first; });
+    for (size_t i = 1; i < order.size(); ++i) {
+        if (names[order[i]].first == names[order[i - 1]].first)
+            later.insert(names[order[i]].second);
+    }
+    for (const CPackFolder* child : folder.m_Children)
+        FindDuplicates(*child, later);
+}
+
 void CArchiveChecker::Check() {
     m_nFolders = m_Pack.GetFolderCount();
     m_nFiles = m_Pack.m_Entries.size();
@@ -43,21 +66,25 @@ void CArchiveChecker::Check() {
         m_nBytes += entry.GetSize();
     m_Problems = ReadProblems(m_Pack.m_Report);
 
+    std::unordered_set<const void*> duplicated;
+    FindDuplicates(m_Pack.GetTop(), duplicated);
+    const bool asciiIdentity = m_Escaper.IsAsciiIdentity();
     std::vector<std::string> pastEnd;
     std::vector<std::string> unsafe;
     std::vector<std::string> duplicates;
-    // The names already met in each folder's list, as they would be made on disk (decoded).
-    std::unordered_map<const CPackFolder*, std::unordered_set<std::string>> seen;
     const CPathWalk walk(m_Pack, m_Escaper);
-    walk.Walk([&](std::string_view path, const CPackFolder& parent, const CPackFolder* folder,
+    walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
                   const CPackEntry* entry) {
         const std::string_view raw = folder ? std::string_view(folder->GetName()) : entry->GetName();
         if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.m_nFileSize)
             pastEnd.push_back("Data beyond the end of the archive: " + std::string(path));
-        std::string decoded = m_Codec.Decode(raw);
-        if (IsUnsafeName(raw) || IsUnsafeName(decoded))
+        // The name made on disk is the decoded one; for plain ASCII it is the raw name itself.
+        bool bad = IsUnsafeName(raw);
+        if (!bad && (!asciiIdentity || std::any_of(raw.begin(), raw.end(), [](char c) { return c & 0x80; })))
+            bad = IsUnsafeName(m_Codec.Decode(raw));
+        if (bad)
             unsafe.push_back("Unsafe name: " + std::string(path) + (raw.empty() ? " (empty name)" : ""));
-        if (!seen[&parent].insert(std::move(decoded)).second)
+        if (!duplicated.empty() && duplicated.count(folder ? static_cast<const void*>(folder) : entry))
             duplicates.push_back("Duplicate name in one folder: " + std::string(path));
     });
     for (auto* list : {&pastEnd, &unsafe, &duplicates})

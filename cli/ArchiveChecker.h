@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class CNameCodec;
 class CNameEscaper;
 class CPackFile;
+class CPackFolder;
 struct CReadReport;
 
 // The `check` command: counts what the archive holds and finds every problem in it, those the reader met
@@ -30,6 +32,9 @@ public:
     static std::vector<std::string> ReadProblems(const CReadReport& report);
 
 private:
+    // Adds to `later` every file or folder whose name an earlier item of the same folder's list bears.
+    void FindDuplicates(const CPackFolder& folder, std::unordered_set<const void*>& later) const;
+
     const CPackFile& m_Pack;
     const CNameCodec& m_Codec;
     const CNameEscaper& m_Escaper;

@@ -20,7 +20,9 @@ namespace {
 
 constexpr uint64_t kLimit = uint64_t(1) << 32; // offsets and sizes are 32-bit
 
-std::string Reason(int error) { return std::strerror(error); }
+std::string Reason(int error) {
+    return std::strerror(error);
+}
 
 // The name the archive's top-level folder gets: the folder's own name, also when it was given as "." or
 // with trailing slashes.
@@ -133,7 +135,8 @@ bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, uns
             continue;
         }
         if (depth + 1 > CPackFile::kMaxDepth) {
-            Refuse("Folders nest deeper than " + std::to_string(CPackFile::kMaxDepth) + " levels: " + childPath);
+            Refuse("Folders nest deeper than " + std::to_string(CPackFile::kMaxDepth) +
+                   " levels: " + childPath);
             continue;
         }
         const int sub = ::openat(dirfd, de->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -180,7 +183,8 @@ bool CArchivePacker::WriteLists(COutputBuffer& out, const CNode& folder) {
                                         uint32_t(file.m_nOffset))
                        .Bytes());
     for (const CNode& child : folder.m_Folders)
-        out.Append(CArchiveRecord::Make(child.m_strRaw, CArchiveRecord::kFolder, 0, uint32_t(child.m_nOffset)).Bytes());
+        out.Append(CArchiveRecord::Make(child.m_strRaw, CArchiveRecord::kFolder, 0, uint32_t(child.m_nOffset))
+                       .Bytes());
     out.Append(CArchiveRecord().Bytes());
     for (const CNode& child : folder.m_Folders)
         WriteLists(out, child);
@@ -253,7 +257,8 @@ bool CArchivePacker::WriteData(int dirfd, const CNode& folder, const std::string
             return false;
     }
     for (const CNode& child : folder.m_Folders) {
-        const CFd sub(::openat(dirfd, child.m_strDisk.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const CFd sub(
+            ::openat(dirfd, child.m_strDisk.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sub.Get() < 0) {
             Refuse("Could not open folder " + path + "/" + child.m_strDisk + ": " + Reason(errno));
             return false;
@@ -280,7 +285,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     if (m_nOut < 0) {
         ::close(top);
         m_Sink.Print("Could not create file " + temp + ": " + Reason(errno));
-        return EResult::Refused;
+        return EResult::NotOpened;
     }
     const CFd outCloser(m_nOut);
     struct stat st;
@@ -311,7 +316,8 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     }
     if (ok) {
         COutputBuffer out(m_nOut);
-        out.Append(CArchiveRecord::Make(root.m_strRaw, CArchiveRecord::kFolder, 0, uint32_t(root.m_nOffset)).Bytes());
+        out.Append(CArchiveRecord::Make(root.m_strRaw, CArchiveRecord::kFolder, 0, uint32_t(root.m_nOffset))
+                       .Bytes());
         out.Append(CArchiveRecord().Bytes());
         ok = WriteLists(out, root) && out.Flush();
         if (!ok)

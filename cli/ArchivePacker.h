@@ -21,7 +21,7 @@ public:
     enum class EResult {
         Packed,   // the archive is in place (skipped links and special files were reported)
         Refused,  // nothing written: the reasons were reported
-        NotOpened // the folder could not be opened; nothing written
+        NotOpened // the folder could not be opened or no file made beside the archive; nothing written
     };
 
     CArchivePacker(const CNameCodec& codec, CConsoleSink& sink, const std::atomic<bool>* cancel)
@@ -31,9 +31,9 @@ public:
 
 private:
     struct CNode {
-        std::string m_strRaw;  // the name in the archive, encoded
-        std::string m_strDisk; // the name on disk
-        uint64_t m_nSize = 0;  // of a file
+        std::string m_strRaw;   // the name in the archive, encoded
+        std::string m_strDisk;  // the name on disk
+        uint64_t m_nSize = 0;   // of a file
         uint64_t m_nOffset = 0; // a file's data, or a folder's list
         std::vector<CNode> m_Files;
         std::vector<CNode> m_Folders;

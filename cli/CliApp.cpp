@@ -30,7 +30,9 @@ namespace {
 std::atomic<bool> g_bInterrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) { g_bInterrupted.store(true); }
+extern "C" void OnInterrupt(int) {
+    g_bInterrupted.store(true);
+}
 
 void CatchInterrupts() {
     struct sigaction sa = {};
@@ -40,7 +42,9 @@ void CatchInterrupts() {
     ::sigaction(SIGTERM, &sa, nullptr);
 }
 
-void Out(const std::string& text) { std::fputs(text.c_str(), stdout); }
+void Out(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+}
 
 const char* const kUsage = "Usage:\n"
                            "  vorpex-cli list    [--long] [--encoding NAME] ARCHIVE\n"
@@ -55,19 +59,23 @@ const char* const kCommon =
     "archive's code page (--encoding, default WINDOWS-1252; any name iconv knows) to UTF-8; in a name, '/',\n"
     "'\\' and control characters are shown as \\xHH, so every printed line is unambiguous.\n";
 
-const char* const kStatus = "Exit status:\n"
-                            "  0  everything asked for was done and nothing was reported\n"
-                            "  1  something was reported: a problem the reader recorded, an ITEM not in the\n"
-                            "     archive, a message of the extraction, a skipped file or a refusal of pack\n"
-                            "  2  usage error, an archive that cannot be opened (\"Error opening file.\"), or a\n"
-                            "     DIR that cannot be entered (\"Could not change to directory \")\n"
-                            "  130  interrupted (extract and pack stop cleanly)\n";
+const char* const kStatus =
+    "Exit status:\n"
+    "  0  everything asked for was done and nothing was reported\n"
+    "  1  something was reported: a problem the reader recorded, an ITEM not in the\n"
+    "     archive, a message of the extraction, a skipped file or a refusal of pack\n"
+    "  2  usage error, an archive that cannot be opened (\"Error opening file.\"), or a\n"
+    "     DIR that cannot be entered (\"Could not change to directory \"); for pack, a FOLDER\n"
+    "     that cannot be opened or an ARCHIVE that cannot be created\n"
+    "  130  interrupted (extract and pack stop cleanly)\n";
 
 } // namespace
 
 CCliApp::CCliApp(int argc, char** argv) : m_Args(argv + 1, argv + argc) {}
 
-const char* CCliApp::Version() { return VORPEX_VERSION; }
+const char* CCliApp::Version() {
+    return VORPEX_VERSION;
+}
 
 void CCliApp::PrintHelp(const std::string& command) {
     if (command == "list") {
@@ -81,28 +89,36 @@ void CCliApp::PrintHelp(const std::string& command) {
     } else if (command == "extract") {
         Out("Usage: vorpex-cli extract [-C DIR] [--encoding NAME] [--quiet] ARCHIVE [ITEM...]\n\n"
             "Recreates each ITEM (a path as `list` prints it, a folder's trailing '/' optional) inside DIR\n"
-            "under its own name: a folder with everything below it, a file by itself. Without ITEM, the whole\n"
+            "under its own name: a folder with everything below it, a file by itself. Without ITEM, the "
+            "whole\n"
             "archive. Where several items share a path, the first in `list` order is taken. DIR must exist;\n"
-            "it is never created. Nothing is ever written outside DIR, no link inside it is followed, and an\n"
-            "existing file is replaced only by a complete copy; an existing folder is left alone (\"Could not\n"
+            "it is never created. Nothing is ever written outside DIR, no link inside it is followed, and "
+            "an\n"
+            "existing file is replaced only by a complete copy; an existing folder is left alone (\"Could "
+            "not\n"
             "make directory \" + name). Messages go to standard error, one per line.\n\n"
             "  -C, --directory DIR  extract into DIR (default: the current directory)\n"
             "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n"
-            "  -q, --quiet          no progress line (it shows only on a terminal, for long extractions)\n\n");
+            "  -q, --quiet          no progress line (it shows only on a terminal, for long "
+            "extractions)\n\n");
         Out(kCommon);
     } else if (command == "check") {
         Out("Usage: vorpex-cli check [--encoding NAME] ARCHIVE\n\n"
             "Prints the numbers of folders and files and the total bytes, then every problem found: records\n"
-            "of unknown type, lists cut by the end of the file, the nesting limit or a cycle, file data lying\n"
+            "of unknown type, lists cut by the end of the file, the nesting limit or a cycle, file data "
+            "lying\n"
             "beyond the end of the archive, unsafe names and names that occur twice in one folder.\n\n"
             "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n\n");
         Out(kCommon);
     } else if (command == "pack") {
         Out("Usage: vorpex-cli pack [--encoding NAME] FOLDER ARCHIVE\n\n"
-            "Builds an archive holding one top-level folder named after FOLDER, with its files and sub-folders.\n"
+            "Builds an archive holding one top-level folder named after FOLDER, with its files and "
+            "sub-folders.\n"
             "In every list the files come first, then the folders, each sorted by name (byte order), so the\n"
-            "output is reproducible. Names are encoded to the code page. Symbolic links and special files are\n"
-            "skipped with a message. Refuses, writing nothing, names longer than 32 bytes once encoded or not\n"
+            "output is reproducible. Names are encoded to the code page. Symbolic links and special files "
+            "are\n"
+            "skipped with a message. Refuses, writing nothing, names longer than 32 bytes once encoded or "
+            "not\n"
             "encodable, folders nested deeper than 10 levels (FOLDER counts as one) and data that would lie\n"
             "past 4 GiB. The archive is written to a temporary file and renamed into place when complete.\n\n"
             "  -e, --encoding NAME  code page of the names (default WINDOWS-1252)\n\n");
@@ -340,10 +356,10 @@ int CCliApp::Check(const COptions& options) {
         out.Append(line);
         out.Append('\n');
     }
-    out.Append(checker.m_Problems.empty() ? "No problems found.\n"
-                                          : std::to_string(checker.m_Problems.size()) +
-                                                (checker.m_Problems.size() == 1 ? " problem" : " problems") +
-                                                " found.\n");
+    out.Append(checker.m_Problems.empty()
+                   ? "No problems found.\n"
+                   : std::to_string(checker.m_Problems.size()) +
+                         (checker.m_Problems.size() == 1 ? " problem" : " problems") + " found.\n");
     if (!out.Flush()) {
         sink.Print(std::string("Could not write the report: ") + std::strerror(out.Error()));
         return kReported;

@@ -15,7 +15,9 @@ std::string CConsoleSink::Render(const CMessage& message) {
     return line;
 }
 
-void CConsoleSink::Report(const CMessage& message) { Print(Render(message)); }
+void CConsoleSink::Report(const CMessage& message) {
+    Print(Render(message));
+}
 
 void CConsoleSink::Print(const std::string& line) {
     ++m_nCount;

@@ -12,7 +12,9 @@ void AppendHex(std::string& out, unsigned value) {
     out += kDigits[value & 0xF];
 }
 
-bool IsPlain(unsigned char c) { return c >= 0x20 && c < 0x7F && c != '/' && c != '\\'; }
+bool IsPlain(unsigned char c) {
+    return c >= 0x20 && c < 0x7F && c != '/' && c != '\\';
+}
 
 } // namespace
 

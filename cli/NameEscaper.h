@@ -19,9 +19,11 @@ public:
     // Appends a name that is already UTF-8 (a name the core decoded for a message), escaped.
     static void AppendDecoded(std::string& out, std::string_view utf8);
 
+    // True when the code page decodes printable ASCII to itself.
+    bool IsAsciiIdentity() const { return m_bAsciiIdentity; }
+
 private:
     const CNameCodec& m_Codec;
-    // True when the code page decodes printable ASCII to itself: such names are copied without decoding,
-    // which keeps listing a million entries cheap.
+    // Then plain ASCII names are copied without decoding, which keeps listing a million entries cheap.
     bool m_bAsciiIdentity = false;
 };

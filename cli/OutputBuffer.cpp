@@ -6,7 +6,9 @@
 
 COutputBuffer::COutputBuffer(int fd) : m_nFd(fd), m_pData(new char[kCapacity]) {}
 
-COutputBuffer::~COutputBuffer() { Flush(); }
+COutputBuffer::~COutputBuffer() {
+    Flush();
+}
 
 void COutputBuffer::Append(std::string_view text) {
     while (!text.empty()) {

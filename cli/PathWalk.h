@@ -22,7 +22,8 @@ public:
     }
 
 private:
-    template <class Visitor> void WalkFolder(const CPackFolder& folder, std::string& path, Visitor& visit) const {
+    template <class Visitor>
+    void WalkFolder(const CPackFolder& folder, std::string& path, Visitor& visit) const {
         const size_t base = path.size();
         for (uint32_t index : folder.m_Files) {
             const CPackEntry& entry = m_Pack.Entry(index);

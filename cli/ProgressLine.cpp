@@ -35,7 +35,8 @@ std::string CProgressLine::Format(const CProgress& p, double seconds) {
     const double rate = seconds > 0 ? static_cast<double>(p.m_nBytesDone) / seconds : 0;
     std::string left = "--:--";
     if (rate > 0 && p.m_nBytesTotal >= p.m_nBytesDone) {
-        const auto secs = static_cast<unsigned long long>(static_cast<double>(p.m_nBytesTotal - p.m_nBytesDone) / rate);
+        const auto secs =
+            static_cast<unsigned long long>(static_cast<double>(p.m_nBytesTotal - p.m_nBytesDone) / rate);
         char t[32];
         if (secs >= 3600)
             std::snprintf(t, sizeof t, "%llu:%02llu:%02llu", secs / 3600, secs / 60 % 60, secs % 60);
@@ -44,7 +45,8 @@ std::string CProgressLine::Format(const CProgress& p, double seconds) {
         left = t;
     }
     std::snprintf(buf, sizeof buf, "%llu/%llu files, %s/%s, %s/s, %s left",
-                  static_cast<unsigned long long>(p.m_nFilesDone), static_cast<unsigned long long>(p.m_nFilesTotal),
+                  static_cast<unsigned long long>(p.m_nFilesDone),
+                  static_cast<unsigned long long>(p.m_nFilesTotal),
                   Bytes(static_cast<double>(p.m_nBytesDone)).c_str(),
                   Bytes(static_cast<double>(p.m_nBytesTotal)).c_str(), Bytes(rate).c_str(), left.c_str());
     return buf;

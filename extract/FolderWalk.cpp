@@ -81,24 +81,25 @@ CExtractResult CFolderWalk::Extract(int dirfd, const CSelection& selection) {
 void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
     if (m_Writer.IsCancelled())
         return;
+    // Whatever is not made below here still counts as dealt with, so progress reaches its totals.
+    auto skip = [&](const char* text) {
+        m_Writer.ReportName(text, folder.GetName());
+        uint64_t files = 0, bytes = 0;
+        CountBelow(m_Pack, folder, files, bytes);
+        m_Writer.Skipped(files, bytes);
+    };
     const std::string& raw = folder.GetName();
     const std::string name = m_Writer.Codec().Decode(raw);
-    if (IsUnsafeName(raw) || IsUnsafeName(name)) {
-        m_Writer.ReportName(kUnsafeName, raw);
-        return;
-    }
+    if (IsUnsafeName(raw) || IsUnsafeName(name))
+        return skip(kUnsafeName);
     // An existing folder, file or link of that name is not entered: nothing of this folder is written.
-    if (mkdirat(dirfd, name.c_str(), 0777) != 0) {
-        m_Writer.ReportName(m_pszMakeDir, raw);
-        return;
-    }
+    if (mkdirat(dirfd, name.c_str(), 0777) != 0)
+        return skip(m_pszMakeDir);
     ++m_nFoldersMade;
     // O_NOFOLLOW: should the new folder have been swapped for a link meanwhile, it is not entered.
     CDirHandle sub(openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (sub.Get() < 0) {
-        m_Writer.ReportName(kChangeDir, raw);
-        return;
-    }
+    if (sub.Get() < 0)
+        return skip(kChangeDir);
     ExtractContents(sub.Get(), folder);
 }
 

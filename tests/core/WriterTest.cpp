@@ -114,8 +114,9 @@ TEST_F(CWriterFixture, RefusesTheArchiveItselfFoldersAndReadOnlyFiles) {
 TEST_F(CWriterFixture, UnwritableFolderAndFileSizeLimitReportAndLeaveNothing) {
     COpened a(BuildArchive({Folder("D", {File("BIG", std::string(300000, 'b'))})}));
     const CPackEntry& big = EntryNamed(a.Pack(), "BIG");
-    {
+    for (auto method : {CEntryWriter::ECopy::Buffer, CEntryWriter::ECopy::Kernel}) {
         // A file-size limit makes the write fail part way: the old file stays, no temporary is left.
+        a.m_Sink.Clear();
         WriteFileBytes(m_Dest / "BIG", "old");
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
@@ -124,6 +125,7 @@ TEST_F(CWriterFixture, UnwritableFolderAndFileSizeLimitReportAndLeaveNothing) {
         small.rlim_cur = 100000;
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
         CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
+        writer.SetCopyMethod(method);
         const auto result = writer.WriteEntry(m_Dest.m_nFd, big);
         setrlimit(RLIMIT_FSIZE, &old);
         EXPECT_EQ(result, CEntryWriter::EResult::Failed);
@@ -144,21 +146,43 @@ TEST_F(CWriterFixture, UnwritableFolderAndFileSizeLimitReportAndLeaveNothing) {
 TEST_F(CWriterFixture, CancelAbandonsTheFileInHand) {
     const std::string data(3 * CEntryWriter::kChunk + 10, 'c');
     COpened a(BuildArchive({Folder("D", {File("HUGE", data)})}));
-    WriteFileBytes(m_Dest / "HUGE", "old");
-    std::atomic<bool> cancel{false};
-    CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
-    writer.SetCancelFlag(&cancel);
-    writer.AddToTotals(1, data.size());
-    uint64_t seen = 0;
-    writer.SetProgressCallback([&](const CProgress& p) {
-        seen = p.m_nBytesDone;
-        cancel = true; // after the first piece
-    });
-    EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, EntryNamed(a.Pack(), "HUGE")),
-              CEntryWriter::EResult::Cancelled);
-    EXPECT_EQ(seen, CEntryWriter::kChunk);
-    EXPECT_EQ(ReadFileBytes(m_Dest / "HUGE"), "old");
-    EXPECT_EQ(m_Dest.Tree(), std::vector<std::string>{"HUGE"});
+    for (auto method : {CEntryWriter::ECopy::Buffer, CEntryWriter::ECopy::Kernel}) {
+        WriteFileBytes(m_Dest / "HUGE", "old");
+        std::atomic<bool> cancel{false};
+        CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
+        writer.SetCopyMethod(method);
+        writer.SetCancelFlag(&cancel);
+        writer.AddToTotals(1, data.size());
+        uint64_t seen = 0;
+        writer.SetProgressCallback([&](const CProgress& p) {
+            seen = p.m_nBytesDone;
+            cancel = true; // after the first piece
+        });
+        EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, EntryNamed(a.Pack(), "HUGE")),
+                  CEntryWriter::EResult::Cancelled);
+        EXPECT_GT(seen, 0u);
+        EXPECT_LT(seen, data.size());
+        EXPECT_EQ(ReadFileBytes(m_Dest / "HUGE"), "old");
+        EXPECT_EQ(m_Dest.Tree(), std::vector<std::string>{"HUGE"});
+        EXPECT_EQ(a.m_Sink.Count(), 0u);
+    }
+}
+
+TEST_F(CWriterFixture, BothCopyMethodsWriteExactBytes) {
+    std::string data(CEntryWriter::kChunk * 2 + 12345, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 131 + i / 7);
+    COpened a(BuildArchive({Folder("D", {File("BIG", data), File("SMALL", data.substr(7, 5000))})}));
+    for (auto method :
+         {CEntryWriter::ECopy::Auto, CEntryWriter::ECopy::Buffer, CEntryWriter::ECopy::Kernel}) {
+        CDestination dest;
+        CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
+        writer.SetCopyMethod(method);
+        for (const CPackEntry& e : a.Pack().m_Entries)
+            EXPECT_EQ(writer.WriteEntry(dest.m_nFd, e), CEntryWriter::EResult::Written);
+        EXPECT_EQ(ReadFileBytes(dest / "BIG"), data);
+        EXPECT_EQ(ReadFileBytes(dest / "SMALL"), data.substr(7, 5000));
+    }
     EXPECT_EQ(a.m_Sink.Count(), 0u);
 }
 

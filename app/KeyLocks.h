@@ -1,0 +1,10 @@
+#pragma once
+
+// The state of the Caps Lock, Num Lock and Scroll Lock keys, for the status bar's indicators. Only a
+// window system that tells it (X11) gives an answer; elsewhere every lock reads as off.
+class CKeyLocks {
+public:
+    static bool IsAvailable();
+    // False (all three off) when the window system does not tell.
+    static bool Read(bool& caps, bool& num, bool& scroll);
+};

@@ -1,0 +1,277 @@
+#include "app/MainFrame.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/KeyLocks.h"
+#include "app/RecentFileList.h"
+#include "views/DirView.h"
+#include "views/FilesView.h"
+#include "views/ImageList.h"
+
+CMainFrame::CMainFrame(CVorpexDoc* doc, QWidget* parent) : QMainWindow(parent), m_pDocument(doc) {
+    CImageList::InitResources();
+    setObjectName(QStringLiteral("MainFrame"));
+    // The caption stays the program's name: no document name is ever added to it.
+    setWindowTitle(QStringLiteral("Vorpex"));
+    setWindowIcon(QIcon(QStringLiteral(":/res/vorpex.png")));
+    resize(780, 500);
+    OnCreateClient();
+    OnCreate();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::AddCommand(int id, const char* name, const char* text, const char* prompt) {
+    auto* action = new QAction(QString::fromLatin1(text), this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setData(id);
+    // A prompt is "status-bar text\ntooltip".
+    const QString both = QString::fromLatin1(prompt);
+    const qsizetype cut = both.indexOf(QLatin1Char('\n'));
+    action->setStatusTip(cut < 0 ? both : both.left(cut));
+    if (cut >= 0)
+        action->setToolTip(both.mid(cut + 1));
+    m_Commands.insert(id, action);
+    addAction(action); // keys work whether or not the action is in a menu or shown
+    return action;
+}
+
+bool CMainFrame::OnCreateClient() {
+    m_wndSplitter = new QSplitter(Qt::Horizontal, this);
+    m_wndSplitter->setObjectName(QStringLiteral("Splitter"));
+    m_pDirView = new CDirView(m_pDocument, m_wndSplitter);
+    m_pFilesView = new CFilesView(m_pDocument, m_wndSplitter);
+    m_wndSplitter->addWidget(m_pDirView);
+    m_wndSplitter->addWidget(m_pFilesView);
+    m_wndSplitter->setStretchFactor(0, 0);
+    m_wndSplitter->setStretchFactor(1, 1);
+    m_wndSplitter->setChildrenCollapsible(false);
+    setCentralWidget(m_wndSplitter);
+    connect(m_pDirView, &CDirView::Activated, this, [this] { m_pActiveView = m_pDirView; });
+    connect(m_pFilesView, &CFilesView::Activated, this, [this] { m_pActiveView = m_pFilesView; });
+    SetActiveView(m_pFilesView);
+    return true;
+}
+
+bool CMainFrame::OnCreate() {
+    BuildMenus();
+
+    m_wndToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
+    m_wndToolBar->setObjectName(QStringLiteral("ToolBar"));
+    m_wndToolBar->setIconSize(QSize(18, 15));
+    m_wndToolBar->setMovable(true);
+    m_wndToolBar->setFloatable(true);
+    m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    CImageList buttons;
+    buttons.Create(QStringLiteral(":/res/toolbar.png"), 18);
+    Command(ID_FILE_OPEN)->setIcon(buttons.Icon(0));
+    Command(ID_FILE_EXTRACT)->setIcon(buttons.Icon(1));
+    Command(ID_APP_ABOUT)->setIcon(buttons.Icon(2));
+    m_wndToolBar->addAction(Command(ID_FILE_OPEN));
+    m_wndToolBar->addSeparator();
+    m_wndToolBar->addAction(Command(ID_FILE_EXTRACT));
+    m_wndToolBar->addSeparator();
+    m_wndToolBar->addAction(Command(ID_APP_ABOUT));
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+
+    m_wndStatusBar = new QStatusBar(this);
+    m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
+    // The message pane: "Ready" whenever no prompt or message stands over it.
+    m_pReady = new QLabel(QString::fromLatin1(kReady), m_wndStatusBar);
+    m_pReady->setObjectName(QStringLiteral("Ready"));
+    m_wndStatusBar->addWidget(m_pReady, 1);
+    // The status bar hides "Ready" under a message only when the bar is already on screen; a message
+    // given before the window shows would otherwise be drawn over it.
+    connect(m_wndStatusBar, &QStatusBar::messageChanged, m_pReady,
+            [this](const QString& message) { m_pReady->setVisible(message.isEmpty()); });
+    static const char* const kIndicators[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        m_pIndicators[i] = new QLabel(m_wndStatusBar);
+        m_pIndicators[i]->setObjectName(QString::fromLatin1(kIndicators[i]));
+        m_pIndicators[i]->setAlignment(Qt::AlignCenter);
+        m_pIndicators[i]->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
+        m_pIndicators[i]->setFrameShape(QFrame::Panel);
+        m_pIndicators[i]->setFrameShadow(QFrame::Sunken);
+        m_wndStatusBar->addPermanentWidget(m_pIndicators[i]);
+    }
+    setStatusBar(m_wndStatusBar);
+
+    QAction* toolbar = Command(ID_VIEW_TOOLBAR);
+    toolbar->setCheckable(true);
+    toolbar->setChecked(true);
+    connect(toolbar, &QAction::triggered, m_wndToolBar, &QWidget::setVisible);
+    connect(m_wndToolBar, &QToolBar::visibilityChanged, toolbar,
+            [this, toolbar] { toolbar->setChecked(!m_wndToolBar->isHidden()); });
+    QAction* statusBar = Command(ID_VIEW_STATUS_BAR);
+    statusBar->setCheckable(true);
+    statusBar->setChecked(true);
+    connect(statusBar, &QAction::triggered, m_wndStatusBar, &QWidget::setVisible);
+
+    connect(Command(ID_FILE_EXTRACT), &QAction::triggered, this, &CMainFrame::OnFileExtract);
+    connect(Command(ID_NEXT_PANE), &QAction::triggered, this, &CMainFrame::OnNextPane);
+    connect(Command(ID_PREV_PANE), &QAction::triggered, this, &CMainFrame::OnPrevPane);
+    connect(Command(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+
+    if (CKeyLocks::IsAvailable()) {
+        m_pIndicatorTimer = new QTimer(this);
+        connect(m_pIndicatorTimer, &QTimer::timeout, this, &CMainFrame::OnUpdateKeyIndicators);
+        m_pIndicatorTimer->start(250);
+    }
+    OnUpdateKeyIndicators();
+    return true;
+}
+
+void CMainFrame::BuildMenus() {
+    QAction* open =
+        AddCommand(ID_FILE_OPEN, "ID_FILE_OPEN", "&Open...\tCtrl+O", "Open an existing document\nOpen");
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* extract = AddCommand(ID_FILE_EXTRACT, "ID_FILE_EXTRACT", "&Extract...\tCtrl+E",
+                                  "Extract files or a directory\nExtract");
+    extract->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E)); // the key its label promises
+    QAction* exit = AddCommand(ID_APP_EXIT, "ID_APP_EXIT", "E&xit",
+                               "Quit the application; prompts to save documents\nExit");
+    QAction* undo = AddCommand(ID_EDIT_UNDO, "ID_EDIT_UNDO", "&Undo\tCtrl+Z", "Undo the last action\nUndo");
+    QAction* cut = AddCommand(ID_EDIT_CUT, "ID_EDIT_CUT", "Cu&t\tCtrl+X",
+                              "Cut the selection and put it on the Clipboard\nCut");
+    QAction* copy = AddCommand(ID_EDIT_COPY, "ID_EDIT_COPY", "&Copy\tCtrl+C",
+                               "Copy the selection and put it on the Clipboard\nCopy");
+    QAction* paste =
+        AddCommand(ID_EDIT_PASTE, "ID_EDIT_PASTE", "&Paste\tCtrl+V", "Insert Clipboard contents\nPaste");
+    undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    cut->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    copy->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    paste->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    // Nothing handles the Edit commands: they stay disabled, keys included.
+    for (QAction* edit : {undo, cut, copy, paste})
+        edit->setEnabled(false);
+    QAction* toolbar = AddCommand(ID_VIEW_TOOLBAR, "ID_VIEW_TOOLBAR", "&Toolbar",
+                                  "Show or hide the toolbar\nToggle ToolBar");
+    QAction* statusBar = AddCommand(ID_VIEW_STATUS_BAR, "ID_VIEW_STATUS_BAR", "&Status Bar",
+                                    "Show or hide the status bar\nToggle StatusBar");
+    QAction* options =
+        AddCommand(ID_VIEW_OPTIONS, "ID_VIEW_OPTIONS", "&Options...", "Show the options dialog\nOptions");
+    QAction* about = AddCommand(ID_APP_ABOUT, "ID_APP_ABOUT", "&About Vorpex...",
+                                "Display program information, version number and copyright\nAbout");
+
+    // Commands reached by keys only.
+    AddCommand(ID_FILE_NEW, "ID_FILE_NEW", "&New", "Create a new document\nNew")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    AddCommand(ID_FILE_SAVE, "ID_FILE_SAVE", "&Save", "Save the active document\nSave")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddCommand(ID_NEXT_PANE, "ID_NEXT_PANE", "Next Pane", "Switch to the next window pane\nNext Pane")
+        ->setShortcut(QKeySequence(Qt::Key_F6));
+    AddCommand(ID_PREV_PANE, "ID_PREV_PANE", "Previous Pane",
+               "Switch back to the previous window pane\nPrevious Pane")
+        ->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+
+    m_pFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_pFileMenu->setObjectName(QStringLiteral("FileMenu"));
+    m_pFileMenu->addAction(open);
+    m_pFileMenu->addAction(extract);
+    m_pFileMenu->addSeparator();
+    // Greyed while the recent-file list is empty; the list takes its place otherwise.
+    m_pRecentPlaceholder = new QAction(QStringLiteral("Recent File"), this);
+    m_pRecentPlaceholder->setObjectName(QStringLiteral("RecentFilePlaceholder"));
+    m_pRecentPlaceholder->setStatusTip(QStringLiteral("Open this document"));
+    m_pRecentPlaceholder->setEnabled(false);
+    m_pFileMenu->addAction(m_pRecentPlaceholder);
+    m_pRecentSeparator = m_pFileMenu->addSeparator();
+    m_pFileMenu->addAction(exit);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("EditMenu"));
+    edit->addAction(undo);
+    edit->addSeparator();
+    edit->addAction(cut);
+    edit->addAction(copy);
+    edit->addAction(paste);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("ViewMenu"));
+    view->addAction(toolbar);
+    view->addAction(statusBar);
+    view->addSeparator();
+    view->addAction(options);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("HelpMenu"));
+    help->addAction(about);
+}
+
+void CMainFrame::UpdateRecentFileMenu(const CRecentFileList& files) {
+    for (QAction* action : m_RecentActions) {
+        m_pFileMenu->removeAction(action);
+        action->deleteLater();
+    }
+    m_RecentActions.clear();
+    m_pRecentPlaceholder->setVisible(files.GetSize() == 0);
+    for (int i = 0; i < files.GetSize(); ++i) {
+        auto* action = new QAction(files.MenuText(i), this);
+        action->setObjectName(QStringLiteral("ID_FILE_MRU_FILE%1").arg(i + 1));
+        action->setData(ID_FILE_MRU_FILE1 + i);
+        action->setStatusTip(QStringLiteral("Open this document"));
+        m_pFileMenu->insertAction(m_pRecentSeparator, action);
+        connect(action, &QAction::triggered, this, [this, i] { emit RecentFileChosen(i); });
+        m_RecentActions.push_back(action);
+    }
+}
+
+void CMainFrame::SetActiveView(QWidget* view) {
+    m_pActiveView = view;
+    if (view)
+        view->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainFrame::OnNextPane() {
+    SetActiveView(m_pActiveView == m_pDirView ? static_cast<QWidget*>(m_pFilesView) : m_pDirView);
+}
+
+// With two panes, going back is going forward.
+void CMainFrame::OnPrevPane() {
+    OnNextPane();
+}
+
+void CMainFrame::OnFileExtract() {
+    if (m_pActiveView == m_pDirView)
+        m_pDirView->OnExtract();
+    else
+        m_pFilesView->OnExtract();
+}
+
+void CMainFrame::SetMessageText(const QString& text) {
+    m_wndStatusBar->showMessage(text);
+}
+
+QString CMainFrame::GetMessageText() const {
+    const QString message = m_wndStatusBar->currentMessage();
+    return message.isEmpty() ? m_pReady->text() : message;
+}
+
+QString CMainFrame::IndicatorText(int pane) const {
+    return pane >= 0 && pane < 3 ? m_pIndicators[pane]->text() : QString();
+}
+
+void CMainFrame::OnUpdateKeyIndicators() {
+    bool locks[3] = {false, false, false};
+    CKeyLocks::Read(locks[0], locks[1], locks[2]);
+    static const char* const kTexts[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i)
+        m_pIndicators[i]->setText(locks[i] ? QString::fromLatin1(kTexts[i]) : QString());
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The tree starts 175 pixels wide on every start; the list takes the rest.
+    if (!m_bSized) {
+        m_bSized = true;
+        const int total = m_wndSplitter->width() - m_wndSplitter->handleWidth();
+        m_wndSplitter->setSizes({kTreeWidth, std::max(total - kTreeWidth, 1)});
+    }
+}

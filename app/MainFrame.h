@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+
+class CDirView;
+class CFilesView;
+class CRecentFileList;
+class CVorpexDoc;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+
+// The program's one window: menu, toolbar, status bar, and a splitter with the folder tree on the left
+// (175 pixels wide at every start) and the file list on the right, which is the active pane at start.
+// Its caption is "Vorpex" whatever is open. The frame runs its own commands (panes, bars, Extract routed to
+// the active pane, Exit); the application connects to the others through Command(). GUI thread only.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // The program's command identifiers.
+    enum ECommand {
+        ID_FILE_NEW = 57600,
+        ID_FILE_OPEN = 57601,
+        ID_FILE_SAVE = 57603,
+        ID_FILE_MRU_FILE1 = 57616,
+        ID_EDIT_COPY = 57634,
+        ID_EDIT_CUT = 57635,
+        ID_EDIT_PASTE = 57637,
+        ID_EDIT_UNDO = 57643,
+        ID_APP_ABOUT = 57664,
+        ID_APP_EXIT = 57665,
+        ID_NEXT_PANE = 57680,
+        ID_PREV_PANE = 57681,
+        ID_VIEW_TOOLBAR = 59392,
+        ID_VIEW_STATUS_BAR = 59393,
+        ID_FILE_EXTRACT = 32776,
+        ID_VIEW_OPTIONS = 32779,
+    };
+    static constexpr int kTreeWidth = 175;
+    static constexpr const char* kReady = "Ready";
+
+    explicit CMainFrame(CVorpexDoc* doc, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CDirView* GetDirView() const { return m_pDirView; }
+    CFilesView* GetFilesView() const { return m_pFilesView; }
+    QSplitter* GetSplitter() const { return m_wndSplitter; }
+    QToolBar* GetToolBar() const { return m_wndToolBar; }
+    // The action of command `id` (menu item, toolbar button or key); null for an unknown id.
+    QAction* Command(int id) const { return m_Commands.value(id); }
+    QMenu* GetFileMenu() const { return m_pFileMenu; }
+
+    // The pane that receives Extract: the list at start, then whichever pane last had the focus.
+    QWidget* GetActiveView() const { return m_pActiveView; }
+    void SetActiveView(QWidget* view);
+
+    // Shows `text` in the message pane until the next prompt replaces it.
+    void SetMessageText(const QString& text);
+    // What the message pane shows now: a prompt, a message, or "Ready".
+    QString GetMessageText() const;
+
+    // Shows the recent-file list in the File menu (the greyed "Recent File" when it is empty).
+    void UpdateRecentFileMenu(const CRecentFileList& files);
+    const QList<QAction*>& RecentFileActions() const { return m_RecentActions; }
+
+    // The lock-key indicators as last shown: "CAP", "NUM", "SCRL" or empty.
+    QString IndicatorText(int pane) const;
+
+signals:
+    // The user chose entry `index` of the recent-file list.
+    void RecentFileChosen(int index);
+
+public slots:
+    void OnFileExtract();
+    void OnNextPane();
+    void OnPrevPane();
+    void OnUpdateKeyIndicators();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QAction* AddCommand(int id, const char* name, const char* text, const char* prompt);
+    bool OnCreate();
+    bool OnCreateClient();
+    void BuildMenus();
+
+    CVorpexDoc* m_pDocument;
+    QSplitter* m_wndSplitter = nullptr;
+    QStatusBar* m_wndStatusBar = nullptr;
+    QToolBar* m_wndToolBar = nullptr;
+    CDirView* m_pDirView = nullptr;
+    CFilesView* m_pFilesView = nullptr;
+    QWidget* m_pActiveView = nullptr;
+    QMenu* m_pFileMenu = nullptr;
+    QAction* m_pRecentPlaceholder = nullptr;
+    QAction* m_pRecentSeparator = nullptr; // the recent files stand just before it
+    QList<QAction*> m_RecentActions;
+    QLabel* m_pReady = nullptr;
+    QLabel* m_pIndicators[3] = {};
+    QTimer* m_pIndicatorTimer = nullptr;
+    QHash<int, QAction*> m_Commands;
+    bool m_bSized = false;
+};

@@ -1,0 +1,63 @@
+// vorpex_screenshot ARCHIVE OUT.png [FOLDER]
+// Opens ARCHIVE in the main window, drawn offscreen, selects FOLDER (a path such as "\\DATA\\MAPS"; the
+// first top-level folder by default) and writes a picture of the window to OUT.png. Settings go to a
+// temporary place, not the user's.
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/MainFrame.h"
+#include "app/VorpexApp.h"
+#include "app/VorpexDoc.h"
+#include "catalogue/PackFile.h"
+#include "views/DirView.h"
+#include "views/FilesView.h"
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qtApp(argc, argv);
+    if (argc < 3 || argc > 4) {
+        std::fputs("usage: vorpex_screenshot ARCHIVE OUT.png [FOLDER]\n", stderr);
+        return 2;
+    }
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+
+    CRecordingSink messages;
+    CVorpexApp app;
+    app.SetMessageSink(&messages);
+    if (!app.InitInstance({QString::fromLocal8Bit(argv[1])})) {
+        std::fprintf(stderr, "vorpex_screenshot: cannot open %s\n", argv[1]);
+        return 1;
+    }
+    CMainFrame* frame = app.GetMainWnd();
+    frame->resize(700, 420);
+    QApplication::processEvents();
+
+    const CPackFile* pack = app.GetDocument()->m_pPackFile.get();
+    const CPackFolder* chosen = pack->GetTop().m_Children.empty() ? nullptr : pack->GetTop().m_Children[0];
+    if (argc == 4) {
+        std::vector<const CPackFolder*> todo(pack->GetTop().m_Children.begin(),
+                                             pack->GetTop().m_Children.end());
+        chosen = nullptr;
+        while (!todo.empty() && !chosen) {
+            const CPackFolder* folder = todo.back();
+            todo.pop_back();
+            if (folder->GetPath() == argv[3])
+                chosen = folder;
+            todo.insert(todo.end(), folder->m_Children.begin(), folder->m_Children.end());
+        }
+    }
+    if (chosen)
+        frame->GetDirView()->SelectFolder(chosen);
+    frame->GetFilesView()->setFocus();
+    QApplication::processEvents();
+
+    if (!frame->grab().save(QString::fromLocal8Bit(argv[2]))) {
+        std::fprintf(stderr, "vorpex_screenshot: cannot write %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}

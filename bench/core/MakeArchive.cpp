@@ -1,0 +1,43 @@
+// Writes the archives that extract_bench.sh times: `small` (20,000 files of 1-64 KiB) or `big N`
+// (N entries of 1 GiB each). Usage: bench_make_archive small|big [N] OUTPUT
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+#include "bench/core/BenchArchives.h"
+#include "catalogue/ArchiveRecord.h"
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "small") == 0) {
+        WriteFileBytes(argv[2], SmallFiles(20000));
+        return 0;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "big") == 0) {
+        // Records first, then the data written in pieces: nothing of a gibibyte is held in memory.
+        const int n = std::stoi(argv[2]);
+        const uint64_t size = uint64_t(1) << 30;
+        std::string head;
+        CRawArchive raw;
+        raw.Folder(0, "BIG", 88).End(44);
+        for (int i = 0; i < n; ++i)
+            raw.File(88 + 44 * i, "GIB" + std::to_string(i) + ".BIN", uint32_t(size),
+                     uint32_t(4096 + size * uint64_t(i)));
+        raw.End(88 + 44 * n).Size(4096);
+        const int fd = open(argv[3], O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::string piece(1 << 20, '\0');
+        if (write(fd, raw.Str().data(), raw.Str().size()) != ssize_t(raw.Str().size()))
+            return 1;
+        for (uint64_t done = 0; done < size * uint64_t(n); done += piece.size()) {
+            for (size_t k = 0; k < piece.size(); k += 512)
+                piece[k] = static_cast<char>(done / 4096 + k);
+            if (write(fd, piece.data(), piece.size()) != ssize_t(piece.size()))
+                return 1;
+        }
+        close(fd);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: bench_make_archive small OUTPUT | big N OUTPUT\n");
+    return 2;
+}

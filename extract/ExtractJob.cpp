@@ -1,0 +1,115 @@
+#include "extract/ExtractJob.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QTimer>
+#include <thread>
+
+CExtractJob::CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,
+                         const char* makeDirMessage, QWidget* pWindow)
+    : m_Sink(uiSink, this), m_Walk(pack, m_Sink, codec, makeDirMessage), m_pWindow(pWindow) {
+    m_Walk.SetCancelFlag(&m_bCancel);
+    m_Walk.SetProgressCallback([this](const CProgress& p) {
+        m_nFilesDone.store(p.m_nFilesDone, std::memory_order_relaxed);
+        m_nFilesTotal.store(p.m_nFilesTotal, std::memory_order_relaxed);
+        m_nBytesDone.store(p.m_nBytesDone, std::memory_order_relaxed);
+        m_nBytesTotal.store(p.m_nBytesTotal, std::memory_order_relaxed);
+        if (m_fnProgressHook)
+            m_fnProgressHook(p);
+    });
+}
+
+CExtractJob::~CExtractJob() {
+    delete m_pProgress;
+}
+
+QProgressDialog* CExtractJob::ProgressDialog() const {
+    return m_pProgress;
+}
+
+CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
+    CExtractResult result;
+    QEventLoop loop;
+    m_pLoop = &loop;
+    connect(this, &CExtractJob::WorkerDone, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+
+    std::thread worker([this, dirfd, &selection, &result] {
+        result = m_Walk.Extract(dirfd, selection);
+        m_bDone.store(true);
+        emit WorkerDone(); // queued: reaches the loop on the user-interface thread
+    });
+
+    // First the quiet half second: repaint, answer the worker's messages, but take no input, so nothing can
+    // close the archive under the worker before the modal progress dialog is up.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QTimer delay;
+    delay.setSingleShot(true);
+    connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
+    delay.start(kProgressDelayMs);
+    if (!m_bDone.load())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    delay.stop();
+    QApplication::restoreOverrideCursor();
+
+    // Then the progress dialog, modal, until the worker ends; once cancelled, input is held back again for
+    // the moment the worker needs to drop the file in hand.
+    if (!m_bDone.load()) {
+        ShowProgress();
+        while (!m_bDone.load())
+            loop.exec(m_bCancel.load() ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents);
+    }
+
+    // The worker has said it is done; all that is left for it is to return.
+    worker.join();
+    if (m_pTicker)
+        m_pTicker->stop();
+    delete m_pProgress;
+    m_pLoop = nullptr;
+    return result;
+}
+
+void CExtractJob::ShowProgress() {
+    m_pProgress = new QProgressDialog(m_pWindow);
+    m_pProgress->setObjectName(QStringLiteral("ExtractProgress"));
+    m_pProgress->setWindowTitle(tr("Extract"));
+    m_pProgress->setWindowModality(Qt::ApplicationModal);
+    m_pProgress->setAutoClose(false);
+    m_pProgress->setAutoReset(false);
+    m_pProgress->setMinimumDuration(0);
+    m_pProgress->setRange(0, 1000);
+    m_pProgress->setCancelButtonText(tr("Cancel"));
+    m_pProgress->setMinimumWidth(360);
+    connect(m_pProgress, &QProgressDialog::canceled, this, [this] {
+        Cancel();
+        if (m_pLoop)
+            m_pLoop->quit();
+    });
+    UpdateProgress();
+    m_pProgress->show();
+
+    m_pTicker = new QTimer(this);
+    connect(m_pTicker, &QTimer::timeout, this, &CExtractJob::UpdateProgress);
+    m_pTicker->start(100);
+}
+
+void CExtractJob::UpdateProgress() {
+    if (!m_pProgress || m_bCancel.load())
+        return;
+    const uint64_t files = m_nFilesDone.load(std::memory_order_relaxed);
+    const uint64_t filesTotal = m_nFilesTotal.load(std::memory_order_relaxed);
+    const uint64_t bytes = m_nBytesDone.load(std::memory_order_relaxed);
+    const uint64_t bytesTotal = m_nBytesTotal.load(std::memory_order_relaxed);
+    const QLocale locale;
+    m_pProgress->setLabelText(
+        tr("Extracting: %1 of %2 files, %3 of %4")
+            .arg(locale.toString(qulonglong(files)), locale.toString(qulonglong(filesTotal)),
+                 locale.formattedDataSize(qint64(bytes)), locale.formattedDataSize(qint64(bytesTotal))));
+    int permille = 0;
+    if (bytesTotal)
+        permille = int(bytes * 1000 / bytesTotal);
+    else if (filesTotal)
+        permille = int(files * 1000 / filesTotal);
+    m_pProgress->setValue(permille);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "extract/FolderWalk.h"
+#include "extract/UiThreadSink.h"
+
+class QEventLoop;
+class QProgressDialog;
+class QTimer;
+class QWidget;
+
+// Runs one extraction (the folder walk) on a worker thread while the user-interface thread keeps its event
+// loop going. For the first half second the window only repaints (a wait cursor shows); after that a modal
+// progress dialog shows files and bytes done and offers Cancel, which abandons the file in hand (its
+// temporary removed) and stops; what was completed stays. The walk's messages reach `uiSink` on the
+// user-interface thread, one modal box at a time, in order, and the worker waits for each.
+//
+// Threads: Run() and everything else here is called on the user-interface thread, except the walk, the
+// progress callback and the progress hook, which run on the worker. They share only the atomics below
+// (written by one side, read by the other, no other lock) and the forwarding sink, which blocks the worker
+// while the user-interface thread reports. The walk and the catalogue are used by the worker alone until it
+// ends; the catalogue is read-only, and the modal dialog keeps the user from closing it meanwhile.
+class CExtractJob : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kProgressDelayMs = 500;
+
+    // `pack`, `codec`, `uiSink` and `pWindow` must outlive Run(). `pWindow` parents the progress dialog.
+    CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,
+                const char* makeDirMessage, QWidget* pWindow);
+    ~CExtractJob() override;
+
+    // Extracts `selection` into the directory open at `dirfd` (which stays the caller's) and returns when
+    // the worker has ended.
+    CExtractResult Run(int dirfd, const CSelection& selection);
+
+    // Called on the worker after every piece and every finished file; tests slow the copy down with it.
+    void SetProgressHook(std::function<void(const CProgress&)> fn) { m_fnProgressHook = std::move(fn); }
+
+    // The progress dialog while it is shown, else null.
+    QProgressDialog* ProgressDialog() const;
+    void Cancel() { m_bCancel.store(true); }
+
+signals:
+    void WorkerDone();
+
+private:
+    void ShowProgress();
+    void UpdateProgress();
+
+    CUiThreadSink m_Sink;
+    CFolderWalk m_Walk;
+    std::function<void(const CProgress&)> m_fnProgressHook;
+
+    // Shared with the worker: the cancel flag is written here and read by the copy loop; the counts are
+    // written by the worker's progress callback and read by the progress dialog's timer.
+    std::atomic<bool> m_bCancel{false};
+    std::atomic<bool> m_bDone{false};
+    std::atomic<uint64_t> m_nFilesDone{0}, m_nFilesTotal{0}, m_nBytesDone{0}, m_nBytesTotal{0};
+
+    QWidget* m_pWindow;
+    QEventLoop* m_pLoop = nullptr; // Run()'s loop while it runs
+    QPointer<QProgressDialog> m_pProgress;
+    QTimer* m_pTicker = nullptr;
+};

@@ -1,0 +1,90 @@
+// extractgui_shot ARCHIVE OUT.png
+// Draws the main window offscreen on ARCHIVE with its first folder selected and the Extract dialog open over
+// it, as the window manager would frame it, and writes the picture to OUT.png (for the documentation).
+// Settings go to a temporary place, not the user's.
+#include <QApplication>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/MainFrame.h"
+#include "app/VorpexApp.h"
+#include "app/VorpexDoc.h"
+#include "catalogue/PackFile.h"
+#include "extract/ExtractDlg.h"
+#include "views/DirView.h"
+#include "views/FilesView.h"
+
+namespace {
+
+// A plain caption bar and border around `content`, since offscreen windows have no decorations.
+QPixmap Framed(const QPixmap& content, const QString& title, const QPalette& palette) {
+    const int border = 1, caption = 24;
+    QPixmap out(content.width() + 2 * border, content.height() + caption + 2 * border);
+    QPainter p(&out);
+    p.fillRect(out.rect(), palette.color(QPalette::Dark));
+    p.fillRect(QRect(border, border, content.width(), caption), palette.color(QPalette::Highlight));
+    p.setPen(palette.color(QPalette::HighlightedText));
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    p.setFont(bold);
+    p.drawText(QRect(border + 8, border, content.width() - 40, caption), Qt::AlignVCenter | Qt::AlignLeft,
+               title);
+    p.drawText(QRect(border + content.width() - 24, border, 20, caption), Qt::AlignCenter,
+               QStringLiteral("\u2715"));
+    p.drawPixmap(border, border + caption, content);
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qtApp(argc, argv);
+    if (argc != 3) {
+        std::fputs("usage: extractgui_shot ARCHIVE OUT.png\n", stderr);
+        return 2;
+    }
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex"))
+        .setValue(QStringLiteral("Settings/ExtractDir"), QStringLiteral("/home/player/games/extracted"));
+
+    CRecordingSink messages;
+    CVorpexApp app;
+    app.SetMessageSink(&messages);
+    if (!app.InitInstance({QString::fromLocal8Bit(argv[1])})) {
+        std::fprintf(stderr, "extractgui_shot: cannot open %s\n", argv[1]);
+        return 1;
+    }
+    CMainFrame* frame = app.GetMainWnd();
+    frame->resize(640, 400);
+    frame->show();
+    const CPackFile* pack = app.GetDocument()->m_pPackFile.get();
+    if (!pack->GetTop().m_Children.empty())
+        frame->GetDirView()->SelectFolder(pack->GetTop().m_Children.front());
+    frame->SetActiveView(frame->GetDirView());
+    QApplication::processEvents();
+
+    CExtractDlg dlg(app.m_strExtractDir, frame);
+    dlg.m_editFolder->setText(dlg.m_strFolder);
+    dlg.show();
+    dlg.m_editFolder->setFocus();
+    dlg.m_editFolder->selectAll();
+    QApplication::processEvents();
+
+    QPixmap shot = Framed(frame->grab(), frame->windowTitle(), frame->palette());
+    const QPixmap box = Framed(dlg.grab(), dlg.windowTitle(), dlg.palette());
+    {
+        QPainter p(&shot);
+        p.drawPixmap((shot.width() - box.width()) / 2, (shot.height() - box.height()) / 2, box);
+    }
+    if (!shot.save(QString::fromLocal8Bit(argv[2]))) {
+        std::fprintf(stderr, "extractgui_shot: cannot write %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}

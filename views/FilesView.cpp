@@ -1,0 +1,151 @@
+#include "views/FilesView.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <algorithm>
+#include <array>
+
+#include "app/VorpexApp.h"
+#include "app/VorpexDoc.h"
+#include "catalogue/NameCodec.h"
+#include "catalogue/PackFile.h"
+#include "extract/ExtractCommand.h"
+#include "views/DirView.h"
+
+CFilesView::CFilesView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_pDocument(doc) {
+    setObjectName(QStringLiteral("FilesView"));
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    if (m_pDocument)
+        m_pDocument->m_pFilesView = this;
+
+    m_largeImages.Create(QStringLiteral(":/res/list_large.png"), 32);
+    m_smallImages.Create(QStringLiteral(":/res/list_small.png"), 16);
+    m_Model.SetIcons(m_smallImages.Icon(0), m_smallImages.Icon(1));
+    setIconSize(QSize(16, 16));
+    setModel(&m_Model);
+
+    QHeaderView* head = header();
+    head->setSectionsClickable(false);
+    head->setSectionsMovable(false);
+    head->setStretchLastSection(false);
+    head->setSectionResizeMode(QHeaderView::Interactive);
+    head->resizeSection(0, kNameWidth);
+    head->resizeSection(1, kSizeWidth);
+    head->resizeSection(2, kTypeWidth);
+
+    connect(this, &QAbstractItemView::doubleClicked, this, &CFilesView::OnLButtonDblClk);
+}
+
+void CFilesView::ShowFolder(const CPackFolder* folder) {
+    m_Model.ShowFolder(m_pPackFile, folder, m_pDocument ? &m_pDocument->Codec() : nullptr);
+    FitNameColumn();
+}
+
+void CFilesView::DeleteAllItems() {
+    m_Model.Clear();
+}
+
+// The name column fits its widest name. Measuring every row would cost too much for a folder of a
+// hundred thousand files, so each name is first estimated from a table of character widths (a sum per
+// byte, which only kerning can make wrong), and only the few widest estimates are measured for real.
+void CFilesView::FitNameColumn() {
+    const int rows = m_Model.rowCount();
+    const QFontMetrics metrics(font());
+    const CNameCodec* codec = m_Model.Codec();
+
+    std::array<int, 256> widths{};
+    for (int b = 0; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        const std::string text = codec ? codec->Decode(std::string_view(&byte, 1)) : std::string(1, byte);
+        widths[b] = metrics.horizontalAdvance(QString::fromStdString(text));
+    }
+
+    constexpr int kMeasured = 8;
+    std::vector<std::pair<int, int>> widest; // (estimate, row), at most kMeasured, smallest first
+    widest.reserve(kMeasured + 1);
+    for (int row = 0; row < rows; ++row) {
+        int estimate = 0;
+        for (unsigned char c : m_Model.RawName(row))
+            estimate += widths[c];
+        if (widest.size() == kMeasured && estimate <= widest.front().first)
+            continue;
+        widest.insert(std::upper_bound(widest.begin(), widest.end(), std::make_pair(estimate, row)),
+                      std::make_pair(estimate, row));
+        if (widest.size() > kMeasured)
+            widest.erase(widest.begin());
+    }
+
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    // Never narrower than the column's title.
+    const QString title = m_Model.headerData(0, Qt::Horizontal).toString();
+    int width =
+        header()->fontMetrics().horizontalAdvance(title) + 4 * style()->pixelMetric(QStyle::PM_HeaderMargin);
+    for (const auto& [estimate, row] : widest)
+        width = std::max(width, itemDelegate()->sizeHint(option, m_Model.index(row, 0)).width());
+    header()->resizeSection(0, width);
+}
+
+std::vector<int> CFilesView::GetSelectedRowNumbers() const {
+    std::vector<int> rows;
+    const QModelIndexList selected = selectionModel()->selectedRows(0);
+    rows.reserve(selected.size());
+    for (const QModelIndex& index : selected)
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CFilesView::GetSelectedRows(std::vector<const CPackFolder*>& folders,
+                                 std::vector<const CPackEntry*>& files) const {
+    for (int row : GetSelectedRowNumbers()) {
+        if (const CPackFolder* folder = m_Model.FolderAt(row))
+            folders.push_back(folder);
+        else if (const CPackEntry* entry = m_Model.EntryAt(row))
+            files.push_back(entry);
+    }
+}
+
+void CFilesView::OnLButtonDblClk(const QModelIndex& index) {
+    const CPackFolder* folder = m_Model.FolderAt(index.row());
+    if (!index.isValid() || !folder || !m_pDocument || !m_pDocument->m_pDirView)
+        return;
+    m_pDocument->m_pDirView->SelectFolder(folder);
+}
+
+void CFilesView::OnExtract() {
+    const CVorpexApp* app = CVorpexApp::Instance();
+    if (!app || !m_pDocument || !m_pPackFile)
+        return;
+    const CExtractCommand::CContext context{m_pPackFile, &m_pDocument->Codec(), &app->GetMessageSink(),
+                                            app->m_strExtractDir, window()};
+    // The selected folder rows, then the selected file rows, each in list order, by identity.
+    CExtractCommand::Run(CExtractCommand::EFrom::List, context, [this] {
+        CSelection selection;
+        GetSelectedRows(selection.m_Folders, selection.m_Files);
+        return selection;
+    });
+}
+
+void CFilesView::focusInEvent(QFocusEvent* event) {
+    QTreeView::focusInEvent(event);
+    emit Activated();
+}
+
+void CFilesView::keyPressEvent(QKeyEvent* event) {
+    // The Edit commands do nothing in this program, here neither.
+    if (event->matches(QKeySequence::Copy)) {
+        event->ignore();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+#include <QString>
+
+class CNameCodec;
+class CPackFile;
+class CPackFolder;
+
+// The folder tree of one catalogue as a Qt model, read straight from the catalogue: no item is copied.
+// One top item stands for the whole archive (the catalogue's top pseudo-folder); below it hang the
+// top-level folders and below each folder its sub-folders, in archive order. Every index carries the
+// folder it shows as its internal pointer, so folders that share a name stay apart.
+// The catalogue and the codec belong to the document; SetPackFile must be called (with null) before they go.
+// GUI thread only.
+class CFolderTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    explicit CFolderTreeModel(QObject* parent = nullptr);
+
+    // Shows `pack` under a top item labelled `topLabel`; null shows an empty tree.
+    void SetPackFile(const CPackFile* pack, const CNameCodec* codec, const QString& topLabel);
+    // Icons: the folder (closed, and open while selected) and the archive.
+    void SetIcons(const QIcon& folder, const QIcon& archive);
+
+    const CPackFile* PackFile() const { return m_pPack; }
+    // The folder shown by `index`: the catalogue's top pseudo-folder for the top item, null for no item.
+    const CPackFolder* Folder(const QModelIndex& index) const;
+    bool IsTop(const QModelIndex& index) const;
+    // The index that shows `folder` (the top item for the top pseudo-folder); invalid when not shown.
+    QModelIndex IndexOf(const CPackFolder* folder) const;
+    QModelIndex TopIndex() const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    bool HasTop() const;
+    const CPackFolder* Top() const;
+
+    const CPackFile* m_pPack = nullptr;
+    const CNameCodec* m_pCodec = nullptr;
+    QString m_strTopLabel;
+    QIcon m_FolderIcon;
+    QIcon m_ArchiveIcon;
+};
