@@ -6,6 +6,7 @@
 #include <QtGui/qguiapplication_platform.h>
 // After every Qt header: Xlib defines short macros (None, Bool, Status).
 #include <X11/XKBlib.h>
+#include <X11/keysym.h>
 #endif
 
 #ifdef VORPEX_HAVE_X11
@@ -29,15 +30,21 @@ bool CKeyLocks::Read(bool& caps, bool& num, bool& scroll) {
     Display* display = X11Display();
     if (!display)
         return false;
-    // The keyboard's indicators by name: their bit positions differ between keyboard maps.
-    const auto lit = [display](const char* name) {
-        Bool on = False;
-        const Atom atom = XInternAtom(display, name, True);
-        return atom != None && XkbGetNamedIndicator(display, atom, nullptr, &on, nullptr, nullptr) && on;
+    // A lock is on when its modifier is locked; a lock key bound to no modifier (Scroll Lock, usually)
+    // is read from the keyboard's indicator of that name instead.
+    XkbStateRec state{};
+    const unsigned locked = XkbGetState(display, XkbUseCoreKbd, &state) == Success ? state.locked_mods : 0;
+    const auto on = [display, locked](KeySym key, const char* indicator) {
+        const unsigned mask = XkbKeysymToModifiers(display, key);
+        if (mask)
+            return (locked & mask) != 0;
+        Bool lit = False;
+        const Atom atom = XInternAtom(display, indicator, True);
+        return atom != None && XkbGetNamedIndicator(display, atom, nullptr, &lit, nullptr, nullptr) && lit;
     };
-    caps = lit("Caps Lock");
-    num = lit("Num Lock");
-    scroll = lit("Scroll Lock");
+    caps = on(XK_Caps_Lock, "Caps Lock");
+    num = on(XK_Num_Lock, "Num Lock");
+    scroll = on(XK_Scroll_Lock, "Scroll Lock");
     return true;
 #else
     return false;

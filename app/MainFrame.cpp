@@ -43,7 +43,7 @@ QAction* CMainFrame::AddCommand(int id, const char* name, const char* text, cons
     return action;
 }
 
-bool CMainFrame::OnCreateClient() {
+void CMainFrame::OnCreateClient() {
     m_wndSplitter = new QSplitter(Qt::Horizontal, this);
     m_wndSplitter->setObjectName(QStringLiteral("Splitter"));
     m_pDirView = new CDirView(m_pDocument, m_wndSplitter);
@@ -57,10 +57,9 @@ bool CMainFrame::OnCreateClient() {
     connect(m_pDirView, &CDirView::Activated, this, [this] { m_pActiveView = m_pDirView; });
     connect(m_pFilesView, &CFilesView::Activated, this, [this] { m_pActiveView = m_pFilesView; });
     SetActiveView(m_pFilesView);
-    return true;
 }
 
-bool CMainFrame::OnCreate() {
+void CMainFrame::OnCreate() {
     BuildMenus();
 
     m_wndToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
@@ -74,6 +73,9 @@ bool CMainFrame::OnCreate() {
     Command(ID_FILE_OPEN)->setIcon(buttons.Icon(0));
     Command(ID_FILE_EXTRACT)->setIcon(buttons.Icon(1));
     Command(ID_APP_ABOUT)->setIcon(buttons.Icon(2));
+    // The pictures belong to the toolbar; the menus show text only.
+    for (int id : {ID_FILE_OPEN, ID_FILE_EXTRACT, ID_APP_ABOUT})
+        Command(id)->setIconVisibleInMenu(false);
     m_wndToolBar->addAction(Command(ID_FILE_OPEN));
     m_wndToolBar->addSeparator();
     m_wndToolBar->addAction(Command(ID_FILE_EXTRACT));
@@ -125,7 +127,6 @@ bool CMainFrame::OnCreate() {
         m_pIndicatorTimer->start(250);
     }
     OnUpdateKeyIndicators();
-    return true;
 }
 
 void CMainFrame::BuildMenus() {

@@ -85,8 +85,8 @@ protected:
 
 private:
     QAction* AddCommand(int id, const char* name, const char* text, const char* prompt);
-    bool OnCreate();
-    bool OnCreateClient();
+    void OnCreate();       // menus, toolbar, status bar
+    void OnCreateClient(); // the splitter and both panes
     void BuildMenus();
 
     CVorpexDoc* m_pDocument;

@@ -147,9 +147,11 @@ bool EqualsFoldingAscii(std::string_view a, std::string_view b) {
 } // namespace
 
 CPackFile::CPackFile(const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {
-    m_nFd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer. Only what can be read by position
+    // (a file or a disk) is read as an archive.
+    m_nFd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st {};
-    if (m_nFd >= 0 && (fstat(m_nFd, &st) != 0 || S_ISDIR(st.st_mode))) {
+    if (m_nFd >= 0 && (fstat(m_nFd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)))) {
         close(m_nFd);
         m_nFd = -1;
     }

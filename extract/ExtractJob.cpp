@@ -5,11 +5,12 @@
 #include <QLocale>
 #include <QProgressDialog>
 #include <QTimer>
+#include <chrono>
 #include <thread>
 
 CExtractJob::CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,
                          const char* makeDirMessage, QWidget* pWindow)
-    : m_Sink(uiSink, this), m_Walk(pack, m_Sink, codec, makeDirMessage), m_pWindow(pWindow) {
+    : m_UiSink(uiSink), m_Sink(*this, this), m_Walk(pack, m_Sink, codec, makeDirMessage), m_pWindow(pWindow) {
     m_Walk.SetCancelFlag(&m_bCancel);
     m_Walk.SetProgressCallback([this](const CProgress& p) {
         m_nFilesDone.store(p.m_nFilesDone, std::memory_order_relaxed);
@@ -44,22 +45,28 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     // First the quiet half second: repaint, answer the worker's messages, but take no input, so nothing can
     // close the archive under the worker before the modal progress dialog is up.
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_bBusyCursor = true;
     QTimer delay;
     delay.setSingleShot(true);
     connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
     delay.start(kProgressDelayMs);
+    bool bQuitting = false;
     if (!m_bDone.load())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        bQuitting = loop.exec(QEventLoop::ExcludeUserInputEvents) == kQuitting;
     delay.stop();
+    m_bBusyCursor = false;
     QApplication::restoreOverrideCursor();
 
     // Then the progress dialog, modal, until the worker ends; once cancelled, input is held back again for
     // the moment the worker needs to drop the file in hand.
-    if (!m_bDone.load()) {
+    if (!m_bDone.load() && !bQuitting) {
         ShowProgress();
-        while (!m_bDone.load())
-            loop.exec(m_bCancel.load() ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents);
+        while (!m_bDone.load() && !bQuitting)
+            bQuitting = loop.exec(m_bCancel.load() ? QEventLoop::ExcludeUserInputEvents
+                                                   : QEventLoop::AllEvents) == kQuitting;
     }
+    if (bQuitting)
+        Abandon();
 
     // The worker has said it is done; all that is left for it is to return.
     worker.join();
@@ -68,6 +75,25 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     delete m_pProgress;
     m_pLoop = nullptr;
     return result;
+}
+
+void CExtractJob::Report(const CMessage& message) {
+    const bool bBusy = m_bBusyCursor;
+    if (bBusy)
+        QApplication::restoreOverrideCursor();
+    m_UiSink.Report(message);
+    if (bBusy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void CExtractJob::Abandon() {
+    // The application is quitting: event loops return at once, so no message can be shown any more. Stop the
+    // worker, and drop each message it waits to have shown, which releases it.
+    Cancel();
+    while (!m_bDone.load()) {
+        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 void CExtractJob::ShowProgress() {

@@ -25,7 +25,7 @@ class QWidget;
 // (written by one side, read by the other, no other lock) and the forwarding sink, which blocks the worker
 // while the user-interface thread reports. The walk and the catalogue are used by the worker alone until it
 // ends; the catalogue is read-only, and the modal dialog keeps the user from closing it meanwhile.
-class CExtractJob : public QObject {
+class CExtractJob : public QObject, private CMessageSink {
     Q_OBJECT
 
 public:
@@ -51,10 +51,18 @@ signals:
     void WorkerDone();
 
 private:
+    static constexpr int kQuitting = -1; // what QEventLoop::exec returns once the application quits
+
+    // The forwarding sink's target, on the user-interface thread: the box gets the ordinary pointer even
+    // during the quiet half second.
+    void Report(const CMessage& message) override;
+    void Abandon();
     void ShowProgress();
     void UpdateProgress();
 
+    CMessageSink& m_UiSink;
     CUiThreadSink m_Sink;
+    bool m_bBusyCursor = false; // user-interface thread only
     CFolderWalk m_Walk;
     std::function<void(const CProgress&)> m_fnProgressHook;
 

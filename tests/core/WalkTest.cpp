@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "catalogue/NameCodec.h"
@@ -85,38 +84,6 @@ TEST_F(CWalkFixture, AnExistingFolderIsSkippedWithEverythingBelow) {
     EXPECT_EQ(last.m_nFilesDone, 2u); // the skipped files count as dealt with
     EXPECT_EQ(last.m_nBytesDone, last.m_nBytesTotal);
     EXPECT_EQ(m_Dest.Tree(), std::vector<std::string>{"D/"});
-}
-
-TEST_F(CWalkFixture, LinksInTheDestinationAreNeverFollowed) {
-    COpened a(BuildArchive({Folder("D", {File("F", "x")}), Folder("E", {File("G", "y")})}));
-    CTempDir outside;
-    ASSERT_EQ(symlink(outside.Path().c_str(), (m_Dest / "D").c_str()), 0);
-    ASSERT_EQ(symlink("/nonexistent-target", (m_Dest / "E").c_str()), 0);
-    CFolderWalk walk(a.Pack(), a.m_Sink, m_Codec);
-    CSelection all;
-    all.m_bWholeArchive = true;
-    walk.Extract(m_Dest.m_nFd, all);
-    EXPECT_EQ(a.m_Sink.Texts(),
-              (std::vector<std::string>{"Could not make directory D", "Could not make directory E"}));
-    EXPECT_TRUE(ListTree(outside.Path()).empty());
-}
-
-TEST_F(CWalkFixture, UnsafeFolderNamesAreSkippedWithEverythingBelow) {
-    CRawArchive raw;
-    raw.Folder(0, "..", 132).Folder(44, "ok", 220).End(88);
-    raw.File(132, "ESCAPED", 1, 400).End(176);
-    raw.Folder(220, "a\\b", 308).File(264, "FINE", 1, 400).End(308 + 44);
-    raw.File(308, "NOPE", 1, 400).End(352);
-    raw.Bytes(400, "!");
-    COpened a(raw.Str());
-    ASSERT_EQ(a.Pack().m_Entries.size(), 3u);
-    CFolderWalk walk(a.Pack(), a.m_Sink, m_Codec);
-    CSelection all;
-    all.m_bWholeArchive = true;
-    walk.Extract(m_Dest.m_nFd, all);
-    EXPECT_EQ(a.m_Sink.Texts(),
-              (std::vector<std::string>{"Skipped unsafe name ..", "Skipped unsafe name a\\b"}));
-    EXPECT_EQ(m_Dest.Tree(), (std::vector<std::string>{"ok/", "ok/FINE"}));
 }
 
 TEST_F(CWalkFixture, WholeArchiveWritesEveryTopLevelFolderAndFile) {
@@ -204,14 +171,5 @@ TEST_F(CWalkFixture, RoundTripOfAGeneratedTree) {
     }
 }
 
-TEST_F(CWalkFixture, MissingDestinationIsNotOpened) {
-    EXPECT_EQ(CFolderWalk::OpenDestination(m_Dest / "missing"), -1);
-    EXPECT_EQ(CFolderWalk::OpenDestination(""), -1);
-    WriteFileBytes(m_Dest / "plain", "x");
-    EXPECT_EQ(CFolderWalk::OpenDestination(m_Dest / "plain"), -1);
-    const int fd = CFolderWalk::OpenDestination(m_Dest.m_Dir.Path());
-    EXPECT_GE(fd, 0);
-    close(fd);
-}
 
 } // namespace

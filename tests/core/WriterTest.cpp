@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "catalogue/EntryWriter.h"
@@ -70,79 +67,6 @@ TEST_F(CWriterFixture, AnExistingFileIsReplacedOnlyByACompleteCopy) {
     EXPECT_EQ(m_Dest.Tree(), (std::vector<std::string>{"CUT", "GOOD"})); // no temporary left
 }
 
-TEST_F(CWriterFixture, LinksAtTheTargetAreReplacedNeverWrittenThrough) {
-    COpened a(BuildArchive({Folder("D", {File("SOFT", "new soft"), File("HARD", "new hard")})}));
-    CTempDir outside;
-    WriteFileBytes(outside / "victim", "precious");
-    ASSERT_EQ(symlink((outside / "victim").c_str(), (m_Dest / "SOFT").c_str()), 0);
-    ASSERT_EQ(link((outside / "victim").c_str(), (m_Dest / "HARD").c_str()), 0);
-    CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
-    EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, EntryNamed(a.Pack(), "SOFT")), CEntryWriter::EResult::Written);
-    EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, EntryNamed(a.Pack(), "HARD")), CEntryWriter::EResult::Written);
-    EXPECT_EQ(ReadFileBytes(outside / "victim"), "precious");
-    struct stat st {};
-    ASSERT_EQ(lstat((m_Dest / "SOFT").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(ReadFileBytes(m_Dest / "SOFT"), "new soft");
-    EXPECT_EQ(ReadFileBytes(m_Dest / "HARD"), "new hard");
-}
-
-TEST_F(CWriterFixture, RefusesTheArchiveItselfFoldersAndReadOnlyFiles) {
-    CTempDir dir;
-    const std::string archivePath = dir / "SELF.DIR";
-    WriteFileBytes(archivePath,
-                   BuildArchive({Folder("D", {File("SELF.DIR", "x"), File("RO", "y"), File("SUB", "z")})}));
-    const std::string original = ReadFileBytes(archivePath);
-    CRecordingSink sink;
-    CPackFile pack(archivePath, sink);
-    WriteFileBytes(dir / "RO", "keep");
-    ASSERT_EQ(chmod((dir / "RO").c_str(), 0444), 0);
-    ASSERT_EQ(mkdir((dir / "SUB").c_str(), 0755), 0);
-    const int fd = open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
-    CEntryWriter writer(pack, sink, m_Codec);
-    for (const CPackEntry& e : pack.m_Entries)
-        EXPECT_EQ(writer.WriteEntry(fd, e), CEntryWriter::EResult::Failed) << e.GetName();
-    close(fd);
-    EXPECT_EQ(ReadFileBytes(archivePath), original);
-    EXPECT_EQ(ReadFileBytes(dir / "RO"), "keep");
-    EXPECT_EQ(sink.Texts(),
-              (std::vector<std::string>{"Could not create file SELF.DIR", "Could not create file RO",
-                                        "Could not create file SUB"}));
-    EXPECT_EQ(ListTree(dir.Path()), (std::vector<std::string>{"RO", "SELF.DIR", "SUB/"}));
-}
-
-TEST_F(CWriterFixture, UnwritableFolderAndFileSizeLimitReportAndLeaveNothing) {
-    COpened a(BuildArchive({Folder("D", {File("BIG", std::string(300000, 'b'))})}));
-    const CPackEntry& big = EntryNamed(a.Pack(), "BIG");
-    for (auto method : {CEntryWriter::ECopy::Buffer, CEntryWriter::ECopy::Kernel}) {
-        // A file-size limit makes the write fail part way: the old file stays, no temporary is left.
-        a.m_Sink.Clear();
-        WriteFileBytes(m_Dest / "BIG", "old");
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 100000;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
-        writer.SetCopyMethod(method);
-        const auto result = writer.WriteEntry(m_Dest.m_nFd, big);
-        setrlimit(RLIMIT_FSIZE, &old);
-        EXPECT_EQ(result, CEntryWriter::EResult::Failed);
-        EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{"Could not write file BIG"});
-        EXPECT_EQ(ReadFileBytes(m_Dest / "BIG"), "old");
-        EXPECT_EQ(m_Dest.Tree(), std::vector<std::string>{"BIG"});
-    }
-    if (geteuid() != 0) {
-        a.m_Sink.Clear();
-        CDestination ro;
-        ASSERT_EQ(chmod(ro.m_Dir.Path().c_str(), 0555), 0);
-        CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
-        EXPECT_EQ(writer.WriteEntry(ro.m_nFd, big), CEntryWriter::EResult::Failed);
-        EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{"Could not create file BIG"});
-    }
-}
-
 TEST_F(CWriterFixture, CancelAbandonsTheFileInHand) {
     const std::string data(3 * CEntryWriter::kChunk + 10, 'c');
     COpened a(BuildArchive({Folder("D", {File("HUGE", data)})}));
@@ -184,26 +108,6 @@ TEST_F(CWriterFixture, BothCopyMethodsWriteExactBytes) {
         EXPECT_EQ(ReadFileBytes(dest / "SMALL"), data.substr(7, 5000));
     }
     EXPECT_EQ(a.m_Sink.Count(), 0u);
-}
-
-TEST_F(CWriterFixture, UnsafeFileNamesAreNeverUsed) {
-    CRawArchive raw;
-    raw.Folder(0, "D", 88).End(44);
-    const char* names[] = {"..", ".", "", "a/b", "..\\x", "ok"};
-    uint32_t pos = 88;
-    for (const char* n : names) {
-        raw.File(pos, n, 1, 1000);
-        pos += 44;
-    }
-    raw.End(pos).Bytes(1000, "z");
-    COpened a(raw.Str());
-    CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
-    for (const CPackEntry& e : a.Pack().m_Entries)
-        writer.WriteEntry(m_Dest.m_nFd, e);
-    EXPECT_EQ(a.m_Sink.Texts(), (std::vector<std::string>{"Skipped unsafe name ..", "Skipped unsafe name .",
-                                                          "Skipped unsafe name ", "Skipped unsafe name a/b",
-                                                          "Skipped unsafe name ..\\x"}));
-    EXPECT_EQ(m_Dest.Tree(), std::vector<std::string>{"ok"});
 }
 
 } // namespace

@@ -73,6 +73,7 @@ private slots:
     void OptionsStoresAtOnceAndCancelChangesNothing();
     void BrowseInExtractDialog();
     void CtrlERunsExtractOfActivePane();
+    void ExtractEnabledOnceAnArchiveIsOpen();
 
 private:
     void Start(const std::vector<CNode>& top);
@@ -337,6 +338,27 @@ void CCommandsTest::CtrlERunsExtractOfActivePane() {
     QCOMPARE(script.Remaining(), 0);
     QCOMPARE(ListTree(fromTree), Strings({"DATA/", "DATA/D", "DATA/SUB/", "DATA/SUB/S"}));
     QCOMPARE(ListTree(fromList), Strings({"D", "SUB/", "SUB/S"}));
+}
+
+void CCommandsTest::ExtractEnabledOnceAnArchiveIsOpen() {
+    const std::string path = *m_pTemp / "game.pak";
+    WriteFileBytes(path, BuildArchive({Folder("DATA", {File("D", "d")})}));
+    m_pApp = std::make_unique<CVorpexApp>();
+    m_pApp->SetMessageSink(&m_Sink);
+    QVERIFY(m_pApp->InitInstance({}));
+    QVERIFY(!ExtractAction()->isEnabled());
+    CModalScript script; // no dialog may open: a stray one is noted and closed
+    QTest::keyClick(m_pApp->GetMainWnd(), Qt::Key_E, Qt::ControlModifier);
+    m_pApp->GetMainWnd()->OnFileExtract();
+    QTest::qWait(50);
+    QVERIFY(script.Unexpected().isEmpty());
+
+    QVERIFY(m_pApp->OpenDocumentFile(Q(path)));
+    QVERIFY(ExtractAction()->isEnabled());
+    // A file that cannot be opened leaves the archive open and Extract with it.
+    QVERIFY(!m_pApp->OpenDocumentFile(Q(*m_pTemp / "missing.pak")));
+    QVERIFY(ExtractAction()->isEnabled());
+    QCOMPARE(m_Sink.Count(), size_t(1));
 }
 
 QTEST_MAIN(CCommandsTest)

@@ -1,6 +1,7 @@
 // The Extract command's engine in the desktop program: destination dialog, destination check, the job on
 // a worker thread with its progress dialog, cancel, and the walk's messages crossing back to this thread.
 
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,8 @@ public:
     void Report(const CMessage& message) override {
         if (QThread::currentThread() != qApp->thread())
             m_bOffThread = true;
+        else if (QApplication::overrideCursor())
+            m_bBusyCursor = true;
         CRecordingSink::Report(message);
         if (m_nHoldMs > 0) {
             QEventLoop loop;
@@ -37,6 +40,7 @@ public:
             m_fnOnReport();
     }
     std::atomic<bool> m_bOffThread{false};
+    bool m_bBusyCursor = false; // a box was shown under the wait cursor
     int m_nHoldMs = 0;
     std::function<void()> m_fnOnReport;
 };
@@ -87,6 +91,7 @@ private slots:
     void CancelInDialogDoesNothing();
     void ProgressShowsAndCancelLeavesOnlyCompleteFiles();
     void MessagesCrossToThisThreadInOrderAndWorkerWaits();
+    void QuitWhileExtractingStopsTheWorker();
 
 private:
     std::unique_ptr<CPackFile> Open(const std::vector<CNode>& top);
@@ -106,6 +111,7 @@ void CJobTest::init() {
     m_Sink.m_nHoldMs = 0;
     m_Sink.m_fnOnReport = nullptr;
     m_Sink.m_bOffThread = false;
+    m_Sink.m_bBusyCursor = false;
 }
 
 void CJobTest::cleanup() {
@@ -337,6 +343,8 @@ void CJobTest::MessagesCrossToThisThreadInOrderAndWorkerWaits() {
         return CSelection{{FindPath(*m_pPack, {"DATA"})}, {}, false};
     }));
     QVERIFY(!m_Sink.m_bOffThread);
+    QVERIFY(!m_Sink.m_bBusyCursor);
+    QVERIFY(!QApplication::overrideCursor());
     const std::vector<std::string> texts = m_Sink.Texts();
     QCOMPARE(texts.size(), size_t(2));
     QVERIFY(texts[0].rfind("Skipped unsafe name ", 0) == 0);
@@ -345,6 +353,42 @@ void CJobTest::MessagesCrossToThisThreadInOrderAndWorkerWaits() {
     QCOMPARE(seenOnDisk, Strings({"DATA/", "DATA/ONE"}));
     QCOMPARE(ListTree(dest), Strings({"DATA/", "DATA/KEEP/", "DATA/KEEP/K", "DATA/LAST/", "DATA/ONE",
                                       "DATA/SUB/", "DATA/SUB/TWO"}));
+}
+
+void CJobTest::QuitWhileExtractingStopsTheWorker() {
+    // The application quits while the first box is open; the worker has a second message and more files.
+    std::vector<CNode> files = {File("..", "x"), File("a\\b", "y")};
+    for (int i = 0; i < 5; ++i)
+        files.push_back(File("F" + std::to_string(i), std::string(CEntryWriter::kChunk, 'f')));
+    m_pPack = Open({Folder("DATA", files)});
+    const std::string dest = *m_pTemp / "out";
+    QVERIFY(QDir().mkdir(QString::fromStdString(dest)));
+
+    m_Sink.m_fnOnReport = [] { QCoreApplication::quit(); };
+    CExtractCommand::CContext context = Context();
+    context.m_fnProgressHook = [](const CProgress&) { QThread::msleep(50); };
+    CModalScript script;
+    script.Then(AnswerExtract(nullptr, QString::fromStdString(dest)));
+    CExtractResult result;
+    QElapsedTimer clock;
+    bool ran = false;
+    // Inside the application's own event loop, which is what quitting ends.
+    QTimer::singleShot(0, [&] {
+        clock.start();
+        ran = CExtractCommand::Run(
+            CExtractCommand::EFrom::Tree, context,
+            [&] {
+                return CSelection{{FindPath(*m_pPack, {"DATA"})}, {}, false};
+            },
+            &result);
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    QVERIFY(ran);
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(result.m_bCancelled);
+    QCOMPARE(m_Sink.Count(), size_t(1));
+    QVERIFY(result.m_nFilesWritten < 5);
 }
 
 QTEST_MAIN(CJobTest)

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <set>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -70,8 +71,25 @@ void RemoveTree(const std::string& path) {
     nftw(path.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
 }
 
+// The writer's temporaries are ".vorpex-<pid>-<serial>.part".
+bool IsTemporaryName(const std::string& name) {
+    static const std::string prefix = ".vorpex-", suffix = ".part";
+    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const size_t dash = middle.find('-');
+    if (dash == 0 || dash == std::string::npos || dash + 1 == middle.size())
+        return false;
+    for (size_t i = 0; i < middle.size(); ++i)
+        if (i != dash && (middle[i] < '0' || middle[i] > '9'))
+            return false;
+    return true;
+}
+
 struct CTreeCheck {
     std::vector<std::string> m_Problems;
+    std::set<std::string> m_EntryNames; // an archive may name its own files like a temporary
     static inline CTreeCheck* s_pCurrent = nullptr;
     static inline size_t s_nBaseLen = 0;
 };
@@ -79,7 +97,7 @@ struct CTreeCheck {
 int Visit(const char* path, const struct stat* st, int type, struct FTW* ftw) {
     const std::string rel(path + CTreeCheck::s_nBaseLen);
     const char* name = path + ftw->base;
-    if (std::strncmp(name, ".vorpex-", 8) == 0)
+    if (type == FTW_F && IsTemporaryName(name) && !CTreeCheck::s_pCurrent->m_EntryNames.count(name))
         CTreeCheck::s_pCurrent->m_Problems.push_back("temporary left behind: " + rel);
     // The destination is level 0: ten folders and a file below it at most.
     if (ftw->level > static_cast<int>(CPackFile::kMaxDepth) + 1)
@@ -100,7 +118,7 @@ void SetUpDestination() {
     WriteNew(g_strDest + "/RO", kReadOnly, 0444);
 }
 
-void CheckAfterwards() {
+void CheckAfterwards(const CPackFile& pack, const CNameCodec& codec) {
     // Outside: exactly the sentinel, unchanged, with no new name beside it.
     struct stat st {};
     Check(lstat((g_strOutside + "/SENTINEL").c_str(), &st) == 0 && S_ISREG(st.st_mode), "sentinel gone");
@@ -128,6 +146,8 @@ void CheckAfterwards() {
     if (ReadAll(g_strDest + "/RO") != kReadOnly)
         Fail("the read-only file changed");
     CTreeCheck check;
+    for (const CPackEntry& entry : pack.m_Entries)
+        check.m_EntryNames.insert(codec.Decode(entry.GetName()));
     CTreeCheck::s_pCurrent = &check;
     CTreeCheck::s_nBaseLen = g_strDest.size();
     nftw(g_strDest.c_str(), Visit, 16, FTW_PHYS);
@@ -193,6 +213,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!ok)
             Fail("unexpected message: " + m.Full());
     }
-    CheckAfterwards();
+    CheckAfterwards(pack, codec);
     return 0;
 }

@@ -18,6 +18,15 @@ void PrintTo(const CHostileCase& c, std::ostream* os) {
 
 namespace {
 
+// Nothing raw reaches the terminal: no control character in any line.
+void ExpectNoControlCharacters(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+        EXPECT_EQ(
+            std::count_if(line.begin(), line.end(), [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; }),
+            0)
+            << line;
+}
+
 class CHostileArchive : public ::testing::TestWithParam<CHostileCase> {
 protected:
     CHostileArea m_Area;
@@ -103,13 +112,32 @@ TEST_P(CHostileArchive, CommandLine) {
     for (size_t i = 0; i < c.m_CliProblems.size(); ++i)
         EXPECT_NE(run.m_ErrLines[lines.size() + i].find(c.m_CliProblems[i]), std::string::npos)
             << run.m_ErrLines[lines.size() + i];
-    // Nothing raw reaches the terminal: no control character in any line.
-    for (const std::string& line : run.m_ErrLines)
-        EXPECT_EQ(
-            std::count_if(line.begin(), line.end(), [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; }),
-            0)
-            << line;
+    ExpectNoControlCharacters(run.m_ErrLines);
     CheckOutcome();
+}
+
+// Listing and checking a hostile archive: no crash, the reader's problems reported (exit status 1 when
+// there are any), and nothing raw on either stream.
+TEST_P(CHostileArchive, ListAndCheck) {
+    if (!CliPath())
+        GTEST_SKIP() << "this build has no vorpex-cli";
+    const CHostileCase& c = GetParam();
+    const bool readerProblems = !c.m_CliProblems.empty();
+    const std::vector<std::string> before = ListTree(m_Area.m_strDest);
+    for (const char* command : {"list", "check"}) {
+        const CCliRun run = RunCli({command, m_strArchive});
+        if (std::string(command) == "list") {
+            EXPECT_EQ(run.m_nStatus, readerProblems ? 1 : 0) << command;
+        } else {
+            EXPECT_TRUE(run.m_nStatus == 0 || run.m_nStatus == 1) << command << " exited " << run.m_nStatus;
+        }
+        ExpectNoControlCharacters(run.m_OutLines);
+        ExpectNoControlCharacters(run.m_ErrLines);
+    }
+    EXPECT_EQ(ListTree(m_Area.m_strDest), before) << "listing or checking changed the destination";
+    EXPECT_EQ(m_Area.OutsideDamage(c.m_bArchiveInDest ? std::vector<std::string>{}
+                                                      : std::vector<std::string>{c.m_strArchiveName}),
+              "");
 }
 
 // At least 40 archives, across the four classes.
@@ -127,5 +155,74 @@ INSTANTIATE_TEST_SUITE_P(Archives, CHostileArchive, ::testing::ValuesIn(HostileC
                          [](const ::testing::TestParamInfo<CHostileCase>& info) {
                              return info.param.m_strClass + "_" + info.param.m_strName;
                          });
+
+} // namespace
+
+namespace {
+
+// In another code page, harmless bytes can decode to a separator or to "..": the decoded name is
+// checked too. UTF-7 spells '/' as "+AC8-" and ".." as "+AC4ALg-".
+TEST(HostileEncoding, NamesThatDecodeToSeparatorsAreSkipped) {
+    CHostileArea area;
+    const std::string archive = area.m_strArchiveDir + "/UTF7.DIR";
+    WriteFileBytes(archive, BuildArchive({Folder("D", {File("+AC8-etc+AC8-x", "x"), File("OK", "ok"),
+                                                       Folder("+AC4ALg-", {File("ESCAPE", "e")})})}));
+    const CNameCodec codec("UTF-7");
+    ASSERT_TRUE(codec.IsValid());
+    CRecordingSink sink;
+    CPackFile pack(archive, sink);
+    CFolderWalk walk(pack, sink, codec);
+    CSelection all;
+    all.m_bWholeArchive = true;
+    const int dirfd = CFolderWalk::OpenDestination(area.m_strDest);
+    walk.Extract(dirfd, all);
+    close(dirfd);
+    EXPECT_EQ(sink.Texts(),
+              (std::vector<std::string>{"Skipped unsafe name /etc/x", "Skipped unsafe name .."}));
+    EXPECT_EQ(ListTree(area.m_strDest), (std::vector<std::string>{"D/", "D/OK"}));
+    EXPECT_EQ(area.OutsideDamage({"UTF7.DIR"}), "");
+
+    if (!CliPath())
+        return;
+    CHostileArea cliArea;
+    WriteFileBytes(cliArea.m_strArchiveDir + "/UTF7.DIR", ReadFileBytes(archive));
+    const CCliRun run = RunCli({"extract", "--quiet", "--encoding", "UTF-7", "-C", cliArea.m_strDest,
+                                cliArea.m_strArchiveDir + "/UTF7.DIR"});
+    EXPECT_EQ(run.m_nStatus, 1);
+    EXPECT_EQ(run.m_ErrLines,
+              (std::vector<std::string>{"Skipped unsafe name \\x2Fetc\\x2Fx", "Skipped unsafe name .."}));
+    EXPECT_EQ(ListTree(cliArea.m_strDest), (std::vector<std::string>{"D/", "D/OK"}));
+    EXPECT_EQ(cliArea.OutsideDamage({"UTF7.DIR"}), "");
+}
+
+// What cannot be opened at all is exit status 2, with the reason on standard error and nothing made.
+TEST(HostileCommandLine, UnopenableArchivesAndDestinationsExitWithTwo) {
+    if (!CliPath())
+        GTEST_SKIP() << "this build has no vorpex-cli";
+    CHostileArea area;
+    const std::string good = area.m_strArchiveDir + "/GOOD.DIR";
+    WriteFileBytes(good, BuildArchive({Folder("D", {File("F", "f")})}));
+    const std::string folder = area.m_strArchiveDir + "/FOLDER.DIR";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    const std::string missing = area.m_strArchiveDir + "/MISSING.DIR";
+    const std::string fileDest = area.m_strArchiveDir + "/NOT_A_FOLDER";
+    WriteFileBytes(fileDest, "x");
+
+    struct CCase {
+        std::string m_strDest, m_strArchive, m_strLine;
+    };
+    for (const CCase& c :
+         {CCase{area.m_strDest, missing, "Error opening file. " + missing},
+          CCase{area.m_strDest, folder, "Error opening file. " + folder},
+          CCase{area.m_strDest + "/none", good, "Could not change to directory " + area.m_strDest + "/none"},
+          CCase{fileDest, good, "Could not change to directory " + fileDest}}) {
+        const CCliRun run = RunCli({"extract", "--quiet", "-C", c.m_strDest, c.m_strArchive});
+        EXPECT_EQ(run.m_nStatus, 2) << c.m_strLine;
+        EXPECT_EQ(run.m_ErrLines, std::vector<std::string>{c.m_strLine});
+    }
+    EXPECT_EQ(ListTree(area.m_strDest), std::vector<std::string>{});
+    EXPECT_EQ(ReadFileBytes(fileDest), "x");
+    EXPECT_EQ(area.OutsideDamage({"FOLDER.DIR/", "GOOD.DIR", "NOT_A_FOLDER"}), "");
+}
 
 } // namespace

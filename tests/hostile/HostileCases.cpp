@@ -251,6 +251,15 @@ void AddNameCases(std::vector<CHostileCase>& cases) {
         cases.push_back(c);
     }
     {
+        // Names that look like the writer's temporaries are the archive's own files, written like any other.
+        // In this process the first file goes through temporary 0 and the next would use this very name.
+        const std::string temp = ".vorpex-" + std::to_string(getpid()) + "-1.part";
+        CHostileCase c{"names_like_a_temporary", "names", InD({File(temp, "t"), File("NEXT", "n")})};
+        c.m_Tree = {"D/", "D/" + temp, "D/NEXT"};
+        c.m_Contents = {{"D/" + temp, "t"}, {"D/NEXT", "n"}};
+        cases.push_back(c);
+    }
+    {
         CHostileCase c{"same_name_twice_in_one_folder", "names",
                        InD({File("SAME", "first"), File("SAME", "second")})};
         c.m_Tree = {"D/", "D/SAME"};

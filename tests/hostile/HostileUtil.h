@@ -23,23 +23,33 @@ inline const char* CliPath() {
 
 struct CCliRun {
     int m_nStatus = -1; // the exit status; 128 + the signal when it was killed
+    std::vector<std::string> m_OutLines;
     std::vector<std::string> m_ErrLines;
 };
 
-// Runs the command line with `args`, standard output thrown away and standard error kept. `inChild`
+inline std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// Runs the command line with `args`, keeping standard output and standard error. `inChild`
 // runs in the child just before exec (to lower a limit, say).
 inline CCliRun RunCli(const std::vector<std::string>& args, const std::function<void()>& inChild = {}) {
     CCliRun run;
     CTempDir errDir;
-    const std::string errPath = errDir / "stderr";
+    const std::string errPath = errDir / "stderr", outPath = errDir / "stdout";
     const pid_t pid = fork();
     if (pid == 0) {
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int null = open("/dev/null", O_RDWR);
-        if (err < 0 || null < 0)
+        if (err < 0 || out < 0 || null < 0)
             _exit(126);
         dup2(null, STDIN_FILENO);
-        dup2(null, STDOUT_FILENO);
+        dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         if (inChild)
             inChild();
@@ -54,9 +64,8 @@ inline CCliRun RunCli(const std::vector<std::string>& args, const std::function<
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     run.m_nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::istringstream in(ReadFileBytes(errPath));
-    for (std::string line; std::getline(in, line);)
-        run.m_ErrLines.push_back(line);
+    run.m_OutLines = SplitLines(ReadFileBytes(outPath));
+    run.m_ErrLines = SplitLines(ReadFileBytes(errPath));
     return run;
 }
 
