@@ -32,7 +32,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
 } // namespace
 
 CEntryWriter::CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec)
-    : m_Pack(pack), m_Sink(sink), m_Codec(codec) {}
+    : m_Pack(pack), m_Sink(sink), m_Codec(codec), m_nPid(getpid()) {}
 
 CEntryWriter::~CEntryWriter() = default;
 
@@ -87,22 +87,31 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     // What stands at the target decides whether it may be replaced: never the archive itself, never a
     // folder, never a file the user made read-only. A link is replaced by the rename, not followed.
     struct stat st {};
-    if (fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (m_Pack.IsArchive(st.st_dev, st.st_ino) || S_ISDIR(st.st_mode) ||
-            (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0))
+    const bool exists = fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && (m_Pack.IsArchive(st.st_dev, st.st_ino) || S_ISDIR(st.st_mode) ||
+                   (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)))
+        return skip(kCouldNotCreate);
+
+    // A new file is made under its own name (O_EXCL: nothing is there to lose, and it is removed again
+    // should the copy fail); one that replaces another goes to a temporary renamed over it when complete.
+    int out = -1;
+    std::string temp;
+    if (!exists) {
+        out = openat(dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (out < 0 && errno != EEXIST)
             return skip(kCouldNotCreate);
     }
-
-    std::string temp;
-    int out = -1;
+    const bool direct = out >= 0;
     for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-        temp = ".vorpex-" + std::to_string(getpid()) + "-" + std::to_string(m_nTempSerial++) + ".part";
+        temp = ".vorpex-" + std::to_string(m_nPid) + "-" + std::to_string(m_nTempSerial++) + ".part";
         out = openat(dirfd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (out < 0 && errno != EEXIST)
             break;
     }
     if (out < 0)
         return skip(kCouldNotCreate);
+    struct stat made {};
+    fstat(out, &made);
 
     const uint64_t bytesBefore = m_Progress.m_nBytesDone;
     bool cancelled = false;
@@ -111,10 +120,15 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
         failure = kCouldNotWrite;
     if (close(out) != 0 && !failure && !cancelled)
         failure = kCouldNotWrite;
-    if (!failure && !cancelled && renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0)
+    if (!direct && !failure && !cancelled && renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0)
         failure = kCouldNotCreate;
     if (failure || cancelled) {
-        unlinkat(dirfd, temp.c_str(), 0);
+        // Only the file this writer made is removed, even should another have taken its name meanwhile.
+        const std::string& madeName = direct ? name : temp;
+        struct stat now {};
+        if (fstatat(dirfd, madeName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == made.st_dev &&
+            now.st_ino == made.st_ino)
+            unlinkat(dirfd, madeName.c_str(), 0);
         if (cancelled) {
             m_bCancelled = true;
             return EResult::Cancelled;

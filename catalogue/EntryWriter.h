@@ -21,9 +21,10 @@ struct CProgress {
 };
 
 // Copies entries out of an open archive into files on disk, safely:
-// - the data goes to a temporary file in the target folder, renamed over the target only when complete,
-//   so an existing file is replaced by a complete copy or not at all, and a link at the target is replaced,
-//   never written through;
+// - a file that replaces another is written to a temporary file in the target folder and renamed over the
+//   target only when complete, so an existing file is replaced by a complete copy or not at all, and a link
+//   at the target is replaced, never written through; a new file is made under its own name with O_EXCL
+//   and removed again if the copy fails or is cancelled;
 // - names that are empty, ".", "..", or hold '/' or '\' are never used;
 // - the archive itself is never replaced;
 // - memory stays bounded: data moves in pieces of at most kChunk bytes.
@@ -79,6 +80,7 @@ private:
     std::unique_ptr<char[]> m_pBuffer; // allocated on first use
     unsigned m_nMessages = 0;
     unsigned m_nTempSerial = 0;
+    long m_nPid;
     bool m_bCancelled = false;
     ECopy m_eCopy = ECopy::Auto;
 };
