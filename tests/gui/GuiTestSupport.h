@@ -1,48 +1,50 @@
 #pragma once
-
-#include <QModelIndex>
-#include <QString>
-#include <QStringList>
+#include <QSettings>
 #include <QTemporaryDir>
-#include <memory>
-#include <vector>
+#include <QTest>
 
+#include "app/MainFrame.h"
 #include "app/VorpexApp.h"
-#include "platform/MessageSink.h"
+#include "app/VorpexDoc.h"
 #include "tests/support/ArchiveBuilder.h"
+#include "views/DirView.h"
+#include "views/FilesView.h"
 
-class CDirView;
-class CFilesView;
-class CMainFrame;
-class CPackFolder;
-class QAbstractItemModel;
+// Empty settings in a temporary folder, so that no test reads or writes the user's.
+inline void UseEmptySettings() {
+    static QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).clear();
+}
 
-// Points the settings store at a fresh temporary folder for the whole test program, so that no test reads
-// or writes the user's settings. Call once, before any application object is made.
-void UseTemporarySettings();
-// Empties the temporary settings.
-void ClearSettings();
+inline QString WriteArchive(const QTemporaryDir& dir, const QString& name, const std::vector<CNode>& top) {
+    WriteFileBytes(dir.filePath(name).toStdString(), BuildArchive(top));
+    return dir.filePath(name);
+}
 
-// Writes an archive built from `top` into `dir` under `name` and returns its path.
-QString WriteArchive(const QTemporaryDir& dir, const QString& name, const std::vector<CNode>& top);
-
-// An application started the way the program starts, with messages recorded instead of shown.
+// An application started the way the program starts, with its messages recorded instead of shown.
 struct CTestApp {
     CRecordingSink m_Messages;
     std::unique_ptr<CVorpexApp> m_pApp;
 
-    // False when start-up failed.
-    bool Start(const QStringList& args = {});
-    CMainFrame* Frame() const;
-    CDirView* Tree() const;
-    CFilesView* List() const;
+    bool Start(const QStringList& args = {}) {
+        m_pApp = std::make_unique<CVorpexApp>();
+        m_pApp->SetMessageSink(&m_Messages);
+        return m_pApp->InitInstance(args);
+    }
+    CMainFrame* Frame() const { return m_pApp->GetMainWnd(); }
+    CDirView* Tree() const { return Frame()->GetDirView(); }
+    CFilesView* List() const { return Frame()->GetFilesView(); }
 };
 
-// The texts of row `row` of the file list: name, size, type.
-QStringList ListRow(const CFilesView* list, int row);
-// Every row of the file list as "name|size|type".
-QStringList ListRows(const CFilesView* list);
-// The labels of the children of `parent` in a model.
-QStringList ChildLabels(const QAbstractItemModel* model, const QModelIndex& parent);
-// The child of `parent` labelled `label` (the first one), or an invalid index.
-QModelIndex ChildNamed(const QAbstractItemModel* model, const QModelIndex& parent, const QString& label);
+// The rows under `parent`, each as the texts of its columns joined by "|".
+inline QStringList Rows(const QAbstractItemModel* model, const QModelIndex& parent = {}) {
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        QStringList texts;
+        for (int column = 0; column < model->columnCount(parent); ++column)
+            texts << model->index(row, column, parent).data().toString();
+        rows << texts.join(QLatin1Char('|'));
+    }
+    return rows;
+}

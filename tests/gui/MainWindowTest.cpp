@@ -1,250 +1,216 @@
-// The main window as the user meets it: caption, menus, keys, toolbar, status bar, panes.
-#include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
+// The real main window: its commands, status bar and panes, and archives opened and browsed in it.
+#include <QAbstractItemModelTester>
 #include <QMenuBar>
-#include <QSignalSpy>
 #include <QSplitter>
-#include <QStatusBar>
-#include <QTest>
 #include <QToolBar>
-#include <QToolButton>
 
-#include "app/MainFrame.h"
-#include "app/VorpexDoc.h"
-#include "catalogue/PackFile.h"
 #include "tests/gui/GuiTestSupport.h"
-#include "views/DirView.h"
-#include "views/FilesView.h"
+
+using F = CMainFrame;
+// Each menu's items in order (id 0: an item without a command).
+static const struct {
+    const char *menu, *text, *keys, *prompt;
+    int id;
+} kCommands[] = {
+    {"&File", "&Open...\tCtrl+O", "Ctrl+O", "Open an existing document", F::ID_FILE_OPEN},
+    {"&File", "&Extract...\tCtrl+E", "Ctrl+E", "Extract files or a directory", F::ID_FILE_EXTRACT},
+    {"&File", "Recent File", "", "", 0},
+    {"&File", "E&xit", "", "Quit the application; prompts to save documents", F::ID_APP_EXIT},
+    {"&Edit", "&Undo\tCtrl+Z", "Ctrl+Z; Alt+Backspace", "Undo the last action", F::ID_EDIT_UNDO},
+    {"&Edit", "Cu&t\tCtrl+X", "Ctrl+X; Shift+Del", "Cut the selection and put it on the Clipboard",
+     F::ID_EDIT_CUT},
+    {"&Edit", "&Copy\tCtrl+C", "Ctrl+C; Ctrl+Ins", "Copy the selection and put it on the Clipboard",
+     F::ID_EDIT_COPY},
+    {"&Edit", "&Paste\tCtrl+V", "Ctrl+V; Shift+Ins", "Insert Clipboard contents", F::ID_EDIT_PASTE},
+    {"&View", "&Toolbar", "", "Show or hide the toolbar", F::ID_VIEW_TOOLBAR},
+    {"&View", "&Status Bar", "", "Show or hide the status bar", F::ID_VIEW_STATUS_BAR},
+    {"&View", "&Options...", "", "Show the options dialog", F::ID_VIEW_OPTIONS},
+    {"&Help", "&About Vorpex...", "", "Display program information, version number and copyright",
+     F::ID_APP_ABOUT},
+};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_Dir;
     CTestApp m_App;
+    // Both models of the window are checked through every step the tests take.
+    std::unique_ptr<QAbstractItemModelTester> m_pTreeTester, m_pListTester;
 
     CMainFrame* Frame() { return m_App.Frame(); }
-    QAction* Command(int id) { return Frame()->Command(id); }
+    CDirView* Tree() { return m_App.Tree(); }
+    CFilesView* List() { return m_App.List(); }
+    QStringList ListRows() { return Rows(List()->model()); }
+    // The tree item reached from the top item through `labels`.
+    QModelIndex Item(const QStringList& labels) {
+        QModelIndex index = Tree()->model()->index(0, 0);
+        for (const QString& label : labels)
+            index = Tree()->model()->index(int(Rows(Tree()->model(), index).indexOf(label)), 0, index);
+        return index;
+    }
+    void Select(const QStringList& labels) { Tree()->setCurrentIndex(Item(labels)); }
+    void DoubleClickRow(int row) {
+        const QPoint at = List()->visualRect(List()->model()->index(row, 0)).center();
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, at); // as a real double-click begins
+        QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, at);
+    }
+    // Opens through File, Open; true when the window now shows `path`.
+    bool OpenFromMenu(const QString& path) {
+        m_App.m_pApp->SetOpenFileChooser([path](QWidget*) { return path; });
+        Frame()->Command(F::ID_FILE_OPEN)->trigger();
+        return m_App.m_pApp->GetDocument()->GetPathName() == path;
+    }
+    // Folders of the same name and names that contain one another, and files of telling sizes.
+    bool OpenMaps() {
+        return OpenFromMenu(WriteArchive(
+            m_Dir, "Maps.dir",
+            {Folder("DATA", {Folder("MAPS", {File("M1.MAP", "1")}), Folder("MAPS2", {File("M2.MAP", "2")}),
+                             Folder("DAT", {File("DAT.TXT", "d")}), File("EMPTY"),
+                             File("ALMOST", std::string(1023, 'a')), File("ONE", std::string(1024, 'b')),
+                             File("MEG", std::string(1 << 20, 'c'))}),
+             File("README", "r"),
+             Folder("OTHER", {Folder("MAPS", {File("\x80.MAP", "o"), Folder("INNER")})})}));
+    }
 
 private slots:
-    void initTestCase();
-    void menusHaveTheirItemsInOrder();
-    void keysAndPrompts();
-    void editItemsDoNothingAndCtrlEIsExtract();
-    void toolbarButtons();
-    void startLayoutAndActivePane();
-    void panesSwitchWithF6();
-    void statusBarShowsReadyAndPrompts();
-    void viewMenuHidesAndShowsBars();
-    void captionStaysVorpex();
-    void newKeepsTheArchiveShown();
-    void exitClosesTheWindow();
+    void initTestCase() {
+        UseEmptySettings();
+        QVERIFY(m_App.Start());
+        const auto mode = QAbstractItemModelTester::FailureReportingMode::QtTest;
+        m_pTreeTester = std::make_unique<QAbstractItemModelTester>(Tree()->model(), mode);
+        m_pListTester = std::make_unique<QAbstractItemModelTester>(List()->model(), mode);
+        QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+    }
+
+    void commandsHaveTheirExactTextsKeysAndPrompts() {
+        QStringList expected, shown;
+        for (const auto& row : kCommands) {
+            expected << (expected.contains(row.menu) ? QStringList() : QStringList{row.menu})
+                     << ">" + QString(row.text);
+            if (const QAction* action = Frame()->Command(row.id)) {
+                QCOMPARE(QKeySequence::listToString(action->shortcuts()), QString(row.keys));
+                QVERIFY(!action->isEnabled() || QByteArray(row.menu) != "&Edit");
+                QCOMPARE(action->statusTip(), QString(row.prompt));
+            }
+        }
+        // The status bar shows a command's prompt while it is highlighted, and "Ready" when it goes.
+        for (const QString& prompt : {QStringLiteral("Open an existing document"), QString()}) {
+            QStatusTipEvent tip(prompt);
+            QCoreApplication::sendEvent(Frame(), &tip);
+            QCOMPARE(Frame()->GetMessageText(), prompt.isEmpty() ? QStringLiteral("Ready") : prompt);
+        }
+        for (const QAction* menu : Frame()->menuBar()->actions()) {
+            shown << menu->text();
+            for (const QAction* item : menu->menu()->actions())
+                if (item->isVisible() && !item->isSeparator())
+                    shown << ">" + item->text();
+        }
+        QCOMPARE(shown, expected);
+        QStringList buttons; // the toolbar shows its commands' tooltips
+        for (const QAction* action : Frame()->GetToolBar()->actions())
+            buttons << (action->isSeparator() ? QStringLiteral("-") : action->toolTip());
+        QCOMPARE(buttons, (QStringList{"Open", "-", "Extract", "-", "About"}));
+    }
+
+    void panesSwitchWithF6() {
+        QCOMPARE(Frame()->GetSplitter()->sizes().value(0), 175);
+        QWidget *const tree = Tree(), *const list = List();
+        QCOMPARE(Frame()->GetActiveView(), list);
+        Frame()->activateWindow();
+        QTest::keyClick(Frame(), Qt::Key_F6);
+        QCOMPARE(Frame()->GetActiveView(), tree);
+        QTest::keyClick(Frame(), Qt::Key_F6, Qt::ShiftModifier);
+        QCOMPARE(Frame()->GetActiveView(), list);
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton); // a click makes a pane the active one too
+        QCOMPARE(Frame()->GetActiveView(), tree);
+    }
+
+    void topItemListsTheWholeArchive() {
+        QVERIFY(OpenMaps());
+        // The top item bears the file name in upper case, open, with nothing selected and the list empty.
+        QCOMPARE(Rows(Tree()->model()), QStringList{"MAPS.DIR"});
+        QVERIFY(Tree()->isExpanded(Item({})));
+        QVERIFY(Tree()->selectionModel()->selectedIndexes().isEmpty());
+        QCOMPARE(ListRows(), QStringList());
+        QCOMPARE(Frame()->GetMessageText(), QStringLiteral("7 folders, 9 files"));
+        QCOMPARE(Frame()->windowTitle(), QStringLiteral("Vorpex"));
+        // Selected, it lists every top-level folder, then the top-level files.
+        Select({});
+        QCOMPARE(ListRows(), (QStringList{"DATA||File Folder", "OTHER||File Folder", "README|0KB|"}));
+    }
+
+    void sameNamedFoldersListByIdentityWithSizesInKB() {
+        QVERIFY(OpenMaps());
+        const std::pair<QStringList, QStringList> cases[] = {
+            {{"DATA", "MAPS"}, {"M1.MAP|0KB|"}},
+            {{"DATA", "MAPS2"}, {"M2.MAP|0KB|"}},
+            {{"DATA", "DAT"}, {"DAT.TXT|0KB|"}},
+            // Folders first; names decoded from Windows-1252 for display.
+            {{"OTHER", "MAPS"}, {"INNER||File Folder", QString::fromUtf8("\u20AC.MAP|0KB|")}},
+            {{"DATA"},
+             {"MAPS||File Folder", "MAPS2||File Folder", "DAT||File Folder", "EMPTY|0KB|", "ALMOST|0KB|",
+              "ONE|1KB|", "MEG|1024KB|"}},
+        };
+        for (const auto& [item, rows] : cases) {
+            Select(item);
+            QCOMPARE(ListRows(), rows);
+        }
+    }
+
+    void doubleClickSelectsThatVeryFolder() {
+        QVERIFY(OpenMaps());
+        Select({"OTHER"});
+        DoubleClickRow(0);
+        QCOMPARE(Tree()->GetSelectedItem(), Item({"OTHER", "MAPS"}));
+        QVERIFY(Tree()->isExpanded(Item({"OTHER"})));
+        // On a file row, or below the last row, it changes nothing.
+        DoubleClickRow(1);
+        QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {},
+                           QPoint(20, List()->viewport()->height() - 5));
+        QCOMPARE(Tree()->GetSelectedItem(), Item({"OTHER", "MAPS"}));
+        Select({}); // from the top item down two levels
+        DoubleClickRow(0);
+        DoubleClickRow(0);
+        QCOMPARE(Tree()->GetSelectedItem(), Item({"DATA", "MAPS"}));
+        QCOMPARE(ListRows(), QStringList{"M1.MAP|0KB|"});
+    }
+
+    void secondArchiveReplacesTheFirst() {
+        QVERIFY(OpenMaps());
+        Select({"DATA"});
+        QVERIFY(OpenFromMenu(WriteArchive(m_Dir, "second.dir", {Folder("SECOND", {Folder("DEEPER")})})));
+        QCOMPARE(Rows(Tree()->model()), QStringList{"SECOND.DIR"});
+        QCOMPARE(Rows(Tree()->model(), Item({})), QStringList{"SECOND"});
+        QVERIFY(Tree()->selectionModel()->selectedIndexes().isEmpty());
+        QCOMPARE(ListRows(), QStringList());
+        // What cannot be opened (a missing file, a folder) leaves the archive as it was.
+        Select({"SECOND"});
+        const QString missing = m_Dir.filePath("missing.dir");
+        QVERIFY(!OpenFromMenu(missing));
+        QVERIFY(!OpenFromMenu(m_Dir.path()));
+        QCOMPARE(m_App.m_Messages.Texts(),
+                 (std::vector<std::string>{"Cannot open file " + missing.toStdString() + ".",
+                                           "Cannot open file " + m_Dir.path().toStdString() + "."}));
+        QCOMPARE(ListRows(), QStringList{"DEEPER||File Folder"});
+        QVERIFY(!m_App.m_pApp->GetRecentFiles().Files().contains(missing));
+    }
+
+    void damagedArchiveIsToldInStatusBar() {
+        // A folder DATA whose list holds a file and a record of unknown type (7), and runs off the end.
+        CRawArchive raw;
+        raw.Folder(0, "DATA", 88).End(44).File(88, "A.TXT", 1, 0).Record(132, "ODD", 7, 0, 0).Size(176);
+        WriteFileBytes(m_Dir.filePath("damaged.dir").toStdString(), raw.Str());
+        QVERIFY(OpenFromMenu(m_Dir.filePath("damaged.dir")));
+        QCOMPARE(Frame()->GetMessageText(),
+                 QStringLiteral("Damaged archive: 1 record of unknown type skipped; 1 list cut short by the "
+                                "end of the file (1 folder, 1 file read)."));
+        Select({"DATA"});
+        QCOMPARE(ListRows(), QStringList{"A.TXT|0KB|"});             // what could be read is shown
+        QVERIFY(OpenFromMenu(WriteArchive(m_Dir, "empty.dir", {}))); // an empty file is an empty archive
+        QCOMPARE(Rows(Tree()->model()), QStringList());
+        QCOMPARE(Frame()->GetMessageText(), QStringLiteral("0 folders, 0 files"));
+    }
 };
-
-static QStringList MenuItems(QMenu* menu) {
-    QStringList items;
-    for (QAction* action : menu->actions())
-        if (action->isVisible())
-            items << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    return items;
-}
-
-void MainWindowTest::initTestCase() {
-    UseTemporarySettings();
-    ClearSettings();
-    QVERIFY(m_App.Start());
-    QVERIFY(QTest::qWaitForWindowExposed(Frame()));
-}
-
-void MainWindowTest::menusHaveTheirItemsInOrder() {
-    const QList<QAction*> menus = Frame()->menuBar()->actions();
-    QStringList titles;
-    for (QAction* menu : menus)
-        titles << menu->text();
-    QCOMPARE(titles, (QStringList{"&File", "&Edit", "&View", "&Help"}));
-    QCOMPARE(MenuItems(menus[0]->menu()),
-             (QStringList{"&Open...\tCtrl+O", "&Extract...\tCtrl+E", "-", "Recent File", "-", "E&xit"}));
-    QCOMPARE(MenuItems(menus[1]->menu()),
-             (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
-    QCOMPARE(MenuItems(menus[2]->menu()), (QStringList{"&Toolbar", "&Status Bar", "-", "&Options..."}));
-    QCOMPARE(MenuItems(menus[3]->menu()), QStringList{"&About Vorpex..."});
-    QVERIFY(!Frame()->findChild<QAction*>("RecentFilePlaceholder")->isEnabled());
-}
-
-void MainWindowTest::keysAndPrompts() {
-    struct {
-        int id;
-        QList<QKeySequence> keys;
-        const char* prompt;
-        const char* tip;
-    } const expected[] = {
-        {CMainFrame::ID_FILE_NEW, {QKeySequence("Ctrl+N")}, "Create a new document", "New"},
-        {CMainFrame::ID_FILE_OPEN, {QKeySequence("Ctrl+O")}, "Open an existing document", "Open"},
-        {CMainFrame::ID_FILE_SAVE, {QKeySequence("Ctrl+S")}, "Save the active document", "Save"},
-        {CMainFrame::ID_FILE_EXTRACT, {QKeySequence("Ctrl+E")}, "Extract files or a directory", "Extract"},
-        {CMainFrame::ID_APP_EXIT, {}, "Quit the application; prompts to save documents", "Exit"},
-        {CMainFrame::ID_EDIT_UNDO,
-         {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")},
-         "Undo the last action",
-         "Undo"},
-        {CMainFrame::ID_EDIT_CUT,
-         {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")},
-         "Cut the selection and put it on the Clipboard",
-         "Cut"},
-        {CMainFrame::ID_EDIT_COPY,
-         {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")},
-         "Copy the selection and put it on the Clipboard",
-         "Copy"},
-        {CMainFrame::ID_EDIT_PASTE,
-         {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")},
-         "Insert Clipboard contents",
-         "Paste"},
-        {CMainFrame::ID_VIEW_TOOLBAR, {}, "Show or hide the toolbar", "Toggle ToolBar"},
-        {CMainFrame::ID_VIEW_STATUS_BAR, {}, "Show or hide the status bar", "Toggle StatusBar"},
-        {CMainFrame::ID_VIEW_OPTIONS, {}, "Show the options dialog", "Options"},
-        {CMainFrame::ID_APP_ABOUT, {}, "Display program information, version number and copyright", "About"},
-        {CMainFrame::ID_NEXT_PANE, {QKeySequence("F6")}, "Switch to the next window pane", "Next Pane"},
-        {CMainFrame::ID_PREV_PANE,
-         {QKeySequence("Shift+F6")},
-         "Switch back to the previous window pane",
-         "Previous Pane"},
-    };
-    for (const auto& e : expected) {
-        QAction* action = Command(e.id);
-        QVERIFY2(action, qPrintable(QString::number(e.id)));
-        QCOMPARE(action->shortcuts(), e.keys);
-        QCOMPARE(action->statusTip(), QString::fromLatin1(e.prompt));
-        QCOMPARE(action->toolTip(), QString::fromLatin1(e.tip));
-    }
-}
-
-void MainWindowTest::editItemsDoNothingAndCtrlEIsExtract() {
-    for (int id : {CMainFrame::ID_EDIT_UNDO, CMainFrame::ID_EDIT_CUT, CMainFrame::ID_EDIT_COPY,
-                   CMainFrame::ID_EDIT_PASTE}) {
-        QVERIFY(!Command(id)->isEnabled());
-        QSignalSpy spy(Command(id), &QAction::triggered);
-        for (const QKeySequence& key : Command(id)->shortcuts())
-            QTest::keySequence(Frame(), key);
-        QCOMPARE(spy.count(), 0);
-    }
-    // The Extract item shows Ctrl+E, and that key is Extract's alone (it runs it: tests/extractgui).
-    for (QAction* action : Frame()->findChildren<QAction*>())
-        QCOMPARE(action->shortcuts().contains(QKeySequence("Ctrl+E")),
-                 action == Command(CMainFrame::ID_FILE_EXTRACT));
-}
-
-void MainWindowTest::toolbarButtons() {
-    QToolBar* bar = Frame()->GetToolBar();
-    QStringList items;
-    for (QAction* action : bar->actions())
-        items << (action->isSeparator() ? QStringLiteral("-") : action->toolTip());
-    QCOMPARE(items, (QStringList{"Open", "-", "Extract", "-", "About"}));
-    QCOMPARE(bar->iconSize(), QSize(18, 15));
-    for (QAction* action : bar->actions())
-        if (!action->isSeparator())
-            QCOMPARE(action->icon().pixmap(18, 15).size(), QSize(18, 15));
-    QVERIFY(bar->isMovable() && bar->isFloatable());
-    QVERIFY(!Frame()->windowIcon().isNull());
-    QCOMPARE(Frame()->windowIcon().availableSizes().value(0), QSize(32, 32));
-
-    // The buttons run the commands of their menu items.
-    QSignalSpy open(Command(CMainFrame::ID_FILE_OPEN), &QAction::triggered);
-    m_App.m_pApp->SetOpenFileChooser([](QWidget*) { return QString(); });
-    auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(Command(CMainFrame::ID_FILE_OPEN)));
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(open.count(), 1);
-}
-
-void MainWindowTest::startLayoutAndActivePane() {
-    QSplitter* splitter = Frame()->GetSplitter();
-    QCOMPARE(splitter->count(), 2);
-    QCOMPARE(splitter->widget(0), static_cast<QWidget*>(m_App.Tree()));
-    QCOMPARE(splitter->widget(1), static_cast<QWidget*>(m_App.List()));
-    QCOMPARE(splitter->sizes().value(0), CMainFrame::kTreeWidth);
-    QCOMPARE(Frame()->GetActiveView(), static_cast<QWidget*>(m_App.List()));
-    QCOMPARE(m_App.List()->header()->sectionSize(0), CFilesView::kNameWidth);
-    QCOMPARE(m_App.List()->header()->sectionSize(1), CFilesView::kSizeWidth);
-    QCOMPARE(m_App.List()->header()->sectionSize(2), CFilesView::kTypeWidth);
-    QCOMPARE(m_App.List()->selectionMode(), QAbstractItemView::ExtendedSelection);
-}
-
-void MainWindowTest::panesSwitchWithF6() {
-    Frame()->activateWindow();
-    Frame()->SetActiveView(m_App.List());
-    QTest::keyClick(Frame(), Qt::Key_F6);
-    QCOMPARE(Frame()->GetActiveView(), static_cast<QWidget*>(m_App.Tree()));
-    QTest::keyClick(Frame(), Qt::Key_F6);
-    QCOMPARE(Frame()->GetActiveView(), static_cast<QWidget*>(m_App.List()));
-    QTest::keyClick(Frame(), Qt::Key_F6, Qt::ShiftModifier);
-    QCOMPARE(Frame()->GetActiveView(), static_cast<QWidget*>(m_App.Tree()));
-    // A click into a pane makes it the active one too.
-    QTest::mouseClick(m_App.List()->viewport(), Qt::LeftButton);
-    QCOMPARE(Frame()->GetActiveView(), static_cast<QWidget*>(m_App.List()));
-}
-
-void MainWindowTest::statusBarShowsReadyAndPrompts() {
-    Frame()->statusBar()->clearMessage();
-    QCOMPARE(Frame()->GetMessageText(), QStringLiteral("Ready"));
-    // A highlighted command shows its prompt; when it goes, "Ready" comes back.
-    QStatusTipEvent tip(Command(CMainFrame::ID_FILE_OPEN)->statusTip());
-    QCoreApplication::sendEvent(Frame(), &tip);
-    QCOMPARE(Frame()->GetMessageText(), QStringLiteral("Open an existing document"));
-    QVERIFY(!Frame()->statusBar()->findChild<QLabel*>("Ready")->isVisible());
-    QStatusTipEvent none{QString()};
-    QCoreApplication::sendEvent(Frame(), &none);
-    QCOMPARE(Frame()->GetMessageText(), QStringLiteral("Ready"));
-    QVERIFY(Frame()->statusBar()->findChild<QLabel*>("Ready")->isVisible());
-    // The three lock indicators stand after the message pane (lit only where the window system tells).
-    for (const char* name : {"CAP", "NUM", "SCRL"}) {
-        auto* indicator = Frame()->statusBar()->findChild<QLabel*>(name);
-        QVERIFY(indicator);
-        QVERIFY(indicator->text().isEmpty() || indicator->text() == QLatin1String(name));
-    }
-}
-
-void MainWindowTest::viewMenuHidesAndShowsBars() {
-    QAction* toolbar = Command(CMainFrame::ID_VIEW_TOOLBAR);
-    QAction* status = Command(CMainFrame::ID_VIEW_STATUS_BAR);
-    QVERIFY(toolbar->isChecked() && status->isChecked());
-    const int paneHeight = Frame()->GetSplitter()->height();
-    toolbar->trigger();
-    status->trigger();
-    QVERIFY(Frame()->GetToolBar()->isHidden());
-    QVERIFY(Frame()->statusBar()->isHidden());
-    QVERIFY(!toolbar->isChecked() && !status->isChecked());
-    QTRY_VERIFY(Frame()->GetSplitter()->height() > paneHeight);
-    toolbar->trigger();
-    status->trigger();
-    QVERIFY(!Frame()->GetToolBar()->isHidden());
-    QVERIFY(!Frame()->statusBar()->isHidden());
-    QVERIFY(toolbar->isChecked() && status->isChecked());
-    QTRY_COMPARE(Frame()->GetSplitter()->height(), paneHeight);
-}
-
-void MainWindowTest::captionStaysVorpex() {
-    QCOMPARE(Frame()->windowTitle(), QStringLiteral("Vorpex"));
-    const QString path = WriteArchive(m_Dir, "caption.dir", {Folder("DATA")});
-    QVERIFY(m_App.m_pApp->OpenDocumentFile(path));
-    QCOMPARE(Frame()->windowTitle(), QStringLiteral("Vorpex"));
-}
-
-void MainWindowTest::newKeepsTheArchiveShown() {
-    const QString path = WriteArchive(m_Dir, "keep.dir", {Folder("KEEP")});
-    QVERIFY(m_App.m_pApp->OpenDocumentFile(path));
-    Frame()->activateWindow();
-    QTest::keySequence(Frame(), QKeySequence("Ctrl+N"));
-    QTest::keySequence(Frame(), QKeySequence("Ctrl+S"));
-    QCOMPARE(m_App.Tree()->model()->index(0, 0).data().toString(), QStringLiteral("KEEP.DIR"));
-    QVERIFY(m_App.m_pApp->GetDocument()->m_pPackFile->m_bOpen);
-    QCOMPARE(m_App.m_Messages.Count(), size_t(0));
-}
-
-void MainWindowTest::exitClosesTheWindow() {
-    QVERIFY(Frame()->isVisible());
-    Command(CMainFrame::ID_APP_EXIT)->trigger();
-    QVERIFY(!Frame()->isVisible());
-}
 
 QTEST_MAIN(MainWindowTest)
 #include "MainWindowTest.moc"
