@@ -105,8 +105,8 @@ private slots:
             {4, "Unknown Error (4) occurred."}};
         const QColor normal(0, 0, 238), visited(85, 26, 139),
             hover = qApp->palette().color(QPalette::Highlight);
-        CLinkStatic link;
-        link.setText(QStringLiteral("http://www.example.com/"));
+        CLinkStatic link; // with no caption of its own: it shows its target
+        link.SetLinkURL(QStringLiteral("http://www.example.com/"));
         link.PreSubclassWindow();
         QVERIFY(hover != normal && hover != visited && Shows(link, normal) && !Shows(link, visited));
 
