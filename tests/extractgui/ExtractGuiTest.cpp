@@ -1,0 +1,406 @@
+// The desktop program's extraction driven as a person would drive it: the Extract and Options dialogs, the
+// folder chooser, both Extract commands on archives built by the test helper, and the job behind them
+// (progress, cancel, the walk's messages, quitting). Every modal window is answered by the test.
+
+#include <QtTest>
+#include <QtWidgets>
+#include <atomic>
+
+#include "app/MainFrame.h"
+#include "app/VorpexApp.h"
+#include "app/VorpexDoc.h"
+#include "catalogue/NameCodec.h"
+#include "catalogue/PackFile.h"
+#include "extract/ExtractCommand.h"
+#include "extract/ExtractDlg.h"
+#include "extract/OptionsDlg.h"
+#include "platform/MessageSink.h"
+#include "tests/support/ArchiveBuilder.h"
+#include "views/DirView.h"
+#include "views/FilesView.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+using Action = std::function<void(QWidget*)>; // answers one modal window without blocking
+
+// Clicks the child of `w` named `name`, or else its visible button with that text, once the action returns.
+void Click(QWidget* w, const QString& name) {
+    auto* b = w->findChild<QAbstractButton*>(name);
+    for (QAbstractButton* each : w->findChildren<QAbstractButton*>())
+        b = b ? b : (each->text() == name && each->isVisible() ? each : nullptr);
+    QVERIFY(b);
+    QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
+}
+
+QLineEdit* Edit(QWidget* w) {
+    return w->findChild<QLineEdit*>(QStringLiteral("IDC_FOLDER"));
+}
+
+// Answers a folder dialog: notes the text it opened with, types `text` (unless null), presses `button`.
+Action Press(const QString& button, const QString& text = QString(), QString* pShown = nullptr) {
+    return [=](QWidget* w) {
+        if (pShown)
+            *pShown = Edit(w)->text();
+        if (!text.isNull())
+            Edit(w)->setText(text);
+        Click(w, button);
+    };
+}
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+const CPackFolder* Child(const CPackFolder* folder, const char* name) {
+    for (const CPackFolder* child : folder->m_Children)
+        if (child->GetName() == name)
+            return child;
+    return nullptr;
+}
+
+QVariant Stored() {
+    return QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex")).value("Settings/ExtractDir");
+}
+
+// Stands in for the message boxes: records, notes a box shown off the user-interface thread, and runs
+// `m_fnWhileOpen` while the "box" is open.
+class CBoxSink : public CRecordingSink {
+public:
+    void Report(const CMessage& message) override {
+        m_bOffThread = m_bOffThread || QThread::currentThread() != qApp->thread();
+        CRecordingSink::Report(message);
+        if (m_fnWhileOpen)
+            m_fnWhileOpen();
+    }
+    std::atomic<bool> m_bOffThread{false};
+    std::function<void()> m_fnWhileOpen;
+};
+
+} // namespace
+
+class CExtractGuiTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_Settings;
+    std::unique_ptr<CTempDir> m_pTemp;
+    std::unique_ptr<CVorpexApp> m_pApp;
+    CBoxSink m_Sink;
+    const QString m_strCwd = QDir::currentPath();
+    // Each window that becomes the active modal one (again, after a nested one closed) gets the next action.
+    // A window that appears when none is left is closed and noted, so no test hangs on a forgotten box.
+    std::deque<Action> m_Script;
+    QPointer<QWidget> m_pLast;
+    bool m_bUnexpected = false;
+    QTimer m_Poll;
+
+    void Poll() {
+        QWidget* w = QApplication::activeModalWidget();
+        // A dialog that opened one of its own (Browse's chooser) waits until that one is gone.
+        if (!w || !w->isVisible() || w == m_pLast || w->findChildren<QDialog*>().size() > 0)
+            return;
+        m_pLast = w;
+        m_bUnexpected = m_bUnexpected || m_Script.empty();
+        if (m_Script.empty())
+            return (void)QMetaObject::invokeMethod(w, &QWidget::close, Qt::QueuedConnection);
+        Action action = std::move(m_Script.front());
+        m_Script.pop_front();
+        action(w);
+    }
+    void Then(std::initializer_list<Action> actions) { m_Script.insert(m_Script.end(), actions); }
+    bool Done() const { return m_Script.empty() && !m_bUnexpected; }
+
+    void Start(const std::vector<CNode>& top) {
+        WriteFileBytes(*m_pTemp / "game.pak", BuildArchive(top));
+        m_pApp = std::make_unique<CVorpexApp>();
+        m_pApp->SetMessageSink(&m_Sink);
+        QVERIFY(m_pApp->InitInstance({Q(*m_pTemp / "game.pak")}));
+        m_pApp->GetMainWnd()->show();
+    }
+    CDirView* Tree() const { return m_pApp->GetMainWnd()->GetDirView(); }
+    CFilesView* List() const { return m_pApp->GetMainWnd()->GetFilesView(); }
+    const CPackFolder* Top() const { return &m_pApp->GetDocument()->m_pPackFile->GetTop(); }
+    std::string Dest(const char* name) const {
+        QDir().mkpath(Q(*m_pTemp / name));
+        return *m_pTemp / name;
+    }
+    void SelectRows(const std::vector<int>& rows) {
+        List()->selectionModel()->clearSelection();
+        for (int row : rows)
+            List()->selectionModel()->select(List()->model()->index(row, 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    // Extract on `pane`, from the menu or with Ctrl+E.
+    void RunExtract(QWidget* pane, bool key = false) {
+        CMainFrame* frame = m_pApp->GetMainWnd();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        frame->SetActiveView(pane);
+        if (key)
+            QTest::keyClick(pane, Qt::Key_E, Qt::ControlModifier);
+        else
+            frame->Command(CMainFrame::ID_FILE_EXTRACT)->trigger();
+    }
+    // The tree's Extract of `folder` into `dest` (the dialog prefilled with it), each piece copied slowly.
+    bool RunJob(const char* folder, const std::string& dest, CExtractResult* pResult) {
+        static const CNameCodec codec;
+        CExtractCommand::CContext context(m_pApp->GetDocument()->m_pPackFile.get(), &codec, &m_Sink, Q(dest),
+                                          m_pApp->GetMainWnd());
+        context.m_fnProgressHook = [](const CProgress&) { QThread::msleep(50); };
+        const CSelection selection{{Child(Top(), folder)}, {}, false};
+        return CExtractCommand::Run(
+            CExtractCommand::EFrom::Tree, context, [=] { return selection; }, pResult);
+    }
+
+private slots:
+    void initTestCase() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_Settings.path());
+        connect(&m_Poll, &QTimer::timeout, this, &CExtractGuiTest::Poll);
+        m_Poll.start(5);
+    }
+    void init() {
+        m_pTemp = std::make_unique<CTempDir>();
+        m_Sink.Clear();
+        m_Sink.m_fnWhileOpen = nullptr;
+        m_Script.clear();
+        m_bUnexpected = false;
+        QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex")).clear();
+    }
+    void cleanup() {
+        m_pApp.reset();
+        QDir::setCurrent(m_strCwd);
+        m_pTemp.reset();
+    }
+
+    void BothDialogsHaveTheirTextsNamesAndTabOrder() {
+        for (const bool extract : {true, false}) {
+            std::unique_ptr<CFolderPromptDlg> dlg;
+            if (extract)
+                dlg = std::make_unique<CExtractDlg>(QString());
+            else
+                dlg = std::make_unique<COptionsDlg>(QString());
+            QCOMPARE(dlg->windowTitle() + dlg->objectName(),
+                     extract ? "ExtractIDD_EXTRACT" : "OptionsIDD_OPTIONS");
+            if (extract)
+                QCOMPARE(dlg->findChild<QLabel*>()->text(), "Extract to...");
+            else
+                QCOMPARE(dlg->findChild<QGroupBox*>()->title(), "Extract Options");
+            // Tab order is the templates' order; the caption takes no focus; OK is the default button.
+            QWidget* chain = Edit(dlg.get());
+            QVERIFY(chain);
+            for (const char* expected : {"IDC_BROWSE Browse... 0", "IDOK OK 1", "IDCANCEL Cancel 0"}) {
+                auto* button = qobject_cast<QPushButton*>(chain = chain->nextInFocusChain());
+                QVERIFY(button);
+                QCOMPARE(
+                    QString("%1 %2 %3").arg(button->objectName(), button->text()).arg(button->isDefault()),
+                    expected);
+            }
+        }
+    }
+
+    // Browse then Cancel keeps the text; Select returns the folder shown (not the one highlighted) and makes
+    // it current, so the next chooser opens there; the text can still be edited; OK takes it unchecked.
+    void BrowseCancelSelectAndEdit() {
+        QTemporaryDir tmp;
+        const QString root = QDir(tmp.path()).canonicalPath();
+        QVERIFY(QDir(root).mkpath("shown/highlighted"));
+        QDir::setCurrent(root);
+        QStringList opened, texts;
+        auto chooser = [&](const QString& dir, const QString& button) {
+            return [&opened, dir, button](QWidget* w) {
+                auto* chooser = qobject_cast<QFileDialog*>(w);
+                QCOMPARE(w->windowTitle(), "Choose folder");
+                opened << chooser->directory().absolutePath();
+                chooser->setDirectory(dir);
+                chooser->selectFile("highlighted");
+                Click(w, button);
+            };
+        };
+        auto note = [&](QWidget* w) {
+            texts << Edit(w)->text() << QDir::currentPath();
+            Click(w, "IDC_BROWSE");
+        };
+        COptionsDlg dlg(QStringLiteral("typed"));
+        Then({Press("IDC_BROWSE"), chooser("/", "Cancel"), note});
+        Then({chooser(root + "/shown", "Select"), note, chooser(root, "Cancel")});
+        Then({Press("IDOK", "edited")});
+        QCOMPARE(dlg.DoModal(), int(QDialog::Accepted));
+        QVERIFY(Done());
+        QCOMPARE(opened, QStringList({root, root, root + "/shown"}));
+        QCOMPARE(texts, QStringList({"typed", root, root + "/shown", root + "/shown"}));
+        QCOMPARE(dlg.m_strFolder, "edited");
+    }
+
+    // Two folders named X: each pane extracts the one selected in it. The tree's top item is everything.
+    void EachPaneExtractsExactlyItsSelectionAlsoWithCtrlE() {
+        Start({File("LOOSE.TXT", "l"),
+               Folder("DATA", {Folder("A", {Folder("X", {File("A.TXT", "a"), Folder("AS")})}),
+                               Folder("B", {Folder("X", {File("B.TXT", "b"), Folder("BS")})})})});
+        const CPackFolder* data = Child(Top(), "DATA");
+        Then({Press("IDOK", Q(Dest("tree"))), Press("IDOK", Q(Dest("list"))), Press("IDOK", Q(Dest("all")))});
+        QVERIFY(Tree()->SelectFolder(Child(Child(data, "B"), "X")));
+        RunExtract(Tree(), true);
+        QVERIFY(Tree()->SelectFolder(Child(data, "A")));
+        SelectRows({0});
+        RunExtract(List(), true);
+        Tree()->selectionModel()->setCurrentIndex(Tree()->GetRootItem(), QItemSelectionModel::ClearAndSelect);
+        RunExtract(Tree());
+        QVERIFY(Done());
+        QCOMPARE(ListTree(*m_pTemp / "tree"), Strings({"X/", "X/B.TXT", "X/BS/"}));
+        QCOMPARE(ReadFileBytes(*m_pTemp / "tree/X/B.TXT"), "b");
+        QCOMPARE(ListTree(*m_pTemp / "list"), Strings({"X/", "X/A.TXT", "X/AS/"}));
+        QCOMPARE(ListTree(*m_pTemp / "all"),
+                 Strings({"DATA/", "DATA/A/", "DATA/A/X/", "DATA/A/X/A.TXT", "DATA/A/X/AS/", "DATA/B/",
+                          "DATA/B/X/", "DATA/B/X/B.TXT", "DATA/B/X/BS/", "LOOSE.TXT"}));
+        QCOMPARE(m_Sink.Count(), size_t(0));
+    }
+
+    void ListExtractsFoldersThenFilesInListOrder() {
+        // Failing rows tell the order through their messages: two folders already in the destination and
+        // two unsafe file names, among rows that extract. The files come first in the archive; the list
+        // shows the folders first, each kind in archive order. Rows are selected from the last one up.
+        Start({Folder("DATA",
+                      {File("..", "x"), File("GOOD.TXT", "g"), File("a/b", "y"), Folder("TWO", {File("2")}),
+                       Folder("NEW", {File("N", "n")}), Folder("ONE", {File("1")})})});
+        QVERIFY(Tree()->SelectFolder(Child(Top(), "DATA")));
+        const std::string dest = Dest("out");
+        QVERIFY(QDir().mkdir(Q(dest + "/ONE")) && QDir().mkdir(Q(dest + "/TWO")));
+        SelectRows({5, 4, 3, 2, 1, 0});
+        Then({Press("IDOK", Q(dest))});
+        RunExtract(List());
+        QCOMPARE(m_Sink.Texts(), Strings({"Could not create directory TWO", "Could not create directory ONE",
+                                          "Skipped unsafe name ..", "Skipped unsafe name a/b"}));
+        QCOMPARE(ListTree(dest), Strings({"GOOD.TXT", "NEW/", "NEW/N", "ONE/", "TWO/"}));
+        QVERIFY(Done());
+    }
+
+    void DestinationMessagesAndNothingCreated() {
+        Start({Folder("DATA", {File("D", "d")})});
+        QVERIFY(Tree()->SelectFolder(Child(Top(), "DATA")));
+        List()->selectAll();
+        const std::string missing = *m_pTemp / "missing", file = *m_pTemp / "game.pak";
+        const std::vector<std::tuple<QWidget*, std::string, std::string>> cases = {
+            {Tree(), missing, "Could not change to directory " + missing},
+            {List(), missing, "Could not create directory " + missing},
+            {Tree(), file, "Could not change to directory " + file},
+            {List(), "", "Could not create directory "},
+        };
+        for (const auto& [pane, dest, message] : cases) {
+            m_Sink.Clear();
+            Then({Press("IDOK", Q(dest))});
+            RunExtract(pane);
+            QCOMPARE(m_Sink.Texts(), Strings{message});
+        }
+        QCOMPARE(ListTree(m_pTemp->Path()), Strings({"game.pak"}));
+
+        // A relative destination is taken from the current directory; Cancel writes and shows nothing.
+        QDir::setCurrent(Q(Dest("base")));
+        Dest("base/rel");
+        m_Sink.Clear();
+        Then({Press("IDOK", "rel"), Press("IDCANCEL", "rel")});
+        RunExtract(Tree());
+        RunExtract(List());
+        QCOMPARE(ListTree(*m_pTemp / "base"), Strings({"rel/", "rel/DATA/", "rel/DATA/D"}));
+        QCOMPARE(m_Sink.Count(), size_t(0));
+        QVERIFY(Done());
+    }
+
+    void OptionsStoresAtOnceAndExtractNever() {
+        Start({Folder("DATA", {File("D", "d")})});
+        QAction* options = m_pApp->GetMainWnd()->Command(CMainFrame::ID_VIEW_OPTIONS);
+        const std::string dest = Dest("default");
+        QString shown1, shown2;
+        Then({Press("IDCANCEL", "/typed")});
+        options->trigger();
+        QVERIFY(!Stored().isValid()); // Cancel writes nothing, not even the empty text
+        Then({Press("IDOK")});
+        options->trigger();
+        QCOMPARE(Stored(), QVariant("")); // unchanged, stored all the same
+        Then({Press("IDOK", Q(dest))});
+        options->trigger();
+        QCOMPARE(Stored(), QVariant(Q(dest)));
+        // Extract starts from the default, and neither OK elsewhere nor Cancel stores anything.
+        QVERIFY(Tree()->SelectFolder(Child(Top(), "DATA")));
+        Then({Press("IDOK", Q(Dest("other")), &shown1), Press("IDCANCEL", "/x", &shown2)});
+        RunExtract(Tree());
+        RunExtract(Tree());
+        QCOMPARE(QStringList({shown1, shown2, Stored().toString(), m_pApp->m_strExtractDir}),
+                 QStringList(4, Q(dest)));
+        QCOMPARE(ListTree(*m_pTemp / "other"), Strings({"DATA/", "DATA/D"}));
+        QVERIFY(Done());
+    }
+
+    void ProgressAfterHalfASecondAndCancelKeepsOnlyCompleteFiles() {
+        // Ten files of three pieces each, slowed down to about a second and a half in all.
+        const size_t size = 3 * CEntryWriter::kChunk - 100;
+        std::vector<CNode> files;
+        for (int i = 0; i < 10; ++i)
+            files.push_back(File("F" + std::to_string(i), std::string(size, char('a' + i))));
+        Start({Folder("BIG", files)});
+        int ticks = 0; // the user-interface thread keeps running while the worker copies
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(20);
+        qint64 shownAfter = -1;
+        QString label;
+        QElapsedTimer clock;
+        clock.start();
+        Then({Press("IDOK"), [&](QWidget* w) {
+                  shownAfter = clock.elapsed();
+                  QTimer::singleShot(300, w, [&label, w] {
+                      label = w->findChild<QLabel*>()->text();
+                      Click(w, "Cancel");
+                  });
+              }});
+        CExtractResult result;
+        const std::string dest = Dest("out");
+        QVERIFY(RunJob("BIG", dest, &result));
+        QVERIFY(Done() && result.m_bCancelled && ticks > 10);
+        QVERIFY2(shownAfter >= 400 && shownAfter < 3000, qPrintable(QString::number(shownAfter)));
+        QVERIFY2(label.contains(" of 10 files"), qPrintable(label));
+        // Whatever is there is complete; the file in hand was dropped with its temporary.
+        const Strings left = ListTree(dest);
+        QVERIFY(left.size() >= 2 && left.size() < 11);
+        QCOMPARE(result.m_nFilesWritten, uint64_t(left.size() - 1));
+        QCOMPARE(left.front(), "BIG/");
+        for (size_t i = 1; i < left.size(); ++i) {
+            QCOMPARE(left[i], "BIG/F" + std::to_string(i - 1));
+            QVERIFY(ReadFileBytes(dest + "/" + left[i]) == std::string(size, char('a' + i - 1)));
+        }
+    }
+
+    // The walk's messages are shown on this thread in order while the worker waits; the application quits
+    // while the second is open, and the worker stops there.
+    void MessagesShownInOrderWhileTheWorkerWaitsAndQuitStopsIt() {
+        std::vector<CNode> files = {File("ONE", "1"), File("..", "x"), File("a\\b", "y")};
+        for (int i = 0; i < 5; ++i)
+            files.push_back(File("F" + std::to_string(i), std::string(CEntryWriter::kChunk, 'f')));
+        Start({Folder("DATA", files)});
+        const std::string dest = Dest("out");
+        std::vector<Strings> onDisk; // what the worker had written while each box was open
+        m_Sink.m_fnWhileOpen = [&] {
+            if (onDisk.empty())
+                QTest::qWait(200);
+            onDisk.push_back(ListTree(dest));
+            if (onDisk.size() == 2)
+                QCoreApplication::quit();
+        };
+        Then({Press("IDOK")});
+        CExtractResult result;
+        bool ran = false;
+        // Inside the application's own event loop, which is what quitting ends.
+        QTimer::singleShot(0, [&] {
+            ran = RunJob("DATA", dest, &result);
+            QCoreApplication::exit(0);
+        });
+        QCoreApplication::exec();
+        QVERIFY(ran && result.m_bCancelled && Done());
+        QVERIFY(!m_Sink.m_bOffThread && !QApplication::overrideCursor());
+        QCOMPARE(m_Sink.Texts(), Strings({"Skipped unsafe name ..", "Skipped unsafe name a\\b"}));
+        QCOMPARE(onDisk, std::vector<Strings>(2, {"DATA/", "DATA/ONE"}));
+        QCOMPARE(ListTree(dest), Strings({"DATA/", "DATA/ONE"}));
+    }
+};
+
+QTEST_MAIN(CExtractGuiTest)
+#include "ExtractGuiTest.moc"
