@@ -1,6 +1,5 @@
-// The desktop program's extraction driven as a person would drive it: the Extract and Options dialogs, the
-// folder chooser, both Extract commands on archives built by the test helper, and the job behind them
-// (progress, cancel, the walk's messages, quitting). Every modal window is answered by the test.
+// Extraction in the desktop program, driven as a person would: the Extract and Options dialogs, the folder
+// chooser, both Extract commands, and the job behind them. Every modal window is answered by the test.
 
 #include <QtTest>
 #include <QtWidgets>
@@ -164,7 +163,6 @@ private slots:
     void cleanup() {
         m_pApp.reset();
         QDir::setCurrent(m_strCwd);
-        m_pTemp.reset();
     }
 
     void BothDialogsHaveTheirTextsNamesAndTabOrder() {
@@ -188,57 +186,49 @@ private slots:
     // Browse then Cancel keeps the text; Select returns the folder shown (not the one highlighted) and makes
     // it current, so the next chooser opens there; the text can still be edited; OK takes it unchecked.
     void BrowseCancelSelectAndEdit() {
-        QTemporaryDir tmp;
-        const QString root = QDir(tmp.path()).canonicalPath();
-        QVERIFY(QDir(root).mkpath("shown/highlighted"));
+        const QString root = QDir(Q(Dest("shown/highlighted") + "/../..")).canonicalPath();
         QDir::setCurrent(root);
-        QStringList opened, texts;
+        QStringList seen; // where each chooser opened; the text and the current directory after each
         auto chooser = [&](const QString& dir, const QString& button) {
-            return [&opened, dir, button](QWidget* w) {
+            return [&seen, dir, button](QWidget* w) {
                 auto* chooser = qobject_cast<QFileDialog*>(w);
-                QCOMPARE(w->windowTitle(), "Choose folder");
-                opened << chooser->directory().absolutePath();
+                seen << w->windowTitle() + " " + chooser->directory().absolutePath();
                 chooser->setDirectory(dir);
                 chooser->selectFile("highlighted");
                 Click(w, button);
             };
         };
         auto note = [&](QWidget* w) {
-            texts << Edit(w)->text() << QDir::currentPath();
+            seen << Edit(w)->text() << QDir::currentPath();
             Click(w, "IDC_BROWSE");
         };
         COptionsDlg dlg(QStringLiteral("typed"));
-        Then({Press("IDC_BROWSE"), chooser("/", "Cancel"), note});
-        Then({chooser(root + "/shown", "Select"), note, chooser(root, "Cancel")});
-        Then({Press("IDOK", "edited")});
+        Then({Press("IDC_BROWSE"), chooser("/", "Cancel"), note, chooser(root + "/shown", "Select"), note,
+              chooser(root, "Cancel"), Press("IDOK", "edited")});
         QCOMPARE(dlg.DoModal(), int(QDialog::Accepted));
         QVERIFY(Done());
-        QCOMPARE(opened, QStringList({root, root, root + "/shown"}));
-        QCOMPARE(texts, QStringList({"typed", root, root + "/shown", root + "/shown"}));
+        const QString shown = root + "/shown", title = "Choose folder ";
+        QCOMPARE(seen, QStringList({title + root, "typed", root, title + root, shown, shown, title + shown}));
         QCOMPARE(dlg.m_strFolder, "edited");
     }
 
     // Two folders named X: each pane extracts the one selected in it. The tree's top item is everything.
     void EachPaneExtractsExactlyItsSelectionAlsoWithCtrlE() {
-        Start({File("LOOSE.TXT", "l"),
-               Folder("DATA", {Folder("A", {Folder("X", {File("A.TXT", "a"), Folder("AS")})}),
-                               Folder("B", {Folder("X", {File("B.TXT", "b"), Folder("BS")})})})});
-        const CPackFolder* data = Child(Top(), "DATA");
+        Start({File("LOOSE.TXT"), Folder("A", {Folder("X", {File("A.TXT")})}),
+               Folder("B", {Folder("X", {File("B.TXT"), Folder("BS")}), Folder("XX", {File("XX")})})});
         Then({Press("IDOK", Q(Dest("tree"))), Press("IDOK", Q(Dest("list"))), Press("IDOK", Q(Dest("all")))});
-        QVERIFY(Tree()->SelectFolder(Child(Child(data, "B"), "X")));
+        QVERIFY(Tree()->SelectFolder(Child(Child(Top(), "B"), "X")));
         RunExtract(Tree(), true);
-        QVERIFY(Tree()->SelectFolder(Child(data, "A")));
+        QVERIFY(Tree()->SelectFolder(Child(Top(), "A")));
         SelectRows({0});
         RunExtract(List(), true);
         Tree()->selectionModel()->setCurrentIndex(Tree()->GetRootItem(), QItemSelectionModel::ClearAndSelect);
         RunExtract(Tree());
         QVERIFY(Done());
         QCOMPARE(ListTree(*m_pTemp / "tree"), Strings({"X/", "X/B.TXT", "X/BS/"}));
-        QCOMPARE(ReadFileBytes(*m_pTemp / "tree/X/B.TXT"), "b");
-        QCOMPARE(ListTree(*m_pTemp / "list"), Strings({"X/", "X/A.TXT", "X/AS/"}));
-        QCOMPARE(ListTree(*m_pTemp / "all"),
-                 Strings({"DATA/", "DATA/A/", "DATA/A/X/", "DATA/A/X/A.TXT", "DATA/A/X/AS/", "DATA/B/",
-                          "DATA/B/X/", "DATA/B/X/B.TXT", "DATA/B/X/BS/", "LOOSE.TXT"}));
+        QCOMPARE(ListTree(*m_pTemp / "list"), Strings({"X/", "X/A.TXT"}));
+        QCOMPARE(ListTree(*m_pTemp / "all"), Strings({"A/", "A/X/", "A/X/A.TXT", "B/", "B/X/", "B/X/B.TXT",
+                                                      "B/X/BS/", "B/XX/", "B/XX/XX", "LOOSE.TXT"}));
         QCOMPARE(m_Sink.Count(), size_t(0));
     }
 
