@@ -25,7 +25,7 @@ void Click(QWidget* w, const QString& name) {
     auto* b = w->findChild<QAbstractButton*>(name);
     for (QAbstractButton* each : w->findChildren<QAbstractButton*>())
         b = b ? b : (each->text() == name && each->isVisible() ? each : nullptr);
-    QVERIFY(b);
+    QVERIFY(b || !w->close()); // no such button: close the window, so the test fails rather than hangs
     QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
 }
 
