@@ -1,0 +1,356 @@
+// Extraction in the desktop program, driven as a person would: the Extract and Options dialogs, the folder
+// chooser, both Extract commands, and the job behind them. Every modal window is answered by the test.
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include "app/MainFrame.h"
+#include "app/VorpexApp.h"
+#include "app/VorpexDoc.h"
+#include "catalogue/PackFile.h"
+#include "extract/ExtractCommand.h"
+#include "extract/ExtractDlg.h"
+#include "extract/OptionsDlg.h"
+#include "tests/support/ArchiveBuilder.h"
+#include "views/DirView.h"
+#include "views/FilesView.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+using Action = std::function<void(QWidget*)>; // answers one modal window without blocking
+
+// Clicks the child of `w` named `name`, or else its visible button with that text, once the action returns.
+void Click(QWidget* w, const QString& name) {
+    auto* b = w->findChild<QAbstractButton*>(name);
+    for (QAbstractButton* each : w->findChildren<QAbstractButton*>())
+        b = b ? b : (each->text() == name && each->isVisible() ? each : nullptr);
+    QVERIFY(b || !w->close()); // no such button: close the window, so the test fails rather than hangs
+    QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
+}
+
+QLineEdit* Edit(QWidget* w) {
+    return w->findChild<QLineEdit*>(QStringLiteral("IDC_FOLDER"));
+}
+
+// Answers a folder dialog: notes the text it opened with, types `text` (unless null), presses `button`.
+Action Press(const QString& button, const QString& text = QString(), QString* pShown = nullptr) {
+    return [=](QWidget* w) {
+        if (pShown)
+            *pShown = Edit(w)->text();
+        if (!text.isNull())
+            Edit(w)->setText(text);
+        Click(w, button);
+    };
+}
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+const CPackFolder* Child(const CPackFolder* folder, const char* name) {
+    for (const CPackFolder* child : folder->m_Children)
+        if (child->GetName() == name)
+            return child;
+    return nullptr;
+}
+
+// Stands in for the message boxes: records, then runs `m_fnWhileOpen` while the "box" is open.
+struct CBoxSink : CRecordingSink {
+    void Report(const CMessage& message) override {
+        CRecordingSink::Report(message);
+        if (m_fnWhileOpen)
+            m_fnWhileOpen();
+    }
+    std::function<void()> m_fnWhileOpen;
+};
+
+} // namespace
+
+class CExtractGuiTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_Settings;
+    std::unique_ptr<CTempDir> m_pTemp;
+    std::unique_ptr<CVorpexApp> m_pApp;
+    CBoxSink m_Sink;
+    const QString m_strCwd = QDir::currentPath();
+    // Each window that becomes the active modal one (again, after a nested one closed) gets the next action.
+    // A window that appears when none is left is closed and noted, so no test hangs on a forgotten box.
+    QList<Action> m_Script;
+    QPointer<QWidget> m_pLast;
+    bool m_bUnexpected = false;
+    QTimer m_Poll;
+
+    void Poll() {
+        QWidget* w = QApplication::activeModalWidget();
+        // A dialog that opened one of its own (Browse's chooser) waits until that one is gone.
+        if (!w || !w->isVisible() || w == m_pLast || w->findChildren<QDialog*>().size() > 0)
+            return;
+        m_pLast = w;
+        m_bUnexpected = m_bUnexpected || m_Script.empty();
+        m_Script.empty() ? (void)QMetaObject::invokeMethod(w, &QWidget::close, Qt::QueuedConnection)
+                         : m_Script.takeFirst()(w);
+    }
+    void Then(std::initializer_list<Action> actions) { m_Script << QList<Action>(actions); }
+    bool Done() const { return m_Script.empty() && !m_bUnexpected; }
+
+    void Start(const std::vector<CNode>& top) {
+        WriteFileBytes(*m_pTemp / "game.pak", BuildArchive(top));
+        m_pApp = std::make_unique<CVorpexApp>();
+        m_pApp->SetMessageSink(&m_Sink);
+        QVERIFY(m_pApp->InitInstance({Q(*m_pTemp / "game.pak")}));
+        m_pApp->GetMainWnd()->show();
+    }
+    CDirView* Tree() const { return m_pApp->GetMainWnd()->GetDirView(); }
+    CFilesView* List() const { return m_pApp->GetMainWnd()->GetFilesView(); }
+    const CPackFolder* Top() const { return &m_pApp->GetDocument()->m_pPackFile->GetTop(); }
+    std::string Dest(const char* name) const {
+        return QDir().mkpath(Q(*m_pTemp / name)) ? *m_pTemp / name : "";
+    }
+    void SelectRows(std::initializer_list<int> rows) {
+        for (int row : rows)
+            List()->selectionModel()->select(List()->model()->index(row, 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    // Extract on `pane`, from the menu or with Ctrl+E.
+    void RunExtract(QWidget* pane, bool key = false) {
+        CMainFrame* frame = m_pApp->GetMainWnd();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        frame->SetActiveView(pane);
+        if (key)
+            QTest::keyClick(pane, Qt::Key_E, Qt::ControlModifier);
+        else
+            frame->Command(CMainFrame::ID_FILE_EXTRACT)->trigger();
+    }
+    // The tree's Extract of `folder` into `dest` (the dialog prefilled with it), each piece copied slowly.
+    bool RunJob(const char* folder, const std::string& dest, CExtractResult* pResult) {
+        const CVorpexDoc* doc = m_pApp->GetDocument();
+        CExtractCommand::CContext context(doc->m_pPackFile.get(), &doc->Codec(), &m_Sink, Q(dest),
+                                          m_pApp->GetMainWnd());
+        context.m_fnProgressHook = [](const CProgress&) { QThread::msleep(50); };
+        const CSelection selection{{Child(Top(), folder)}, {}, false};
+        return CExtractCommand::Run(
+            CExtractCommand::EFrom::Tree, context, [=] { return selection; }, pResult);
+    }
+
+private slots:
+    void initTestCase() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_Settings.path());
+        connect(&m_Poll, &QTimer::timeout, this, &CExtractGuiTest::Poll);
+        m_Poll.start(5);
+    }
+    void init() {
+        m_pTemp = std::make_unique<CTempDir>();
+        m_Sink.Clear();
+        m_Sink.m_fnWhileOpen = nullptr;
+        m_Script.clear();
+        m_bUnexpected = false;
+        QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex")).clear();
+    }
+    void cleanup() {
+        m_pApp.reset();
+        QDir::setCurrent(m_strCwd);
+    }
+
+    void BothDialogsHaveTheirTextsNamesAndTabOrder() {
+        CExtractDlg extract{QString()};
+        COptionsDlg options{QString()};
+        // Tab order is the templates' order; the caption takes no focus; OK is the default button.
+        for (CFolderPromptDlg* dlg : std::initializer_list<CFolderPromptDlg*>{&extract, &options}) {
+            auto* label = dlg->findChild<QLabel*>(); // the caption: a static text or a group box
+            QStringList chain{dlg->windowTitle() + " " + dlg->objectName() + " " +
+                              (label ? label->text() : dlg->findChild<QGroupBox*>()->title())};
+            for (QWidget* w = Edit(dlg); chain.size() < 5; w = w->nextInFocusChain()) {
+                auto* b = qobject_cast<QPushButton*>(w);
+                chain << w->objectName() + (b ? " " + b->text() + (b->isDefault() ? " default" : "") : "");
+            }
+            QCOMPARE(chain.join(", "),
+                     QString("%1, IDC_FOLDER, IDC_BROWSE Browse..., IDOK OK default, IDCANCEL Cancel")
+                         .arg(dlg == &extract ? "Extract IDD_EXTRACT Extract to..."
+                                              : "Options IDD_OPTIONS Extract Options"));
+        }
+    }
+
+    // Browse then Cancel keeps the text; Select returns the folder shown (not the one highlighted) and makes
+    // it current, so the next chooser opens there; the text can still be edited; OK takes it unchecked.
+    void BrowseCancelSelectAndEdit() {
+        const QString root = QDir(Q(Dest("shown/highlighted") + "/../..")).canonicalPath();
+        QDir::setCurrent(root);
+        QStringList seen; // where each chooser opened; the text and the current directory after each
+        auto chooser = [&](const QString& dir, const QString& button) {
+            return [&seen, dir, button](QWidget* w) {
+                auto* chooser = qobject_cast<QFileDialog*>(w);
+                seen << w->windowTitle() + " " + chooser->directory().absolutePath();
+                chooser->setDirectory(dir);
+                chooser->selectFile("highlighted");
+                Click(w, button);
+            };
+        };
+        auto note = [&](QWidget* w) {
+            seen << Edit(w)->text() << QDir::currentPath();
+            Click(w, "IDC_BROWSE");
+        };
+        COptionsDlg dlg(QStringLiteral("typed"));
+        Then({Press("IDC_BROWSE"), chooser("/", "Cancel"), note, chooser(root + "/shown", "Select"), note,
+              chooser(root, "Cancel"), Press("IDOK", "edited")});
+        QCOMPARE(dlg.DoModal(), int(QDialog::Accepted));
+        QVERIFY(Done());
+        const QString shown = root + "/shown", title = "Choose folder ";
+        QCOMPARE(seen, QStringList({title + root, "typed", root, title + root, shown, shown, title + shown}));
+        QCOMPARE(dlg.m_strFolder, "edited");
+    }
+
+    // Two folders named X: each pane extracts the one selected in it. The tree's top item is everything.
+    void EachPaneExtractsExactlyItsSelectionAlsoWithCtrlE() {
+        Start({File("LOOSE.TXT"), Folder("A", {Folder("X", {File("A.TXT")})}),
+               Folder("B", {Folder("X", {File("B.TXT"), Folder("BS")}), Folder("XX", {File("XX")})})});
+        Then({Press("IDOK", Q(Dest("tree"))), Press("IDOK", Q(Dest("list"))), Press("IDOK", Q(Dest("all")))});
+        QVERIFY(Tree()->SelectFolder(Child(Child(Top(), "B"), "X")));
+        RunExtract(Tree(), true);
+        QVERIFY(Tree()->SelectFolder(Child(Top(), "A")));
+        SelectRows({0});
+        RunExtract(List(), true);
+        Tree()->selectionModel()->setCurrentIndex(Tree()->GetRootItem(), QItemSelectionModel::ClearAndSelect);
+        RunExtract(Tree());
+        QVERIFY(Done());
+        QCOMPARE(ListTree(*m_pTemp / "tree"), Strings({"X/", "X/B.TXT", "X/BS/"}));
+        QCOMPARE(ListTree(*m_pTemp / "list"), Strings({"X/", "X/A.TXT"}));
+        QCOMPARE(ListTree(*m_pTemp / "all"), Strings({"A/", "A/X/", "A/X/A.TXT", "B/", "B/X/", "B/X/B.TXT",
+                                                      "B/X/BS/", "B/XX/", "B/XX/XX", "LOOSE.TXT"}));
+        QCOMPARE(m_Sink.Count(), size_t(0));
+    }
+
+    void ListExtractsFoldersThenFilesInListOrder() {
+        // Failing rows tell the order: two folders already in the destination and two unsafe file names. The
+        // list shows folders first, each kind in archive order; rows are selected from the last one up.
+        Start({Folder("DATA",
+                      {File("..", "x"), File("GOOD.TXT", "g"), File("a/b", "y"), Folder("TWO", {File("2")}),
+                       Folder("NEW", {File("N", "n")}), Folder("ONE", {File("1")})})});
+        QVERIFY(Tree()->SelectFolder(Child(Top(), "DATA")));
+        const std::string dest = Dest("out");
+        QVERIFY(QDir().mkdir(Q(dest + "/ONE")) && QDir().mkdir(Q(dest + "/TWO")));
+        SelectRows({5, 4, 3, 2, 1, 0});
+        Then({Press("IDOK", Q(dest))});
+        RunExtract(List());
+        QCOMPARE(m_Sink.Texts(), Strings({"Could not create directory TWO", "Could not create directory ONE",
+                                          "Skipped unsafe name ..", "Skipped unsafe name a/b"}));
+        QCOMPARE(ListTree(dest), Strings({"GOOD.TXT", "NEW/", "NEW/N", "ONE/", "TWO/"}));
+        QVERIFY(Done());
+    }
+
+    void DestinationMessagesAndTheStoredDefault() {
+        Start({Folder("DATA", {File("D", "d")})});
+        QVERIFY(Tree()->SelectFolder(Child(Top(), "DATA")));
+        List()->selectAll();
+        const std::string missing = *m_pTemp / "missing", file = *m_pTemp / "game.pak";
+        Then({Press("IDOK", Q(missing)), Press("IDOK", Q(missing)), Press("IDOK", Q(file)),
+              Press("IDOK", "")});
+        for (int i = 0; i < 4; ++i)
+            RunExtract(i % 2 ? static_cast<QWidget*>(List()) : Tree());
+        QCOMPARE(m_Sink.Texts(),
+                 Strings({"Could not change to directory " + missing, "Could not create directory " + missing,
+                          "Could not change to directory " + file, "Could not create directory "}));
+        QCOMPARE(ListTree(m_pTemp->Path()), Strings({"game.pak"}));
+
+        // A relative destination is taken from the current directory; Cancel writes and shows nothing.
+        QDir::setCurrent(Q(Dest("base/rel") + "/.."));
+        Then({Press("IDOK", "rel"), Press("IDCANCEL", "rel")});
+        RunExtract(Tree());
+        RunExtract(List());
+        QCOMPARE(ListTree(*m_pTemp / "base"), Strings({"rel/", "rel/DATA/", "rel/DATA/D"}));
+        QCOMPARE(m_Sink.Count(), size_t(4)); // no more than the four above
+
+        // Options stores the default at once, Extract starts from it and never stores.
+        QSettings settings(QStringLiteral("Corvane"), QStringLiteral("Vorpex"));
+        auto options = [&](const Action& answer) { // the stored default after Options
+            Then({answer});
+            m_pApp->GetMainWnd()->Command(CMainFrame::ID_VIEW_OPTIONS)->trigger();
+            return settings.value("Settings/ExtractDir");
+        };
+        const std::string dest = Dest("default");
+        QVERIFY(!options(Press("IDCANCEL", "/typed")).isValid()); // Cancel writes nothing, not even ""
+        QCOMPARE(options(Press("IDOK")), QVariant(""));           // unchanged, stored all the same
+        QCOMPARE(options(Press("IDOK", Q(dest))), QVariant(Q(dest)));
+        QString shown1, shown2;
+        // Neither OK on another folder nor Cancel in the Extract dialog stores anything.
+        Then({Press("IDOK", Q(Dest("other")), &shown1), Press("IDCANCEL", "/x", &shown2)});
+        RunExtract(List());
+        RunExtract(Tree());
+        QCOMPARE(QStringList({shown1, shown2, settings.value("Settings/ExtractDir").toString(),
+                              m_pApp->m_strExtractDir}),
+                 QStringList(4, Q(dest)));
+        QCOMPARE(ListTree(*m_pTemp / "other"), Strings({"D"}));
+        QVERIFY(Done());
+    }
+
+    void ProgressAfterHalfASecondAndCancelKeepsOnlyCompleteFiles() {
+        // Ten files of three pieces each, slowed down to about a second and a half in all.
+        const size_t size = 3 * CEntryWriter::kChunk - 100;
+        std::vector<CNode> files;
+        for (int i = 0; i < 10; ++i)
+            files.push_back(File("F" + std::to_string(i), std::string(size, char('a' + i))));
+        Start({Folder("BIG", files)});
+        qint64 shownAfter = -1;
+        QString label;
+        QElapsedTimer clock;
+        clock.start();
+        // The window stays responsive: the progress dialog is answered and its Cancel pressed meanwhile.
+        Then({Press("IDOK"), [&](QWidget* w) {
+                  shownAfter = clock.elapsed();
+                  QTimer::singleShot(300, w, [&label, w] {
+                      label = w->findChild<QLabel*>()->text();
+                      Click(w, "Cancel");
+                  });
+              }});
+        CExtractResult result;
+        const std::string dest = Dest("out");
+        QVERIFY(RunJob("BIG", dest, &result) && Done() && result.m_bCancelled);
+        QVERIFY2(shownAfter >= 400 && shownAfter < 3000, qPrintable(QString::number(shownAfter)));
+        QVERIFY2(label.contains(" of 10 files"), qPrintable(label));
+        // Whatever is there is complete; the file in hand was dropped with its temporary.
+        const Strings left = ListTree(dest);
+        QVERIFY(left.size() >= 2 && left.size() < 11);
+        QCOMPARE(result.m_nFilesWritten, uint64_t(left.size() - 1));
+        for (size_t i = 1; i < left.size(); ++i) {
+            QCOMPARE(left[i], "BIG/F" + std::to_string(i - 1));
+            QVERIFY(ReadFileBytes(dest + "/" + left[i]) == std::string(size, char('a' + i - 1)));
+        }
+    }
+
+    // The walk's messages are shown on this thread in order while the worker waits; the application quits
+    // while the second is open, and the worker stops there.
+    void MessagesShownInOrderWhileTheWorkerWaitsAndQuitStopsIt() {
+        std::vector<CNode> files = {File("ONE", "1"), File("..", "x"), File("a\\b", "y")};
+        for (int i = 0; i < 5; ++i)
+            files.push_back(File("F" + std::to_string(i), std::string(CEntryWriter::kChunk, 'f')));
+        Start({Folder("DATA", files)});
+        const std::string dest = Dest("out");
+        std::vector<Strings> onDisk; // what the worker had written while each box was open, then at the end
+        bool offThread = false;
+        m_Sink.m_fnWhileOpen = [&] {
+            offThread = offThread || QThread::currentThread() != qApp->thread();
+            if (onDisk.empty())
+                QTest::qWait(200);
+            onDisk.push_back(ListTree(dest));
+            if (onDisk.size() == 2)
+                QCoreApplication::quit();
+        };
+        Then({Press("IDOK")});
+        CExtractResult result;
+        // Inside the application's own event loop, which is what quitting ends.
+        QTimer::singleShot(0, [&] {
+            RunJob("DATA", dest, &result);
+            QCoreApplication::exit(0);
+        });
+        QCoreApplication::exec();
+        QVERIFY(result.m_bCancelled && Done() && !offThread && !QApplication::overrideCursor());
+        QCOMPARE(m_Sink.Texts(), Strings({"Skipped unsafe name ..", "Skipped unsafe name a\\b"}));
+        onDisk.push_back(ListTree(dest));
+        QCOMPARE(onDisk, std::vector<Strings>(3, {"DATA/", "DATA/ONE"}));
+    }
+};
+
+QTEST_MAIN(CExtractGuiTest)
+#include "ExtractGuiTest.moc"
