@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Times extraction of a whole archive against cp -r of the same tree, in one run on the same data:
+# Times extraction of a whole archive against cp -r of the same tree, in one run on the same data, in
+# alternating rounds:
 # 20,000 files of 1-64 KiB, and one 1 GiB entry. Each case runs RUNS times; outputs are deleted outside the
 # timed part, the page cache is dropped (needs root), and the input is read once before timing.
 # Prints medians (seconds) and peak memory (KiB).
@@ -18,27 +19,44 @@ drop_caches() {
     if [ -w /proc/sys/vm/drop_caches ]; then echo 3 > /proc/sys/vm/drop_caches; fi
 }
 
-# time_case LABEL WARM-COMMAND COMMAND...: median wall time and the largest peak memory of RUNS runs.
-time_case() {
-    local label=$1 warm=$2
-    shift 2
-    local times=() mem=0
-    for _ in $(seq "$runs"); do
-        rm -rf "$work/out"
-        mkdir "$work/out"
-        drop_caches
-        eval "$warm" >/dev/null
-        local start end m
-        start=$(date +%s%N)
-        /usr/bin/time -f %M -o "$work/mem" "$@" >/dev/null
-        end=$(date +%s%N)
-        times+=($(( (end - start) / 1000000 )))
-        m=$(cat "$work/mem")
-        [ "$m" -gt "$mem" ] && mem=$m
+# run_once WARM-COMMAND COMMAND...: one timed run into an empty output folder; prints "MS KIB".
+run_once() {
+    local warm=$1
+    shift
+    rm -rf "$work/out"
+    mkdir "$work/out"
+    drop_caches
+    eval "$warm" >/dev/null
+    local start end
+    start=$(date +%s%N)
+    /usr/bin/time -f %M -o "$work/mem" "$@" >/dev/null
+    end=$(date +%s%N)
+    echo "$(( (end - start) / 1000000 )) $(cat "$work/mem")"
+}
+
+# compare TITLE then triples LABEL WARM COMMAND (a string): runs every case once per round, RUNS rounds,
+# so that drifts in the machine's load fall on all cases alike; prints medians and the largest peak memory.
+compare() {
+    echo "$1"
+    shift
+    local -a labels warms commands
+    while [ $# -gt 0 ]; do
+        labels+=("$1") warms+=("$2") commands+=("$3")
+        shift 3
     done
-    local median
-    median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-    printf '%-28s %8.3f s %10d KiB\n' "$label" "$(echo "$median / 1000" | bc -l)" "$mem"
+    local -A times mems
+    for _ in $(seq "$runs"); do
+        for i in "${!labels[@]}"; do
+            read -r ms kib < <(eval "run_once \"\${warms[$i]}\" ${commands[$i]}")
+            times[$i]+="$ms "
+            [ "$kib" -gt "${mems[$i]:-0}" ] && mems[$i]=$kib
+        done
+    done
+    for i in "${!labels[@]}"; do
+        local median
+        median=$(tr ' ' '\n' <<<"${times[$i]}" | grep . | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
+        printf '%-28s %8.3f s %10d KiB\n' "${labels[$i]}" "$(echo "$median / 1000" | bc -l)" "${mems[$i]}"
+    done
 }
 
 if [ ! -f "$work/small.dir" ]; then
@@ -50,15 +68,15 @@ if [ ! -f "$work/big.dir" ]; then
     mkdir -p "$work/big-tree" && "$tool" "$work/big.dir" "$work/big-tree"
 fi
 
-echo "20,000 files of 1-64 KiB ($(du -sh "$work/small-tree" | cut -f1))"
-time_case "cp -r" "find $work/small-tree -type f -exec cat {} +" cp -r "$work/small-tree/SMALL" "$work/out/"
-time_case "vorpex (auto)" "cat $work/small.dir" "$tool" "$work/small.dir" "$work/out" auto
-time_case "vorpex (buffer)" "cat $work/small.dir" "$tool" "$work/small.dir" "$work/out" buffer
-time_case "vorpex (copy_file_range)" "cat $work/small.dir" "$tool" "$work/small.dir" "$work/out" kernel
+compare "20,000 files of 1-64 KiB ($(du -sh "$work/small-tree" | cut -f1))" \
+    "cp -r" "find $work/small-tree -type f -exec cat {} +" "cp -r $work/small-tree/SMALL $work/out/" \
+    "vorpex (auto)" "cat $work/small.dir" "$tool $work/small.dir $work/out auto" \
+    "vorpex (buffer)" "cat $work/small.dir" "$tool $work/small.dir $work/out buffer" \
+    "vorpex (copy_file_range)" "cat $work/small.dir" "$tool $work/small.dir $work/out kernel"
 
-echo "One 1 GiB entry"
-time_case "cp" "cat $work/big-tree/BIG/GIB0.BIN" cp "$work/big-tree/BIG/GIB0.BIN" "$work/out/"
-time_case "vorpex (auto)" "cat $work/big.dir" "$tool" "$work/big.dir" "$work/out" auto
-time_case "vorpex (buffer)" "cat $work/big.dir" "$tool" "$work/big.dir" "$work/out" buffer
-time_case "vorpex (copy_file_range)" "cat $work/big.dir" "$tool" "$work/big.dir" "$work/out" kernel
+compare "One 1 GiB entry" \
+    "cp" "cat $work/big-tree/BIG/GIB0.BIN" "cp $work/big-tree/BIG/GIB0.BIN $work/out/" \
+    "vorpex (auto)" "cat $work/big.dir" "$tool $work/big.dir $work/out auto" \
+    "vorpex (buffer)" "cat $work/big.dir" "$tool $work/big.dir $work/out buffer" \
+    "vorpex (copy_file_range)" "cat $work/big.dir" "$tool $work/big.dir $work/out kernel"
 rm -rf "$work/out"
