@@ -2,19 +2,21 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ranges>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "catalogue/ArchiveRecord.h"
+#include "catalogue/NameCodec.h"
 #include "tests/support/ArchiveBuilder.h"
 
 namespace {
 
 std::vector<std::string> Split(const std::string& s) {
     std::vector<std::string> parts;
-    for (size_t start = 0, end = 0; !s.empty() && end != s.size(); start = end + 1)
-        parts.push_back(s.substr(start, (end = std::min(s.find('|', start), s.size())) - start));
+    for (const auto part : std::views::split(s, '|'))
+        parts.emplace_back(part.begin(), part.end());
     return parts;
 }
 
@@ -39,18 +41,23 @@ void Prepare(const std::string& dest, const std::vector<std::string>& items) {
 
 // One case. The tree's paths and the outcome's items are separated by '|'. An item of the outcome is a
 // message of the walk ("skip NAME", "read NAME", "mkdir NAME", "create NAME"), or after a mark: '>' the
-// command line's line for it when that differs (names escaped), '!' what the reader records, '-' a path
-// that must not exist, '+' a step of Prepare.
+// command line's line for it when that differs (names escaped), '!' what the command line says of what
+// the reader recorded, '@' the code page, '-' a path that must not exist, '+' a step of Prepare; '^'
+// alone puts the archive in the destination. A file's bytes "*" in the tree are the archive's.
 CHostileCase C(std::string name, std::string archive, const std::string& tree,
                const std::string& outcome = {}) {
     CHostileCase c;
+    c.m_strEncoding = CNameCodec::kDefault;
     c.m_strName = std::move(name), c.m_strArchive = std::move(archive), c.m_Tree = Split(tree);
     std::vector<std::string> cli, prepare;
     for (std::string item : Split(outcome)) {
         const char mark = item[0];
-        if (mark == '!' || mark == '-' || mark == '+') {
-            (mark == '!' ? c.m_strReport : (mark == '-' ? c.m_Absent : prepare).emplace_back()) =
-                item.substr(1);
+        if (std::string_view("^!@-+").find(mark) != std::string_view::npos) {
+            c.m_bArchiveInDest |= mark == '^';
+            (mark == '!'   ? c.m_strReport
+             : mark == '@' ? c.m_strEncoding
+             : mark == '^' ? item
+                           : (mark == '-' ? c.m_Absent : prepare).emplace_back()) = item.substr(1);
             continue;
         }
         const size_t space = item.find(' '), skip = mark == '>';
@@ -63,6 +70,8 @@ CHostileCase C(std::string name, std::string archive, const std::string& tree,
         (skip ? cli : c.m_Messages).push_back(item);
     }
     c.m_CliLines = cli.empty() ? c.m_Messages : cli;
+    for (std::string& t : c.m_Tree)
+        t = t.ends_with("=*") ? t.substr(0, t.size() - 1) + c.m_strArchive : t;
     if (!prepare.empty())
         c.m_fnPrepare = [prepare](const std::string& dest) { Prepare(dest, prepare); };
     return c;
@@ -91,70 +100,14 @@ std::string RawD(const std::vector<CRec>& recs, const std::string& data = {}) {
     return data.empty() ? a.Str() : a.Bytes(DataAt(static_cast<uint32_t>(recs.size())), data).Str();
 }
 
-std::vector<CHostileCase> NameCases() {
+} // namespace
+
+// The class of a case is the first word of its name.
+std::vector<CHostileCase> HostileCases() {
     const std::string full(32, 'N'), made = "BEL\aTAB\tNL\nRED\x1b[31m", osc = "\x1b]0;pwned\a\x1b[2J\x1b[H";
-    // In another code page harmless bytes may decode to a separator or to "..": UTF-7 spells them so.
-    CHostileCase utf7 =
-        C("decoded_to_separators_in_utf7",
-          InD({File("+AC8-etc+AC8-x"), File("OK", "ok"), Folder("+AC4ALg-", {File("ESCAPE")})}), "D/|D/OK=ok",
-          "skip /etc/x|skip ..|>skip \\x2Fetc\\x2Fx|>skip ..");
-    utf7.m_strEncoding = "UTF-7";
     // Names like the writer's temporaries are the archive's own files, written like any other.
     const std::string temp = ".vorpex-" + std::to_string(getpid()) + "-1.part";
-    return {
-        C("dotdot_file", InD({File("..", "x"), File("OK", "ok")}), "D/|D/OK=ok", "skip .."),
-        C("dot_file", InD({File(".", "x")}), "D/", "skip ."),
-        C("empty_names", InD({File("", "x"), Folder("", {File("IN")}), File("OK", "ok")}), "D/|D/OK=ok",
-          "skip |skip "),
-        C("dotdot_folder", InD({File("OK"), Folder("..", {File("OUT")})}),
-          "D/|D/OK=", "skip ..|-../OUT|-OUT"),
-        C("top_level_dotdot_chain", BuildArchive({Folder("..", {Folder("..", {File("OUT")})})}), "",
-          "skip ..|-../OUT|-../../OUT|-OUT"),
-        C("climbing_file", InD({File("../../OUT", "x")}), "D/",
-          "skip ../../OUT|>skip ..\\x2F..\\x2FOUT|-../../OUT|-../OUT"),
-        C("climbing_folder", InD({Folder("a/../../UP", {File("F")})}), "D/",
-          "skip a/../../UP|>skip a\\x2F..\\x2F..\\x2FUP|-../UP|-../../UP|-a"),
-        C("absolute_names", BuildArchive({File("/tmp/vx-abs", "x"), Folder("/tmp/vx-absdir", {File("F")})}),
-          "",
-          "skip /tmp/vx-abs|skip /tmp/vx-absdir|>skip \\x2Ftmp\\x2Fvx-abs|>skip "
-          "\\x2Ftmp\\x2Fvx-absdir|-/tmp/vx-abs|"
-          "-/tmp/vx-absdir|-tmp"),
-        C("backslash_names", InD({File("a\\..\\x", "x"), Folder("..\\..\\BS", {File("F")})}), "D/",
-          "skip a\\..\\x|skip ..\\..\\BS|>skip a\\x5C..\\x5Cx|>skip ..\\x5C..\\x5CBS|-../../BS|-x|-D/x"),
-        // 32 bytes and no NUL: the whole field is the name; the folder "NNN.../.." is the same 32 bytes.
-        C("name_fills_its_field", InD({File(full + "TAIL", "x"), Folder(full + "/..")}),
-          "D/|D/" + full + "=x", "mkdir " + full),
-        C("bytes_after_the_nul",
-          InD({File({"SHORT\0../../OUT", 15}, "s"), Folder({"..\0HIDE", 7}, {File("F")})}), "D/|D/SHORT=s",
-          "skip ..|-../../OUT|-D/HIDE"),
-        // Control characters are legal on disk; the command line shows them escaped, never raw.
-        C("control_characters", RawD({{made, 2, DataAt(2)}, {"CR\rDEL\x7f", 5, DataAt(2)}}, "ok"),
-          "D/|D/" + made + "=ok", "read CR\rDEL\x7f|>read CR\\x0DDEL\\x7F"),
-        C("terminal_escape_sequences", RawD({{osc, 9, 0xFFFFFF00}}), "D/",
-          "read " + osc + "|>read \\x1B]0;pwned\\x07\\x1B[2J\\x1B[H"),
-        // The bytes Windows-1252 leaves undefined decode to C1 controls: made on disk, escaped when shown.
-        C("c1_controls", RawD({{"C1\x90", 1, DataAt(2)}, {"C1\x9D\x81", 9, 0xFFFFFF00}}, "c"),
-          "D/|D/C1\xC2\x90=c", "read C1\xC2\x9D\xC2\x81|>read C1\\x9D\\x81"),
-        C("code_page_names_not_utf8", InD({File("CAF\xC9", "1"), File("\xA9\xE9\xFC", "2")}),
-          "D/|D/CAF\xC3\x89=1|D/\xC2\xA9\xC3\xA9\xC3\xBC=2"),
-        C("utf8_bytes_read_as_code_page", InD({File("\xC3\xA9T", "e")}), "D/|D/\xC3\x83\xC2\xA9T=e"),
-        // Names that only look dangerous are ordinary; "..." is a file first, so no folder of that name.
-        C("names_that_only_look_dangerous",
-          InD({File("...", "1"), File(" ..", "2"), File(".. ", "3"), File("..a", "4"), File("-rf", "5"),
-               File("~", "6"), Folder("...", {File("IN", "8")})}),
-          "D/|D/ ..=2|D/-rf=5|D/...=1|D/.. =3|D/..a=4|D/~=6", "mkdir ..."),
-        C("names_like_a_temporary", InD({File(temp, "t"), File("NEXT", "n")}),
-          "D/|D/" + temp + "=t|D/NEXT=n"),
-        C("same_name_twice", InD({File("SAME", "first"), File("SAME", "second")}), "D/|D/SAME=second"),
-        utf7,
-    };
-}
-
-std::vector<CHostileCase> StructureCases() {
-    CRawArchive shared, bomb, chain; // five folders share one list: it is read once, for the first
-    shared.Folder(0, "D", 88).End(44).End(308).File(400, "F", 1, 488).End(444).Bytes(488, "f");
-    for (int i = 0; i < 5; ++i)
-        shared.Folder(88 + 44 * i, "X" + std::to_string(i), 400);
+    CRawArchive bomb, chain;
     // Nine levels of ten folders, each pointing at the next level's list: 10^9 lists if read naively.
     std::string bombTree = "R/", path = "R/", chainTree, deep;
     bomb.Folder(0, "R", 1000).End(44).File(10000, "LEAF", 4, 20000).End(10044).Bytes(20000, "leaf");
@@ -173,86 +126,108 @@ std::vector<CHostileCase> StructureCases() {
         unknown.push_back({"U" + std::to_string(type), 1, 0, static_cast<uint8_t>(type)});
     unknown.push_back({"LAST", 1, 0});
     using R = CRawArchive;
-    return {
-        C("folder_points_at_its_own_list", RawD({{"SELF", 0, 88, kDir}, {"F", 1, DataAt(2)}}, "f"),
-          "D/|D/F=f|D/SELF/", "!repeated 1"),
-        C("two_folder_cycle", R().Bytes(0, RawD({{"A", 0, 176, kDir}})).Folder(176, "B", 88).End(220).Str(),
-          "D/|D/A/|D/A/B/", "!repeated 1"),
-        C("folders_share_one_list", shared.Str(), "D/|D/X0/|D/X0/F=f|D/X1/|D/X2/|D/X3/|D/X4/", "!repeated 4"),
-        C("shared_list_bomb", bomb.Str(), bombTree + "|" + path + "LEAF=leaf", "!repeated 81"),
-        // X's list starts at the next record of the list X stands in: that record is X's, not D's.
-        C("list_starts_inside_a_list", RawD({{"X", 0, 132, kDir}, {"B", 1, DataAt(2)}}, "b"),
-          "D/|D/X/|D/X/B=b", "!repeated 1"),
-        C("list_starts_inside_a_record", RawD({{"A", 1, 0}, {"M", 0, 100, kDir}}), "D/|D/A=D|D/M/",
-          "!repeated 1"),
-        C("chain_100000_deep", chain.Str(), chainTree, "!nesting"),
-        // Reading ends where a folder's list lies past the end: the file after it is never read.
-        C("folder_offset_past_the_end",
-          R().Folder(0, "D", ~15u).File(44, "AFTER", 1, 132).End(88).Bytes(132, "a").Str(), "D/", "!cut 1"),
-        C("record_straddles_the_end", R().Folder(0, "D", 88).End(44).File(88, "A", 1, 0).Size(152).Str(),
-          "D/|D/A=D", "!cut 1"),
-        C("every_unknown_type", RawD(unknown), "D/|D/FIRST=D|D/LAST=D", "!unknown 253"),
-        C("archive_of_0_bytes", "", ""),
-        C("archive_of_43_bytes", R().Folder(0, "D", 0).Size(43).Str(), ""),
-        C("archive_of_44_bytes", R().Folder(0, "ONE", 44).Str(), "ONE/", "!cut 1"),
-        C("archive_of_45_bytes", R().File(0, "F", 1, 44).Bytes(44, "z").Str(), "F=z"),
-    };
-}
-
-std::vector<CHostileCase> SizeCases() {
-    // Data may overlap the records, even be the whole archive.
-    CHostileCase overlap =
-        C("data_overlaps_the_records", RawD({{"ALL", DataAt(2), 0}, {"OWN", 44, 132}}), "");
-    overlap.m_Tree = {"D/", "D/ALL=" + overlap.m_strArchive, "D/OWN=" + overlap.m_strArchive.substr(132, 44)};
-    return {
-        C("size_ffffffff", RawD({{"HUGE", ~0u, 0}, {"OK", 2, DataAt(2)}}, "ok"), "D/|D/OK=ok", "read HUGE"),
-        C("data_one_byte_past_the_end", RawD({{"OVER", 5, DataAt(1)}}, "abcd"), "D/", "read OVER"),
-        // 0xFFFFFF80 + 0x100 is 0x80 in 32 bits, well inside the file; in 64 bits it is past the end.
-        C("offset_plus_size_wraps", RawD({{"WRAP", 0x100, 0xFFFFFF80}}, std::string(300, 'w')), "D/",
-          "read WRAP"),
-        C("zero_sizes", RawD({{"EMPTY", 0, 0}, {"EMPTYFAR", 0, ~0u}}), "D/|D/EMPTY=", "read EMPTYFAR"),
-        overlap,
-    };
-}
-
-std::vector<CHostileCase> DestinationCases() {
     const std::string top = BuildArchive({File("LINK", "new")}), inD = InD({File("OUT", "x")});
-    // The archive itself, or through a hard link under another name, is never written; a symbolic link
-    // to it is only a link, replaced.
-    CHostileCase self =
-        C("the_archive_itself", BuildArchive({File("HOSTILE.DIR", "new")}), "", "create HOSTILE.DIR");
-    self.m_Tree = {"HOSTILE.DIR=" + self.m_strArchive};
-    self.m_bArchiveInDest = true;
-    CHostileCase hard = C("hard_link_to_the_archive", top, "", "create LINK|+LINK=>../archive/HOSTILE.DIR");
-    hard.m_Tree = {"LINK=" + top};
-    return {
-        C("symlink_at_a_file", top, "LINK=new", "+LINK->../outside/SENTINEL"),
-        C("dangling_symlink_at_a_file", top, "LINK=new", "-../outside/NEW|+LINK->../outside/NEW"),
-        C("symlink_to_a_folder_at_a_file", top, "LINK=new", "-../outside/LINK|+LINK->../outside"),
-        C("hard_link_at_a_file", top, "LINK=new", "+LINK=>../outside/SENTINEL"),
-        C("symlink_at_a_folder", inD, "D", "mkdir D|-../outside/OUT|+D->../outside"),
-        C("symlink_to_a_folder_inside", inD, "D|REAL/", "mkdir D|+REAL/|+D->REAL"),
-        C("folder_at_a_file", top, "LINK/|LINK/KEEP=mine", "create LINK|+LINK/|+LINK/KEEP=mine"),
-        C("file_at_a_folder", inD, "D=mine", "mkdir D|+D=mine"),
+    std::vector<CHostileCase> cases = {
+        C("names_dotdot_file", InD({File("..", "x"), File("OK", "ok")}), "D/|D/OK=ok", "skip .."),
+        C("names_dot_file", InD({File(".", "x")}), "D/", "skip ."),
+        C("names_empty_names", InD({File("", "x"), Folder("", {File("IN")}), File("OK", "ok")}), "D/|D/OK=ok",
+          "skip |skip "),
+        C("names_dotdot_folder", InD({File("OK"), Folder("..", {File("OUT")})}),
+          "D/|D/OK=", "skip ..|-../OUT|-OUT"),
+        C("names_top_level_dotdot_chain", BuildArchive({Folder("..", {Folder("..", {File("OUT")})})}), "",
+          "skip ..|-../OUT|-../../OUT|-OUT"),
+        C("names_climbing_file", InD({File("../../OUT", "x")}), "D/",
+          "skip ../../OUT|>skip ..\\x2F..\\x2FOUT|-../../OUT|-../OUT"),
+        C("names_climbing_folder", InD({Folder("a/../../UP", {File("F")})}), "D/",
+          "skip a/../../UP|>skip a\\x2F..\\x2F..\\x2FUP|-../UP|-../../UP|-a"),
+        C("names_absolute_names", BuildArchive({Folder("/tmp/vx-abs", {File("F")})}), "",
+          "skip /tmp/vx-abs|>skip \\x2Ftmp\\x2Fvx-abs|-/tmp/vx-abs|-tmp"),
+        C("names_backslash_names", InD({File("a\\..\\x", "x"), Folder("..\\..\\BS", {File("F")})}), "D/",
+          "skip a\\..\\x|skip ..\\..\\BS|>skip a\\x5C..\\x5Cx|>skip ..\\x5C..\\x5CBS|-../../BS|-x|-D/x"),
+        // 32 bytes and no NUL: the whole field is the name; the folder "NNN.../.." is the same 32 bytes.
+        C("names_name_fills_its_field", InD({File(full + "TAIL", "x"), Folder(full + "/..")}),
+          "D/|D/" + full + "=x", "mkdir " + full),
+        C("names_bytes_after_the_nul",
+          InD({File({"SHORT\0../../OUT", 15}, "s"), Folder({"..\0HIDE", 7}, {File("F")})}), "D/|D/SHORT=s",
+          "skip ..|-../../OUT|-D/HIDE"),
+        // Control characters are legal on disk; the command line shows them escaped, never raw.
+        C("names_control_characters", RawD({{made, 2, DataAt(2)}, {"CR\rDEL\x7f", 5, DataAt(2)}}, "ok"),
+          "D/|D/" + made + "=ok", "read CR\rDEL\x7f|>read CR\\x0DDEL\\x7F"),
+        C("names_terminal_escape_sequences", RawD({{osc, 9, 0xFFFFFF00}}), "D/",
+          "read " + osc + "|>read \\x1B]0;pwned\\x07\\x1B[2J\\x1B[H"),
+        // The bytes Windows-1252 leaves undefined decode to C1 controls: made on disk, escaped when shown.
+        C("names_c1_controls", RawD({{"C1\x90", 1, DataAt(2)}, {"C1\x9D\x81", 9, 0xFFFFFF00}}, "c"),
+          "D/|D/C1\xC2\x90=c", "read C1\xC2\x9D\xC2\x81|>read C1\\x9D\\x81"),
+        C("names_code_page_names_not_utf8", InD({File("CAF\xC9", "1"), File("\xA9\xE9\xFC", "2")}),
+          "D/|D/CAF\xC3\x89=1|D/\xC2\xA9\xC3\xA9\xC3\xBC=2"),
+        C("names_utf8_bytes_read_as_code_page", InD({File("\xC3\xA9T", "e")}), "D/|D/\xC3\x83\xC2\xA9T=e"),
+        // Names that only look dangerous are ordinary; "..." is a file first, so no folder of that name.
+        C("names_names_that_only_look_dangerous",
+          InD({File("...", "1"), File(" ..", "2"), File(".. ", "3"), File("..a", "4"), File("-rf", "5"),
+               File("~", "6"), Folder("...", {File("IN", "8")})}),
+          "D/|D/ ..=2|D/-rf=5|D/...=1|D/.. =3|D/..a=4|D/~=6", "mkdir ..."),
+        C("names_names_like_a_temporary", InD({File(temp, "t"), File("NEXT", "n")}),
+          "D/|D/" + temp + "=t|D/NEXT=n"),
+        C("names_same_name_twice", InD({File("SAME", "first"), File("SAME", "second")}), "D/|D/SAME=second"),
+        // In another code page harmless bytes may decode to a separator or to "..": UTF-7 spells them so.
+        C("names_decoded_to_separators_in_utf7",
+          InD({File("+AC8-etc+AC8-x"), File("OK", "ok"), Folder("+AC4ALg-", {File("ESCAPE")})}), "D/|D/OK=ok",
+          "@UTF-7|skip /etc/x|skip ..|>skip \\x2Fetc\\x2Fx|>skip .."),
+        C("structure_folder_points_at_its_own_list", RawD({{"SELF", 0, 88, kDir}, {"F", 1, DataAt(2)}}, "f"),
+          "D/|D/F=f|D/SELF/", "!1 list ran into"),
+        C("structure_two_folder_cycle",
+          R().Bytes(0, RawD({{"A", 0, 176, kDir}})).Folder(176, "B", 88).End(220).Str(), "D/|D/A/|D/A/B/",
+          "!1 list ran into"),
+        C("structure_shared_list_bomb", bomb.Str(), bombTree + "|" + path + "LEAF=leaf",
+          "!81 lists ran into"),
+        // X's list starts at the next record of the list X stands in: that record is X's, not D's.
+        C("structure_list_starts_inside_a_list", RawD({{"X", 0, 132, kDir}, {"B", 1, DataAt(2)}}, "b"),
+          "D/|D/X/|D/X/B=b", "!1 list ran into"),
+        C("structure_list_starts_inside_a_record", RawD({{"A", 1, 0}, {"M", 0, 100, kDir}}), "D/|D/A=D|D/M/",
+          "!1 list ran into"),
+        C("structure_chain_100000_deep", chain.Str(), chainTree, "!deeper than 10"),
+        // Reading ends where a folder's list lies past the end: the file after it is never read.
+        C("structure_folder_offset_past_the_end",
+          R().Folder(0, "D", ~15u).File(44, "AFTER", 1, 132).End(88).Bytes(132, "a").Str(), "D/",
+          "!1 list cut short"),
+        C("structure_record_straddles_the_end",
+          R().Folder(0, "D", 88).End(44).File(88, "A", 1, 0).Size(152).Str(), "D/|D/A=D",
+          "!1 list cut short"),
+        C("structure_every_unknown_type", RawD(unknown), "D/|D/FIRST=D|D/LAST=D",
+          "!253 records of unknown type"),
+        C("structure_archive_of_0_bytes", "", ""),
+        C("structure_archive_of_43_bytes", R().Folder(0, "D", 0).Size(43).Str(), ""),
+        C("structure_archive_of_44_bytes", R().Folder(0, "ONE", 44).Str(), "ONE/", "!1 list cut short"),
+        C("structure_archive_of_45_bytes", R().File(0, "F", 1, 44).Bytes(44, "z").Str(), "F=z"),
+        C("sizes_size_ffffffff", RawD({{"HUGE", ~0u, 0}, {"OK", 2, DataAt(2)}}, "ok"), "D/|D/OK=ok",
+          "read HUGE"),
+        C("sizes_data_one_byte_past_the_end", RawD({{"OVER", 5, DataAt(1)}}, "abcd"), "D/", "read OVER"),
+        // 0xFFFFFF80 + 0x100 is 0x80 in 32 bits, well inside the file; in 64 bits it is past the end.
+        C("sizes_offset_plus_size_wraps", RawD({{"WRAP", 0x100, 0xFFFFFF80}}, std::string(300, 'w')), "D/",
+          "read WRAP"),
+        C("sizes_zero_sizes", RawD({{"EMPTY", 0, 0}, {"EMPTYFAR", 0, ~0u}}), "D/|D/EMPTY=", "read EMPTYFAR"),
+        // Data may overlap the records, even be the whole archive.
+        C("sizes_data_overlaps_the_records", RawD({{"ALL", DataAt(1), 0}}), "D/|D/ALL=*"),
+        C("destination_symlink_at_a_file", top, "LINK=new", "+LINK->../outside/SENTINEL"),
+        C("destination_dangling_symlink_at_a_file", top, "LINK=new", "-../outside/NEW|+LINK->../outside/NEW"),
+        C("destination_symlink_to_a_folder_at_a_file", top, "LINK=new", "-../outside/LINK|+LINK->../outside"),
+        C("destination_hard_link_at_a_file", top, "LINK=new", "+LINK=>../outside/SENTINEL"),
+        C("destination_symlink_at_a_folder", inD, "D", "mkdir D|-../outside/OUT|+D->../outside"),
+        C("destination_symlink_to_a_folder_inside", inD, "D|REAL/", "mkdir D|+REAL/|+D->REAL"),
+        C("destination_folder_at_a_file", top, "LINK/|LINK/KEEP=mine", "create LINK|+LINK/|+LINK/KEEP=mine"),
+        C("destination_file_at_a_folder", inD, "D=mine", "mkdir D|+D=mine"),
         // Opening a FIFO to write would block for ever; the rename replaces it instead.
-        C("fifo_at_a_file", top, "LINK=new", "+LINK~"),
-        C("fifo_at_a_folder", inD, "D", "mkdir D|+D~"),
-        C("read_only_file_at_a_file", top, "LINK=mine", "create LINK|+LINK:mine"),
-        C("symlink_to_the_archive", top, "LINK=new", "+LINK->../archive/HOSTILE.DIR"),
-        self,
-        hard,
+        C("destination_fifo_at_a_file", top, "LINK=new", "+LINK~"),
+        C("destination_fifo_at_a_folder", inD, "D", "mkdir D|+D~"),
+        C("destination_read_only_file_at_a_file", top, "LINK=mine", "create LINK|+LINK:mine"),
+        C("destination_symlink_to_the_archive", top, "LINK=new", "+LINK->../archive/HOSTILE.DIR"),
+        // The archive itself, or through a hard link under another name, is never written; a symbolic
+        // link to it is only a link, replaced.
+        C("destination_the_archive_itself", BuildArchive({File("HOSTILE.DIR", "new")}), "HOSTILE.DIR=*",
+          "create HOSTILE.DIR|^"),
+        C("destination_hard_link_to_the_archive", top, "LINK=*", "create LINK|+LINK=>../archive/HOSTILE.DIR"),
     };
-}
-
-} // namespace
-
-std::vector<CHostileCase> HostileCases() {
-    std::vector<CHostileCase> all;
-    for (auto [cls, cases] : {std::pair{"names", NameCases()}, std::pair{"structure", StructureCases()},
-                              std::pair{"sizes", SizeCases()}, std::pair{"destination", DestinationCases()}})
-        for (CHostileCase& c : cases) {
-            c.m_strClass = cls;
-            all.push_back(std::move(c));
-        }
-    return all;
+    for (CHostileCase& c : cases)
+        c.m_strClass = c.m_strName.substr(0, c.m_strName.find('_'));
+    return cases;
 }
