@@ -6,15 +6,12 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-extern "C" ssize_t pread64(int fd, void* buf, size_t count, off64_t off) {
+extern "C" ssize_t pread(int fd, void* buf, size_t count, off_t off) {
     static const auto real =
-        reinterpret_cast<ssize_t (*)(int, void*, size_t, off64_t)>(dlsym(RTLD_NEXT, "pread64"));
+        reinterpret_cast<ssize_t (*)(int, void*, size_t, off_t)>(dlsym(RTLD_NEXT, "pread"));
     const char* from = std::getenv("VORPEX_FAIL_READ_FROM");
-    const off64_t limit = from ? std::strtoll(from, nullptr, 10) : INT64_MAX;
+    const off_t limit = from ? std::strtoll(from, nullptr, 10) : INT64_MAX;
     if (off >= limit)
         return errno = EIO, -1;
-    return real(fd, buf, off + off64_t(count) > limit ? size_t(limit - off) : count, off);
-}
-extern "C" ssize_t pread(int fd, void* buf, size_t count, off_t off) {
-    return pread64(fd, buf, count, off);
+    return real(fd, buf, off + off_t(count) > limit ? size_t(limit - off) : count, off);
 }

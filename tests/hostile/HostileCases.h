@@ -7,15 +7,15 @@
 // One hostile archive and what extracting all of it must come to, through the core and the command line
 // alike, in a fresh base/ holding outside/SENTINEL (never to change, nothing beside it), archive/HOSTILE.DIR
 // (dest/HOSTILE.DIR when m_bArchiveInDest) and dest/, laid out by m_fnPrepare. The fuzz seeds and the fuzz
-// replays take the archives too. The class is "names", "structure", "sizes" or "destination".
+// replays take the archives too. The class, the name's first word: names, structure, sizes, destination.
 struct CHostileCase {
     std::string m_strName, m_strClass, m_strArchive, m_strEncoding;
-    // Every path below the destination afterwards, sorted as ListTree gives them: "D/" a folder,
-    // "D/F=bytes" a regular file and its bytes, "D/F" anything else (a link, a FIFO).
-    std::vector<std::string> m_Tree;
-    std::vector<std::string> m_Messages, m_CliLines; // the walk's, in order; the command line's, escaped
-    std::string m_strReport;           // part of the command line's last line, for what the reader recorded
-    std::vector<std::string> m_Absent; // paths from the destination (they may climb out) or absolute
+    // m_Tree: every path below the destination afterwards, sorted: "D/" a folder, "D/F=bytes" a regular
+    // file and its bytes, "D/F" anything else (a link, a FIFO). m_Messages: the walk's, in order;
+    // m_CliLines: the command line's, names escaped. m_Absent: paths from the destination (they may climb
+    // out) or absolute that must not exist.
+    std::vector<std::string> m_Tree, m_Messages, m_CliLines, m_Absent;
+    std::string m_strReport; // part of the command line's last line, for what the reader recorded
     std::function<void(const std::string& dest)> m_fnPrepare;
     bool m_bArchiveInDest = false;
 };
