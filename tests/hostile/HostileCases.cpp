@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
-#include <ranges>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,8 +16,8 @@ namespace {
 
 std::vector<std::string> Split(const std::string& s) {
     std::vector<std::string> parts;
-    for (const auto part : std::views::split(s, '|'))
-        parts.emplace_back(part.begin(), part.end());
+    for (size_t start = 0, end = 0; !s.empty() && end != s.size(); start = end + 1)
+        parts.push_back(s.substr(start, (end = std::min(s.find('|', start), s.size())) - start));
     return parts;
 }
 
