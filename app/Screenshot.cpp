@@ -1,12 +1,14 @@
 // vorpex_screenshot ARCHIVE OUT.png [FOLDER]
+// vorpex_screenshot --about OUT.png
 // Opens ARCHIVE in the main window, drawn offscreen, selects FOLDER (a path such as "\\DATA\\MAPS"; the
 // first top-level folder by default) and writes a picture of the window to OUT.png. Settings go to a
-// temporary place, not the user's.
+// temporary place, not the user's. With --about it draws the About box instead.
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
@@ -21,6 +23,12 @@ int main(int argc, char* argv[]) {
     if (argc < 3 || argc > 4) {
         std::fputs("usage: vorpex_screenshot ARCHIVE OUT.png [FOLDER]\n", stderr);
         return 2;
+    }
+    if (argc == 3 && QByteArray(argv[1]) == "--about") {
+        CAboutDlg box;
+        box.show();
+        QApplication::processEvents();
+        return box.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
     }
     QTemporaryDir settingsDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());

@@ -110,25 +110,31 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     }
     if (out < 0)
         return skip(kCouldNotCreate);
-    struct stat made {};
-    fstat(out, &made);
 
     const uint64_t bytesBefore = m_Progress.m_nBytesDone;
     bool cancelled = false;
     const char* failure = nullptr;
     if (!CopyData(out, entry, failure, cancelled) && !failure && !cancelled)
         failure = kCouldNotWrite;
-    if (close(out) != 0 && !failure && !cancelled)
+    // Which file this writer made, known before its descriptor goes, so that only it is removed again.
+    struct stat made {};
+    if (failure || cancelled)
+        fstat(out, &made);
+    if (close(out) != 0 && !failure && !cancelled) {
         failure = kCouldNotWrite;
+        fstatat(dirfd, name.c_str(), &made, AT_SYMLINK_NOFOLLOW);
+    }
     if (!direct && !failure && !cancelled && renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0)
         failure = kCouldNotCreate;
     if (failure || cancelled) {
-        // Only the file this writer made is removed, even should another have taken its name meanwhile.
-        const std::string& madeName = direct ? name : temp;
+        // The temporary's name is this writer's own; under the entry's name, only the file this writer made
+        // is removed, even should another have taken the name meanwhile.
         struct stat now {};
-        if (fstatat(dirfd, madeName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == made.st_dev &&
-            now.st_ino == made.st_ino)
-            unlinkat(dirfd, madeName.c_str(), 0);
+        if (!direct)
+            unlinkat(dirfd, temp.c_str(), 0);
+        else if (fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == made.st_dev &&
+                 now.st_ino == made.st_ino)
+            unlinkat(dirfd, name.c_str(), 0);
         if (cancelled) {
             m_bCancelled = true;
             return EResult::Cancelled;

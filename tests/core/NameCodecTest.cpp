@@ -45,10 +45,3 @@ TEST(NameCodec, OtherCodePagesGoThroughIconv) {
     EXPECT_FALSE(CNameCodec("NO-SUCH-CODE-PAGE").IsValid());
 }
 
-TEST(NameCodec, UnsafeNames) {
-    for (const char* bad : {"", ".", "..", "a/b", "/tmp", "a\\..\\x", "..\\x"})
-        EXPECT_TRUE(IsUnsafeName(bad)) << bad;
-    EXPECT_TRUE(IsUnsafeName(std::string("a\0b", 3)));
-    for (const char* good : {"...", ".hidden", "a..b", "README.TXT", "x y"})
-        EXPECT_FALSE(IsUnsafeName(good)) << good;
-}

@@ -56,18 +56,6 @@ TEST(Reader, MissingTopEndRecordReadsTheSame) {
     EXPECT_TRUE(b.Pack().m_Report.IsClean());
 }
 
-TEST(Reader, FolderOffsetPastTheEndEndsTheReadingKeepingWhatWasRead) {
-    CRawArchive raw;
-    raw.File(0, "FIRST", 0, 0).Folder(44, "GONE", 100000).File(88, "NEVER", 0, 0).End(132);
-    COpened a(raw.Str());
-    ASSERT_EQ(a.Pack().m_Entries.size(), 1u);
-    EXPECT_EQ(a.Pack().m_Entries[0].GetName(), "FIRST");
-    ASSERT_NE(a.Pack().GetRoot(), nullptr);
-    EXPECT_EQ(a.Pack().GetRoot()->GetName(), "GONE");
-    EXPECT_EQ(a.Pack().m_Report.m_nListsCut, 1u);
-    EXPECT_TRUE(a.Pack().m_bOpen);
-    EXPECT_EQ(a.m_Sink.Count(), 0u);
-}
 
 TEST(Reader, UnknownRecordsAreSkippedCountedAndShownOnce) {
     CRawArchive raw;
@@ -82,15 +70,6 @@ TEST(Reader, UnknownRecordsAreSkippedCountedAndShownOnce) {
     EXPECT_EQ(a.Pack().GetRoot()->m_Children[0]->GetName(), "SUB");
 }
 
-TEST(Reader, NamesTakeAtMostTheirField) {
-    const std::string full(32, 'N');
-    CRawArchive raw;
-    raw.File(0, full, 0, 0).Bytes(33, "\x7f\x7f\x7f").File(44, std::string("AB\0CD", 5), 0, 0).End(88);
-    COpened a(raw.Str());
-    ASSERT_EQ(a.Pack().m_Entries.size(), 2u);
-    EXPECT_EQ(a.Pack().m_Entries[0].GetName(), full);
-    EXPECT_EQ(a.Pack().m_Entries[1].GetName(), "AB");
-}
 
 // Nests `levels` folders, each holding one file named after its level.
 std::string Nested(unsigned levels) {

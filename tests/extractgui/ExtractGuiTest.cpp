@@ -115,14 +115,13 @@ class CExtractGuiTest : public QObject {
     }
     // Extract on `pane`, from the menu or with Ctrl+E.
     void RunExtract(QWidget* pane, bool key = false) {
-        CMainFrame* frame = m_pApp->GetMainWnd();
-        frame->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(frame));
-        frame->SetActiveView(pane);
+        m_pApp->GetMainWnd()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_pApp->GetMainWnd()));
+        m_pApp->GetMainWnd()->SetActiveView(pane);
         if (key)
             QTest::keyClick(pane, Qt::Key_E, Qt::ControlModifier);
         else
-            frame->Command(CMainFrame::ID_FILE_EXTRACT)->trigger();
+            m_pApp->GetMainWnd()->Command(CMainFrame::ID_FILE_EXTRACT)->trigger();
     }
     // The tree's Extract of `folder` into `dest` (the dialog prefilled with it), each piece copied slowly.
     bool RunJob(const char* folder, const std::string& dest, CExtractResult* pResult) {
@@ -182,7 +181,9 @@ private slots:
         auto chooser = [&](const QString& dir, const QString& button) {
             return [&seen, dir, button](QWidget* w) {
                 auto* chooser = qobject_cast<QFileDialog*>(w);
-                seen << w->windowTitle() + " " + chooser->directory().absolutePath();
+                seen << w->windowTitle() +
+                            (chooser->testOption(QFileDialog::ShowDirsOnly) ? " (folders) " : " ") +
+                            chooser->directory().absolutePath();
                 chooser->setDirectory(dir);
                 chooser->selectFile("highlighted");
                 Click(w, button);
@@ -197,7 +198,7 @@ private slots:
               chooser(root, "Cancel"), Press("IDOK", "edited")});
         QCOMPARE(dlg.DoModal(), int(QDialog::Accepted));
         QVERIFY(Done());
-        const QString shown = root + "/shown", title = "Choose folder ";
+        const QString shown = root + "/shown", title = "Choose folder (folders) ";
         QCOMPARE(seen, QStringList({title + root, "typed", root, title + root, shown, shown, title + shown}));
         QCOMPARE(dlg.m_strFolder, "edited");
     }
@@ -331,8 +332,7 @@ private slots:
         bool offThread = false;
         m_Sink.m_fnWhileOpen = [&] {
             offThread = offThread || QThread::currentThread() != qApp->thread();
-            if (onDisk.empty())
-                QTest::qWait(200);
+            QTest::qWait(onDisk.empty() ? 200 : 0);
             onDisk.push_back(ListTree(dest));
             if (onDisk.size() == 2)
                 QCoreApplication::quit();

@@ -106,6 +106,7 @@ private slots:
                     shown << ">" + item->text();
         }
         QCOMPARE(shown, expected);
+        QVERIFY(!Frame()->Command(F::ID_FILE_EXTRACT)->isEnabled()); // nothing to extract before an open
         QStringList buttons; // the toolbar shows its commands' tooltips
         for (const QAction* action : Frame()->GetToolBar()->actions())
             buttons << (action->isSeparator() ? QStringLiteral("-") : action->toolTip());
@@ -193,6 +194,7 @@ private slots:
                                            "Cannot open file " + m_Dir.path().toStdString() + "."}));
         QCOMPARE(ListRows(), QStringList{"DEEPER||File Folder"});
         QVERIFY(!m_App.m_pApp->GetRecentFiles().Files().contains(missing));
+        QVERIFY(Frame()->Command(F::ID_FILE_EXTRACT)->isEnabled());
     }
 
     void damagedArchiveIsToldInStatusBar() {

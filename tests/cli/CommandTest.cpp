@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <sstream>
+
+#include "tests/hostile/HostileUtil.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Runs `args` on an archive of `bytes`; checks the exit status and both streams, line by line.
+void ExpectRun(Lines args, const std::string& bytes, int status, const Lines& out, const Lines& err = {}) {
+    CTempDir dir;
+    WriteFileBytes(dir / "test.dir", bytes);
+    args.push_back(dir / "test.dir");
+    const CCliRun r = RunCli(args);
+    EXPECT_EQ(r.m_nStatus, status) << args[0];
+    EXPECT_EQ(r.m_OutLines, out);
+    EXPECT_EQ(r.m_ErrLines, err);
+}
+
+const std::string kExample =
+    BuildArchive({Folder("DATA", {File("README.TXT", "hello"), Folder("MAPS", {File("M1.MAP", "abc")})})});
+
+TEST(UsageTest, VersionHelpAndUsageErrors) {
+    EXPECT_EQ(RunCli({"--version"}).m_OutLines, Lines{"vorpex-cli 0.3"});
+    std::string help;
+    for (const std::string& line : RunCli({"--help"}).m_OutLines)
+        help += line + "\n";
+    for (const char* word : {"list", "extract", "check", "pack", "--encoding", "--long", "-C", "Exit status"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    for (const std::string command : {"list", "extract", "check", "pack"}) {
+        const CCliRun a = RunCli({"help", command}), b = RunCli({command, "--help"});
+        EXPECT_EQ(a.m_nStatus + b.m_nStatus, 0);
+        EXPECT_EQ(a.m_OutLines, b.m_OutLines);
+        EXPECT_EQ(a.m_OutLines.at(0).rfind("Usage: vorpex-cli " + command, 0), 0u) << a.m_OutLines.at(0);
+    }
+    for (const char* line :
+         {"", "frobnicate", "list x y", "list --quiet x", "list --encoding NO-SUCH x", "pack x"}) {
+        std::istringstream words(line);
+        const CCliRun r = RunCli(Lines(std::istream_iterator<std::string>(words), {}));
+        EXPECT_EQ(r.m_nStatus, 2) << line;
+        EXPECT_EQ(r.m_OutLines, Lines{});
+        EXPECT_EQ(r.m_ErrLines.at(0).rfind("vorpex-cli: ", 0), 0u) << r.m_ErrLines.at(0);
+    }
+}
+
+TEST(ListTest, WalkOrderAndLongFormAlignment) {
+    // Records interleaved: folders before files in every list.
+    ExpectRun({"list"},
+              BuildArchive({Folder("A", {Folder("S", {File("s1")}), File("a1"), Folder("R"), File("a2")}),
+                            File("T1"), Folder("B"), File("T2")}),
+              0, {"T1", "T2", "A/", "A/a1", "A/a2", "A/S/", "A/S/s1", "A/R/", "B/"});
+
+    // Offsets follow from the layout: the lists (44-byte records) first, then the data in reader order.
+    ExpectRun({"list", "--long"}, kExample, 0,
+              {"        DATA/", "5  308  DATA/README.TXT", "        DATA/MAPS/", "3  313  DATA/MAPS/M1.MAP"});
+    ExpectRun({"list", "-l"},
+              BuildArchive({File("top", std::string(12345, 'x')), Folder("F", {File("e"), File("s", "ab")})}),
+              0, {"12345    264  top", "              F/", "    0  12609  F/e", "    2  12609  F/s"});
+}
+
+TEST(ListTest, NamesAreDecodedAndSeparatorsAndControlsEscaped) {
+    // 0x82 is a low quotation mark in Windows-1252 and an e acute in CP437.
+    ExpectRun({"list"},
+              BuildArchive({Folder("N", {File("a/b"), File("back\\slash"), File("tab\tx"), File("del\x7f"),
+                                         File("x\\x41")}),
+                            Folder("caf\xe9", {File("\x82")})}),
+              0,
+              {"N/", "N/a\\x2Fb", "N/back\\x5Cslash", "N/tab\\x09x", "N/del\\x7F", "N/x\\x5Cx41",
+               "caf\xc3\xa9/", "caf\xc3\xa9/\xe2\x80\x9a"});
+    ExpectRun({"list", "--encoding", "CP437"}, BuildArchive({File("\x82")}), 0, {"\xc3\xa9"});
+}
+
+TEST(ListTest, ReaderProblemsFollowTheListingOnStandardError) {
+    CRawArchive raw; // the folder's list has no end record
+    raw.Folder(0, "D", 88).End(44).File(88, "f1", 0, 0).Record(132, "junk", 7, 0, 0).File(176, "f2", 0, 0);
+    ExpectRun({"list"}, raw.Size(220).Str(), 1, {"D/", "D/f1", "D/f2"},
+              {"Unknown file type encountered: 1 record of unknown type skipped",
+               "1 list cut short by the end of the file"});
+}
+
+TEST(CheckTest, CountsThenEveryKindOfProblemOnStandardOutput) {
+    ExpectRun({"check"}, kExample, 0, {"Folders: 2", "Files: 2", "Bytes: 8", "No problems found."});
+    CRawArchive raw;
+    raw.Folder(0, "D", 132).File(44, "a\\b", 0, 0).End(88).Record(132, "?", 7, 0, 0);
+    raw.Record(176, "?", 8, 0, 0).File(220, "twice", 3, 600).File(264, "twice", 3, 600);
+    raw.File(308, "past", 10, 598).Folder(352, "..", 440).End(396).File(440, "", 0, 0);
+    raw.End(484).Bytes(600, "abc");
+    ExpectRun({"check"}, raw.Str(), 1,
+              {"Folders: 2", "Files: 5", "Bytes: 16",
+               "Unknown file type encountered: 2 records of unknown type skipped",
+               "Data beyond the end of the archive: D/past", "Unsafe name: a\\x5Cb", "Unsafe name: D/../",
+               "Unsafe name: D/../ (empty name)", "Duplicate name in one folder: D/twice",
+               "6 problems found."});
+
+    CRawArchive cut, cycle; // in `cycle`, a folder's list is the top-level list: reading it again would loop
+    cut.Folder(0, "D", 88).End(44).File(88, "f", 0, 0).Size(140);
+    cycle.Folder(0, "D", 88).End(44).Folder(88, "loop", 0).End(132);
+    CNode deep = Folder("L11", {File("lost")});
+    for (int level = 10; level >= 1; --level)
+        deep = Folder("L" + std::to_string(level), {deep});
+    const std::string problem = "1 problem found.";
+    ExpectRun({"check"}, cut.Str(), 1,
+              {"Folders: 1", "Files: 1", "Bytes: 0", "1 list cut short by the end of the file", problem});
+    ExpectRun({"check"}, BuildArchive({deep}), 1,
+              {"Folders: 10", "Files: 0", "Bytes: 0",
+               "Folders nested deeper than 10 levels (or a cycle of folder offsets): reading stopped there",
+               problem});
+    ExpectRun({"check"}, cycle.Str(), 1,
+              {"Folders: 2", "Files: 0", "Bytes: 0",
+               "1 list ran into records already read (overlapping lists or a cycle): not read again",
+               problem});
+}
+
+} // namespace
