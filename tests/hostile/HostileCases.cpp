@@ -1,695 +1,217 @@
 #include "tests/hostile/HostileCases.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
+#include <map>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "catalogue/ArchiveRecord.h"
+#include "catalogue/NameCodec.h"
 #include "tests/support/ArchiveBuilder.h"
 
 namespace {
 
-// Set-up helpers for the destination; they throw, so that a test framework reports the failed step.
-void Must(bool ok, const std::string& what) {
-    if (!ok)
-        throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-void Symlink(const std::string& target, const std::string& path) {
-    Must(symlink(target.c_str(), path.c_str()) == 0, "symlink " + path);
-}
-void HardLink(const std::string& existing, const std::string& path) {
-    Must(link(existing.c_str(), path.c_str()) == 0, "link " + path);
-}
-void Fifo(const std::string& path) {
-    Must(mkfifo(path.c_str(), 0644) == 0, "mkfifo " + path);
-}
-void Dir(const std::string& path) {
-    Must(mkdir(path.c_str(), 0755) == 0, "mkdir " + path);
-}
-void FileWith(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
-    WriteFileBytes(path, bytes);
-    Must(chmod(path.c_str(), mode) == 0, "chmod " + path);
-}
-std::string Absolute(const std::string& path) {
-    char buf[PATH_MAX];
-    Must(realpath(path.c_str(), buf) != nullptr, "realpath " + path);
-    return buf;
+std::vector<std::string> Split(const std::string& s) {
+    std::vector<std::string> parts;
+    for (size_t start = 0, end = 0; !s.empty() && end != s.size(); start = end + 1)
+        parts.push_back(s.substr(start, (end = std::min(s.find('|', start), s.size())) - start));
+    return parts;
 }
 
-// A top-level folder D holding the given nodes: the usual wrapper, so that a bad name is met one level in.
-std::string InD(std::vector<CNode> nodes) {
-    return BuildArchive({Folder("D", std::move(nodes))});
+// Lays out the destination: "N->T" a symbolic link to T, "N=>T" a hard link to T (from the destination),
+// "N/" a folder, "N~" a FIFO, "N=BYTES" a file, "N:BYTES" a read-only file. Throws when a step fails.
+void Prepare(const std::string& dest, const std::vector<std::string>& items) {
+    for (const std::string& item : items) {
+        const size_t k = item.find_first_of("-=:~");
+        const std::string at = dest + "/" + item.substr(0, k),
+                          rest = item.substr(std::min(k + 2, item.size()));
+        const char kind = k == std::string::npos ? '/' : item.compare(k, 2, "=>") ? item[k] : '>';
+        if (kind == '=' || kind == ':')
+            WriteFileBytes(at, item.substr(k + 1));
+        if (kind == '-'   ? symlink(rest.c_str(), at.c_str())
+            : kind == '>' ? link((dest + "/" + rest).c_str(), at.c_str())
+            : kind == '/' ? mkdir(at.c_str(), 0755)
+            : kind == '~' ? mkfifo(at.c_str(), 0644)
+                          : chmod(at.c_str(), kind == ':' ? 0444 : 0644))
+            throw std::runtime_error(item + ": " + std::strerror(errno));
+    }
 }
 
-// Raw layout of D's list: D at 0 pointing at 88, the top-level end record at 44, D's records from 88 on,
-// then D's end record; data may follow from DataAt(records).
-constexpr uint32_t kDList = 88;
-constexpr uint32_t DataAt(uint32_t records) {
-    return kDList + (records + 1) * 44;
+// One case; the tree's paths and the outcome's items are separated by '|'. An item of the outcome is a
+// message of the walk ("skip|read|mkdir|create NAME") or, after a mark: '>' the command line's line when
+// it differs (escaped), '!' its line for what the reader recorded, '@' the code page, '-' a path that must
+// not exist, '+' a step of Prepare, '^' the archive in the destination. Bytes "*" are the archive's.
+CHostileCase C(std::string name, std::string archive, const std::string& tree,
+               const std::string& outcome = {}) {
+    CHostileCase c;
+    c.m_strEncoding = CNameCodec::kDefault;
+    c.m_strName = std::move(name), c.m_strArchive = std::move(archive), c.m_Tree = Split(tree);
+    std::vector<std::string> cli, prepare;
+    for (std::string item : Split(outcome)) {
+        const char mark = item[0];
+        if (std::string_view("^!@-+").find(mark) != std::string_view::npos) {
+            c.m_bArchiveInDest |= mark == '^';
+            (mark == '!'   ? c.m_strReport
+             : mark == '@' ? c.m_strEncoding
+             : mark == '^' ? item
+                           : (mark == '-' ? c.m_Absent : prepare).emplace_back()) = item.substr(1);
+            continue;
+        }
+        static const std::map<std::string, std::string> kVerbs = {{"skip", "Skipped unsafe name "},
+                                                                  {"read", "Could not read file "},
+                                                                  {"mkdir", "Could not make directory "},
+                                                                  {"create", "Could not create file "}};
+        const size_t space = item.find(' '), skip = mark == '>';
+        item = kVerbs.at(item.substr(skip, space - skip)) + item.substr(space + 1);
+        (skip ? cli : c.m_Messages).push_back(item);
+    }
+    c.m_CliLines = cli.empty() ? c.m_Messages : cli;
+    for (std::string& t : c.m_Tree)
+        t = t.ends_with("=*") ? t.substr(0, t.size() - 1) + c.m_strArchive : t;
+    std::sort(c.m_Tree.begin(), c.m_Tree.end());
+    c.m_fnPrepare = [prepare](const std::string& dest) { Prepare(dest, prepare); };
+    return c;
 }
+
+// A top-level folder D holding the nodes: a bad name is met one level in.
+const auto InD = [](std::vector<CNode> nodes) { return BuildArchive({Folder("D", std::move(nodes))}); };
+// D at 0 pointing at its list at 88 (the top-level end record at 44), then D's records and end record;
+// `data` follows at DataAt(number of records).
+constexpr auto DataAt = [](uint32_t records) { return 88 + (records + 1) * 44; };
+constexpr uint8_t kDir = CArchiveRecord::kFolder;
 struct CRec {
     std::string m_strName;
-    uint8_t m_nType;
-    uint32_t m_nSize;
-    uint32_t m_nOffset;
+    uint32_t m_nSize, m_nOffset;
+    uint8_t m_nType = CArchiveRecord::kFile;
 };
 std::string RawD(const std::vector<CRec>& recs, const std::string& data = {}) {
     CRawArchive a;
-    a.Folder(0, "D", kDList).End(44);
-    uint64_t pos = kDList;
-    for (const CRec& r : recs) {
-        a.Record(pos, r.m_strName, r.m_nType, r.m_nSize, r.m_nOffset);
-        pos += 44;
-    }
-    a.End(pos);
-    if (!data.empty())
-        a.Bytes(DataAt(static_cast<uint32_t>(recs.size())), data);
-    return a.Str();
-}
-CRec FileRec(std::string name, uint32_t size, uint32_t offset) {
-    return {std::move(name), CArchiveRecord::kFile, size, offset};
-}
-
-void AddNameCases(std::vector<CHostileCase>& cases) {
-    {
-        CHostileCase c{"dotdot_file", "names", InD({File("..", "x"), File("OK", "ok")})};
-        c.m_Tree = {"D/", "D/OK"};
-        c.m_Contents = {{"D/OK", "ok"}};
-        c.m_Messages = {"Skipped unsafe name .."};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"dot_file", "names", InD({File(".", "x")})};
-        c.m_Tree = {"D/"};
-        c.m_Messages = {"Skipped unsafe name ."};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"empty_name", "names",
-                       InD({File("", "x"), Folder("", {File("IN", "i")}), File("OK", "ok")})};
-        c.m_Tree = {"D/", "D/OK"};
-        c.m_Messages = {"Skipped unsafe name ", "Skipped unsafe name "};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"dotdot_folder", "names", InD({File("OK"), Folder("..", {File("ESCAPE", "x")})})};
-        c.m_Tree = {"D/", "D/OK"};
-        c.m_Absent = {"../ESCAPE", "ESCAPE"};
-        c.m_Messages = {"Skipped unsafe name .."};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"dot_folder", "names", InD({Folder(".", {File("INTO_D", "x"), Folder("SUB")})})};
-        c.m_Tree = {"D/"};
-        c.m_Messages = {"Skipped unsafe name ."};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"top_level_dotdot_chain", "names",
-                       BuildArchive({Folder("..", {Folder("..", {File("vx-escape", "x")})})})};
-        c.m_Absent = {"../vx-escape", "../../vx-escape", "vx-escape"};
-        c.m_Messages = {"Skipped unsafe name .."};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"climbing_file_name", "names", InD({File("../../vx-climb", "x")})};
-        c.m_Tree = {"D/"};
-        c.m_Absent = {"../../vx-climb", "../vx-climb"};
-        c.m_Messages = {"Skipped unsafe name ../../vx-climb"};
-        c.m_CliLines = {"Skipped unsafe name ..\\x2F..\\x2Fvx-climb"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"climbing_folder_name", "names", InD({Folder("a/../../vx-up", {File("F", "x")})})};
-        c.m_Tree = {"D/"};
-        c.m_Absent = {"../vx-up", "../../vx-up", "a"};
-        c.m_Messages = {"Skipped unsafe name a/../../vx-up"};
-        c.m_CliLines = {"Skipped unsafe name a\\x2F..\\x2F..\\x2Fvx-up"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{
-            "absolute_names", "names",
-            BuildArchive({File("/tmp/vorpex-hostile-abs", "x"),
-                          Folder("/tmp/vorpex-hostile-absdir", {File("F", "x")}), File("KEPT", "k")})};
-        c.m_Tree = {"KEPT"};
-        c.m_Absent = {"/tmp/vorpex-hostile-abs", "/tmp/vorpex-hostile-absdir", "tmp"};
-        c.m_Messages = {"Skipped unsafe name /tmp/vorpex-hostile-abs",
-                        "Skipped unsafe name /tmp/vorpex-hostile-absdir"};
-        c.m_CliLines = {"Skipped unsafe name \\x2Ftmp\\x2Fvorpex-hostile-abs",
-                        "Skipped unsafe name \\x2Ftmp\\x2Fvorpex-hostile-absdir"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"backslash_names", "names",
-                       InD({File("a\\..\\x", "x"), Folder("..\\..\\vx-bs", {File("F", "x")})})};
-        c.m_Tree = {"D/"};
-        c.m_Absent = {"../../vx-bs", "x", "D/x"};
-        c.m_Messages = {"Skipped unsafe name a\\..\\x", "Skipped unsafe name ..\\..\\vx-bs"};
-        c.m_CliLines = {"Skipped unsafe name a\\x5C..\\x5Cx", "Skipped unsafe name ..\\x5C..\\x5Cvx-bs"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // 32 bytes and no NUL: the whole field is the name, nothing of the type byte after it.
-        const std::string full(32, 'N');
-        CHostileCase c{"name_fills_its_field", "names",
-                       InD({File(full + "TAIL", "x"), Folder(full + "/..")})};
-        c.m_Tree = {"D/", "D/" + full};
-        c.m_Contents = {{"D/" + full, "x"}};
-        c.m_Messages = {"Could not make directory " + full}; // the folder's name is the same 32 bytes
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // What follows the NUL is not part of the name, whatever it says.
-        CHostileCase c{"bytes_after_the_nul", "names",
-                       InD({File(std::string("SHORT\0../../vx-nul", 18), "s"),
-                            Folder(std::string("..\0HIDDEN", 9), {File("F", "x")})})};
-        c.m_Tree = {"D/", "D/SHORT"};
-        c.m_Contents = {{"D/SHORT", "s"}};
-        c.m_Absent = {"../../vx-nul", "D/HIDDEN"};
-        c.m_Messages = {"Skipped unsafe name .."};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Control characters are legal in names on disk; the command line shows them escaped, never raw.
-        const std::string made = "BEL\aTAB\tNL\nRED\x1b[31m";
-        const std::string lost = "CR\rDEL\x7f";
-        CHostileCase c{"control_characters", "names",
-                       RawD({FileRec(made, 2, DataAt(2)), FileRec(lost, 5, DataAt(2))}, "ok")};
-        c.m_Tree = {"D/", "D/" + made};
-        c.m_Contents = {{"D/" + made, "ok"}};
-        c.m_Messages = {"Could not read file " + lost};
-        c.m_CliLines = {"Could not read file CR\\x0DDEL\\x7F"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // A name that would retitle the terminal and clear the screen if printed raw.
-        const std::string osc = "\x1b]0;pwned\a\x1b[2J\x1b[H";
-        CHostileCase c{"terminal_escape_sequences", "names", RawD({FileRec(osc, 9, 0xFFFFFF00)})};
-        c.m_Tree = {"D/"};
-        c.m_Messages = {"Could not read file " + osc};
-        c.m_CliLines = {"Could not read file \\x1B]0;pwned\\x07\\x1B[2J\\x1B[H"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // The five bytes Windows-1252 leaves undefined decode to C1 controls: made on disk, escaped when
-        // shown.
-        CHostileCase c{"c1_controls", "names",
-                       RawD({FileRec("C1\x90", 1, DataAt(2)), FileRec("C1\x9D\x81", 9, 0xFFFFFF00)}, "c")};
-        c.m_Tree = {"D/", "D/C1\xC2\x90"};
-        c.m_Contents = {{"D/C1\xC2\x90", "c"}};
-        c.m_Messages = {"Could not read file C1\xC2\x9D\xC2\x81"};
-        c.m_CliLines = {"Could not read file C1\\x9D\\x81"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Valid in the code page, not UTF-8: decoded, so the names on disk are UTF-8.
-        CHostileCase c{"code_page_names_not_utf8", "names",
-                       InD({File("CAF\xC9", "1"), File("\xA9\xE9\xFC", "2")})};
-        c.m_Tree = {"D/", "D/CAF\xC3\x89", "D/\xC2\xA9\xC3\xA9\xC3\xBC"};
-        c.m_Contents = {{"D/CAF\xC3\x89", "1"}, {"D/\xC2\xA9\xC3\xA9\xC3\xBC", "2"}};
-        cases.push_back(c);
-    }
-    {
-        // And back: UTF-8 bytes in a record are code-page characters, each decoded on its own.
-        CHostileCase c{"utf8_bytes_read_as_code_page", "names", InD({File("\xC3\xA9T\xC3\xA9", "e")})};
-        c.m_Tree = {"D/", "D/\xC3\x83\xC2\xA9T\xC3\x83\xC2\xA9"};
-        c.m_Contents = {{"D/\xC3\x83\xC2\xA9T\xC3\x83\xC2\xA9", "e"}};
-        cases.push_back(c);
-    }
-    {
-        // Names that only look dangerous are ordinary names and must not be refused.
-        CHostileCase c{
-            "names_that_only_look_dangerous", "names",
-            InD({File("...", "1"), File(" ..", "2"), File(".. ", "3"), File("..a", "4"), File("-rf", "5"),
-                 File("~", "6"), File("*", "7"), Folder("...", {File("IN", "8")})})};
-        c.m_Tree = {"D/", "D/ ..", "D/*", "D/-rf", "D/...", "D/.. ", "D/..a", "D/~"};
-        // "..." is a file first, so the folder of that name cannot be made.
-        c.m_Messages = {"Could not make directory ..."};
-        c.m_Contents = {{"D/...", "1"}, {"D/ ..", "2"}, {"D/.. ", "3"}, {"D/~", "6"}};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Names that look like the writer's temporaries are the archive's own files, written like any other.
-        // In this process the first file goes through temporary 0 and the next would use this very name.
-        const std::string temp = ".vorpex-" + std::to_string(getpid()) + "-1.part";
-        CHostileCase c{"names_like_a_temporary", "names", InD({File(temp, "t"), File("NEXT", "n")})};
-        c.m_Tree = {"D/", "D/" + temp, "D/NEXT"};
-        c.m_Contents = {{"D/" + temp, "t"}, {"D/NEXT", "n"}};
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"same_name_twice_in_one_folder", "names",
-                       InD({File("SAME", "first"), File("SAME", "second")})};
-        c.m_Tree = {"D/", "D/SAME"};
-        c.m_Contents = {{"D/SAME", "second"}};
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"top_level_file_climbing", "names",
-                       BuildArchive({File("../vx-top", "x"), File("TOPFILE", "t")})};
-        c.m_Tree = {"TOPFILE"};
-        c.m_Absent = {"../vx-top"};
-        c.m_Messages = {"Skipped unsafe name ../vx-top"};
-        c.m_CliLines = {"Skipped unsafe name ..\\x2Fvx-top"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-}
-
-void AddStructureCases(std::vector<CHostileCase>& cases) {
-    {
-        // The only folder's list is the top-level list it stands in.
-        CHostileCase c{"folder_points_at_the_top_list", "structure",
-                       CRawArchive().Folder(0, "A", 0).End(44).Str()};
-        c.m_Tree = {"A/"};
-        c.m_nFolders = 1;
-        c.m_nRepeated = 1;
-        c.m_CliProblems = {"already read"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"folder_points_at_its_own_list", "structure",
-                       CRawArchive()
-                           .Folder(0, "D", 88)
-                           .End(44)
-                           .Folder(88, "SELF", 88)
-                           .File(132, "F", 1, 220)
-                           .End(176)
-                           .Bytes(220, "f")
-                           .Str()};
-        c.m_Tree = {"D/", "D/F", "D/SELF/"};
-        c.m_nFolders = 2;
-        c.m_nEntries = 1;
-        c.m_nRepeated = 1;
-        c.m_CliProblems = {"already read"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"two_folder_cycle", "structure",
-                       CRawArchive()
-                           .Folder(0, "D", 88)
-                           .End(44)
-                           .Folder(88, "A", 176)
-                           .End(132)
-                           .Folder(176, "B", 88)
-                           .End(220)
-                           .Str()};
-        c.m_Tree = {"D/", "D/A/", "D/A/B/"};
-        c.m_nFolders = 3;
-        c.m_nRepeated = 1;
-        c.m_CliProblems = {"already read"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Five folders share one list: it is read once, for the first.
-        CRawArchive a;
-        a.Folder(0, "D", 88).End(44);
-        for (int i = 0; i < 5; ++i)
-            a.Folder(88 + 44 * i, "X" + std::to_string(i + 1), 400);
-        a.End(308).File(400, "F", 1, 488).End(444).Bytes(488, "f");
-        CHostileCase c{"folders_share_one_list", "structure", a.Str()};
-        c.m_Tree = {"D/", "D/X1/", "D/X1/F", "D/X2/", "D/X3/", "D/X4/", "D/X5/"};
-        c.m_nFolders = 6;
-        c.m_nEntries = 1;
-        c.m_nRepeated = 4;
-        c.m_CliProblems = {"already read"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Nine levels of ten folders, each level's folders all pointing at the next level's list: read
-        // naively that is 10^9 lists; each list is read once.
-        CRawArchive a;
-        a.Folder(0, "R", 1000).End(44);
-        CHostileCase c{"shared_list_bomb", "structure", {}};
-        c.m_Tree = {"R/"};
-        std::string chain = "R/";
-        for (int level = 1; level <= 10; ++level) {
-            const uint32_t list = 1000u * level;
-            if (level == 10) {
-                a.File(list, "LEAF", 4, 20000).End(list + 44).Bytes(20000, "leaf");
-                c.m_Tree.push_back(chain + "LEAF");
-                break;
-            }
-            for (int i = 0; i < 10; ++i) {
-                a.Folder(list + 44 * i, "A" + std::to_string(i), list + 1000);
-                c.m_Tree.push_back(chain + "A" + std::to_string(i) + "/");
-            }
-            a.End(list + 440);
-            chain += "A0/";
-        }
-        c.m_strArchive = a.Str();
-        c.m_nFolders = 91;
-        c.m_nEntries = 1;
-        c.m_nRepeated = 81;
-        c.m_CliProblems = {"already read"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // X's list starts at the next record of the list X stands in: that record is X's, not D's.
-        CHostileCase c{"list_starts_inside_a_list", "structure",
-                       CRawArchive()
-                           .Folder(0, "D", 88)
-                           .End(44)
-                           .Folder(88, "X", 132)
-                           .File(132, "B", 1, 220)
-                           .End(176)
-                           .Bytes(220, "b")
-                           .Str()};
-        c.m_Tree = {"D/", "D/X/", "D/X/B"};
-        c.m_nFolders = 2;
-        c.m_nEntries = 1;
-        c.m_nRepeated = 1;
-        c.m_CliProblems = {"already read"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // M's list would start in the middle of a record already read.
-        CHostileCase c{"list_starts_inside_a_record", "structure",
-                       RawD({FileRec("A", 1, 0), {"M", CArchiveRecord::kFolder, 0, kDList + 12}})};
-        c.m_Tree = {"D/", "D/A", "D/M/"};
-        c.m_Contents = {{"D/A", "D"}};
-        c.m_nRepeated = 1;
-        c.m_CliProblems = {"already read"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // 100,000 folders, each the only record of its parent's list: ten levels are read, then reading
-        // stops.
-        CRawArchive a;
-        for (uint32_t i = 0; i < 100000; ++i)
-            a.Folder(44ull * i, "L" + std::to_string(i), 44 * (i + 1));
-        CHostileCase c{"chain_100000_deep", "structure", a.Str()};
-        std::string path;
-        for (int i = 0; i < 10; ++i) {
-            path += "L" + std::to_string(i) + "/";
-            c.m_Tree.push_back(path);
-        }
-        c.m_nFolders = 10;
-        c.m_bNestingLimit = true;
-        c.m_CliProblems = {"deeper than 10"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Reading ends where a folder's list lies past the end: the file after it is never read.
-        CHostileCase c{
-            "folder_offset_past_the_end", "structure",
-            CRawArchive().Folder(0, "D", 0xFFFFFFF0).File(44, "AFTER", 1, 132).End(88).Bytes(132, "a").Str()};
-        c.m_Tree = {"D/"};
-        c.m_nEntries = 0;
-        c.m_nListsCut = 1;
-        c.m_CliProblems = {"cut short"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"record_straddles_the_end", "structure",
-                       CRawArchive()
-                           .Folder(0, "D", 88)
-                           .End(44)
-                           .File(88, "A", 1, 0)
-                           .Bytes(132, std::string(20, '\x01'))
-                           .Str()};
-        c.m_Tree = {"D/", "D/A"};
-        c.m_Contents = {{"D/A", "D"}};
-        c.m_nListsCut = 1;
-        c.m_CliProblems = {"cut short"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Every type byte the format does not know, between two files: one message, both files.
-        std::vector<CRec> recs{FileRec("FIRST", 1, 0)};
-        for (int type = 2; type < 0xFF; ++type)
-            recs.push_back({"U" + std::to_string(type), static_cast<uint8_t>(type), 1, 0});
-        recs.push_back(FileRec("LAST", 1, 0));
-        CHostileCase c{"every_unknown_type", "structure", RawD(recs)};
-        c.m_Tree = {"D/", "D/FIRST", "D/LAST"};
-        c.m_ReaderMessages = {"Unknown file type encountered."};
-        c.m_nUnknown = 253;
-        c.m_nEntries = 2;
-        c.m_CliProblems = {"253 records of unknown type"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"archive_of_0_bytes", "structure", ""};
-        c.m_nFolders = 0;
-        c.m_nEntries = 0;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"archive_of_43_bytes", "structure", CRawArchive().Folder(0, "D", 0).Size(43).Str()};
-        c.m_nFolders = 0;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"archive_of_44_bytes", "structure", CRawArchive().Folder(0, "ONE", 44).Str()};
-        c.m_Tree = {"ONE/"};
-        c.m_nListsCut = 1;
-        c.m_CliProblems = {"cut short"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"archive_of_45_bytes", "structure",
-                       CRawArchive().File(0, "F", 1, 44).Bytes(44, "z").Str()};
-        c.m_Tree = {"F"};
-        c.m_Contents = {{"F", "z"}};
-        c.m_nEntries = 1;
-        cases.push_back(c);
-    }
-}
-
-void AddSizeCases(std::vector<CHostileCase>& cases) {
-    {
-        CHostileCase c{"size_ffffffff", "sizes",
-                       RawD({FileRec("HUGE", 0xFFFFFFFF, 0), FileRec("OK", 2, DataAt(2))}, "ok")};
-        c.m_Tree = {"D/", "D/OK"};
-        c.m_Contents = {{"D/OK", "ok"}};
-        c.m_Messages = {"Could not read file HUGE"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"data_one_byte_past_the_end", "sizes", RawD({FileRec("OVER", 5, DataAt(1))}, "abcd")};
-        c.m_Tree = {"D/"};
-        c.m_Messages = {"Could not read file OVER"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // 0xFFFFFF80 + 0x100 is 0x80 in 32 bits, well inside the file; in 64 bits it is past the end.
-        CHostileCase c{"offset_plus_size_wraps", "sizes",
-                       RawD({FileRec("WRAP", 0x100, 0xFFFFFF80)}, std::string(300, 'w'))};
-        c.m_Tree = {"D/"};
-        c.m_Messages = {"Could not read file WRAP"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Data may overlap the records, even be the whole archive.
-        CHostileCase c{"data_overlaps_the_records", "sizes", {}};
-        c.m_strArchive = RawD({FileRec("WHOLE", DataAt(2), 0), FileRec("OWNREC", 44, kDList + 44)});
-        c.m_Tree = {"D/", "D/OWNREC", "D/WHOLE"};
-        c.m_Contents = {{"D/WHOLE", c.m_strArchive}, {"D/OWNREC", c.m_strArchive.substr(kDList + 44, 44)}};
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"zero_sizes", "sizes",
-                       RawD({FileRec("EMPTY", 0, 0), FileRec("EMPTYFAR", 0, 0xFFFFFFFF)})};
-        c.m_Tree = {"D/", "D/EMPTY"};
-        c.m_Contents = {{"D/EMPTY", ""}};
-        c.m_Messages = {"Could not read file EMPTYFAR"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-}
-
-void AddDestinationCases(std::vector<CHostileCase>& cases) {
-    const std::string top = BuildArchive({File("LINK", "new")});
-    {
-        CHostileCase c{"symlink_at_a_file", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) { Symlink("../outside/SENTINEL", d + "/LINK"); };
-        c.m_Tree = {"LINK"};
-        c.m_Contents = {{"LINK", "new"}};
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"absolute_symlink_at_a_file", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) {
-            Symlink(Absolute(d + "/../outside/SENTINEL"), d + "/LINK");
-        };
-        c.m_Tree = {"LINK"};
-        c.m_Contents = {{"LINK", "new"}};
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"dangling_symlink_at_a_file", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) { Symlink("../outside/CREATED", d + "/LINK"); };
-        c.m_Tree = {"LINK"};
-        c.m_Contents = {{"LINK", "new"}};
-        c.m_Absent = {"../outside/CREATED"};
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"symlink_to_a_folder_at_a_file", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) { Symlink("../outside", d + "/LINK"); };
-        c.m_Tree = {"LINK"};
-        c.m_Contents = {{"LINK", "new"}};
-        c.m_Absent = {"../outside/LINK"};
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"hard_link_at_a_file", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) { HardLink(d + "/../outside/SENTINEL", d + "/LINK"); };
-        c.m_Tree = {"LINK"};
-        c.m_Contents = {{"LINK", "new"}};
-        cases.push_back(c);
-    }
-    const std::string folderD = BuildArchive({Folder("D", {File("ESCAPE", "x")})});
-    {
-        CHostileCase c{"symlink_at_a_folder", "destination", folderD};
-        c.m_fnPrepare = [](const std::string& d) { Symlink("../outside", d + "/D"); };
-        c.m_Tree = {"D"};
-        c.m_Absent = {"../outside/ESCAPE"};
-        c.m_Messages = {"Could not make directory D"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"dangling_symlink_at_a_folder", "destination", folderD};
-        c.m_fnPrepare = [](const std::string& d) { Symlink("../outside/NEWDIR", d + "/D"); };
-        c.m_Tree = {"D"};
-        c.m_Absent = {"../outside/NEWDIR"};
-        c.m_Messages = {"Could not make directory D"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"symlink_to_a_folder_inside", "destination", folderD};
-        c.m_fnPrepare = [](const std::string& d) {
-            Dir(d + "/REAL");
-            Symlink("REAL", d + "/D");
-        };
-        c.m_Tree = {"D", "REAL/"};
-        c.m_Messages = {"Could not make directory D"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"folder_at_a_file", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) {
-            Dir(d + "/LINK");
-            FileWith(d + "/LINK/KEEP", "keep");
-        };
-        c.m_Tree = {"LINK/", "LINK/KEEP"};
-        c.m_Contents = {{"LINK/KEEP", "keep"}};
-        c.m_Messages = {"Could not create file LINK"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"file_at_a_folder", "destination", folderD};
-        c.m_fnPrepare = [](const std::string& d) { FileWith(d + "/D", "mine"); };
-        c.m_Tree = {"D"};
-        c.m_Contents = {{"D", "mine"}};
-        c.m_Messages = {"Could not make directory D"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Opening a FIFO to write would block for ever; it is replaced by the rename instead.
-        CHostileCase c{"fifo_at_a_file", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) { Fifo(d + "/LINK"); };
-        c.m_Tree = {"LINK"};
-        c.m_Contents = {{"LINK", "new"}};
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"fifo_at_a_folder", "destination", folderD};
-        c.m_fnPrepare = [](const std::string& d) { Fifo(d + "/D"); };
-        c.m_Tree = {"D"};
-        c.m_Messages = {"Could not make directory D"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        CHostileCase c{"read_only_file_at_a_file", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) { FileWith(d + "/LINK", "mine", 0444); };
-        c.m_Tree = {"LINK"};
-        c.m_Contents = {{"LINK", "mine"}};
-        c.m_Messages = {"Could not create file LINK"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // Extracting into the archive's own folder an entry that bears the archive's name.
-        CHostileCase c{"the_archive_itself", "destination",
-                       BuildArchive({File("HOSTILE.DIR", "overwritten")})};
-        c.m_bArchiveInDest = true;
-        c.m_Tree = {"HOSTILE.DIR"};
-        c.m_Contents = {{"HOSTILE.DIR", c.m_strArchive}};
-        c.m_Messages = {"Could not create file HOSTILE.DIR"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // The archive under another name, through a hard link: still the archive.
-        CHostileCase c{"hard_link_to_the_archive", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) { HardLink(d + "/../archive/HOSTILE.DIR", d + "/LINK"); };
-        c.m_Tree = {"LINK"};
-        c.m_Contents = {{"LINK", top}};
-        c.m_Messages = {"Could not create file LINK"};
-        c.m_nExitStatus = 1;
-        cases.push_back(c);
-    }
-    {
-        // A symbolic link to the archive is only a link: replaced, and the archive is untouched.
-        CHostileCase c{"symlink_to_the_archive", "destination", top};
-        c.m_fnPrepare = [](const std::string& d) { Symlink("../archive/HOSTILE.DIR", d + "/LINK"); };
-        c.m_Tree = {"LINK"};
-        c.m_Contents = {{"LINK", "new"}};
-        cases.push_back(c);
-    }
+    a.Folder(0, "D", 88).End(44).End(88 + 44 * recs.size());
+    for (size_t i = 0; i < recs.size(); ++i)
+        a.Record(88 + 44 * i, recs[i].m_strName, recs[i].m_nType, recs[i].m_nSize, recs[i].m_nOffset);
+    return a.Bytes(DataAt(static_cast<uint32_t>(recs.size())), data).Str();
 }
 
 } // namespace
 
 std::vector<CHostileCase> HostileCases() {
-    std::vector<CHostileCase> cases;
-    AddNameCases(cases);
-    AddStructureCases(cases);
-    AddSizeCases(cases);
-    AddDestinationCases(cases);
+    const std::string full(32, 'N'), made = "BEL\aTAB\tNL\nRED\x1b[31m", osc = "\x1b]0;pwned\a\x1b[2J\x1b[H";
+    // Names like the writer's temporaries are the archive's own files, written like any other.
+    const std::string temp = ".vorpex-" + std::to_string(getpid()) + "-1.part";
+    CRawArchive bomb, chain;
+    // Nine levels of ten folders, each pointing at the next level's list: 10^9 lists if read naively.
+    std::string bombTree = "R/", path = "R/", chainTree, deep;
+    bomb.Folder(0, "R", 1000).End(44).File(10000, "LEAF", 4, 20000).End(10044).Bytes(20000, "leaf");
+    for (uint32_t level = 1; level < 10; bomb.End(1000 * level + 440), ++level, path += "A0/")
+        for (int i = 0; i < 10; ++i) {
+            bomb.Folder(1000 * level + 44 * i, "A" + std::to_string(i), 1000 * (level + 1));
+            bombTree += "|" + path + "A" + std::to_string(i) + "/";
+        }
+    // 100,000 folders, each the only record of its parent's list: ten levels are read.
+    for (uint32_t i = 0; i < 100000; ++i)
+        chain.Folder(44ull * i, "L" + std::to_string(i), 44 * (i + 1));
+    for (int i = 0; i < 10; ++i)
+        chainTree += (i ? "|" : "") + (deep += "L" + std::to_string(i) + "/");
+    std::vector<CRec> unknown{{"FIRST", 1, 0}, {"LAST", 1, 0}};
+    for (int type = 2; type < 0xFF; ++type)
+        unknown.insert(unknown.end() - 1, {"U" + std::to_string(type), 1, 0, static_cast<uint8_t>(type)});
+    using R = CRawArchive;
+    const std::string top = BuildArchive({File("LINK", "new")}), inD = InD({File("OUT", "x")});
+    std::vector<CHostileCase> cases = {
+        C("names_dotdot_file", InD({File("..", "x"), File("OK", "ok")}), "D/|D/OK=ok", "skip .."),
+        C("names_dot_file", InD({File(".", "x")}), "D/", "skip ."),
+        C("names_empty", InD({File("", "x"), Folder("", {File("IN")})}), "D/", "skip |skip "),
+        C("names_dotdot_folder", InD({Folder("..", {File("OUT")})}), "D/", "skip ..|-../OUT|-OUT"),
+        C("names_top_level_dotdot_chain", BuildArchive({Folder("..", {Folder("..", {File("OUT")})})}), "",
+          "skip ..|-../OUT|-../../OUT|-OUT"),
+        C("names_climbing_file", InD({File("../../OUT", "x")}), "D/",
+          "skip ../../OUT|>skip ..\\x2F..\\x2FOUT|-../../OUT|-../OUT"),
+        C("names_climbing_folder", InD({Folder("a/../../UP", {File("F")})}), "D/",
+          "skip a/../../UP|>skip a\\x2F..\\x2F..\\x2FUP|-../UP|-../../UP|-a"),
+        C("names_absolute_names", BuildArchive({Folder("/tmp/vx-abs", {File("F")})}), "",
+          "skip /tmp/vx-abs|>skip \\x2Ftmp\\x2Fvx-abs|-/tmp/vx-abs|-tmp"),
+        C("names_backslash_names", InD({File("a\\..\\x", "x"), Folder("..\\..\\BS", {File("F")})}), "D/",
+          "skip a\\..\\x|skip ..\\..\\BS|>skip a\\x5C..\\x5Cx|>skip ..\\x5C..\\x5CBS|-../../BS|-x|-D/x"),
+        // 32 bytes and no NUL: the whole field is the name; the folder "NNN.../.." is the same 32 bytes.
+        C("names_name_fills_its_field", InD({File(full + "TAIL", "x"), Folder(full + "/..")}),
+          "D/|D/" + full + "=x", "mkdir " + full),
+        C("names_after_the_nul",
+          InD({File({"SHORT\0../../OUT", 15}, "s"), Folder({"..\0HIDE", 7}, {File("F")})}), "D/|D/SHORT=s",
+          "skip ..|-../../OUT|-D/HIDE"),
+        // Control characters are legal on disk; the command line shows them escaped, never raw.
+        C("names_control_characters", RawD({{made, 2, DataAt(2)}, {"CR\rDEL\x7f", 5, DataAt(2)}}, "ok"),
+          "D/|D/" + made + "=ok", "read CR\rDEL\x7f|>read CR\\x0DDEL\\x7F"),
+        C("names_terminal_escape_sequences", RawD({{osc, 9, 0xFFFFFF00}}), "D/",
+          "read " + osc + "|>read \\x1B]0;pwned\\x07\\x1B[2J\\x1B[H"),
+        // The bytes Windows-1252 leaves undefined decode to C1 controls: made on disk, escaped when shown.
+        C("names_c1_controls", RawD({{"C1\x90", 1, DataAt(2)}, {"C1\x9D\x81", 9, 0xFFFFFF00}}, "c"),
+          "D/|D/C1\xC2\x90=c", "read C1\xC2\x9D\xC2\x81|>read C1\\x9D\\x81"),
+        C("names_code_page_names_not_utf8", InD({File("CAF\xC9", "1"), File("\xA9\xE9\xFC", "2")}),
+          "D/|D/CAF\xC3\x89=1|D/\xC2\xA9\xC3\xA9\xC3\xBC=2"),
+        C("names_utf8_bytes_read_as_code_page", InD({File("\xC3\xA9T", "e")}), "D/|D/\xC3\x83\xC2\xA9T=e"),
+        // Names that only look dangerous are ordinary; "..." is a file first, so no folder of that name.
+        C("names_harmless_lookalikes",
+          InD({File("...", "1"), File(" ..", "2"), File(".. ", "3"), File("..a", "4"), File("-rf", "5"),
+               File("~", "6"), Folder("...", {File("IN", "8")})}),
+          "D/|D/ ..=2|D/-rf=5|D/...=1|D/.. =3|D/..a=4|D/~=6", "mkdir ..."),
+        C("names_like_a_temporary", InD({File(temp, "t")}), "D/|D/" + temp + "=t"),
+        C("names_same_name_twice", InD({File("SAME", "first"), File("SAME", "second")}), "D/|D/SAME=second"),
+        // In another code page harmless bytes may decode to a separator or to "..": UTF-7 spells them so.
+        C("names_decoded_to_separators_in_utf7",
+          InD({File("+AC8-etc+AC8-x"), File("OK", "ok"), Folder("+AC4ALg-", {File("ESCAPE")})}), "D/|D/OK=ok",
+          "@UTF-7|skip /etc/x|skip ..|>skip \\x2Fetc\\x2Fx|>skip .."),
+        C("structure_folder_points_at_its_own_list", RawD({{"SELF", 0, 88, kDir}, {"F", 1, DataAt(2)}}, "f"),
+          "D/|D/F=f|D/SELF/", "!1 list ran into"),
+        C("structure_cycle", R().Bytes(0, RawD({{"A", 0, 176, kDir}})).Folder(176, "B", 88).End(220).Str(),
+          "D/|D/A/|D/A/B/", "!1 list ran into"),
+        C("structure_list_bomb", bomb.Str(), bombTree + "|" + path + "LEAF=leaf", "!81 lists ran into"),
+        // X's list starts at the next record of the list X stands in: that record is X's, not D's.
+        C("structure_list_starts_inside_a_list", RawD({{"X", 0, 132, kDir}, {"B", 1, DataAt(2)}}, "b"),
+          "D/|D/X/|D/X/B=b", "!1 list ran into"),
+        C("structure_list_starts_inside_a_record", RawD({{"A", 1, 0}, {"M", 0, 100, kDir}}), "D/|D/A=D|D/M/",
+          "!1 list ran into"),
+        C("structure_chain_100000_deep", chain.Str(), chainTree, "!deeper than 10"),
+        // Reading ends where a folder's list lies past the end: the file after it is never read.
+        C("structure_folder_offset_past_the_end",
+          R().Folder(0, "D", ~15u).File(44, "AFTER", 1, 132).End(88).Str(), "D/", "!1 list cut short"),
+        C("structure_straddling_record", R().Folder(0, "D", 88).End(44).File(88, "A", 1, 0).Size(152).Str(),
+          "D/|D/A=D", "!1 list cut short"),
+        C("structure_every_unknown_type", RawD(unknown), "D/|D/FIRST=D|D/LAST=D", "!253 records of unknown"),
+        C("structure_archive_of_0_bytes", "", ""),
+        C("structure_archive_of_43_bytes", R().Folder(0, "D", 0).Size(43).Str(), ""),
+        C("structure_archive_of_44_bytes", R().Folder(0, "ONE", 44).Str(), "ONE/", "!1 list cut short"),
+        C("structure_archive_of_45_bytes", R().File(0, "F", 1, 44).Bytes(44, "z").Str(), "F=z"),
+        C("sizes_ffffffff", RawD({{"HUGE", ~0u, 0}, {"OK", 2, DataAt(2)}}, "ok"), "D/|D/OK=ok", "read HUGE"),
+        C("sizes_data_one_byte_past_the_end", RawD({{"OVER", 5, DataAt(1)}}, "abcd"), "D/", "read OVER"),
+        // 0xFFFFFF80 + 0x100 is 0x80 in 32 bits, well inside the file; in 64 bits it is past the end.
+        C("sizes_wraps_32_bits", RawD({{"WRAP", 0x100, 0xFFFFFF80}}, std::string(300, 'w')), "D/",
+          "read WRAP"),
+        C("sizes_zero_sizes", RawD({{"EMPTY", 0, 0}, {"EMPTYFAR", 0, ~0u}}), "D/|D/EMPTY=", "read EMPTYFAR"),
+        // Data may overlap the records, even be the whole archive.
+        C("sizes_data_overlaps_the_records", RawD({{"ALL", DataAt(1), 0}}), "D/|D/ALL=*"),
+        C("destination_symlink_at_a_file", top, "LINK=new", "+LINK->../outside/SENTINEL"),
+        C("destination_dangling_symlink_at_a_file", top, "LINK=new", "-../outside/NEW|+LINK->../outside/NEW"),
+        C("destination_symlink_to_a_folder_at_a_file", top, "LINK=new", "-../outside/LINK|+LINK->../outside"),
+        C("destination_hard_link_at_a_file", top, "LINK=new", "+LINK=>../outside/SENTINEL"),
+        C("destination_symlink_at_a_folder", inD, "D", "mkdir D|-../outside/OUT|+D->../outside"),
+        C("destination_symlink_to_a_folder_inside", inD, "D|REAL/", "mkdir D|+REAL/|+D->REAL"),
+        C("destination_folder_at_a_file", top, "LINK/|LINK/KEEP=mine", "create LINK|+LINK/|+LINK/KEEP=mine"),
+        C("destination_file_at_a_folder", inD, "D=mine", "mkdir D|+D=mine"),
+        // Opening a FIFO to write would block for ever; the rename replaces it instead.
+        C("destination_fifo_at_a_file", top, "LINK=new", "+LINK~"),
+        C("destination_fifo_at_a_folder", inD, "D", "mkdir D|+D~"),
+        C("destination_read_only_file_at_a_file", top, "LINK=mine", "create LINK|+LINK:mine"),
+        C("destination_symlink_to_the_archive", top, "LINK=new", "+LINK->../archive/HOSTILE.DIR"),
+        // The archive itself, or through a hard link under another name, is never written; a symbolic
+        // link to it is only a link, replaced.
+        C("destination_the_archive_itself", BuildArchive({File("HOSTILE.DIR", "new")}), "HOSTILE.DIR=*",
+          "create HOSTILE.DIR|^"),
+        C("destination_hard_link_to_the_archive", top, "LINK=*", "create LINK|+LINK=>../archive/HOSTILE.DIR"),
+    };
+    for (CHostileCase& c : cases)
+        c.m_strClass = c.m_strName.substr(0, c.m_strName.find('_'));
     return cases;
 }

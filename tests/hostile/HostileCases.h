@@ -1,52 +1,23 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
-// One hostile archive and everything its extraction (of the whole archive) must come to. The suite runs
-// each case through the core and through the command line, each time in a fresh folder laid out as
-//
-//   base/outside/SENTINEL   must stay byte-identical; nothing may appear beside it
-//   base/archive/NAME       the archive (or base/dest/NAME when m_bArchiveInDest)
-//   base/dest/              the destination, prepared by m_fnPrepare
-//
-// The fuzz seed generator takes the archives too. No test framework here: plain data.
+// One hostile archive and what extracting all of it must come to, through the core and the command line
+// alike, in a fresh base/ holding outside/SENTINEL (never to change, nothing beside it), archive/HOSTILE.DIR
+// (dest/HOSTILE.DIR when m_bArchiveInDest) and dest/, laid out by m_fnPrepare. The fuzz seeds and the fuzz
+// replays take the archives too. The class, the name's first word: names, structure, sizes, destination.
 struct CHostileCase {
-    CHostileCase(std::string name, std::string cls, std::string archive)
-        : m_strName(std::move(name)), m_strClass(std::move(cls)), m_strArchive(std::move(archive)) {}
-
-    std::string m_strName;  // a test name: letters, digits and underscores
-    std::string m_strClass; // "names", "structure", "sizes" or "destination"
-    std::string m_strArchive;
-    std::string m_strArchiveName = "HOSTILE.DIR";
-    bool m_bArchiveInDest = false;
-    // Lays out the destination before extracting: links, FIFOs, existing files and folders.
+    std::string m_strName, m_strClass, m_strArchive, m_strEncoding;
+    // m_Tree: every path below the destination afterwards, sorted: "D/" a folder, "D/F=bytes" a regular
+    // file and its bytes, "D/F" anything else (a link, a FIFO). m_Messages: the walk's, in order;
+    // m_CliLines: the command line's, names escaped. m_Absent: paths from the destination (they may climb
+    // out) or absolute that must not exist.
+    std::vector<std::string> m_Tree, m_Messages, m_CliLines, m_Absent;
+    std::string m_strReport; // part of the command line's last line, for what the reader recorded
     std::function<void(const std::string& dest)> m_fnPrepare;
-
-    // Every path below the destination afterwards, as ListTree gives them ("D/", "D/F").
-    std::vector<std::string> m_Tree;
-    // Files whose bytes are checked afterwards, relative to the destination.
-    std::vector<std::pair<std::string, std::string>> m_Contents;
-    // Paths (relative to the destination, so "../../x" climbs out) that must not exist afterwards.
-    std::vector<std::string> m_Absent;
-
-    // The reader's own messages, and what it records.
-    std::vector<std::string> m_ReaderMessages;
-    uint64_t m_nUnknown = 0, m_nListsCut = 0, m_nRepeated = 0;
-    bool m_bNestingLimit = false;
-    // Expected sizes of the catalogue; -1 leaves them unchecked.
-    int64_t m_nFolders = -1, m_nEntries = -1;
-
-    // The walk's messages (UTF-8, as the core reports them), in order.
-    std::vector<std::string> m_Messages;
-    // The command line's standard error: the same messages with names escaped (when empty, the messages
-    // themselves), followed by one line per problem the reader recorded, each containing the given text.
-    std::vector<std::string> m_CliLines;
-    std::vector<std::string> m_CliProblems;
-    int m_nExitStatus = 0;
+    bool m_bArchiveInDest = false;
 };
 
 std::vector<CHostileCase> HostileCases();
