@@ -5,7 +5,7 @@
 # Usage: tools/fuzz.sh [SECONDS] [TARGET...]      (default: 60 seconds, every target)
 # Environment: VORPEX_FUZZ_BUILD (build folder, default build-fuzz), VORPEX_FUZZ_JOBS (build jobs).
 # A finding leaves its input in the build folder (crash-*, timeout-*, oom-*) and makes the script fail;
-# copy it to tests/hostile/regressions/ so that the hostile suite replays it from then on.
+# copy it to tests/fuzz/regressions/ so that the replay tests run it from then on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}

@@ -3,7 +3,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "tests/hostile/HostileUtil.h"
+#include "tests/support/CliRunner.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "tests/hostile/HostileUtil.h"
+#include "tests/support/CliRunner.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "tests/hostile/HostileUtil.h"
+#include "tests/support/CliRunner.h"
 
 namespace {
 
