@@ -27,21 +27,4 @@ TEST(NameCodec, EncodingRefusesWhatTheCodePageLacks) {
     EXPECT_FALSE(codec.Encode("\xED\xA0\x80", raw)); // an encoded surrogate
 }
 
-TEST(NameCodec, OtherCodePagesGoThroughIconv) {
-    CNameCodec dos("CP437");
-    ASSERT_TRUE(dos.IsValid());
-    EXPECT_EQ(dos.Decode("\x81"), "\xC3\xBC"); // u with diaeresis in code page 437
-    std::string raw;
-    ASSERT_TRUE(dos.Encode("\xC3\xBC", raw));
-    EXPECT_EQ(raw, "\x81");
-
-    CNameCodec ascii("ASCII");
-    ASSERT_TRUE(ascii.IsValid());
-    EXPECT_EQ(ascii.Decode("A\xFF"
-                           "B"),
-              "A\xEF\xBF\xBD"
-              "B"); // U+FFFD for what cannot be decoded
-
-    EXPECT_FALSE(CNameCodec("NO-SUCH-CODE-PAGE").IsValid());
-}
 

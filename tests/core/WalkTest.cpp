@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
 #include <unistd.h>
 
 #include "catalogue/NameCodec.h"
@@ -105,71 +104,6 @@ TEST_F(CWalkFixture, WholeArchiveWritesEveryTopLevelFolderAndFile) {
     EXPECT_EQ(ticks.back().m_nBytesTotal, 2u);
 }
 
-TEST_F(CWalkFixture, CancelStopsBetweenFilesKeepingWhatWasCompleted) {
-    std::vector<CNode> files;
-    for (int i = 0; i < 10; ++i)
-        files.push_back(File("F" + std::to_string(i), std::string(1000, char('0' + i))));
-    COpened a(BuildArchive({Folder("D", files)}));
-    std::atomic<bool> cancel{false};
-    CFolderWalk walk(a.Pack(), a.m_Sink, m_Codec);
-    walk.SetCancelFlag(&cancel);
-    walk.SetProgressCallback([&](const CProgress& p) {
-        if (p.m_nFilesDone == 4)
-            cancel = true;
-    });
-    CSelection sel;
-    sel.m_Folders.push_back(a.Pack().GetRoot());
-    CDestination dest;
-    const auto r = walk.Extract(dest.m_nFd, sel);
-    EXPECT_TRUE(r.m_bCancelled);
-    EXPECT_EQ(r.m_nFilesWritten, 4u);
-    EXPECT_EQ(dest.Tree(), (std::vector<std::string>{"D/", "D/F0", "D/F1", "D/F2", "D/F3"}));
-}
-
-// A generated tree, extracted whole, comes back byte for byte.
-TEST_F(CWalkFixture, RoundTripOfAGeneratedTree) {
-    std::mt19937 rng(12345);
-    std::vector<std::string> expected;
-    auto make = [&](auto& self, const std::string& path, int depth) -> std::vector<CNode> {
-        std::vector<CNode> nodes;
-        const int files = int(rng() % 5);
-        for (int i = 0; i < files; ++i) {
-            std::string data(rng() % 70000, '\0');
-            for (char& c : data)
-                c = char(rng());
-            const std::string name = "FILE" + std::to_string(i) + ".BIN";
-            expected.push_back(path + name);
-            nodes.push_back(File(name, data));
-        }
-        if (depth < 4) {
-            const int folders = int(rng() % 3);
-            for (int i = 0; i < folders; ++i) {
-                const std::string name = "DIR" + std::to_string(i);
-                expected.push_back(path + name + "/");
-                nodes.push_back(Folder(name, self(self, path + name + "/", depth + 1)));
-            }
-        }
-        return nodes;
-    };
-    expected.push_back("TOP/");
-    const std::vector<CNode> tree{Folder("TOP", make(make, "TOP/", 1))};
-    COpened a(BuildArchive(tree));
-    CFolderWalk walk(a.Pack(), a.m_Sink, m_Codec);
-    CSelection all;
-    all.m_bWholeArchive = true;
-    walk.Extract(m_Dest.m_nFd, all);
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(m_Dest.Tree(), expected);
-    EXPECT_EQ(a.m_Sink.Count(), 0u);
-    // Contents: every entry's bytes, straight from the archive, against the file on disk.
-    const std::string bytes = ReadFileBytes(a.m_strPath);
-    for (const CPackEntry& e : a.Pack().m_Entries) {
-        std::string path = e.GetPath().substr(1);
-        std::replace(path.begin(), path.end(), '\\', '/');
-        EXPECT_EQ(ReadFileBytes(m_Dest / (path + "/" + std::string(e.GetName()))),
-                  bytes.substr(e.GetOffset(), e.GetSize()));
-    }
-}
 
 
 } // namespace
