@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Vorpex needs to build, test and run, when they are missing.
-# Usage: tools/deps.sh [extra-package...]
+# Usage: tools/deps.sh [extra-package...]      tools/deps.sh --list   (prints the packages, installs nothing)
 set -euo pipefail
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev "$@")
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev)
+if [ "${1:-}" = "--list" ]; then
+    echo "${packages[@]}"
+    exit 0
+fi
+packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
