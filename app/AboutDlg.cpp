@@ -59,8 +59,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_wndLink(this) {
     m_wndLink.setText(QString::fromLatin1(kPageAddress));
     m_wndLink.setGeometry(units.Rect(10, 60, 185, 10));
     addText("blank", QString(), units.Rect(10, 35, 80, 10));
-    addText("credits", QStringLiteral("Program icons drawn by Corvane"),
-            units.Rect(10, 75, 185, 8));
+    addText("credits", QStringLiteral("Program icons drawn by Corvane"), units.Rect(10, 75, 185, 8));
 
     setFixedSize(units.X(207), units.Y(89));
     OnInitDialog();

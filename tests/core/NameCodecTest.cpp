@@ -26,5 +26,3 @@ TEST(NameCodec, EncodingRefusesWhatTheCodePageLacks) {
     EXPECT_FALSE(codec.Encode("\xC3", raw));         // cut UTF-8
     EXPECT_FALSE(codec.Encode("\xED\xA0\x80", raw)); // an encoded surrogate
 }
-
-

@@ -56,7 +56,6 @@ TEST(Reader, MissingTopEndRecordReadsTheSame) {
     EXPECT_TRUE(b.Pack().m_Report.IsClean());
 }
 
-
 TEST(Reader, UnknownRecordsAreSkippedCountedAndShownOnce) {
     CRawArchive raw;
     raw.Folder(0, "D", 88).End(44);
@@ -69,7 +68,6 @@ TEST(Reader, UnknownRecordsAreSkippedCountedAndShownOnce) {
     ASSERT_EQ(a.Pack().GetRoot()->m_Children.size(), 1u);
     EXPECT_EQ(a.Pack().GetRoot()->m_Children[0]->GetName(), "SUB");
 }
-
 
 // Nests `levels` folders, each holding one file named after its level.
 std::string Nested(unsigned levels) {

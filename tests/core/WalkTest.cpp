@@ -104,6 +104,4 @@ TEST_F(CWalkFixture, WholeArchiveWritesEveryTopLevelFolderAndFile) {
     EXPECT_EQ(ticks.back().m_nBytesTotal, 2u);
 }
 
-
-
 } // namespace
