@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "VorpexVersion.h"
+
 namespace {
 
 // The box is laid out in dialog units, which scale with its font: a horizontal unit is a quarter of the
@@ -46,7 +48,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_wndLink(this) {
     };
 
     // In the order of the layout, which is also the tab order.
-    addText("version", QStringLiteral("Vorpex Version 0.3 08-18-1998"), units.Rect(10, 10, 119, 8));
+    addText("version", QStringLiteral("Vorpex Version " VORPEX_VERSION " 08-18-1998"),
+            units.Rect(10, 10, 119, 8));
     addText("copyright", QStringLiteral("Freeware (C) 1998 Corvane"), units.Rect(10, 20, 119, 8));
     m_pOk = new QPushButton(QStringLiteral("OK"), this);
     m_pOk->setObjectName(QStringLiteral("ok"));

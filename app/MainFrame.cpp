@@ -20,7 +20,7 @@ CMainFrame::CMainFrame(CVorpexDoc* doc, QWidget* parent) : QMainWindow(parent), 
     setObjectName(QStringLiteral("MainFrame"));
     // The caption stays the program's name: no document name is ever added to it.
     setWindowTitle(QStringLiteral("Vorpex"));
-    setWindowIcon(QIcon(QStringLiteral(":/res/vorpex.png")));
+    // No icon of its own: the window takes the application's (set at start-up).
     resize(780, 500);
     OnCreateClient();
     OnCreate();

@@ -7,6 +7,7 @@
 #include <set>
 #include <unistd.h>
 
+#include "VorpexVersion.h"
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
 #include "cli/ArchiveChecker.h"
@@ -18,10 +19,6 @@
 #include "cli/OutputBuffer.h"
 #include "cli/ProgressLine.h"
 #include "extract/FolderWalk.h"
-
-#ifndef VORPEX_VERSION
-#define VORPEX_VERSION "0.3"
-#endif
 
 namespace {
 

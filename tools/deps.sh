@@ -3,6 +3,9 @@
 # Usage: tools/deps.sh [extra-package...]      tools/deps.sh --list   (prints the packages, installs nothing)
 set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev)
+# Man pages and icon renderings at build time; the validators, bash completion and the Debian package tools
+# that tools/check-install.sh uses.
+packages+=(scdoc librsvg2-bin desktop-file-utils appstream mandoc bash-completion dpkg-dev file)
 if [ "${1:-}" = "--list" ]; then
     echo "${packages[@]}"
     exit 0
