@@ -71,10 +71,11 @@ complete_line() {
 expect_completion() {
     local got
     got=$(complete_line "$1")
+    # shellcheck disable=SC2053 # $2 is a pattern
     [[ $got == $2 ]] || fail "completing '$1' gave '$got', not '$2'"
 }
 expect_completion "vorpex-cli ex" extract
-expect_completion "vorpex-cli list --lo" --long
+expect_completion "vorpex-cli list examples/SAMPLE.DIR --lo" --long
 expect_completion "vorpex-cli check --encoding CP43" "*CP437*"
 expect_completion "vorpex-cli extract -C . examples/SAMPLE.DIR DATA/M" DATA/MAPS/
 expect_completion "vorpex-cli extract examples/SAMPLE.DIR DATA/MAPS/" $'DATA/MAPS/E1M1.MAP\nDATA/MAPS/E1M2.MAP\nDATA/MAPS/SECRET/'
