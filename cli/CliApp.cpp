@@ -579,6 +579,8 @@ int CCliApp::Pack(const COptions& options) {
     CConsoleSink sink;
     const CNameCodec codec(options.m_strEncoding);
     CArchivePacker packer(codec, sink, &g_bInterrupted);
+    packer.SetSkipUnfit(options.m_bSkipUnfit);
+    packer.SetVerbose(options.m_bVerbose);
     const CArchivePacker::EResult result = packer.Pack(options.m_Operands[0], options.m_Operands[1]);
     if (g_bInterrupted.load())
         return kInterrupted;
