@@ -121,18 +121,23 @@ void Out(const std::string& text) {
     std::fputs(text.c_str(), stdout);
 }
 
-const char* const kUsage = "Usage:\n"
-                           "  vorpex-cli list    [--long] [--encoding NAME] ARCHIVE\n"
-                           "  vorpex-cli extract [-C DIR] [--encoding NAME] [--quiet] ARCHIVE [ITEM...]\n"
-                           "  vorpex-cli check   [--encoding NAME] ARCHIVE\n"
-                           "  vorpex-cli pack    [--encoding NAME] FOLDER ARCHIVE\n"
-                           "  vorpex-cli --help | --version\n"
-                           "  vorpex-cli help [COMMAND] | COMMAND --help\n";
+const char* const kUsage =
+    "Usage:\n"
+    "  vorpex-cli list    [--long | --null | --json] [--encoding NAME] ARCHIVE\n"
+    "  vorpex-cli extract [-C DIR] [-p] [-k | --overwrite] [-O] [--exclude PATTERN]...\n"
+    "                     [--no-wildcards-match-slash] [--encoding NAME] [--quiet] [--verbose]\n"
+    "                     ARCHIVE [ITEM...]\n"
+    "  vorpex-cli check   [--encoding NAME] ARCHIVE\n"
+    "  vorpex-cli pack    [--skip-unfit] [--verbose] [--encoding NAME] FOLDER ARCHIVE\n"
+    "  vorpex-cli --help | --version\n"
+    "  vorpex-cli help [COMMAND] | COMMAND --help\n";
 
 const char* const kCommon =
     "Paths inside an archive join names with '/'; a folder's path ends with '/'. Names are decoded from the\n"
     "archive's code page (--encoding, default WINDOWS-1252; any name iconv knows) to UTF-8; in a name, '/',\n"
-    "'\\' and control characters are shown as \\xHH, so every printed line is unambiguous.\n";
+    "'\\' and control characters are shown as \\xHH, so every printed line is unambiguous. ARCHIVE '-' is\n"
+    "read from standard input (at most 4 GiB). Short options bundle (-le CP437); '--' ends the options.\n"
+    "Messages go to standard error, each after \"vorpex-cli: \".\n";
 
 const char* const kStatus =
     "Exit status:\n"
@@ -154,48 +159,65 @@ const char* CCliApp::Version() {
 
 void CCliApp::PrintHelp(const std::string& command) {
     if (command == "list") {
-        Out("Usage: vorpex-cli list [--long] [--encoding NAME] ARCHIVE\n\n"
+        Out("Usage: vorpex-cli list [--long | --null | --json] [--encoding NAME] ARCHIVE\n\n"
             "Prints one line per folder and file, in the order extraction makes them: the top-level files,\n"
             "then each top-level folder; for a folder, its line, its files in archive order, then each\n"
             "sub-folder the same way.\n\n"
             "  -l, --long           put each file's size in bytes and data offset before its path\n"
+            "  -0, --null           end each path with NUL instead of a newline; names unescaped\n"
+            "      --json           one JSON object per line: \"path\" (as printed above), \"name\"\n"
+            "                       (unescaped), \"type\" (\"file\" or \"folder\"), \"size\", \"offset\"\n"
+            "                       (null for a folder), \"folder\" (true or false) and \"problems\"\n"
+            "                       (data beyond the end, unsafe name, duplicate name)\n"
             "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n\n");
         Out(kCommon);
     } else if (command == "extract") {
-        Out("Usage: vorpex-cli extract [-C DIR] [--encoding NAME] [--quiet] ARCHIVE [ITEM...]\n\n"
+        Out("Usage: vorpex-cli extract [OPTION...] ARCHIVE [ITEM...]\n\n"
             "Recreates each ITEM (a path as `list` prints it, a folder's trailing '/' optional) inside DIR\n"
-            "under its own name: a folder with everything below it, a file by itself. Without ITEM, the "
-            "whole\n"
-            "archive. Where several items share a path, the first in `list` order is taken. DIR must exist;\n"
-            "it is never created. Nothing is ever written outside DIR, no link inside it is followed, and "
-            "an\n"
-            "existing file is replaced only by a complete copy; an existing folder is left alone (\"Could "
-            "not\n"
-            "make directory \" + name). Messages go to standard error, one per line.\n\n"
-            "  -C, --directory DIR  extract into DIR (default: the current directory)\n"
-            "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n"
-            "  -q, --quiet          no progress line (it shows only on a terminal, for long "
-            "extractions)\n\n");
+            "under its own name: a folder with everything below it, a file by itself. Without ITEM, the\n"
+            "whole archive. Where several items share a path, the first in `list` order is taken. An ITEM\n"
+            "holding '*', '?' or '[...]' is a pattern: it takes every folder and file whose path matches it\n"
+            "('*' also spans '/'). DIR must exist; it is never created. Nothing is ever written outside "
+            "DIR,\n"
+            "no link inside it is followed, the archive itself is never replaced, and an existing file is\n"
+            "replaced only by a complete copy. By default an existing folder is left alone (\"Could not\n"
+            "make directory \" + name).\n\n"
+            "  -C, --directory DIR       extract into DIR (default: the current directory)\n"
+            "  -p, --full-paths          recreate each ITEM's folders too: DATA/README.TXT goes to\n"
+            "                            DIR/DATA/README.TXT\n"
+            "  -k, --keep-old-files      merge into existing folders and keep every existing file as it\n"
+            "                            is, silently (with --verbose, each is named)\n"
+            "      --overwrite           merge into existing folders and replace existing files\n"
+            "  -O, --to-stdout           write the data of the selected files to standard output, one\n"
+            "                            after the other; nothing is made on disk\n"
+            "      --exclude PATTERN     leave out what matches PATTERN (its path, or its last name),\n"
+            "                            with everything below it; may be given many times\n"
+            "      --no-wildcards-match-slash\n"
+            "                            '*' and '?' in patterns do not match '/'\n"
+            "  -e, --encoding NAME       code page of the archive's names (default WINDOWS-1252)\n"
+            "  -q, --quiet               no progress line (it shows only on a terminal, for long\n"
+            "                            extractions)\n"
+            "  -v, --verbose             name each file kept by --keep-old-files\n\n");
         Out(kCommon);
     } else if (command == "check") {
         Out("Usage: vorpex-cli check [--encoding NAME] ARCHIVE\n\n"
             "Prints the numbers of folders and files and the total bytes, then every problem found: records\n"
-            "of unknown type, lists cut by the end of the file, the nesting limit or a cycle, file data "
-            "lying\n"
-            "beyond the end of the archive, unsafe names and names that occur twice in one folder.\n\n"
+            "of unknown type, lists cut by the end of the file, the nesting limit or a cycle, file data\n"
+            "lying beyond the end of the archive, unsafe names and names that occur twice in one folder.\n\n"
             "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n\n");
         Out(kCommon);
     } else if (command == "pack") {
-        Out("Usage: vorpex-cli pack [--encoding NAME] FOLDER ARCHIVE\n\n"
-            "Builds an archive holding one top-level folder named after FOLDER, with its files and "
-            "sub-folders.\n"
-            "In every list the files come first, then the folders, each sorted by name (byte order), so the\n"
-            "output is reproducible. Names are encoded to the code page. Symbolic links and special files "
-            "are\n"
-            "skipped with a message. Refuses, writing nothing, names longer than 32 bytes once encoded or "
-            "not\n"
-            "encodable, folders nested deeper than 10 levels (FOLDER counts as one) and data that would lie\n"
-            "past 4 GiB. The archive is written to a temporary file and renamed into place when complete.\n\n"
+        Out("Usage: vorpex-cli pack [--skip-unfit] [--verbose] [--encoding NAME] FOLDER ARCHIVE\n\n"
+            "Builds an archive holding one top-level folder named after FOLDER, with its files and\n"
+            "sub-folders. In every list the files come first, then the folders, each sorted by name (byte\n"
+            "order), so the output is reproducible. Names are encoded to the code page. Symbolic links and\n"
+            "special files are skipped with a message. Refuses, writing nothing, names longer than 32 bytes\n"
+            "once encoded or not encodable and folders nested deeper than 10 levels (FOLDER counts as one),\n"
+            "naming the first 20, and data that would lie past 4 GiB. The archive is written to a temporary\n"
+            "file and renamed into place when complete; only a regular file you may write to is replaced,\n"
+            "and it keeps its permissions.\n\n"
+            "      --skip-unfit     leave out the names the archive cannot hold, name each, pack the rest\n"
+            "  -v, --verbose        name every refused name, not only the first 20\n"
             "  -e, --encoding NAME  code page of the names (default WINDOWS-1252)\n\n");
     } else {
         Out(std::string("vorpex-cli ") + Version() +

@@ -108,7 +108,17 @@ void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
     CDirHandle sub(openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (sub.Get() < 0)
         return skip(made ? kChangeDir : m_pszMakeDir);
+    if (m_eExisting != EExisting::Default && !Remember(sub.Get(), made))
+        return skip(m_pszMakeDir);
     ExtractContents(sub.Get(), folder);
+}
+
+bool CFolderWalk::Remember(int fd, bool made) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return false;
+    const std::pair<uint64_t, uint64_t> id(st.st_dev, st.st_ino);
+    return made ? m_Made.insert(id).second : m_Made.count(id) == 0;
 }
 
 int CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
@@ -154,11 +164,13 @@ bool CFolderWalk::WriteEntry(int dirfd, const CPackEntry& entry) {
         return false;
     }
     if (m_eExisting == EExisting::KeepOld) {
-        // Whatever stands there stays, a link included; unsafe names go on to the writer's refusal.
+        // Whatever stood there before stays, a link included; what this walk wrote itself and unsafe names
+        // go on to the writer, which refuses them.
         const std::string name = m_Writer.Codec().Decode(entry.GetName());
         struct stat st {};
         if (!IsUnsafeName(entry.GetName()) && !IsUnsafeName(name) &&
-            fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !m_Made.count({uint64_t(st.st_dev), uint64_t(st.st_ino)})) {
             m_Writer.Skipped(1, entry.GetSize());
             if (m_fnKept)
                 m_fnKept(name);
@@ -167,6 +179,10 @@ bool CFolderWalk::WriteEntry(int dirfd, const CPackEntry& entry) {
     }
     if (m_Writer.WriteEntry(dirfd, entry) != CEntryWriter::EResult::Written)
         return false;
+    struct stat st {};
+    if (m_eExisting == EExisting::KeepOld &&
+        fstatat(dirfd, m_Writer.Codec().Decode(entry.GetName()).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        m_Made.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
     ++m_nFilesWritten;
     return true;
 }

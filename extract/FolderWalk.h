@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -91,12 +92,18 @@ public:
     static int OpenDestination(const std::string& path);
 
 private:
+    // With a folder just made, notes it; with one that stood there, false when this walk made it.
+    bool Remember(int fd, bool made);
+
     const CPackFile& m_Pack;
     CEntryWriter m_Writer;
     const char* m_pszMakeDir;
     EExisting m_eExisting = EExisting::Default;
     std::function<void(const std::string&)> m_fnKept;
     std::function<bool(const CPackFolder*, const CPackEntry*)> m_fnSkip;
+    // Folders and files this walk made, when merging: what stood there before may be merged into or
+    // kept, never what the walk itself made for another item of the same name.
+    std::set<std::pair<uint64_t, uint64_t>> m_Made;
     uint64_t m_nFoldersMade = 0;
     uint64_t m_nFilesWritten = 0;
 };

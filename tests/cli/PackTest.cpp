@@ -80,7 +80,7 @@ TEST(PackRefusalTest, RefusedPackKeepsTheOldArchiveAndLeavesNoTemporary) {
     for (const CCase& c : {CCase{"Name longer than 32 bytes: ", n33, {n33}, 1},
                            CCase{"Name cannot be encoded in WINDOWS-1252: ", kanji, {kanji}, 1},
                            CCase{"Folders nest deeper than 10 levels: ", deep, {deep + "/f"}, 1},
-                           CCase{past, "c", {"a", "b", "c"}, off_t(2) << 30}}) {
+                           CCase{past, "b", {"a", "b", "c"}, off_t(2) << 30}}) {
         CTempDir area;
         std::filesystem::create_directories(area / "out");
         WriteFileBytes(area / "out/game.dir", "old archive");
@@ -111,6 +111,59 @@ TEST_F(PackTest, LinksAndSpecialFilesAreSkippedWithAMessage) {
                           "Skipped symbolic link " + m_strGame + "/link",
                           "Skipped symbolic link " + m_strGame + "/rootlink"}));
     EXPECT_EQ(RunCli({"list", m_strArchive}).m_OutLines, (Lines{"Game/", "Game/real"}));
+}
+
+TEST_F(PackTest, SkipUnfitPacksTheRestAndCapsTheNamesItPrints) {
+    WriteFileBytes(m_strGame + "/ok", "k");
+    for (int i = 0; i < 22; ++i)
+        WriteFileBytes(m_strGame + "/" + std::string(33, 'n') + std::to_string(i), "");
+    struct CCase {
+        Lines m_Options;
+        size_t m_nNamed;
+        std::string m_strLast; // the line after the names
+    };
+    for (const CCase& c :
+         {CCase{{}, 20, "... and 2 more names refused (--verbose names them all)"},
+          CCase{{"--skip-unfit"}, 20, "... and 2 more names left out (--verbose names them all)"},
+          CCase{{"--skip-unfit", "--verbose"}, 22, ""}}) {
+        std::filesystem::remove(m_strArchive);
+        Lines args = {"pack"};
+        args.insert(args.end(), c.m_Options.begin(), c.m_Options.end());
+        args.insert(args.end(), {m_strGame, m_strArchive});
+        const CCliRun r = RunCli(args);
+        EXPECT_EQ(r.m_nStatus, 1);
+        const bool packed = c.m_Options.size() > 0;
+        ASSERT_EQ(r.m_ErrLines.size(), c.m_nNamed + !c.m_strLast.empty() + !packed) << c.m_strLast;
+        for (size_t i = 0; i < c.m_nNamed; ++i)
+            EXPECT_EQ(r.m_ErrLines[i].rfind("Name longer than 32 bytes: " + m_strGame + "/nnn", 0), 0u);
+        if (!c.m_strLast.empty()) {
+            EXPECT_EQ(r.m_ErrLines[c.m_nNamed], c.m_strLast);
+        }
+        EXPECT_EQ(RunCli({"list", m_strArchive}).m_OutLines, packed ? Lines({"Game/", "Game/ok"}) : Lines());
+    }
+}
+
+TEST_F(PackTest, OnlyAWritableRegularFileIsReplacedAndKeepsItsPermissions) {
+    WriteFileBytes(m_strGame + "/f", "data");
+    const std::string dir = m_Dir / "out", readOnly = dir + "/ro.dir", link = dir + "/link.dir",
+                      fifo = dir + "/fifo.dir", kept = dir + "/kept.dir";
+    WriteFileBytes(readOnly, "old");
+    WriteFileBytes(kept, "old");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444) + ::chmod(kept.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("kept.dir", link.c_str()) + ::mkfifo(fifo.c_str(), 0644), 0);
+    for (const std::string& archive : {readOnly, link, fifo, dir, std::string()}) {
+        const CCliRun r = RunCli({"pack", m_strGame, archive});
+        EXPECT_EQ(r.m_nStatus, 2) << archive;
+        EXPECT_EQ(r.m_ErrLines, Lines{"Could not create file " + archive});
+    }
+    EXPECT_EQ(ListTree(dir), (Lines{"fifo.dir", "kept.dir", "link.dir", "ro.dir"}));
+    EXPECT_EQ(ReadFileBytes(readOnly) + ReadFileBytes(kept), "oldold");
+
+    EXPECT_EQ(RunCli({"pack", m_strGame, kept}).m_nStatus, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(kept.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(RunCli({"pack", m_strGame, m_Dir / "missing/a.dir"}).m_nStatus, 2);
 }
 
 } // namespace
