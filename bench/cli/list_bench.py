@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Times `vorpex-cli list`, `list --json` and `list --null` against `bsdtar -tf` on the same tree of
 1,000,000 files of 8 bytes in 1,000 folders (make_tree.py listing), in one run, round by round so that a
-change of load falls on every command alike. Prints the median of each and its ratio to bsdtar.
+change of load falls on every command alike. Prints the median wall and CPU (user + system) time of each and
+its ratios to bsdtar; on a loaded machine the CPU times are the steadier figure.
 
   bench/cli/list_bench.py [WORKDIR [RUNS]]    default /dev/shm/vorpex-list-bench, 5 runs
   VORPEX_CLI=path/to/vorpex-cli               default build/cli/vorpex-cli
@@ -10,6 +11,7 @@ The tree, its tar (GNU tar) and its archive (vorpex-cli pack) are made once in W
 Every listing goes to /dev/null; the inputs are read once before timing, so all come from the page cache.
 """
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -42,16 +44,23 @@ for path in ("L.dir", "L.tar"):
     with open(path, "rb") as f:
         while f.read(1 << 24):
             pass
-times = {name: [] for name in commands}
+
+def cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
+times = {name: ([], []) for name in commands}
 with open(os.devnull, "wb") as null:
     for _ in range(runs):
         for name, argv in commands.items():
-            start = time.perf_counter()
+            start, start_cpu = time.perf_counter(), cpu()
             subprocess.run(argv, stdout=null, check=True)
-            times[name].append(time.perf_counter() - start)
-peer = statistics.median(times["bsdtar -tf"])
-print("| Command | Median of %d | bsdtar / it |" % runs)
-print("|---|---|---|")
-for name, t in times.items():
-    m = statistics.median(t)
-    print("| `%s` | %.3f s | %.1fx |" % (name, m, peer / m))
+            times[name][0].append(time.perf_counter() - start)
+            times[name][1].append(cpu() - start_cpu)
+peer = [statistics.median(t) for t in times["bsdtar -tf"]]
+print("| Command | Wall, median of %d | bsdtar / it | CPU, median | bsdtar / it |" % runs)
+print("|---|---|---|---|---|")
+for name, (wall, used) in times.items():
+    w, c = statistics.median(wall), statistics.median(used)
+    print("| `%s` | %.3f s | %.1fx | %.3f s | %.1fx |" % (name, w, peer[0] / w, c, peer[1] / max(c, 1e-3)))

@@ -27,11 +27,6 @@ const std::string kExample =
 
 TEST(UsageTest, VersionHelpAndUsageErrors) {
     EXPECT_EQ(RunCli({"--version"}).m_OutLines, Lines{"vorpex-cli 0.3"});
-    std::string help;
-    for (const std::string& line : RunCli({"--help"}).m_OutLines)
-        help += line + "\n";
-    for (const char* word : {"list", "extract", "check", "pack", "--encoding", "--long", "-C", "Exit status"})
-        EXPECT_NE(help.find(word), std::string::npos) << word;
     for (const std::string command : {"list", "extract", "check", "pack"}) {
         const CCliRun a = RunCli({"help", command}), b = RunCli({command, "--help"});
         EXPECT_EQ(a.m_nStatus + b.m_nStatus, 0);
@@ -66,7 +61,7 @@ TEST(UsageTest, VersionHelpAndUsageErrors) {
 TEST(UsageTest, OptionsBundleTakeValuesAfterEqualsAndStopAtDoubleDash) {
     CTempDir dir;
     WriteFileBytes(dir / "-x.dir", BuildArchive({File("\x82", "ab")})); // an e acute in CP437
-    const CCliSetup inDir = InDirectory(dir.Path());
+    const CCliSetup inDir{.m_strDir = dir.Path()};
     for (const Lines& args : {Lines{"list", "-le", "CP437", "--", "-x.dir"},
                               Lines{"list", "--encoding=CP437", "--long", "--", "-x.dir"},
                               Lines{"list", "-l", "./-x.dir", "-eCP437"}}) {
@@ -103,14 +98,6 @@ TEST(ListTest, NamesAreDecodedAndSeparatorsAndControlsEscaped) {
     ExpectRun({"list", "--encoding", "CP437"}, BuildArchive({File("\x82")}), 0, {"\xc3\xa9"});
 }
 
-TEST(ListTest, ReaderProblemsFollowTheListingOnStandardError) {
-    CRawArchive raw; // the folder's list has no end record
-    raw.Folder(0, "D", 88).End(44).File(88, "f1", 0, 0).Record(132, "junk", 7, 0, 0).File(176, "f2", 0, 0);
-    ExpectRun({"list"}, raw.Size(220).Str(), 1, {"D/", "D/f1", "D/f2"},
-              {"Unknown file type encountered: 1 record of unknown type skipped",
-               "1 list cut short by the end of the file"});
-}
-
 // Two records of unknown type, a name with a backslash, a folder named "..", a name twice in one folder
 // and data past the end.
 std::string ProblemArchive() {
@@ -144,20 +131,20 @@ TEST(ListTest, NullAndJsonListingsKeepNamesExactAndNameEachItemsProblems) {
                R"({"path":"D/../","name":"..",)" + folder + R"(,"problems":["Unsafe name"]})",
                R"({"path":"D/../","name":"",)" + file +
                    R"(0,"offset":0,"folder":false,"problems":["Unsafe name"]})"}));
-    EXPECT_EQ(json.m_ErrLines, null.m_ErrLines);
-    EXPECT_EQ(json.m_ErrLines.size(), 1u);
+    // What the reader met follows the listing, on standard error.
+    for (const CCliRun* r : {&null, &json})
+        EXPECT_EQ(r->m_ErrLines, Lines{"Unknown file type encountered: 2 records of unknown type skipped"});
 }
 
 TEST(ListTest, ArchiveFromStandardInputWorksWithEveryCommand) {
     CTempDir dir;
     WriteFileBytes(dir / "a.dir", kExample);
     for (const char* command : {"list", "check"}) {
-        const CCliRun fromFile = RunCli({command, dir / "a.dir"}),
-                      piped = RunCli({command, "-"}, WithInput(kExample));
+        const CCliRun fromFile = RunCli({command, dir / "a.dir"}), piped = RunCli({command, "-"}, {kExample});
         EXPECT_EQ(piped.m_OutLines, fromFile.m_OutLines) << command;
         EXPECT_EQ(piped.m_nStatus, 0);
     }
-    const CCliRun extract = RunCli({"extract", "-C", dir.Path(), "-", "DATA/MAPS"}, WithInput(kExample));
+    const CCliRun extract = RunCli({"extract", "-C", dir.Path(), "-", "DATA/MAPS"}, {kExample});
     EXPECT_EQ(extract.m_nStatus, 0);
     EXPECT_EQ(ReadFileBytes(dir / "MAPS/M1.MAP"), "abc");
 }
@@ -170,24 +157,6 @@ TEST(CheckTest, CountsThenEveryKindOfProblemOnStandardOutput) {
                "Data beyond the end of the archive: D/past", "Unsafe name: a\\x5Cb", "Unsafe name: D/../",
                "Unsafe name: D/../ (empty name)", "Duplicate name in one folder: D/twice",
                "6 problems found."});
-
-    CRawArchive cut, cycle; // in `cycle`, a folder's list is the top-level list: reading it again would loop
-    cut.Folder(0, "D", 88).End(44).File(88, "f", 0, 0).Size(140);
-    cycle.Folder(0, "D", 88).End(44).Folder(88, "loop", 0).End(132);
-    CNode deep = Folder("L11", {File("lost")});
-    for (int level = 10; level >= 1; --level)
-        deep = Folder("L" + std::to_string(level), {deep});
-    const std::string problem = "1 problem found.";
-    ExpectRun({"check"}, cut.Str(), 1,
-              {"Folders: 1", "Files: 1", "Bytes: 0", "1 list cut short by the end of the file", problem});
-    ExpectRun({"check"}, BuildArchive({deep}), 1,
-              {"Folders: 10", "Files: 0", "Bytes: 0",
-               "Folders nested deeper than 10 levels (or a cycle of folder offsets): reading stopped there",
-               problem});
-    ExpectRun({"check"}, cycle.Str(), 1,
-              {"Folders: 2", "Files: 0", "Bytes: 0",
-               "1 list ran into records already read (overlapping lists or a cycle): not read again",
-               problem});
 }
 
 } // namespace

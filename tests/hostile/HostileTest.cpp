@@ -177,13 +177,14 @@ TEST_P(CFault, KeepsTheOldFileLeavesNoTemporaryAndNamesTheFile) {
             std::pair<int, CLines> run{1, {}};
             if (cli) {
                 // The shim fails reads from kFailFrom on; a sanitizer build wants its runtime loaded first.
-                const char* asan = getenv("ASAN_OPTIONS");
-                const CLines shim = {"LD_PRELOAD=" VORPEX_FAILING_READ_PATH,
-                                     "VORPEX_FAIL_READ_FROM=" + std::to_string(kFailFrom),
-                                     "ASAN_OPTIONS=" + std::string(asan ? asan : "") +
-                                         ":verify_asan_link_order=0"};
+                const std::string asan = getenv("ASAN_OPTIONS") ? getenv("ASAN_OPTIONS") : "";
+                const auto shim = [&] {
+                    setenv("LD_PRELOAD", VORPEX_FAILING_READ_PATH, 1);
+                    setenv("VORPEX_FAIL_READ_FROM", std::to_string(kFailFrom).c_str(), 1);
+                    setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
+                };
                 run = Cli({"extract", "--quiet", "-C", dest, archive},
-                          WithEnv(fault == kFailingRead ? shim : CLines{}));
+                          {.m_fnInChild = fault == kFailingRead ? shim : std::function<void()>()});
             } else {
                 CRecordingSink sink;
                 CPackFile pack(archive, sink);
@@ -215,9 +216,8 @@ TEST(Regression, RecordWithAnEmptyNameCopiesNothingFromANullPointer) { // undefi
 TEST(Regression, AFifoGivenAsTheArchiveIsRefusedWithoutBlocking) {
     CTempDir dir;
     ASSERT_EQ(mkfifo((dir / "PIPE.DIR").c_str(), 0644), 0);
-    CCliSetup alarmed; // SIGALRM ends it should it block
-    alarmed.m_fnInChild = [] { alarm(5); };
-    EXPECT_EQ(Cli({"extract", "-C", dir.Path(), dir / "PIPE.DIR"}, alarmed),
+    // SIGALRM ends it should it block.
+    EXPECT_EQ(Cli({"extract", "-C", dir.Path(), dir / "PIPE.DIR"}, {.m_fnInChild = [] { alarm(5); }}),
               std::make_pair(2, CLines{"Error opening file. " + dir / "PIPE.DIR"}));
 }
 

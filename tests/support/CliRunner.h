@@ -31,32 +31,13 @@ struct CCliRun {
     std::vector<std::string> m_ErrLines; // each without the "vorpex-cli: " every line must start with
 };
 
-// What the child gets besides its arguments: the bytes on its standard input, variables for its
-// environment ("NAME=value") and a step run just before exec (to lower a limit, say).
+// What the child gets besides its arguments: the bytes on its standard input, the directory it starts in,
+// and a step run just before exec (to lower a limit or set a variable, say).
 struct CCliSetup {
-    std::string m_strInput;
-    std::vector<std::string> m_Env;
-    std::function<void()> m_fnInChild;
+    std::string m_strInput = {};
+    std::string m_strDir = {};
+    std::function<void()> m_fnInChild = {};
 };
-
-inline CCliSetup WithInput(std::string input) {
-    CCliSetup setup;
-    setup.m_strInput = std::move(input);
-    return setup;
-}
-inline CCliSetup WithEnv(std::vector<std::string> env) {
-    CCliSetup setup;
-    setup.m_Env = std::move(env);
-    return setup;
-}
-inline CCliSetup InDirectory(std::string dir) {
-    CCliSetup setup;
-    setup.m_fnInChild = [dir] {
-        if (chdir(dir.c_str()) != 0)
-            _exit(125);
-    };
-    return setup;
-}
 
 inline std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -86,8 +67,8 @@ inline CCliRun RunCli(const std::vector<std::string>& args, const CCliSetup& set
         close(in[1]);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
-        for (const std::string& var : setup.m_Env)
-            putenv(const_cast<char*>(var.c_str()));
+        if (!setup.m_strDir.empty() && chdir(setup.m_strDir.c_str()) != 0)
+            _exit(125);
         if (setup.m_fnInChild)
             setup.m_fnInChild();
         std::vector<char*> argv{const_cast<char*>(CliPath())};
