@@ -1,8 +1,10 @@
 #include "cli/ArchiveLister.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "catalogue/NameCodec.h"
 
@@ -51,19 +53,22 @@ void AppendJsonString(std::string& line, std::string_view text) {
 }
 
 // Adds to `later` every file or folder below `folder` whose raw name an earlier item of the same list bears.
-void FindDuplicates(const CPackFile& pack, const CPackFolder& folder,
+// One buffer, sorted per list, serves every folder.
+using CNamed = std::pair<std::string_view, const void*>;
+void FindDuplicates(const CPackFile& pack, const CPackFolder& folder, std::vector<CNamed>& buffer,
                     std::unordered_set<const void*>& later) {
-    if (folder.m_Files.size() + folder.m_Children.size() > 1) {
-        std::unordered_set<std::string_view> names;
-        for (uint32_t index : folder.m_Files)
-            if (!names.insert(pack.Entry(index).GetName()).second)
-                later.insert(&pack.Entry(index));
-        for (const CPackFolder* child : folder.m_Children)
-            if (!names.insert(child->GetName()).second)
-                later.insert(child);
-    }
+    buffer.clear();
+    for (uint32_t index : folder.m_Files)
+        buffer.emplace_back(pack.Entry(index).GetName(), &pack.Entry(index));
     for (const CPackFolder* child : folder.m_Children)
-        FindDuplicates(pack, *child, later);
+        buffer.emplace_back(child->GetName(), child);
+    std::stable_sort(buffer.begin(), buffer.end(),
+                     [](const CNamed& a, const CNamed& b) { return a.first < b.first; });
+    for (size_t i = 1; i < buffer.size(); ++i)
+        if (buffer[i].first == buffer[i - 1].first)
+            later.insert(buffer[i].second);
+    for (const CPackFolder* child : folder.m_Children)
+        FindDuplicates(pack, *child, buffer, later);
 }
 
 } // namespace
@@ -109,7 +114,8 @@ void CArchiveLister::List(bool bLong) {
 
 void CArchiveLister::ListJson(const CNameEscaper& plain) {
     std::unordered_set<const void*> duplicates;
-    FindDuplicates(m_Pack, m_Pack.GetTop(), duplicates);
+    std::vector<CNamed> buffer;
+    FindDuplicates(m_Pack, m_Pack.GetTop(), buffer, duplicates);
     std::string line, name;
     CPathWalk(m_Pack, m_Escaper)
         .Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
@@ -124,9 +130,9 @@ void CArchiveLister::ListJson(const CNameEscaper& plain) {
             line +=
                 entry ? ",\"type\":\"file\",\"size\":" : ",\"type\":\"folder\",\"size\":0,\"offset\":null";
             if (entry) {
-                line += std::to_string(entry->GetSize());
+                AppendNumber(line, entry->GetSize(), 0);
                 line += ",\"offset\":";
-                line += std::to_string(entry->GetOffset());
+                AppendNumber(line, entry->GetOffset(), 0);
             }
             line += entry ? ",\"folder\":false,\"problems\":[" : ",\"folder\":true,\"problems\":[";
             const size_t empty = line.size();
