@@ -75,9 +75,15 @@ std::string CProgressLine::Format(const CProgress& p, double seconds, unsigned w
                   Bytes(static_cast<double>(p.m_nBytesDone)).c_str(),
                   Bytes(static_cast<double>(p.m_nBytesTotal)).c_str(), Bytes(rate).c_str(), left.c_str());
     // The text is ASCII: one byte a column. The last column stays free, so the cursor never wraps.
+    // Fields that do not fit are dropped from the end, whole where one still fits.
     std::string line = buf;
-    if (line.size() >= width)
+    if (line.size() >= width) {
+        const bool atField = line.compare(width > 1 ? width - 1 : 0, 2, ", ") == 0;
         line.resize(width > 1 ? width - 1 : 0);
+        const size_t comma = line.rfind(", ");
+        if (!atField && comma != std::string::npos)
+            line.resize(comma);
+    }
     return line;
 }
 
