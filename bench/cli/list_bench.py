@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Times `vorpex-cli list`, `list --json` and `list --null` against `bsdtar -tf` on the same tree of
-1,000,000 files of 8 bytes in 1,000 folders (make_tree.py listing), in one run, round by round so that a
-change of load falls on every command alike. Prints the median wall and CPU (user + system) time of each and
-its ratios to bsdtar; on a loaded machine the CPU times are the steadier figure.
+1,000,000 files of 8 bytes in 1,000 folders (make_tree.py listing), in one run, round by round in a
+shuffled order, so that a change of load falls on every command alike. Prints the median wall and CPU (user +
+system) time of each and its ratios to bsdtar; on a loaded machine the CPU times are the steadier figure.
 
   bench/cli/list_bench.py [WORKDIR [RUNS]]    default /dev/shm/vorpex-list-bench, 5 runs
   VORPEX_CLI=path/to/vorpex-cli               default build/cli/vorpex-cli
@@ -11,6 +11,7 @@ The tree, its tar (GNU tar) and its archive (vorpex-cli pack) are made once in W
 Every listing goes to /dev/null; the inputs are read once before timing, so all come from the page cache.
 """
 import os
+import random
 import resource
 import shutil
 import statistics
@@ -52,8 +53,14 @@ def cpu():
 
 times = {name: ([], []) for name in commands}
 with open(os.devnull, "wb") as null:
+    order = random.Random(5)
     for _ in range(runs):
-        for name, argv in commands.items():
+        # A new order each round (the same on every run of the script), so that no command always
+        # follows bsdtar's read of 1 GB.
+        names = list(commands)
+        order.shuffle(names)
+        for name in names:
+            argv = commands[name]
             start, start_cpu = time.perf_counter(), cpu()
             subprocess.run(argv, stdout=null, check=True)
             times[name][0].append(time.perf_counter() - start)
