@@ -1,7 +1,12 @@
 #include "cli/ArchiveLister.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "catalogue/NameCodec.h"
 
 #include "cli/OutputBuffer.h"
 #include "cli/PathWalk.h"
@@ -27,17 +32,59 @@ void AppendNumber(std::string& line, uint64_t value, unsigned width) {
     line.append(buf, len);
 }
 
+// Appends `text` (UTF-8) as a JSON string.
+void AppendJsonString(std::string& line, std::string_view text) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    line += '"';
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            line += '\\';
+            line += ch;
+        } else if (c < 0x20 || c == 0x7F) {
+            line += "\\u00";
+            line += kDigits[c >> 4];
+            line += kDigits[c & 0xF];
+        } else {
+            line += ch;
+        }
+    }
+    line += '"';
+}
+
+// Adds to `later` every file or folder below `folder` whose raw name an earlier item of the same list bears.
+// One buffer, sorted per list, serves every folder.
+using CNamed = std::pair<std::string_view, const void*>;
+void FindDuplicates(const CPackFile& pack, const CPackFolder& folder, std::vector<CNamed>& buffer,
+                    std::unordered_set<const void*>& later) {
+    buffer.clear();
+    for (uint32_t index : folder.m_Files)
+        buffer.emplace_back(pack.Entry(index).GetName(), &pack.Entry(index));
+    for (const CPackFolder* child : folder.m_Children)
+        buffer.emplace_back(child->GetName(), child);
+    std::stable_sort(buffer.begin(), buffer.end(),
+                     [](const CNamed& a, const CNamed& b) { return a.first < b.first; });
+    for (size_t i = 1; i < buffer.size(); ++i)
+        if (buffer[i].first == buffer[i - 1].first)
+            later.insert(buffer[i].second);
+    for (const CPackFolder* child : folder.m_Children)
+        FindDuplicates(pack, *child, buffer, later);
+}
+
 } // namespace
+
+void CArchiveLister::ListEnded(char end) {
+    CPathWalk(m_Pack, m_Escaper)
+        .Walk([&](std::string_view path, const CPackFolder&, const CPackFolder*, const CPackEntry*) {
+            m_Out.Append(path);
+            m_Out.Append(end);
+        });
+}
 
 void CArchiveLister::List(bool bLong) {
     CPathWalk walk(m_Pack, m_Escaper);
-    if (!bLong) {
-        walk.Walk([this](std::string_view path, const CPackFolder&, const CPackFolder*, const CPackEntry*) {
-            m_Out.Append(path);
-            m_Out.Append('\n');
-        });
-        return;
-    }
+    if (!bLong)
+        return ListEnded('\n');
 
     uint64_t maxSize = 0;
     uint64_t maxOffset = 0;
@@ -63,4 +110,44 @@ void CArchiveLister::List(bool bLong) {
         line += '\n';
         m_Out.Append(line);
     });
+}
+
+void CArchiveLister::ListJson(const CNameEscaper& plain) {
+    std::unordered_set<const void*> duplicates;
+    std::vector<CNamed> buffer;
+    FindDuplicates(m_Pack, m_Pack.GetTop(), buffer, duplicates);
+    std::string line, name;
+    CPathWalk(m_Pack, m_Escaper)
+        .Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
+                  const CPackEntry* entry) {
+            const std::string_view raw = entry ? entry->GetName() : std::string_view(folder->GetName());
+            name.clear();
+            plain.Append(name, raw);
+            line = "{\"path\":";
+            AppendJsonString(line, path);
+            line += ",\"name\":";
+            AppendJsonString(line, name);
+            line +=
+                entry ? ",\"type\":\"file\",\"size\":" : ",\"type\":\"folder\",\"size\":0,\"offset\":null";
+            if (entry) {
+                AppendNumber(line, entry->GetSize(), 0);
+                line += ",\"offset\":";
+                AppendNumber(line, entry->GetOffset(), 0);
+            }
+            line += entry ? ",\"folder\":false,\"problems\":[" : ",\"folder\":true,\"problems\":[";
+            const size_t empty = line.size();
+            auto problem = [&](const char* text) {
+                if (line.size() != empty)
+                    line += ',';
+                AppendJsonString(line, text);
+            };
+            if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.m_nFileSize)
+                problem("Data beyond the end of the archive");
+            if (IsUnsafeName(raw) || IsUnsafeName(name))
+                problem("Unsafe name");
+            if (duplicates.count(entry ? static_cast<const void*>(entry) : folder))
+                problem("Duplicate name in one folder");
+            line += "]}\n";
+            m_Out.Append(line);
+        });
 }

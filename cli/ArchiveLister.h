@@ -13,6 +13,11 @@ public:
         : m_Pack(pack), m_Escaper(escaper), m_Out(out) {}
 
     void List(bool bLong);
+    // One path per folder and file, each ended by `end` (a NUL with an unescaping escaper).
+    void ListEnded(char end);
+    // One JSON object per line and item: its path as `List` prints it, its name, type, size, data
+    // offset (null for a folder) and the problems found on it.
+    void ListJson(const CNameEscaper& plain);
 
 private:
     const CPackFile& m_Pack;

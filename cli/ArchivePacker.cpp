@@ -63,18 +63,43 @@ void CArchivePacker::Refuse(const std::string& line) {
     m_Sink.Print(line);
 }
 
+void CArchivePacker::Unfit(const std::string& line) {
+    if (!m_bSkipUnfit)
+        ++m_nRefusals;
+    if (++m_nUnfit <= kShownUnfit || m_bVerbose)
+        m_Sink.Print(line);
+}
+
+// Only a regular file the user may write to is replaced, as extraction does; the old one's permission bits
+// go to the new archive.
+bool CArchivePacker::CheckArchive(const std::string& archive) {
+    struct stat st {};
+    if (archive.empty() ||
+        (::lstat(archive.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0))) {
+        m_Sink.Print("Could not create file " + archive);
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) {
+        m_bOldArchive = true;
+        m_nOldDev = st.st_dev;
+        m_nOldIno = st.st_ino;
+        m_nOldMode = st.st_mode & 07777;
+    }
+    return true;
+}
+
 bool CArchivePacker::NameFor(const std::string& diskName, const std::string& path, std::string& raw) {
     if (!m_Codec.Encode(diskName, raw)) {
-        Refuse("Name cannot be encoded in " + m_Codec.Encoding() + ": " + path);
+        Unfit("Name cannot be encoded in " + m_Codec.Encoding() + ": " + path);
         return false;
     }
     if (raw.size() > CArchiveRecord::kNameSize) {
-        Refuse("Name longer than " + std::to_string(CArchiveRecord::kNameSize) + " bytes: " + path);
+        Unfit("Name longer than " + std::to_string(CArchiveRecord::kNameSize) + " bytes: " + path);
         return false;
     }
     if (IsUnsafeName(raw)) {
         // A backslash would make the name unusable on extraction.
-        Refuse("Name that cannot be extracted safely: " + path);
+        Unfit("Name that cannot be extracted safely: " + path);
         return false;
     }
     return true;
@@ -135,8 +160,8 @@ bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, uns
             continue;
         }
         if (depth + 1 > CPackFile::kMaxDepth) {
-            Refuse("Folders nest deeper than " + std::to_string(CPackFile::kMaxDepth) +
-                   " levels: " + childPath);
+            Unfit("Folders nest deeper than " + std::to_string(CPackFile::kMaxDepth) +
+                  " levels: " + childPath);
             continue;
         }
         const int sub = ::openat(dirfd, de->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -163,7 +188,7 @@ void CArchivePacker::LayOutLists(CNode& folder, uint64_t& pos) {
 void CArchivePacker::LayOutData(CNode& folder, uint64_t& pos, const std::string& path) {
     for (CNode& file : folder.m_Files) {
         file.m_nOffset = pos;
-        if (pos >= kLimit || file.m_nSize >= kLimit) {
+        if (pos >= kLimit || pos + file.m_nSize > kLimit) {
             Refuse("Data would lie past 4 GiB, beyond the reach of the archive's offsets: " + path + "/" +
                    file.m_strDisk);
             return;
@@ -270,6 +295,8 @@ bool CArchivePacker::WriteData(int dirfd, const CNode& folder, const std::string
 }
 
 CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const std::string& archive) {
+    if (!CheckArchive(archive))
+        return EResult::NotOpened;
     const int top = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (top < 0) {
         m_Sink.Print("Could not open folder " + folder + ": " + Reason(errno));
@@ -284,7 +311,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     m_nOut = ::mkostemp(temp.data(), O_CLOEXEC);
     if (m_nOut < 0) {
         ::close(top);
-        m_Sink.Print("Could not create file " + temp + ": " + Reason(errno));
+        m_Sink.Print("Could not create file " + archive + ": " + Reason(errno));
         return EResult::NotOpened;
     }
     const CFd outCloser(m_nOut);
@@ -293,17 +320,15 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
         m_nTempDev = st.st_dev;
         m_nTempIno = st.st_ino;
     }
-    if (::stat(archive.c_str(), &st) == 0) {
-        m_bOldArchive = true;
-        m_nOldDev = st.st_dev;
-        m_nOldIno = st.st_ino;
-    }
 
     CNode root;
     root.m_strDisk = folder;
     const std::string topName = TopName(folder);
     const bool named = NameFor(topName, folder, root.m_strRaw);
     const bool scanned = Scan(::dup(top), root, folder, 1);
+    if (m_nUnfit > kShownUnfit && !m_bVerbose)
+        m_Sink.Print("... and " + std::to_string(m_nUnfit - kShownUnfit) + " more names " +
+                     (m_bSkipUnfit ? "left out" : "refused") + " (--verbose names them all)");
     bool ok = named && scanned && !m_nRefusals && !Cancelled();
     if (ok) {
         uint64_t pos = 2 * CArchiveRecord::kSize; // the top-level list: the folder and the end record
@@ -328,18 +353,23 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     if (ok) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        if (::fchmod(m_nOut, 0666 & ~mask) != 0 || ::fsync(m_nOut) != 0) {
+        if (::fchmod(m_nOut, m_bOldArchive ? m_nOldMode : 0666 & ~mask) != 0 || ::fsync(m_nOut) != 0) {
             Refuse("Could not write the archive: " + Reason(errno));
             ok = false;
         }
     }
+    bool created = true;
     if (ok && ::rename(temp.c_str(), archive.c_str()) != 0) {
         Refuse("Could not create file " + archive + ": " + Reason(errno));
-        ok = false;
+        ok = created = false;
     }
     if (ok)
         return EResult::Packed;
     ::unlink(temp.c_str());
+    if (!created) {
+        m_Sink.Print("No archive written.");
+        return EResult::NotOpened;
+    }
     if (Cancelled())
         m_Sink.Print("Interrupted");
     m_Sink.Print("No archive written.");

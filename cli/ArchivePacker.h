@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 class CConsoleSink;
@@ -21,13 +22,20 @@ public:
     enum class EResult {
         Packed,   // the archive is in place (skipped links and special files were reported)
         Refused,  // nothing written: the reasons were reported
-        NotOpened // the folder could not be opened or no file made beside the archive; nothing written
+        NotOpened // the folder could not be opened or the archive not made there; nothing written
     };
 
     CArchivePacker(const CNameCodec& codec, CConsoleSink& sink, const std::atomic<bool>* cancel)
         : m_Codec(codec), m_Sink(sink), m_pCancel(cancel) {}
 
     EResult Pack(const std::string& folder, const std::string& archive);
+
+    // Names the archive cannot hold (too long, not encodable, nested too deep) are left out, each
+    // reported, and the rest is packed, instead of refusing the whole folder.
+    void SetSkipUnfit(bool skip) { m_bSkipUnfit = skip; }
+    // Every unfit name is printed, not only the first kShownUnfit.
+    void SetVerbose(bool verbose) { m_bVerbose = verbose; }
+    static constexpr unsigned kShownUnfit = 20;
 
 private:
     struct CNode {
@@ -47,6 +55,8 @@ private:
     bool WriteData(int dirfd, const CNode& folder, const std::string& path);
     bool CopyFile(int in, uint64_t size, const std::string& path);
     void Refuse(const std::string& line);
+    void Unfit(const std::string& line);
+    bool CheckArchive(const std::string& archive);
     bool Cancelled() const { return m_pCancel && m_pCancel->load(); }
 
     const CNameCodec& m_Codec;
@@ -56,6 +66,10 @@ private:
     uint64_t m_nTempDev = 0, m_nTempIno = 0;
     uint64_t m_nOldDev = 0, m_nOldIno = 0;
     bool m_bOldArchive = false;
+    mode_t m_nOldMode = 0;
     unsigned m_nRefusals = 0;
+    unsigned m_nUnfit = 0;
+    bool m_bSkipUnfit = false;
+    bool m_bVerbose = false;
     std::vector<char> m_Buffer;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,16 +25,28 @@ public:
     static const char* Version();
 
 private:
+    // What to do with something that already stands where extraction puts a folder or a file.
+    enum class EExisting { Default, Keep, Overwrite };
+
     struct COptions {
         std::string m_strEncoding;
-        std::string m_strDir;
+        std::optional<std::string> m_strDir;
+        std::vector<std::string> m_Excludes;
+        EExisting m_eExisting = EExisting::Default;
         bool m_bLong = false;
+        bool m_bNull = false;
+        bool m_bJson = false;
         bool m_bQuiet = false;
+        bool m_bVerbose = false;
+        bool m_bFullPaths = false;
+        bool m_bToStdout = false;
+        bool m_bSlashLiteral = false; // --no-wildcards-match-slash
+        bool m_bSkipUnfit = false;
         bool m_bHelp = false;
         std::vector<std::string> m_Operands;
     };
 
-    bool Parse(const std::string& command, size_t first, COptions& options);
+    bool Parse(const std::string& command, COptions& options);
     int List(const COptions& options);
     int Extract(const COptions& options);
     int Check(const COptions& options);

@@ -21,9 +21,13 @@ void CConsoleSink::Report(const CMessage& message) {
 
 void CConsoleSink::Print(const std::string& line) {
     ++m_nCount;
+    Note(line);
+}
+
+void CConsoleSink::Note(const std::string& line) {
     if (m_pProgress)
         m_pProgress->Clear();
-    const std::string text = line + "\n";
+    const std::string text = "vorpex-cli: " + line + "\n";
     size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(m_nFd, text.data() + done, text.size() - done);

@@ -6,7 +6,8 @@
 
 class CProgressLine;
 
-// Prints the core's messages, one per line, on standard error (or another descriptor): the text, the name
+// Prints the core's messages, one per line after "vorpex-cli: ", on standard error (or another descriptor):
+// the text, the name
 // (escaped when it came from the archive) and the tail. Counts them, since any message makes the exit
 // status 1. Erases the progress line first, when there is one. Used on one thread at a time.
 class CConsoleSink : public CMessageSink {
@@ -16,6 +17,8 @@ public:
     void Report(const CMessage& message) override;
     // A message of the command line's own ("Not in archive: X"), printed and counted the same way.
     void Print(const std::string& line);
+    // A line asked for (--verbose), printed the same way but not counted.
+    void Note(const std::string& line);
 
     void SetProgressLine(CProgressLine* line) { m_pProgress = line; }
     unsigned Count() const { return m_nCount; }

@@ -2,6 +2,9 @@
 
 #include "catalogue/PackFile.h"
 #include "cli/NameEscaper.h"
+#include "cli/PathWalk.h"
+
+#include <fnmatch.h>
 
 CItemFinder::CFound CItemFinder::Find(std::string_view item) const {
     bool folderOnly = false;
@@ -42,4 +45,39 @@ CItemFinder::CFound CItemFinder::Search(const CPackFolder& folder, const std::ve
             return found;
     }
     return {};
+}
+
+bool CItemFinder::IsPattern(std::string_view item) {
+    return item.find_first_of("*?[") != std::string_view::npos;
+}
+
+bool CItemFinder::Matches(const std::string& pattern, std::string_view path, bool folder, int flags,
+                          bool lastName) {
+    std::string text(path);
+    if (fnmatch(pattern.c_str(), text.c_str(), flags) == 0)
+        return true;
+    if (folder) {
+        text.pop_back();
+        if (fnmatch(pattern.c_str(), text.c_str(), flags) == 0)
+            return true;
+    }
+    const size_t slash = text.rfind('/');
+    return lastName && slash != std::string::npos &&
+           fnmatch(pattern.c_str(), text.c_str() + slash + 1, flags) == 0;
+}
+
+void CItemFinder::Match(const std::string& pattern, int flags,
+                        const std::function<void(const CFound&)>& found) const {
+    std::string taken; // the path of the last folder matched, below which nothing more is
+    CPathWalk(m_Pack, m_Escaper)
+        .Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
+                  const CPackEntry* entry) {
+            if (!taken.empty() && path.substr(0, taken.size()) == taken)
+                return;
+            if (!Matches(pattern, path, folder != nullptr, flags))
+                return;
+            if (folder)
+                taken = path;
+            found({folder, entry});
+        });
 }

@@ -18,7 +18,7 @@ bool IsPlain(unsigned char c) {
 
 } // namespace
 
-CNameEscaper::CNameEscaper(const CNameCodec& codec) : m_Codec(codec) {
+CNameEscaper::CNameEscaper(const CNameCodec& codec, bool escape) : m_Codec(codec), m_bEscape(escape) {
     std::string ascii;
     for (int c = 0x20; c < 0x7F; ++c)
         ascii += static_cast<char>(c);
@@ -39,7 +39,10 @@ void CNameEscaper::Append(std::string& out, std::string_view raw) const {
             return;
         }
     }
-    AppendDecoded(out, m_Codec.Decode(raw));
+    if (m_bEscape)
+        AppendDecoded(out, m_Codec.Decode(raw));
+    else
+        out += m_Codec.Decode(raw);
 }
 
 std::string CNameEscaper::Escape(std::string_view raw) const {

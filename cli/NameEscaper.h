@@ -10,7 +10,8 @@ class CNameCodec;
 // into names at its '/' and every line means exactly one thing. The codec must outlive the escaper.
 class CNameEscaper {
 public:
-    explicit CNameEscaper(const CNameCodec& codec);
+    // With `escape` false, names are only decoded: for output that separates paths otherwise (NUL).
+    explicit CNameEscaper(const CNameCodec& codec, bool escape = true);
 
     // Appends the raw archive name `raw`, decoded and escaped, to `out`.
     void Append(std::string& out, std::string_view raw) const;
@@ -26,4 +27,5 @@ private:
     const CNameCodec& m_Codec;
     // Then plain ASCII names are copied without decoding, which keeps listing a million entries cheap.
     bool m_bAsciiIdentity = false;
+    bool m_bEscape;
 };

@@ -1,6 +1,9 @@
 #include "cli/ProgressLine.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "catalogue/EntryWriter.h"
@@ -26,11 +29,33 @@ std::string Bytes(double bytes) {
     return buf;
 }
 
+// Set by SIGWINCH: the terminal's width is asked again before the next redraw.
+std::atomic<bool> g_bResized{true};
+
+extern "C" void OnResize(int) {
+    g_bResized.store(true);
+}
+
+unsigned TerminalWidth(int fd, unsigned old) {
+    winsize size{};
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return old;
+}
+
 } // namespace
 
-CProgressLine::CProgressLine(bool enabled, int fd) : m_bEnabled(enabled), m_nFd(fd), m_Start(Clock::now()) {}
+CProgressLine::CProgressLine(bool enabled, int fd) : m_bEnabled(enabled), m_nFd(fd), m_Start(Clock::now()) {
+    if (!enabled)
+        return;
+    struct sigaction sa = {};
+    sa.sa_handler = OnResize;
+    sa.sa_flags = SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGWINCH, &sa, nullptr);
+}
 
-std::string CProgressLine::Format(const CProgress& p, double seconds) {
+std::string CProgressLine::Format(const CProgress& p, double seconds, unsigned width) {
     char buf[160];
     const double rate = seconds > 0 ? static_cast<double>(p.m_nBytesDone) / seconds : 0;
     std::string left = "--:--";
@@ -49,7 +74,17 @@ std::string CProgressLine::Format(const CProgress& p, double seconds) {
                   static_cast<unsigned long long>(p.m_nFilesTotal),
                   Bytes(static_cast<double>(p.m_nBytesDone)).c_str(),
                   Bytes(static_cast<double>(p.m_nBytesTotal)).c_str(), Bytes(rate).c_str(), left.c_str());
-    return buf;
+    // The text is ASCII: one byte a column. The last column stays free, so the cursor never wraps.
+    // Fields that do not fit are dropped from the end, whole where one still fits.
+    std::string line = buf;
+    if (line.size() >= width) {
+        const bool atField = line.compare(width > 1 ? width - 1 : 0, 2, ", ") == 0;
+        line.resize(width > 1 ? width - 1 : 0);
+        const size_t comma = line.rfind(", ");
+        if (!atField && comma != std::string::npos)
+            line.resize(comma);
+    }
+    return line;
 }
 
 void CProgressLine::Update(const CProgress& progress) {
@@ -60,8 +95,10 @@ void CProgressLine::Update(const CProgress& progress) {
         return;
     m_LastDraw = now;
     m_bShown = true;
+    if (g_bResized.exchange(false))
+        m_nWidth = TerminalWidth(m_nFd, m_nWidth);
     const double seconds = std::chrono::duration<double>(now - m_Start).count();
-    WriteAll(m_nFd, "\r" + Format(progress, seconds) + "\x1b[K");
+    WriteAll(m_nFd, "\r" + Format(progress, seconds, m_nWidth) + "\x1b[K");
 }
 
 void CProgressLine::Clear() {

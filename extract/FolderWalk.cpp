@@ -1,5 +1,6 @@
 #include "extract/FolderWalk.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,19 +89,56 @@ void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
         CountBelow(m_Pack, folder, files, bytes);
         m_Writer.Skipped(files, bytes);
     };
+    if (m_fnSkip && m_fnSkip(&folder, nullptr)) {
+        uint64_t files = 0, bytes = 0;
+        CountBelow(m_Pack, folder, files, bytes);
+        return m_Writer.Skipped(files, bytes);
+    }
     const std::string& raw = folder.GetName();
     const std::string name = m_Writer.Codec().Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name))
         return skip(kUnsafeName);
-    // An existing folder, file or link of that name is not entered: nothing of this folder is written.
-    if (mkdirat(dirfd, name.c_str(), 0777) != 0)
+    // By default an existing folder, file or link of that name is not entered: nothing of this folder is
+    // written. Merging enters an existing folder, never a link (O_NOFOLLOW).
+    const bool made = mkdirat(dirfd, name.c_str(), 0777) == 0;
+    if (!made && (m_eExisting == EExisting::Default || errno != EEXIST))
         return skip(m_pszMakeDir);
-    ++m_nFoldersMade;
+    m_nFoldersMade += made;
     // O_NOFOLLOW: should the new folder have been swapped for a link meanwhile, it is not entered.
     CDirHandle sub(openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (sub.Get() < 0)
-        return skip(kChangeDir);
+        return skip(made ? kChangeDir : m_pszMakeDir);
+    if (m_eExisting != EExisting::Default && !Remember(sub.Get(), made))
+        return skip(m_pszMakeDir);
     ExtractContents(sub.Get(), folder);
+}
+
+bool CFolderWalk::Remember(int fd, bool made) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return false;
+    const std::pair<uint64_t, uint64_t> id(st.st_dev, st.st_ino);
+    return made ? m_Made.insert(id).second : m_Made.count(id) == 0;
+}
+
+int CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
+    if (!folder)
+        return fcntl(dirfd, F_DUPFD_CLOEXEC, 0);
+    const int parent = EnterPath(dirfd, folder->m_pParent);
+    if (parent < 0)
+        return -1;
+    CDirHandle closer(parent);
+    const std::string& raw = folder->GetName();
+    const std::string name = m_Writer.Codec().Decode(raw);
+    if (IsUnsafeName(raw) || IsUnsafeName(name)) {
+        m_Writer.ReportName(kUnsafeName, raw);
+        return -1;
+    }
+    m_nFoldersMade += mkdirat(parent, name.c_str(), 0777) == 0;
+    const int sub = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (sub < 0)
+        m_Writer.ReportName(m_pszMakeDir, raw);
+    return sub;
 }
 
 void CFolderWalk::ExtractContents(int dirfd, const CPackFolder& folder) {
@@ -121,8 +159,30 @@ void CFolderWalk::ExtractFolderFiles(int dirfd, const CPackFolder& folder) {
 }
 
 bool CFolderWalk::WriteEntry(int dirfd, const CPackEntry& entry) {
+    if (m_fnSkip && m_fnSkip(nullptr, &entry)) {
+        m_Writer.Skipped(1, entry.GetSize());
+        return false;
+    }
+    if (m_eExisting == EExisting::KeepOld) {
+        // Whatever stood there before stays, a link included; what this walk wrote itself and unsafe names
+        // go on to the writer, which refuses them.
+        const std::string name = m_Writer.Codec().Decode(entry.GetName());
+        struct stat st {};
+        if (!IsUnsafeName(entry.GetName()) && !IsUnsafeName(name) &&
+            fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !m_Made.count({uint64_t(st.st_dev), uint64_t(st.st_ino)})) {
+            m_Writer.Skipped(1, entry.GetSize());
+            if (m_fnKept)
+                m_fnKept(name);
+            return false;
+        }
+    }
     if (m_Writer.WriteEntry(dirfd, entry) != CEntryWriter::EResult::Written)
         return false;
+    struct stat st {};
+    if (m_eExisting == EExisting::KeepOld &&
+        fstatat(dirfd, m_Writer.Codec().Decode(entry.GetName()).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        m_Made.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
     ++m_nFilesWritten;
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,22 @@ public:
     CFolderWalk(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec,
                 const char* makeDirMessage = kTreeMakeDir);
 
+    // What happens to a folder or file already standing where the walk puts one of the archive's:
+    // - Default: an existing folder is not entered ("Could not make directory "), a file is replaced;
+    // - KeepOld: folders are merged into, existing files (and links) are kept without a message;
+    // - Overwrite: folders are merged into, files are replaced.
+    // A link standing where a folder goes is never entered, whatever the policy.
+    enum class EExisting { Default, KeepOld, Overwrite };
+    // `onKept` hears the name of each file kept (KeepOld), decoded.
+    void SetExisting(EExisting policy, std::function<void(const std::string&)> onKept = {}) {
+        m_eExisting = policy;
+        m_fnKept = std::move(onKept);
+    }
+    // Folders and files for which `skip` answers true are left out silently, with everything below them.
+    void SetFilter(std::function<bool(const CPackFolder*, const CPackEntry*)> skip) {
+        m_fnSkip = std::move(skip);
+    }
+
     void SetCancelFlag(const std::atomic<bool>* cancel) { m_Writer.SetCancelFlag(cancel); }
     void SetProgressCallback(std::function<void(const CProgress&)> fn) {
         m_Writer.SetProgressCallback(std::move(fn));
@@ -62,6 +79,11 @@ public:
     void AddToTotals(const CPackFolder& folder);
     void AddToTotals(const CPackEntry& entry);
 
+    // Makes (or enters) the folders from the top of the archive down to and including `folder`, below
+    // `dirfd`, the way the walk makes folders, but entering those that exist already; returns the innermost
+    // one open, or -1 after reporting why. A null `folder` gives a duplicate of `dirfd`.
+    int EnterPath(int dirfd, const CPackFolder* folder);
+
     CExtractResult Result() const;
     CEntryWriter& Writer() { return m_Writer; }
 
@@ -70,9 +92,18 @@ public:
     static int OpenDestination(const std::string& path);
 
 private:
+    // With a folder just made, notes it; with one that stood there, false when this walk made it.
+    bool Remember(int fd, bool made);
+
     const CPackFile& m_Pack;
     CEntryWriter m_Writer;
     const char* m_pszMakeDir;
+    EExisting m_eExisting = EExisting::Default;
+    std::function<void(const std::string&)> m_fnKept;
+    std::function<bool(const CPackFolder*, const CPackEntry*)> m_fnSkip;
+    // Folders and files this walk made, when merging: what stood there before may be merged into or
+    // kept, never what the walk itself made for another item of the same name.
+    std::set<std::pair<uint64_t, uint64_t>> m_Made;
     uint64_t m_nFoldersMade = 0;
     uint64_t m_nFilesWritten = 0;
 };

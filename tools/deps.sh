@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages Vorpex needs to build, test and run, when they are missing.
 # Usage: tools/deps.sh [extra-package...]      tools/deps.sh --list   (prints the packages, installs nothing)
 set -euo pipefail
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+    libarchive-tools) # bsdtar: the peer of bench/cli
 # Man pages and icon renderings at build time; the validators, bash completion and the Debian package tools
 # that tools/check-install.sh uses.
 packages+=(scdoc librsvg2-bin desktop-file-utils appstream mandoc bash-completion dpkg-dev file)

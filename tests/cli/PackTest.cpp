@@ -80,7 +80,7 @@ TEST(PackRefusalTest, RefusedPackKeepsTheOldArchiveAndLeavesNoTemporary) {
     for (const CCase& c : {CCase{"Name longer than 32 bytes: ", n33, {n33}, 1},
                            CCase{"Name cannot be encoded in WINDOWS-1252: ", kanji, {kanji}, 1},
                            CCase{"Folders nest deeper than 10 levels: ", deep, {deep + "/f"}, 1},
-                           CCase{past, "c", {"a", "b", "c"}, off_t(2) << 30}}) {
+                           CCase{past, "b", {"a", "b", "c"}, off_t(2) << 30}}) {
         CTempDir area;
         std::filesystem::create_directories(area / "out");
         WriteFileBytes(area / "out/game.dir", "old archive");
@@ -111,6 +111,54 @@ TEST_F(PackTest, LinksAndSpecialFilesAreSkippedWithAMessage) {
                           "Skipped symbolic link " + m_strGame + "/link",
                           "Skipped symbolic link " + m_strGame + "/rootlink"}));
     EXPECT_EQ(RunCli({"list", m_strArchive}).m_OutLines, (Lines{"Game/", "Game/real"}));
+}
+
+TEST_F(PackTest, SkipUnfitPacksTheRestAndCapsTheNamesItPrints) {
+    WriteFileBytes(m_strGame + "/ok", "k");
+    for (int i = 0; i < 22; ++i)
+        WriteFileBytes(m_strGame + "/" + std::string(33, 'n') + std::to_string(i), "");
+    for (const Lines& options :
+         {Lines{"pack"}, Lines{"pack", "--skip-unfit"}, Lines{"pack", "--skip-unfit", "-v"}}) {
+        std::filesystem::remove(m_strArchive);
+        Lines args = options;
+        args.insert(args.end(), {m_strGame, m_strArchive});
+        const CCliRun r = RunCli(args);
+        const bool packed = options.size() > 1, verbose = options.size() > 2;
+        EXPECT_EQ(r.m_nStatus, 1);
+        EXPECT_EQ(std::count_if(r.m_ErrLines.begin(), r.m_ErrLines.end(),
+                                [&](const std::string& l) {
+                                    return l.rfind("Name longer than 32 bytes: " + m_strGame, 0) == 0;
+                                }),
+                  verbose ? 22 : 20);
+        EXPECT_EQ(r.m_ErrLines.at(verbose ? 21 : 20),
+                  verbose ? r.m_ErrLines.back()
+                          : "... and 2 more names " + std::string(packed ? "left out" : "refused") +
+                                " (--verbose names them all)");
+        EXPECT_EQ(RunCli({"list", m_strArchive}).m_OutLines, packed ? Lines({"Game/", "Game/ok"}) : Lines());
+    }
+}
+
+TEST_F(PackTest, OnlyAWritableRegularFileIsReplacedAndKeepsItsPermissions) {
+    WriteFileBytes(m_strGame + "/f", "data");
+    const std::string dir = m_Dir / "out", readOnly = dir + "/ro.dir", link = dir + "/link.dir",
+                      fifo = dir + "/fifo.dir", kept = dir + "/kept.dir";
+    WriteFileBytes(readOnly, "old");
+    WriteFileBytes(kept, "old");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444) + ::chmod(kept.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("kept.dir", link.c_str()) + ::mkfifo(fifo.c_str(), 0644), 0);
+    for (const std::string& archive : {readOnly, link, fifo, dir, std::string()}) {
+        const CCliRun r = RunCli({"pack", m_strGame, archive});
+        EXPECT_EQ(r.m_nStatus, 2) << archive;
+        EXPECT_EQ(r.m_ErrLines, Lines{"Could not create file " + archive});
+    }
+    EXPECT_EQ(ListTree(dir), (Lines{"fifo.dir", "kept.dir", "link.dir", "ro.dir"}));
+    EXPECT_EQ(ReadFileBytes(readOnly) + ReadFileBytes(kept), "oldold");
+
+    EXPECT_EQ(RunCli({"pack", m_strGame, kept}).m_nStatus, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(kept.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(RunCli({"pack", m_strGame, m_Dir / "missing/a.dir"}).m_nStatus, 2);
 }
 
 } // namespace
