@@ -6,24 +6,9 @@
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
+#include "platform/FileDescriptor.h"
 
 namespace {
-
-// Closes a descriptor when the scope ends.
-class CDirHandle {
-public:
-    explicit CDirHandle(int fd) : m_nFd(fd) {}
-    ~CDirHandle() {
-        if (m_nFd >= 0)
-            close(m_nFd);
-    }
-    CDirHandle(const CDirHandle&) = delete;
-    CDirHandle& operator=(const CDirHandle&) = delete;
-    int Get() const { return m_nFd; }
-
-private:
-    int m_nFd;
-};
 
 void CountBelow(const CPackFile& pack, const CPackFolder& folder, uint64_t& files, uint64_t& bytes) {
     files += folder.m_Files.size();
@@ -42,7 +27,9 @@ CFolderWalk::CFolderWalk(const CPackFile& pack, CMessageSink& sink, const CNameC
 int CFolderWalk::OpenDestination(const std::string& path) {
     if (path.empty())
         return -1;
-    return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // O_PATH: folders serve only as anchors for the *at calls, so one the user may write into and search
+    // but not list (mode -wx) is a destination as it is for cp and tar.
+    return open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
 void CFolderWalk::AddToTotals(const CPackFolder& folder) {
@@ -97,7 +84,7 @@ void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
         return skip(m_pszMakeDir);
     ++m_nFoldersMade;
     // O_NOFOLLOW: should the new folder have been swapped for a link meanwhile, it is not entered.
-    CDirHandle sub(openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const CFileDescriptor sub(openat(dirfd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (sub.Get() < 0)
         return skip(kChangeDir);
     ExtractContents(sub.Get(), folder);
