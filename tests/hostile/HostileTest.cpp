@@ -113,8 +113,8 @@ TEST_P(CHostileArchive, ThroughTheCore) {
     const CHostileCase& c = GetParam();
     CRecordingSink readerSink, sink;
     CPackFile pack(m_strArchive, readerSink);
-    EXPECT_EQ(pack.m_Report.IsClean(), c.m_strReport.empty());
-    EXPECT_EQ(readerSink.Texts(), CLines(pack.m_Report.m_nUnknownRecords ? 1 : 0, kUnknownFileType));
+    EXPECT_EQ(pack.GetReport().IsClean(), c.m_strReport.empty());
+    EXPECT_EQ(readerSink.Texts(), CLines(pack.GetReport().m_nUnknownRecords ? 1 : 0, kUnknownFileType));
     EXPECT_EQ(ExtractAll(pack, m_Area.m_strDest, sink, c.m_strEncoding).m_nMessages, c.m_Messages.size());
     EXPECT_EQ(sink.Texts(), c.m_Messages);
 }
@@ -194,7 +194,7 @@ TEST_P(CFault, KeepsTheOldFileLeavesNoTemporaryAndNamesTheFile) {
             } else {
                 CRecordingSink sink;
                 CPackFile pack(archive, sink);
-                ASSERT_EQ(pack.m_Entries.size(), 1u);
+                ASSERT_EQ(pack.GetEntries().size(), 1u);
                 // The catalogue is read; then the entry's data is lost.
                 ASSERT_TRUE(fault != kFailingRead || truncate(archive.c_str(), kFailFrom) == 0);
                 EXPECT_EQ(ExtractAll(pack, dest, sink, CNameCodec::kDefault, way == 0).m_nFilesWritten, 0u);
