@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times extraction of a whole archive against cp -r of the same tree, in one run on the same data, in
-# alternating rounds:
+# alternating rounds (files written unnamed and linked in when complete, or through named temporaries):
 # 20,000 files of 1-64 KiB, and one 1 GiB entry. Each case runs RUNS times; outputs are deleted outside the
 # timed part, the page cache is dropped (needs root), and the input is read once before timing.
 # Prints medians (seconds) and peak memory (KiB).
@@ -71,6 +71,7 @@ fi
 compare "20,000 files of 1-64 KiB ($(du -sh "$work/small-tree" | cut -f1))" \
     "cp -r" "find $work/small-tree -type f -exec cat {} +" "cp -r $work/small-tree/SMALL $work/out/" \
     "vorpex (auto)" "cat $work/small.dir" "$tool $work/small.dir $work/out auto" \
+    "vorpex (named temporaries)" "cat $work/small.dir" "$tool $work/small.dir $work/out named" \
     "vorpex (buffer)" "cat $work/small.dir" "$tool $work/small.dir $work/out buffer" \
     "vorpex (copy_file_range)" "cat $work/small.dir" "$tool $work/small.dir $work/out kernel"
 

@@ -8,7 +8,6 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include "catalogue/ArchiveRecord.h"
 #include "catalogue/NameCodec.h"
@@ -18,6 +17,7 @@
 #include "platform/MessageTexts.h"
 #include "tests/hostile/HostileCases.h"
 #include "tests/support/ArchiveBuilder.h"
+#include "tests/support/CliRunner.h"
 
 namespace {
 
@@ -70,21 +70,19 @@ CExtractResult ExtractAll(const CPackFile& pack, const std::string& dest, CMessa
     return result;
 }
 
-// Runs vorpex-cli through the shell, `env` ("NAME=value ...") before it and `redirect` after: by default
-// what is read is its standard error. Returns the exit status and the lines read.
-std::pair<int, CLines> RunCli(const CLines& args, const std::string& env = {},
-                              const std::string& redirect = " 2>&1 >/dev/null") {
-    std::string command = env + " '" VORPEX_CLI_PATH "'";
-    for (const std::string& a : args)
-        command += " '" + a + "'";
-    FILE* out = popen((command + " </dev/null" + redirect).c_str(), "r");
-    CLines lines;
-    char* line = nullptr;
-    for (size_t size = 0; getline(&line, &size, out) > 0;)
-        lines.emplace_back(line, std::strcspn(line, "\n"));
-    free(line);
-    const int status = pclose(out);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, lines};
+// The exit status and standard error of vorpex-cli run with `args`; `inChild` runs in it before exec.
+std::pair<int, CLines> Cli(const CLines& args, const std::function<void()>& inChild = {}) {
+    const CCliRun run = RunCli(args, inChild);
+    return {run.m_nStatus, run.m_ErrLines};
+}
+
+// Preloads the fault shim, set by `variable`, into vorpex-cli; for a child about to exec it. A sanitizer
+// build wants its own runtime loaded first.
+void PreloadShim(const char* variable, const std::string& value) {
+    const char* asan = getenv("ASAN_OPTIONS");
+    setenv("LD_PRELOAD", VORPEX_FAILING_READ_PATH, 1);
+    setenv(variable, value.c_str(), 1);
+    setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
 }
 
 // Each hostile archive is a named case, run through the core and through vorpex-cli:
@@ -124,15 +122,14 @@ TEST_P(CHostileArchive, ThroughTheCommandLine) {
     // nothing raw reaches the terminal.
     const CHostileCase& c = GetParam();
     auto [status, lines] =
-        RunCli({"extract", "--quiet", "--encoding", c.m_strEncoding, "-C", m_Area.m_strDest, m_strArchive});
-    const auto list = RunCli({"list", m_strArchive}, "", " 2>&1"),
-               check = RunCli({"check", m_strArchive}, "", " 2>&1");
-    for (const CLines& l : {lines, list.second, check.second})
+        Cli({"extract", "--quiet", "--encoding", c.m_strEncoding, "-C", m_Area.m_strDest, m_strArchive});
+    const CCliRun list = RunCli({"list", m_strArchive}), check = RunCli({"check", m_strArchive});
+    for (const CLines& l : {lines, list.m_OutLines, list.m_ErrLines, check.m_OutLines, check.m_ErrLines})
         for (const std::string& line : l)
             EXPECT_TRUE(std::all_of(line.begin(), line.end(), kPrintable)) << line;
     EXPECT_EQ(status, c.m_Messages.empty() && c.m_strReport.empty() ? 0 : 1);
-    EXPECT_EQ(list.first, c.m_strReport.empty() ? 0 : 1);
-    EXPECT_TRUE(check.first == 0 || check.first == 1) << check.first;
+    EXPECT_EQ(list.m_nStatus, c.m_strReport.empty() ? 0 : 1);
+    EXPECT_TRUE(check.m_nStatus == 0 || check.m_nStatus == 1) << check.m_nStatus;
     if (!c.m_strReport.empty() && !lines.empty()) {
         EXPECT_NE(lines.back().find(c.m_strReport), std::string::npos) << lines.back();
         lines.pop_back();
@@ -185,12 +182,11 @@ TEST_P(CFault, KeepsTheOldFileLeavesNoTemporaryAndNamesTheFile) {
             setrlimit(RLIMIT_FSIZE, &lowered);
             std::pair<int, CLines> run{1, {}};
             if (cli) {
-                // The shim fails reads from kFailFrom on; a sanitizer build wants its runtime loaded first.
-                const char* asan = getenv("ASAN_OPTIONS");
-                const std::string shim = "LD_PRELOAD=" VORPEX_FAILING_READ_PATH " VORPEX_FAIL_READ_FROM=" +
-                                         std::to_string(kFailFrom) + " ASAN_OPTIONS='" + (asan ? asan : "");
-                run = RunCli({"extract", "--quiet", "-C", dest, archive},
-                             fault == kFailingRead ? shim + ":verify_asan_link_order=0'" : "");
+                // The shim fails reads from kFailFrom on.
+                run = Cli({"extract", "--quiet", "-C", dest, archive}, [fault] {
+                    if (fault == kFailingRead)
+                        PreloadShim("VORPEX_FAIL_READ_FROM", std::to_string(kFailFrom));
+                });
             } else {
                 CRecordingSink sink;
                 CPackFile pack(archive, sink);
@@ -212,51 +208,6 @@ TEST_P(CFault, KeepsTheOldFileLeavesNoTemporaryAndNamesTheFile) {
 INSTANTIATE_TEST_SUITE_P(Faults, CFault, ::testing::Values(kDiskFull, kFileTooLarge, kReadOnly, kFailingRead),
                          [](const auto& info) { return std::string(kFaultNames[info.param]); });
 
-// Starts vorpex-cli with `args`, standard input and output on /dev/null, `env` ("NAME=value") added to its
-// environment and `inChild` run just before exec; returns its process id.
-pid_t StartCli(const CLines& args, const CLines& env = {}, const std::function<void()>& inChild = {}) {
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    const int null = open("/dev/null", O_RDWR);
-    dup2(null, 0);
-    dup2(null, 1);
-    for (const std::string& e : env)
-        putenv(const_cast<char*>(e.c_str()));
-    if (inChild)
-        inChild();
-    std::vector<char*> argv{const_cast<char*>(VORPEX_CLI_PATH)};
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(VORPEX_CLI_PATH, argv.data());
-    _exit(127);
-}
-
-int WaitFor(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return status;
-}
-
-// Waits until process `pid` holds a file below `dir` open with at least `bytes` in it, that is, until it
-// is in mid-file; false after 20 seconds.
-bool WaitUntilWriting(pid_t pid, const std::string& dir, off_t bytes) {
-    const std::string fds = "/proc/" + std::to_string(pid) + "/fd/";
-    for (int round = 0; round < 4000; ++round, usleep(5000))
-        for (int fd = 3; fd < 64; ++fd) {
-            char target[4096];
-            const ssize_t n = readlink((fds + std::to_string(fd)).c_str(), target, sizeof target - 1);
-            struct stat st {};
-            if (n > 0 && std::string_view(target, size_t(n)).starts_with(dir + "/") &&
-                stat((fds + std::to_string(fd)).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                st.st_size >= bytes)
-                return true;
-        }
-    return false;
-}
-
 // A signal in mid-file, extracting a new file, replacing one, and packing an archive over an old one: the
 // catchable signals stop cleanly with the status the shell expects (141 for a broken pipe, else 130);
 // nothing is left under the real name but a complete file or the old one, and no temporary stays behind.
@@ -266,32 +217,27 @@ class CInterrupt : public ::testing::TestWithParam<int> {};
 TEST_P(CInterrupt, InMidFileLeavesNothingIncompleteUnderARealName) {
     const int signal = GetParam();
     const std::string big(8 * 1024 * 1024 + 5, 'b'), old = "the user's old file\n";
-    const CLines slow{"LD_PRELOAD=" VORPEX_FAILING_READ_PATH, "VORPEX_SLOW_IO_MS=100",
-                      "ASAN_OPTIONS=" + std::string(getenv("ASAN_OPTIONS") ? getenv("ASAN_OPTIONS") : "") +
-                          ":verify_asan_link_order=0"};
     for (const char* what : {"new", "replacing", "pack"}) {
         SCOPED_TRACE(what);
         CArea area;
         const std::string archive = area.m_strArchives + "/BIG.DIR", dest = area.m_strDest;
         const bool pack = what == std::string("pack");
-        CLines args{"extract", "--quiet", "-C", dest, archive}, expected;
+        CLines args{"extract", "--quiet", "-C", dest, archive}, expected, said{kInterruptedText};
         if (pack) {
             // Packing dest/ (one big file) over an old archive, which must stay as it was.
             WriteFileBytes(dest + "/BIG", big);
             WriteFileBytes(archive, old);
             args = {"pack", dest, archive};
             expected = {"BIG=" + big};
+            said.push_back(kNoArchiveWritten);
         } else {
             WriteFileBytes(archive, BuildArchive({File("BIG", big)}));
             if (what == std::string("replacing"))
                 WriteFileBytes(dest + "/BIG", old), expected = {"BIG=" + old};
         }
-        const pid_t pid = StartCli(args, slow);
-        ASSERT_TRUE(WaitUntilWriting(pid, pack ? area.m_strArchives : dest, 1 << 20));
-        kill(pid, signal);
-        const int status = WaitFor(pid);
+        const CCliRun run = RunCli(args, [signal] { PreloadShim("VORPEX_SIGNAL", std::to_string(signal)); });
         if (signal == SIGKILL) {
-            EXPECT_TRUE(WIFSIGNALED(status));
+            EXPECT_EQ(run.m_nStatus, 128 + SIGKILL);
             // The packer's named temporary may stay; the archive is the old one.
             if (pack)
                 EXPECT_EQ(ReadFileBytes(archive), old);
@@ -299,7 +245,9 @@ TEST_P(CInterrupt, InMidFileLeavesNothingIncompleteUnderARealName) {
                 EXPECT_EQ(Snapshot(dest), expected);
             continue;
         }
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (signal == SIGPIPE ? 141 : 130)) << status;
+        // Killed by SIGPIPE would be 141 too, without a word.
+        EXPECT_EQ(std::make_pair(run.m_nStatus, run.m_ErrLines),
+                  std::make_pair(signal == SIGPIPE ? 141 : 130, said));
         EXPECT_EQ(Snapshot(dest), expected);
         area.ExpectNoDamage({"archive/BIG.DIR=" + (pack ? old : ReadFileBytes(archive))});
     }
@@ -315,13 +263,13 @@ TEST(StandardDescriptors, ClosedOnesReceiveNothingMeantForTheTerminal) {
     mkdir(folder.c_str(), 0755);
     WriteFileBytes(folder + "/A", "abc");
     symlink("A", (folder + "/LINK").c_str()); // reported as skipped: a message to write
-    ASSERT_EQ(WaitFor(StartCli({"pack", folder, area.m_strArchives + "/REF.DIR"})), 1 << 8);
+    ASSERT_EQ(RunCli({"pack", folder, area.m_strArchives + "/REF.DIR"}).m_nStatus, 1);
     WriteFileBytes(archive, "the user's old archive\n");
-    const int status = WaitFor(StartCli({"pack", folder, archive}, {}, [] {
-        close(1);
-        close(2);
-    }));
-    EXPECT_EQ(status, 1 << 8); // exit status 1: the link was reported
+    const int status = RunCli({"pack", folder, archive}, [] {
+                           close(1);
+                           close(2);
+                       }).m_nStatus;
+    EXPECT_EQ(status, 1); // the link was reported
     EXPECT_EQ(ReadFileBytes(archive), ReadFileBytes(area.m_strArchives + "/REF.DIR"));
 }
 
@@ -337,10 +285,10 @@ TEST(Destination, WritableAndSearchableButNotListable) {
                   chmod(archive.c_str(), 0644) | chmod(dest.c_str(), 0300) |
                   (root ? chown(dest.c_str(), kNobody, kNobody) : 0),
               0);
-    const int status = WaitFor(StartCli({"extract", "-C", dest, archive}, {}, [root] {
-        if (root && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(126);
-    }));
+    const int status = RunCli({"extract", "-C", dest, archive}, [root] {
+                           if (root && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+                               _exit(126);
+                       }).m_nStatus;
     chmod(dest.c_str(), 0755);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Snapshot(dest), (CLines{"D/", "D/F=data"}));
@@ -354,7 +302,7 @@ TEST(Destination, ASecondItemOfTheSameNameNeverReplacesTheFirst) {
     WriteFileBytes(archive,
                    BuildArchive({Folder("A", {File("F", "from A")}), Folder("B", {File("F", "from B")})}));
     WriteFileBytes(dest + "/F", "old");
-    EXPECT_EQ(RunCli({"extract", "-C", dest, archive, "A/F", "B/F"}),
+    EXPECT_EQ(Cli({"extract", "-C", dest, archive, "A/F", "B/F"}),
               std::make_pair(1, CLines{kCouldNotCreateFile + std::string("F")}));
     EXPECT_EQ(Snapshot(dest), CLines{"F=from A"});
 }
@@ -364,11 +312,11 @@ TEST(Regression, RecordWithAnEmptyNameCopiesNothingFromANullPointer) { // undefi
 }
 
 // Opening a FIFO for reading waits for a writer that never comes: only what can be read by position is
-// an archive (the command line exits 2 and says why; 124 would be the time running out).
+// an archive (the command line exits 2 and says why; 142 would be the time running out).
 TEST(Regression, AFifoGivenAsTheArchiveIsRefusedWithoutBlocking) {
     CTempDir dir;
     ASSERT_EQ(mkfifo((dir / "PIPE.DIR").c_str(), 0644), 0);
-    EXPECT_EQ(RunCli({"extract", "-C", dir.Path(), dir / "PIPE.DIR"}, "timeout 5"),
+    EXPECT_EQ(Cli({"extract", "-C", dir.Path(), dir / "PIPE.DIR"}, [] { alarm(5); }),
               std::make_pair(2, CLines{std::string(kErrorOpeningFile) + " " + dir / "PIPE.DIR"}));
 }
 
