@@ -21,7 +21,10 @@ constexpr const char* kUnsafeName = kSkippedUnsafeName;
 } // namespace
 
 CEntryWriter::CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec)
-    : m_Pack(pack), m_Sink(sink), m_Codec(codec), m_nPid(getpid()) {}
+    : m_Pack(pack), m_Sink(sink), m_Codec(codec), m_nPid(getpid()),
+      // An unnamed file is linked in through /proc, or else with AT_EMPTY_PATH, which needs a privilege
+      // only root is sure to have.
+      m_bUnnamed(access("/proc/self/fd", X_OK) == 0 || geteuid() == 0) {}
 
 CEntryWriter::~CEntryWriter() = default;
 

@@ -93,7 +93,7 @@ private:
     unsigned m_nTempSerial = 0;
     long m_nPid;
     bool m_bCancelled = false;
-    bool m_bUnnamed = true; // turned off when the file system refuses O_TMPFILE
+    bool m_bUnnamed; // turned off when the file system refuses O_TMPFILE
     // The folder files are being written into, and the inodes written there by this writer.
     dev_t m_nDirDev = 0;
     ino_t m_nDirIno = 0;

@@ -24,7 +24,7 @@ void CFileDescriptor::Reset(int fd) {
 
 bool CFileDescriptor::Close() {
     // Linux releases the descriptor even when close fails, EINTR included: it is never closed twice.
-    return ::close(Release()) == 0;
+    return !IsOpen() || ::close(Release()) == 0;
 }
 
 bool WriteAll(int fd, const void* data, size_t size) {
