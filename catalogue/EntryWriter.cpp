@@ -11,15 +11,6 @@
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 
-namespace {
-
-constexpr const char* kCouldNotRead = kCouldNotReadFile;
-constexpr const char* kCouldNotCreate = kCouldNotCreateFile;
-constexpr const char* kCouldNotWrite = kCouldNotWriteFile;
-constexpr const char* kUnsafeName = kSkippedUnsafeName;
-
-} // namespace
-
 CEntryWriter::CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec)
     : m_Pack(pack), m_Sink(sink), m_Codec(codec), m_nPid(getpid()),
       // An unnamed file is linked in through /proc, or else with AT_EMPTY_PATH, which needs a privilege
@@ -72,9 +63,9 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     const std::string_view raw = entry.GetName();
     const std::string name = m_Codec.Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name))
-        return skip(kUnsafeName);
+        return skip(kSkippedUnsafeName);
     if (uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.GetFileSize())
-        return skip(kCouldNotRead);
+        return skip(kCouldNotReadFile);
 
     // What stands at the target decides whether it may be replaced: never the archive itself, never a
     // folder, never a file the user made read-only, never a file this extraction wrote (two entries whose
@@ -85,7 +76,7 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     if (exists && (m_Pack.IsArchive(st.st_dev, st.st_ino) || S_ISDIR(st.st_mode) ||
                    (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) ||
                    (st.st_dev == m_nDirDev && m_Written.contains(st.st_ino))))
-        return skip(kCouldNotCreate);
+        return skip(kCouldNotCreateFile);
 
     // The data goes into a file without a name in the target folder (O_TMPFILE), linked in only when
     // complete: a crash, a kill or a power cut leaves nothing under the entry's name but a complete file.
@@ -95,7 +86,7 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     if (m_bUnnamed) {
         out.Reset(openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
         if (!out.IsOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            return skip(kCouldNotCreate);
+            return skip(kCouldNotCreateFile);
         m_bUnnamed = out.IsOpen();
     }
     const bool unnamed = out.IsOpen();
@@ -105,25 +96,25 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
         return out.IsOpen();
     };
     if (!unnamed && !MakeTemporary(temp, openTemporary))
-        return skip(kCouldNotCreate);
+        return skip(kCouldNotCreateFile);
 
     const uint64_t bytesBefore = m_Progress.m_nBytesDone;
     bool cancelled = false;
     const char* failure = nullptr;
     if (!CopyData(out.Get(), entry, failure, cancelled) && !failure && !cancelled)
-        failure = kCouldNotWrite;
+        failure = kCouldNotWriteFile;
     // An unnamed file that is not linked vanishes with its descriptor.
     auto link = [&](const char* as) { return LinkUnnamed(out.Get(), dirfd, as); };
     if (!failure && !cancelled && unnamed && !(exists ? MakeTemporary(temp, link) : link(name.c_str())))
-        failure = kCouldNotCreate;
+        failure = kCouldNotCreateFile;
     // Which file this writer made, known before its descriptor goes, so that only it is removed again.
     struct stat made {};
     fstat(out.Get(), &made);
     if (!out.Close() && !failure && !cancelled)
-        failure = kCouldNotWrite;
+        failure = kCouldNotWriteFile;
     const bool linkedAsNew = unnamed && !exists;
     if (!failure && !cancelled && !linkedAsNew && renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0)
-        failure = kCouldNotCreate;
+        failure = kCouldNotCreateFile;
     if (failure || cancelled) {
         // The temporary's name is this writer's own; under the entry's name, only the file this writer
         // linked is removed, even should another have taken the name meanwhile.
@@ -205,11 +196,11 @@ bool CEntryWriter::CopyKernel(int out, uint64_t& offset, uint64_t& remaining, co
             if (errno == EINTR)
                 continue;
             if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)
-                failure = kCouldNotWrite;
+                failure = kCouldNotWriteFile;
             return false;
         }
         if (n == 0) {
-            failure = kCouldNotRead;
+            failure = kCouldNotReadFile;
             return false;
         }
         offset += static_cast<uint64_t>(n);
@@ -242,11 +233,11 @@ bool CEntryWriter::CopyData(int out, const CPackEntry& entry, const char*& failu
         const ssize_t got = PreadAll(m_Pack.GetFd(), m_pBuffer.get(), want, static_cast<off_t>(offset));
         if (got <= 0) {
             // The archive ended (or failed) before the entry's end.
-            failure = kCouldNotRead;
+            failure = kCouldNotReadFile;
             return false;
         }
         if (!WriteAll(out, m_pBuffer.get(), static_cast<size_t>(got))) {
-            failure = kCouldNotWrite;
+            failure = kCouldNotWriteFile;
             return false;
         }
         offset += static_cast<uint64_t>(got);
