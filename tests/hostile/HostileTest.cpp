@@ -19,6 +19,11 @@
 #include "tests/support/ArchiveBuilder.h"
 #include "tests/support/CliRunner.h"
 
+// A case is shown by its name, not its bytes.
+void PrintTo(const CHostileCase& c, std::ostream* os) {
+    *os << c.m_strName;
+}
+
 namespace {
 
 using CLines = std::vector<std::string>;
