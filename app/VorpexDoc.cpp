@@ -8,6 +8,7 @@
 
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
+#include "platform/MessageTexts.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
 
@@ -82,7 +83,7 @@ QString CVorpexDoc::ReadSummary() const {
         return {};
     const CPackFile& pack = *m_pPackFile;
     if (!pack.m_bOpen && pack.m_Entries.empty() && !pack.GetFolderCount())
-        return QStringLiteral("Error opening file.");
+        return QString::fromLatin1(kErrorOpeningFile);
     const CReadReport& report = pack.m_Report;
     if (report.IsClean())
         return Count(pack.GetFolderCount(), "folder", "folders") + QStringLiteral(", ") +

@@ -5,9 +5,11 @@
 
 #include "VorpexVersion.h"
 #include "app/VorpexApp.h"
+#include "platform/FileDescriptor.h"
 
 // vorpex [ARCHIVE]
 int main(int argc, char* argv[]) {
+    OpenStandardDescriptors();
     QApplication qtApp(argc, argv);
     QApplication::setOrganizationName(QString::fromLatin1(CVorpexApp::kCompany));
     QApplication::setApplicationName(QString::fromLatin1(CVorpexApp::kAppName));

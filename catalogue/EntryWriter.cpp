@@ -7,32 +7,15 @@
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MessageSink.h"
-
-namespace {
-
-constexpr const char* kCouldNotRead = "Could not read file ";
-constexpr const char* kCouldNotCreate = "Could not create file ";
-constexpr const char* kCouldNotWrite = "Could not write file ";
-constexpr const char* kUnsafeName = "Skipped unsafe name ";
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
+#include "platform/MessageTexts.h"
 
 CEntryWriter::CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec)
-    : m_Pack(pack), m_Sink(sink), m_Codec(codec), m_nPid(getpid()) {}
+    : m_Pack(pack), m_Sink(sink), m_Codec(codec), m_nPid(getpid()),
+      // An unnamed file is linked in through /proc, or else with AT_EMPTY_PATH, which needs a privilege
+      // only root is sure to have.
+      m_bUnnamed(access("/proc/self/fd", X_OK) == 0 || geteuid() == 0) {}
 
 CEntryWriter::~CEntryWriter() = default;
 
@@ -80,60 +63,66 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     const std::string_view raw = entry.GetName();
     const std::string name = m_Codec.Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name))
-        return skip(kUnsafeName);
-    if (uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.m_nFileSize)
-        return skip(kCouldNotRead);
+        return skip(kSkippedUnsafeName);
+    if (uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.GetFileSize())
+        return skip(kCouldNotReadFile);
 
     // What stands at the target decides whether it may be replaced: never the archive itself, never a
-    // folder, never a file the user made read-only. A link is replaced by the rename, not followed.
+    // folder, never a file the user made read-only, never a file this extraction wrote (two entries whose
+    // names decode alike, or the same name asked for twice). A link is replaced by the rename, not followed.
+    EnterFolder(dirfd);
     struct stat st {};
     const bool exists = fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && (m_Pack.IsArchive(st.st_dev, st.st_ino) || S_ISDIR(st.st_mode) ||
-                   (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)))
-        return skip(kCouldNotCreate);
+                   (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) ||
+                   (st.st_dev == m_nDirDev && m_Written.contains(st.st_ino))))
+        return skip(kCouldNotCreateFile);
 
-    // A new file is made under its own name (O_EXCL: nothing is there to lose, and it is removed again
-    // should the copy fail); one that replaces another goes to a temporary renamed over it when complete.
-    int out = -1;
+    // The data goes into a file without a name in the target folder (O_TMPFILE), linked in only when
+    // complete: a crash, a kill or a power cut leaves nothing under the entry's name but a complete file.
+    // A new file is linked under its name; a replacement under a temporary name renamed over the old file.
+    // Where the file system has no unnamed files, a named temporary takes their place.
+    CFileDescriptor out;
+    if (m_bUnnamed) {
+        out.Reset(openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (!out.IsOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return skip(kCouldNotCreateFile);
+        m_bUnnamed = out.IsOpen();
+    }
+    const bool unnamed = out.IsOpen();
     std::string temp;
-    if (!exists) {
-        out = openat(dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (out < 0 && errno != EEXIST)
-            return skip(kCouldNotCreate);
-    }
-    const bool direct = out >= 0;
-    for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-        temp = ".vorpex-" + std::to_string(m_nPid) + "-" + std::to_string(m_nTempSerial++) + ".part";
-        out = openat(dirfd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (out < 0 && errno != EEXIST)
-            break;
-    }
-    if (out < 0)
-        return skip(kCouldNotCreate);
+    auto openTemporary = [&](const char* as) {
+        out.Reset(openat(dirfd, as, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        return out.IsOpen();
+    };
+    if (!unnamed && !MakeTemporary(temp, openTemporary))
+        return skip(kCouldNotCreateFile);
 
     const uint64_t bytesBefore = m_Progress.m_nBytesDone;
     bool cancelled = false;
     const char* failure = nullptr;
-    if (!CopyData(out, entry, failure, cancelled) && !failure && !cancelled)
-        failure = kCouldNotWrite;
+    if (!CopyData(out.Get(), entry, failure, cancelled) && !failure && !cancelled)
+        failure = kCouldNotWriteFile;
+    // An unnamed file that is not linked vanishes with its descriptor.
+    auto link = [&](const char* as) { return LinkUnnamed(out.Get(), dirfd, as); };
+    if (!failure && !cancelled && unnamed && !(exists ? MakeTemporary(temp, link) : link(name.c_str())))
+        failure = kCouldNotCreateFile;
     // Which file this writer made, known before its descriptor goes, so that only it is removed again.
     struct stat made {};
-    if (failure || cancelled)
-        fstat(out, &made);
-    if (close(out) != 0 && !failure && !cancelled) {
-        failure = kCouldNotWrite;
-        fstatat(dirfd, name.c_str(), &made, AT_SYMLINK_NOFOLLOW);
-    }
-    if (!direct && !failure && !cancelled && renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0)
-        failure = kCouldNotCreate;
+    fstat(out.Get(), &made);
+    if (!out.Close() && !failure && !cancelled)
+        failure = kCouldNotWriteFile;
+    const bool linkedAsNew = unnamed && !exists;
+    if (!failure && !cancelled && !linkedAsNew && renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0)
+        failure = kCouldNotCreateFile;
     if (failure || cancelled) {
-        // The temporary's name is this writer's own; under the entry's name, only the file this writer made
-        // is removed, even should another have taken the name meanwhile.
+        // The temporary's name is this writer's own; under the entry's name, only the file this writer
+        // linked is removed, even should another have taken the name meanwhile.
         struct stat now {};
-        if (!direct)
+        if (!temp.empty())
             unlinkat(dirfd, temp.c_str(), 0);
-        else if (fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == made.st_dev &&
-                 now.st_ino == made.st_ino)
+        else if (linkedAsNew && fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+                 now.st_dev == made.st_dev && now.st_ino == made.st_ino)
             unlinkat(dirfd, name.c_str(), 0);
         if (cancelled) {
             m_bCancelled = true;
@@ -145,9 +134,50 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
         Tick();
         return EResult::Failed;
     }
+    if (made.st_dev == m_nDirDev)
+        m_Written.insert(made.st_ino);
     ++m_Progress.m_nFilesDone;
     Tick();
     return EResult::Written;
+}
+
+// Tries fresh temporary names in the target folder until `make` succeeds, or fails for another reason
+// than the name being taken. `temp` holds the name made, or nothing.
+bool CEntryWriter::MakeTemporary(std::string& temp, const std::function<bool(const char*)>& make) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = ".vorpex-" + std::to_string(m_nPid) + "-" + std::to_string(m_nTempSerial++) + ".part";
+        if (make(temp.c_str()))
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    temp.clear();
+    return false;
+}
+
+// Gives the unnamed file open at `fd` a name in `dirfd`: through /proc/self/fd, which needs no privilege,
+// or with AT_EMPTY_PATH where /proc is not mounted (that needs CAP_DAC_READ_SEARCH). Fails with EEXIST
+// when the name is taken.
+bool CEntryWriter::LinkUnnamed(int fd, int dirfd, const char* name) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    if (linkat(AT_FDCWD, proc.c_str(), dirfd, name, AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno != ENOENT)
+        return false;
+    return linkat(fd, "", dirfd, name, AT_EMPTY_PATH) == 0;
+}
+
+// Files are written one folder after another (a folder's files together), so the files this extraction
+// wrote that a later entry could meet are those of the folder in hand: memory stays in proportion to the
+// largest folder.
+void CEntryWriter::EnterFolder(int dirfd) {
+    struct stat dir {};
+    fstat(dirfd, &dir);
+    if (dir.st_dev != m_nDirDev || dir.st_ino != m_nDirIno || m_Written.empty()) {
+        m_nDirDev = dir.st_dev;
+        m_nDirIno = dir.st_ino;
+        m_Written.clear();
+    }
 }
 
 // Copies in the kernel while it can; false with neither `failure` nor `cancelled` set when the rest is
@@ -161,16 +191,16 @@ bool CEntryWriter::CopyKernel(int out, uint64_t& offset, uint64_t& remaining, co
         }
         loff_t in = static_cast<loff_t>(offset);
         const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
-        const ssize_t n = copy_file_range(m_Pack.m_nFd, &in, out, nullptr, want, 0);
+        const ssize_t n = copy_file_range(m_Pack.GetFd(), &in, out, nullptr, want, 0);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)
-                failure = kCouldNotWrite;
+                failure = kCouldNotWriteFile;
             return false;
         }
         if (n == 0) {
-            failure = kCouldNotRead;
+            failure = kCouldNotReadFile;
             return false;
         }
         offset += static_cast<uint64_t>(n);
@@ -200,16 +230,14 @@ bool CEntryWriter::CopyData(int out, const CPackEntry& entry, const char*& failu
             return false;
         }
         const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
-        ssize_t got = pread(m_Pack.m_nFd, m_pBuffer.get(), want, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = PreadAll(m_Pack.GetFd(), m_pBuffer.get(), want, static_cast<off_t>(offset));
         if (got <= 0) {
             // The archive ended (or failed) before the entry's end.
-            failure = kCouldNotRead;
+            failure = kCouldNotReadFile;
             return false;
         }
         if (!WriteAll(out, m_pBuffer.get(), static_cast<size_t>(got))) {
-            failure = kCouldNotWrite;
+            failure = kCouldNotWriteFile;
             return false;
         }
         offset += static_cast<uint64_t>(got);

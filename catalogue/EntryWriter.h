@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
+#include <unordered_set>
 
 class CMessageSink;
 class CNameCodec;
@@ -21,10 +23,13 @@ struct CProgress {
 };
 
 // Copies entries out of an open archive into files on disk, safely:
-// - a file that replaces another is written to a temporary file in the target folder and renamed over the
-//   target only when complete, so an existing file is replaced by a complete copy or not at all, and a link
-//   at the target is replaced, never written through; a new file is made under its own name with O_EXCL
-//   and removed again if the copy fails or is cancelled;
+// - a file is written without a name in the target folder (O_TMPFILE) and linked in only when complete, so
+//   that no crash or kill leaves a part of a file under its name; one that replaces another is linked under
+//   a temporary name and renamed over the target, so an existing file is replaced by a complete copy or not
+//   at all, and a link at the target is replaced, never written through. Where the file system refuses
+//   unnamed files, a named temporary is written and renamed into place;
+// - a file this extraction wrote is never replaced by a later entry of the same name (names that decode
+//   alike): that entry is skipped with a message;
 // - names that are empty, ".", "..", or hold '/' or '\' are never used;
 // - the archive itself is never replaced;
 // - memory stays bounded: data moves in pieces of at most kChunk bytes.
@@ -40,6 +45,9 @@ public:
     enum class ECopy { Auto, Buffer, Kernel };
     static constexpr uint64_t kSmallEntry = 256 * 1024;
     void SetCopyMethod(ECopy method) { m_eCopy = method; }
+    // Named temporaries instead of unnamed files, as where the file system has none (for tests and
+    // benchmarks).
+    void SetUnnamedFiles(bool unnamed) { m_bUnnamed = unnamed; }
 
     CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec);
     ~CEntryWriter();
@@ -70,6 +78,9 @@ private:
     bool CopyData(int out, const CPackEntry& entry, const char*& failure, bool& cancelled);
     bool CopyKernel(int out, uint64_t& offset, uint64_t& remaining, const char*& failure, bool& cancelled);
     void Tick();
+    bool MakeTemporary(std::string& temp, const std::function<bool(const char*)>& make);
+    static bool LinkUnnamed(int fd, int dirfd, const char* name);
+    void EnterFolder(int dirfd);
 
     const CPackFile& m_Pack;
     CMessageSink& m_Sink;
@@ -82,5 +93,10 @@ private:
     unsigned m_nTempSerial = 0;
     long m_nPid;
     bool m_bCancelled = false;
+    bool m_bUnnamed; // turned off when the file system refuses O_TMPFILE
+    // The folder files are being written into, and the inodes written there by this writer.
+    dev_t m_nDirDev = 0;
+    ino_t m_nDirIno = 0;
+    std::unordered_set<ino_t> m_Written;
     ECopy m_eCopy = ECopy::Auto;
 };

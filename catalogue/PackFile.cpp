@@ -13,6 +13,7 @@
 #include "catalogue/ArchiveRecord.h"
 #include "catalogue/EntryWriter.h"
 #include "platform/MessageSink.h"
+#include "platform/MessageTexts.h"
 
 namespace {
 
@@ -156,7 +157,7 @@ CPackFile::CPackFile(const std::string& path, CMessageSink& sink) : m_strArchive
         m_nFd = -1;
     }
     if (m_nFd < 0) {
-        sink.Report({"Error opening file.", {}, {}, false});
+        sink.Report({kErrorOpeningFile, {}, {}, false});
         m_strArchivePath.clear();
         return;
     }
@@ -166,7 +167,7 @@ CPackFile::CPackFile(const std::string& path, CMessageSink& sink) : m_strArchive
 CPackFile::CPackFile(int fd, const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {
     m_nFd = fd;
     if (m_nFd < 0) {
-        sink.Report({"Error opening file.", {}, {}, false});
+        sink.Report({kErrorOpeningFile, {}, {}, false});
         m_strArchivePath.clear();
         return;
     }
@@ -304,7 +305,7 @@ void CPackFile::Read(CMessageSink& sink) {
         } else {
             ++m_Report.m_nUnknownRecords;
             if (!unknownShown) {
-                sink.Report({"Unknown file type encountered.", {}, {}, false});
+                sink.Report({kUnknownFileType, {}, {}, false});
                 unknownShown = true;
             }
             pos += CArchiveRecord::kSize;
@@ -325,6 +326,6 @@ bool CPackFile::ExtractFile(std::string_view name, int dirfd, CMessageSink& sink
             return writer.WriteEntry(dirfd, entry) == CEntryWriter::EResult::Written;
         }
     }
-    sink.Report({"Could not find file ", std::string(name), ".", false});
+    sink.Report({kCouldNotFindFile, std::string(name), ".", false});
     return false;
 }

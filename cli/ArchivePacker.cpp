@@ -15,6 +15,8 @@
 #include "catalogue/PackFile.h"
 #include "cli/ConsoleSink.h"
 #include "cli/OutputBuffer.h"
+#include "platform/FileDescriptor.h"
+#include "platform/MessageTexts.h"
 
 namespace {
 
@@ -41,20 +43,7 @@ std::string TopName(const std::string& folder) {
     return base;
 }
 
-class CFd {
-public:
-    explicit CFd(int fd) : m_nFd(fd) {}
-    ~CFd() {
-        if (m_nFd >= 0)
-            ::close(m_nFd);
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int Get() const { return m_nFd; }
-
-private:
-    int m_nFd;
-};
+using CFd = CFileDescriptor;
 
 } // namespace
 
@@ -240,18 +229,12 @@ bool CArchivePacker::CopyFile(int in, uint64_t size, const std::string& path) {
                 m_Buffer.resize(1 << 20);
             n = ::read(in, m_Buffer.data(), std::min<uint64_t>(left, m_Buffer.size()));
             if (n < 0 && errno != EINTR) {
-                Refuse("Could not read file " + path + ": " + Reason(errno));
+                Refuse(kCouldNotReadFile + path + ": " + Reason(errno));
                 return false;
             }
-            for (ssize_t done = 0; n > 0 && done < n;) {
-                const ssize_t w = ::write(m_nOut, m_Buffer.data() + done, size_t(n - done));
-                if (w < 0 && errno == EINTR)
-                    continue;
-                if (w <= 0) {
-                    Refuse("Could not write the archive: " + Reason(w < 0 ? errno : ENOSPC));
-                    return false;
-                }
-                done += w;
+            if (n > 0 && !WriteAll(m_nOut, m_Buffer.data(), size_t(n))) {
+                Refuse(kCouldNotWriteArchive + Reason(errno));
+                return false;
             }
         }
         if (n < 0)
@@ -311,7 +294,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     m_nOut = ::mkostemp(temp.data(), O_CLOEXEC);
     if (m_nOut < 0) {
         ::close(top);
-        m_Sink.Print("Could not create file " + archive + ": " + Reason(errno));
+        m_Sink.Print(kCouldNotCreateFile + archive + ": " + Reason(errno));
         return EResult::NotOpened;
     }
     const CFd outCloser(m_nOut);
@@ -346,7 +329,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
         out.Append(CArchiveRecord().Bytes());
         ok = WriteLists(out, root) && out.Flush();
         if (!ok)
-            Refuse("Could not write the archive: " + Reason(out.Error()));
+            Refuse(kCouldNotWriteArchive + Reason(out.Error()));
     }
     ok = ok && WriteData(top, root, folder);
     ::close(top);
@@ -354,24 +337,24 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
         const mode_t mask = ::umask(0);
         ::umask(mask);
         if (::fchmod(m_nOut, m_bOldArchive ? m_nOldMode : 0666 & ~mask) != 0 || ::fsync(m_nOut) != 0) {
-            Refuse("Could not write the archive: " + Reason(errno));
+            Refuse(kCouldNotWriteArchive + Reason(errno));
             ok = false;
         }
     }
     bool created = true;
     if (ok && ::rename(temp.c_str(), archive.c_str()) != 0) {
-        Refuse("Could not create file " + archive + ": " + Reason(errno));
+        Refuse(kCouldNotCreateFile + archive + ": " + Reason(errno));
         ok = created = false;
     }
     if (ok)
         return EResult::Packed;
     ::unlink(temp.c_str());
     if (!created) {
-        m_Sink.Print("No archive written.");
+        m_Sink.Print(kNoArchiveWritten);
         return EResult::NotOpened;
     }
     if (Cancelled())
-        m_Sink.Print("Interrupted");
-    m_Sink.Print("No archive written.");
+        m_Sink.Print(kInterruptedText);
+    m_Sink.Print(kNoArchiveWritten);
     return EResult::Refused;
 }

@@ -28,15 +28,19 @@
 #include "cli/ProgressLine.h"
 #include "cli/StdoutWriter.h"
 #include "extract/FolderWalk.h"
+#include "platform/MessageTexts.h"
 
 namespace {
 
-// Set by SIGINT and SIGTERM during extract and pack, which then stop cleanly: the file in hand is abandoned
-// and no temporary stays behind.
+// Set by SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE during extract and pack, which then stop cleanly: the
+// file in hand is abandoned and no temporary stays behind. g_nSignal keeps which signal came, for the
+// status the shell expects.
 std::atomic<bool> g_bInterrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<int> g_nSignal{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) {
+extern "C" void OnInterrupt(int signal) {
+    g_nSignal.store(signal);
     g_bInterrupted.store(true);
 }
 
@@ -44,8 +48,14 @@ void CatchInterrupts() {
     struct sigaction sa = {};
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+        ::sigaction(signal, &sa, nullptr);
+}
+
+// A reader that went away (SIGPIPE) ends the program with 141, as a shell reports a pipeline's writer
+// killed by it; any other stop is 130.
+int InterruptedStatus() {
+    return g_nSignal.load() == SIGPIPE ? CCliApp::kBrokenPipe : CCliApp::kInterrupted;
 }
 
 // An archive given as "-": standard input itself when it is a file, else its bytes copied into memory (a
@@ -144,7 +154,8 @@ const char* const kStatus =
     "  2  usage error, an archive that cannot be opened (\"Error opening file.\"), or a\n"
     "     DIR that cannot be entered (\"Could not change to directory \"); for pack, a FOLDER\n"
     "     that cannot be opened or an ARCHIVE that cannot be created\n"
-    "  130  interrupted (extract and pack stop cleanly)\n";
+    "  130  interrupted (extract and pack stop cleanly)\n"
+    "  141  the reader of the output went away (SIGPIPE); extract and pack stop as cleanly\n";
 
 } // namespace
 
@@ -418,7 +429,7 @@ std::unique_ptr<CPackFile> CCliApp::OpenArchive(const std::string& path, CConsol
         pack = std::make_unique<CPackFile>(path, readerSink);
     }
     if (!pack->m_bOpen) {
-        sink.Print("Error opening file. " + path);
+        sink.Print(std::string(kErrorOpeningFile) + " " + path);
         return nullptr;
     }
     return pack;
@@ -502,7 +513,7 @@ int CCliApp::Extract(const COptions& options) {
                 take(found);
             }
             if (!matched)
-                sink.Print("Not in archive: " + item);
+                sink.Print(kNotInArchive + item);
         }
     }
 
@@ -553,8 +564,8 @@ int CCliApp::Extract(const COptions& options) {
     progress.Clear();
     sink.SetProgressLine(nullptr);
     if (g_bInterrupted.load()) {
-        sink.Print("Interrupted");
-        return kInterrupted;
+        sink.Print(kInterruptedText);
+        return InterruptedStatus();
     }
     for (const std::string& line : CArchiveChecker::ReadProblems(pack->m_Report))
         sink.Print(line);
@@ -602,7 +613,7 @@ int CCliApp::Pack(const COptions& options) {
     packer.SetVerbose(options.m_bVerbose);
     const CArchivePacker::EResult result = packer.Pack(options.m_Operands[0], options.m_Operands[1]);
     if (g_bInterrupted.load())
-        return kInterrupted;
+        return InterruptedStatus();
     if (result == CArchivePacker::EResult::NotOpened)
         return kFailed;
     return sink.Count() ? kReported : kDone;

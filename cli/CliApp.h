@@ -18,6 +18,7 @@ public:
     static constexpr int kReported = 1;
     static constexpr int kFailed = 2;
     static constexpr int kInterrupted = 130;
+    static constexpr int kBrokenPipe = 141;
 
     CCliApp(int argc, char** argv);
     int Run();

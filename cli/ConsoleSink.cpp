@@ -4,6 +4,7 @@
 
 #include "cli/NameEscaper.h"
 #include "cli/ProgressLine.h"
+#include "platform/FileDescriptor.h"
 
 std::string CConsoleSink::Render(const CMessage& message) {
     std::string line = message.m_strText;
@@ -28,11 +29,5 @@ void CConsoleSink::Note(const std::string& line) {
     if (m_pProgress)
         m_pProgress->Clear();
     const std::string text = "vorpex-cli: " + line + "\n";
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(m_nFd, text.data() + done, text.size() - done);
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
+    WriteAll(m_nFd, text.data(), text.size()); // nowhere left to report a failure
 }

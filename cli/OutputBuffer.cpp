@@ -2,7 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
+
+#include "platform/FileDescriptor.h"
 
 COutputBuffer::COutputBuffer(int fd) : m_nFd(fd), m_pData(new char[kCapacity]) {}
 
@@ -28,17 +29,8 @@ void COutputBuffer::Append(char c) {
 }
 
 bool COutputBuffer::Flush() {
-    size_t done = 0;
-    while (done < m_nUsed && !m_nError) {
-        const ssize_t n = ::write(m_nFd, m_pData.get() + done, m_nUsed - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            m_nError = errno;
-        } else {
-            done += static_cast<size_t>(n);
-        }
-    }
+    if (!m_nError && !WriteAll(m_nFd, m_pData.get(), m_nUsed))
+        m_nError = errno;
     // After an error the rest is dropped: the caller reports the failure once, at the end.
     m_nUsed = 0;
     return !m_nError;

@@ -7,17 +7,12 @@
 #include <unistd.h>
 
 #include "catalogue/EntryWriter.h"
+#include "platform/FileDescriptor.h"
 
 namespace {
 
 void WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n <= 0)
-            return; // a progress line is not worth an error
-        done += static_cast<size_t>(n);
-    }
+    ::WriteAll(fd, text.data(), text.size()); // a progress line is not worth an error
 }
 
 std::string Bytes(double bytes) {

@@ -7,30 +7,15 @@
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
+#include "platform/FileDescriptor.h"
 
 namespace {
 
-// Closes a descriptor when the scope ends.
-class CDirHandle {
-public:
-    explicit CDirHandle(int fd) : m_nFd(fd) {}
-    ~CDirHandle() {
-        if (m_nFd >= 0)
-            close(m_nFd);
-    }
-    CDirHandle(const CDirHandle&) = delete;
-    CDirHandle& operator=(const CDirHandle&) = delete;
-    int Get() const { return m_nFd; }
-
-private:
-    int m_nFd;
-};
-
 void CountBelow(const CPackFile& pack, const CPackFolder& folder, uint64_t& files, uint64_t& bytes) {
-    files += folder.m_Files.size();
-    for (uint32_t index : folder.m_Files)
+    files += folder.GetFiles().size();
+    for (uint32_t index : folder.GetFiles())
         bytes += pack.Entry(index).GetSize();
-    for (const CPackFolder* child : folder.m_Children)
+    for (const CPackFolder* child : folder.GetChildren())
         CountBelow(pack, *child, files, bytes);
 }
 
@@ -43,7 +28,9 @@ CFolderWalk::CFolderWalk(const CPackFile& pack, CMessageSink& sink, const CNameC
 int CFolderWalk::OpenDestination(const std::string& path) {
     if (path.empty())
         return -1;
-    return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // O_PATH: folders serve only as anchors for the *at calls, so one the user may write into and search
+    // but not list (mode -wx) is a destination as it is for cp and tar.
+    return open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
 void CFolderWalk::AddToTotals(const CPackFolder& folder) {
@@ -105,7 +92,7 @@ void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
         return skip(m_pszMakeDir);
     m_nFoldersMade += made;
     // O_NOFOLLOW: should the new folder have been swapped for a link meanwhile, it is not entered.
-    CDirHandle sub(openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const CFileDescriptor sub(openat(dirfd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (sub.Get() < 0)
         return skip(made ? kChangeDir : m_pszMakeDir);
     if (m_eExisting != EExisting::Default && !Remember(sub.Get(), made))
@@ -143,7 +130,7 @@ int CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
 
 void CFolderWalk::ExtractContents(int dirfd, const CPackFolder& folder) {
     ExtractFolderFiles(dirfd, folder);
-    for (const CPackFolder* child : folder.m_Children) {
+    for (const CPackFolder* child : folder.GetChildren()) {
         if (m_Writer.IsCancelled())
             return;
         ExtractFolder(dirfd, *child);
@@ -151,7 +138,7 @@ void CFolderWalk::ExtractContents(int dirfd, const CPackFolder& folder) {
 }
 
 void CFolderWalk::ExtractFolderFiles(int dirfd, const CPackFolder& folder) {
-    for (uint32_t index : folder.m_Files) {
+    for (uint32_t index : folder.GetFiles()) {
         if (m_Writer.IsCancelled())
             return;
         WriteEntry(dirfd, m_Pack.Entry(index));

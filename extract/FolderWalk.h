@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalogue/EntryWriter.h"
+#include "platform/MessageTexts.h"
 
 class CMessageSink;
 class CNameCodec;
@@ -38,10 +39,10 @@ struct CExtractResult {
 // Within a folder the files come first, in archive order, then each sub-folder completely, in archive order.
 class CFolderWalk {
 public:
-    static constexpr const char* kTreeMakeDir = "Could not make directory ";
-    static constexpr const char* kListMakeDir = "Could not create directory ";
-    static constexpr const char* kChangeDir = "Could not change to directory ";
-    static constexpr const char* kUnsafeName = "Skipped unsafe name ";
+    static constexpr const char* kTreeMakeDir = kCouldNotMakeDirectory;
+    static constexpr const char* kListMakeDir = kCouldNotCreateDirectory;
+    static constexpr const char* kChangeDir = kCouldNotChangeToDirectory;
+    static constexpr const char* kUnsafeName = kSkippedUnsafeName;
 
     CFolderWalk(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec,
                 const char* makeDirMessage = kTreeMakeDir);

@@ -1,5 +1,5 @@
 // Extracts a whole archive into an existing folder with a chosen copy method, for extract_bench.sh.
-// Usage: bench_extract ARCHIVE DEST [auto|buffer|kernel]
+// Usage: bench_extract ARCHIVE DEST [auto|buffer|kernel|named]   (named: named temporaries, not O_TMPFILE)
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
         walk.Writer().SetCopyMethod(CEntryWriter::ECopy::Buffer);
     if (argc > 3 && std::strcmp(argv[3], "kernel") == 0)
         walk.Writer().SetCopyMethod(CEntryWriter::ECopy::Kernel);
+    if (argc > 3 && std::strcmp(argv[3], "named") == 0)
+        walk.Writer().SetUnnamedFiles(false);
     const int dest = CFolderWalk::OpenDestination(argv[2]);
     CSelection all;
     all.m_bWholeArchive = true;

@@ -9,13 +9,14 @@
 namespace {
 
 const CPackFolder* FindByPath(const CPackFile& pack, const std::string& path) {
-    std::vector<const CPackFolder*> stack(pack.GetTop().m_Children.begin(), pack.GetTop().m_Children.end());
+    std::vector<const CPackFolder*> stack(pack.GetTop().GetChildren().begin(),
+                                          pack.GetTop().GetChildren().end());
     while (!stack.empty()) {
         const CPackFolder* f = stack.back();
         stack.pop_back();
         if (f->GetPath() == path)
             return f;
-        stack.insert(stack.end(), f->m_Children.begin(), f->m_Children.end());
+        stack.insert(stack.end(), f->GetChildren().begin(), f->GetChildren().end());
     }
     return nullptr;
 }
@@ -63,7 +64,7 @@ TEST_F(CWalkFixture, FilesComeBeforeSubFoldersInArchiveOrder) {
     COpened a(
         BuildArchive({Folder("D", {Folder("CLASH", {File("IN")}), File("CLASH", "file"), File("Z", "z")})}));
     const auto result = ExtractFolder(a, "\\D");
-    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{"Could not make directory CLASH"});
+    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{kCouldNotMakeDirectory + std::string("CLASH")});
     EXPECT_EQ(ReadFileBytes(m_Dest / "D/CLASH"), "file");
     EXPECT_EQ(m_Dest.Tree(), (std::vector<std::string>{"D/", "D/CLASH", "D/Z"}));
     EXPECT_EQ(result.m_nMessages, 1u);
@@ -79,7 +80,7 @@ TEST_F(CWalkFixture, AnExistingFolderIsSkippedWithEverythingBelow) {
     CSelection selection;
     selection.m_Folders.push_back(a.Pack().GetRoot());
     walk.Extract(m_Dest.m_nFd, selection);
-    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{"Could not create directory D"});
+    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{kCouldNotCreateDirectory + std::string("D")});
     EXPECT_EQ(last.m_nFilesDone, 2u); // the skipped files count as dealt with
     EXPECT_EQ(last.m_nBytesDone, last.m_nBytesTotal);
     EXPECT_EQ(m_Dest.Tree(), std::vector<std::string>{"D/"});

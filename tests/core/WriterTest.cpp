@@ -4,6 +4,7 @@
 
 #include "catalogue/EntryWriter.h"
 #include "catalogue/NameCodec.h"
+#include "platform/MessageTexts.h"
 #include "tests/core/CoreTestUtil.h"
 
 namespace {
@@ -14,7 +15,7 @@ struct CWriterFixture : ::testing::Test {
 };
 
 const CPackEntry& EntryNamed(const CPackFile& pack, std::string_view name) {
-    for (const CPackEntry& e : pack.m_Entries)
+    for (const CPackEntry& e : pack.GetEntries())
         if (e.GetName() == name)
             return e;
     throw std::runtime_error("no such entry");
@@ -28,57 +29,30 @@ TEST_F(CWriterFixture, ExtractFileFindsTheFirstEntryIgnoringLetterCase) {
     EXPECT_TRUE(a.Pack().ExtractFile("empty", m_Dest.m_nFd, a.m_Sink, m_Codec));
     EXPECT_EQ(ReadFileBytes(m_Dest / "EMPTY"), "");
     EXPECT_FALSE(a.Pack().ExtractFile("MISSING.TXT", m_Dest.m_nFd, a.m_Sink, m_Codec));
-    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{"Could not find file MISSING.TXT."});
+    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{kCouldNotFindFile + std::string("MISSING.TXT.")});
     EXPECT_EQ(m_Dest.Tree(), (std::vector<std::string>{"EMPTY", "Readme.TXT"}));
-}
-
-TEST_F(CWriterFixture, WritesTheEntryItselfAndNamesItInUtf8) {
-    COpened a(BuildArchive({Folder(
-        "D", {File("SAME", "one"), Folder("S", {File("SAME", "two")}), File("CAF\xC9.TXT", "caf")})}));
-    CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
-    const CPackFolder* sub = a.Pack().GetRoot()->m_Children[0];
-    EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, a.Pack().Entry(sub->m_Files[0])),
-              CEntryWriter::EResult::Written);
-    EXPECT_EQ(ReadFileBytes(m_Dest / "SAME"), "two");
-    EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, EntryNamed(a.Pack(), "CAF\xC9.TXT")),
-              CEntryWriter::EResult::Written);
-    EXPECT_EQ(ReadFileBytes(m_Dest / "CAF\xC3\x89.TXT"), "caf");
-    EXPECT_EQ(a.m_Sink.Count(), 0u);
-}
-
-TEST_F(CWriterFixture, AnExistingFileIsReplacedOnlyByACompleteCopy) {
-    // The second entry's data runs past the end of the archive.
-    CRawArchive raw;
-    raw.Folder(0, "D", 88)
-        .End(44)
-        .File(88, "GOOD", 4, 220)
-        .File(132, "CUT", 100, 224)
-        .End(176)
-        .Bytes(220, "good!!");
-    COpened a(raw.Str());
-    WriteFileBytes(m_Dest / "GOOD", "old contents of good");
-    WriteFileBytes(m_Dest / "CUT", "old contents of cut");
-    CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
-    EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, EntryNamed(a.Pack(), "GOOD")), CEntryWriter::EResult::Written);
-    EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, EntryNamed(a.Pack(), "CUT")), CEntryWriter::EResult::Failed);
-    EXPECT_EQ(ReadFileBytes(m_Dest / "GOOD"), "good");
-    EXPECT_EQ(ReadFileBytes(m_Dest / "CUT"), "old contents of cut");
-    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{"Could not read file CUT"});
-    EXPECT_EQ(m_Dest.Tree(), (std::vector<std::string>{"CUT", "GOOD"})); // no temporary left
 }
 
 TEST_F(CWriterFixture, CancelAbandonsTheFileInHand) {
     const std::string data(3 * CEntryWriter::kChunk + 10, 'c');
     COpened a(BuildArchive({Folder("D", {File("HUGE", data)})}));
-    for (auto [method, replacing] : {std::pair{CEntryWriter::ECopy::Buffer, true},
-                                     {CEntryWriter::ECopy::Kernel, true},
-                                     {CEntryWriter::ECopy::Buffer, false}}) {
+    // Unnamed files and named temporaries, new and replacing.
+    struct CWay {
+        CEntryWriter::ECopy m_eMethod;
+        bool m_bReplacing, m_bUnnamed;
+    };
+    for (auto [method, replacing, unnamed] : {CWay{CEntryWriter::ECopy::Buffer, true, true},
+                                              {CEntryWriter::ECopy::Kernel, true, true},
+                                              {CEntryWriter::ECopy::Buffer, false, true},
+                                              {CEntryWriter::ECopy::Kernel, true, false},
+                                              {CEntryWriter::ECopy::Buffer, false, false}}) {
         std::remove((m_Dest / "HUGE").c_str());
         if (replacing)
             WriteFileBytes(m_Dest / "HUGE", "old");
         std::atomic<bool> cancel{false};
         CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
         writer.SetCopyMethod(method);
+        writer.SetUnnamedFiles(unnamed);
         writer.SetCancelFlag(&cancel);
         writer.AddToTotals(1, data.size());
         uint64_t seen = 0;
@@ -109,7 +83,7 @@ TEST_F(CWriterFixture, BothCopyMethodsWriteExactBytes) {
         CDestination dest;
         CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
         writer.SetCopyMethod(method);
-        for (const CPackEntry& e : a.Pack().m_Entries)
+        for (const CPackEntry& e : a.Pack().GetEntries())
             EXPECT_EQ(writer.WriteEntry(dest.m_nFd, e), CEntryWriter::EResult::Written);
         EXPECT_EQ(ReadFileBytes(dest / "BIG"), data);
         EXPECT_EQ(ReadFileBytes(dest / "SMALL"), data.substr(7, 5000));

@@ -10,6 +10,7 @@
 
 #include "catalogue/ArchiveRecord.h"
 #include "catalogue/NameCodec.h"
+#include "platform/MessageTexts.h"
 #include "tests/support/ArchiveBuilder.h"
 
 namespace {
@@ -60,10 +61,10 @@ CHostileCase C(std::string name, std::string archive, const std::string& tree,
                            : (mark == '-' ? c.m_Absent : prepare).emplace_back()) = item.substr(1);
             continue;
         }
-        static const std::map<std::string, std::string> kVerbs = {{"skip", "Skipped unsafe name "},
-                                                                  {"read", "Could not read file "},
-                                                                  {"mkdir", "Could not make directory "},
-                                                                  {"create", "Could not create file "}};
+        static const std::map<std::string, std::string> kVerbs = {{"skip", kSkippedUnsafeName},
+                                                                  {"read", kCouldNotReadFile},
+                                                                  {"mkdir", kCouldNotMakeDirectory},
+                                                                  {"create", kCouldNotCreateFile}};
         const size_t space = item.find(' '), skip = mark == '>';
         item = kVerbs.at(item.substr(skip, space - skip)) + item.substr(space + 1);
         (skip ? cli : c.m_Messages).push_back(item);
@@ -158,7 +159,11 @@ std::vector<CHostileCase> HostileCases() {
                File("~", "6"), Folder("...", {File("IN", "8")})}),
           "D/|D/ ..=2|D/-rf=5|D/...=1|D/.. =3|D/..a=4|D/~=6", "mkdir ..."),
         C("names_like_a_temporary", InD({File(temp, "t")}), "D/|D/" + temp + "=t"),
-        C("names_same_name_twice", InD({File("SAME", "first"), File("SAME", "second")}), "D/|D/SAME=second"),
+        // Within one extraction a file it wrote is never replaced: the second of two names is skipped.
+        C("names_same_name_twice", InD({File("SAME", "first"), File("SAME", "second")}), "D/|D/SAME=first",
+          "create SAME"),
+        C("names_decoded_alike", InD({File("X\xFF", "first"), File("X\xFE", "second")}),
+          "D/|D/X\xEF\xBF\xBD=first", "@UTF-8|create X\xEF\xBF\xBD"),
         // In another code page harmless bytes may decode to a separator or to "..": UTF-7 spells them so.
         C("names_decoded_to_separators_in_utf7",
           InD({File("+AC8-etc+AC8-x"), File("OK", "ok"), Folder("+AC4ALg-", {File("ESCAPE")})}), "D/|D/OK=ok",

@@ -1,0 +1,73 @@
+#include "platform/FileDescriptor.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+CFileDescriptor& CFileDescriptor::operator=(CFileDescriptor&& other) noexcept {
+    if (this != &other)
+        Reset(other.Release());
+    return *this;
+}
+
+int CFileDescriptor::Release() {
+    const int fd = m_nFd;
+    m_nFd = -1;
+    return fd;
+}
+
+void CFileDescriptor::Reset(int fd) {
+    if (m_nFd >= 0 && m_nFd != fd)
+        ::close(m_nFd);
+    m_nFd = fd;
+}
+
+bool CFileDescriptor::Close() {
+    // Linux releases the descriptor even when close fails, EINTR included: it is never closed twice.
+    return !IsOpen() || ::close(Release()) == 0;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+ssize_t PreadAll(int fd, void* data, size_t size, off_t offset) {
+    char* p = static_cast<char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, p + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+void OpenStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            // The lowest free number is `fd` itself; should /dev/null be missing, nothing is lost by going
+            // on.
+            const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            if (null >= 0 && null != fd)
+                ::close(null);
+        }
+}
