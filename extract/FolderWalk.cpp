@@ -114,7 +114,7 @@ int CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
     const int parent = EnterPath(dirfd, folder->m_pParent);
     if (parent < 0)
         return -1;
-    CDirHandle closer(parent);
+    const CFileDescriptor closer(parent);
     const std::string& raw = folder->GetName();
     const std::string name = m_Writer.Codec().Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name)) {
@@ -122,7 +122,7 @@ int CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
         return -1;
     }
     m_nFoldersMade += mkdirat(parent, name.c_str(), 0777) == 0;
-    const int sub = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int sub = openat(parent, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (sub < 0)
         m_Writer.ReportName(m_pszMakeDir, raw);
     return sub;
