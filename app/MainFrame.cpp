@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -17,6 +18,48 @@
 #include "views/DirView.h"
 #include "views/FilesView.h"
 #include "views/ImageList.h"
+
+namespace {
+
+// The message pane's label: shows as much of its text as fits, and the whole of it in its tooltip when cut.
+class CIdleLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    void SetFullText(const QString& text) {
+        m_strFull = text;
+        Elide();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        Elide();
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+private:
+    void Elide() {
+        const QString shown =
+            fontMetrics().elidedText(m_strFull, Qt::ElideRight, std::max(contentsRect().width(), 0));
+        setText(shown);
+        setToolTip(shown == m_strFull ? QString() : m_strFull);
+    }
+    QString m_strFull;
+};
+
+// Menus highlight their greyed items too, so that their prompts reach the status bar.
+class CMenuStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_Menu_AllowActiveAndDisabled)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
 
 CMainFrame::CMainFrame(CVorpexDoc* doc, QWidget* parent) : QMainWindow(parent), m_pDocument(doc) {
     CImageList::InitResources();
@@ -57,8 +100,13 @@ void CMainFrame::OnCreateClient() {
     m_wndSplitter->setStretchFactor(1, 1);
     m_wndSplitter->setChildrenCollapsible(false);
     setCentralWidget(m_wndSplitter);
-    for (CPaneView* pane : {static_cast<CPaneView*>(m_pDirView), static_cast<CPaneView*>(m_pFilesView)})
-        connect(pane, &CPaneView::Activated, this, [this, pane] { m_pActiveView = pane; });
+    for (CPaneView* pane : {static_cast<CPaneView*>(m_pDirView), static_cast<CPaneView*>(m_pFilesView)}) {
+        connect(pane, &CPaneView::Activated, this, [this, pane] {
+            m_pActiveView = pane;
+            UpdateExtractCommand();
+        });
+        connect(pane, &CPaneView::SelectionChanged, this, &CMainFrame::UpdateExtractCommand);
+    }
     connect(m_pDirView, &CDirView::FolderSelected, m_pFilesView, &CFilesView::ShowFolder);
     connect(m_pFilesView, &CFilesView::FolderOpened, m_pDirView, &CDirView::SelectFolder);
     SetActiveView(m_pFilesView);
@@ -105,8 +153,10 @@ void CMainFrame::OnCreate() {
     m_wndStatusBar = new QStatusBar(this);
     m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
     // The message pane: "Ready" whenever no prompt or message stands over it.
-    m_pReady = new QLabel(QString::fromLatin1(kReady), m_wndStatusBar);
+    auto* idle = new CIdleLabel(m_wndStatusBar);
+    m_pReady = idle;
     m_pReady->setObjectName(QStringLiteral("Ready"));
+    SetIdleText(QString::fromLatin1(kReady));
     m_wndStatusBar->addWidget(m_pReady, 1);
     // The status bar hides "Ready" under a message only when the bar is already on screen; a message
     // given before the window shows would otherwise be drawn over it.
@@ -136,6 +186,7 @@ void CMainFrame::OnCreate() {
     connect(statusBar, &QAction::triggered, m_wndStatusBar, &QWidget::setVisible);
 
     connect(Command(ID_FILE_EXTRACT), &QAction::triggered, this, &CMainFrame::OnFileExtract);
+    UpdateExtractCommand();
     connect(Command(ID_NEXT_PANE), &QAction::triggered, this, &CMainFrame::OnNextPane);
     connect(Command(ID_PREV_PANE), &QAction::triggered, this, &CMainFrame::OnPrevPane);
     connect(Command(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
@@ -223,6 +274,11 @@ void CMainFrame::BuildMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("HelpMenu"));
     help->addAction(about);
+
+    auto* menuStyle = new CMenuStyle(style()->name());
+    menuStyle->setParent(this);
+    for (QMenu* menu : {m_pFileMenu, edit, view, help})
+        menu->setStyle(menuStyle);
 }
 
 void CMainFrame::UpdateRecentFileMenu(const CRecentFileList& files) {
@@ -245,6 +301,7 @@ void CMainFrame::UpdateRecentFileMenu(const CRecentFileList& files) {
 
 void CMainFrame::SetActiveView(CPaneView* view) {
     m_pActiveView = view;
+    UpdateExtractCommand();
     if (view)
         view->setFocus(Qt::OtherFocusReason);
 }
@@ -273,9 +330,19 @@ void CMainFrame::SetMessageText(const QString& text) {
     m_wndStatusBar->showMessage(text);
 }
 
+void CMainFrame::SetIdleText(const QString& text) {
+    m_strIdleText = text;
+    static_cast<CIdleLabel*>(m_pReady)->SetFullText(text);
+}
+
 QString CMainFrame::GetMessageText() const {
     const QString message = m_wndStatusBar->currentMessage();
-    return message.isEmpty() ? m_pReady->text() : message;
+    return message.isEmpty() ? m_strIdleText : message;
+}
+
+void CMainFrame::UpdateExtractCommand() {
+    if (QAction* extract = Command(ID_FILE_EXTRACT))
+        extract->setEnabled(m_pActiveView && m_pActiveView->HasSelection());
 }
 
 QString CMainFrame::IndicatorText(int pane) const {

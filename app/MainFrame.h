@@ -69,7 +69,10 @@ public:
 
     // Shows `text` in the message pane until the next prompt replaces it.
     void SetMessageText(const QString& text);
-    // What the message pane shows now: a prompt, a message, or "Ready".
+    // What the message pane shows whenever no prompt or message stands over it ("Ready" until set): cut
+    // short with "..." when the pane is too narrow, the whole text then in its tooltip.
+    void SetIdleText(const QString& text);
+    // What the message pane says now: a prompt, a message, or the idle text (whole).
     QString GetMessageText() const;
 
     // Shows the recent-file list in the File menu (the greyed "Recent File" when it is empty).
@@ -97,6 +100,8 @@ private:
     void OnCreate();       // menus, toolbar, status bar
     void OnCreateClient(); // the splitter and both panes
     void BuildMenus();
+    // Extract is enabled while the active pane has a selection.
+    void UpdateExtractCommand();
 
     CVorpexDoc* m_pDocument;
     QSplitter* m_wndSplitter = nullptr;
@@ -111,7 +116,8 @@ private:
     QAction* m_pRecentPlaceholder = nullptr;
     QAction* m_pRecentSeparator = nullptr; // the recent files stand just before it
     QList<QAction*> m_RecentActions;
-    QLabel* m_pReady = nullptr;
+    QLabel* m_pReady = nullptr; // the idle text, elided to the pane's width
+    QString m_strIdleText;
     QLabel* m_pIndicators[3] = {};
     QTimer* m_pIndicatorTimer = nullptr;
     QHash<int, QAction*> m_Commands;

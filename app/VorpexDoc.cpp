@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QScopeGuard>
 #include <QStringList>
 
@@ -21,22 +20,17 @@ bool CVorpexDoc::OnNewDocument() {
 }
 
 bool CVorpexDoc::OnOpenDocument(const QString& path) {
-    // A file that cannot even be opened for reading (missing, unreadable, a folder) changes nothing.
-    QFile probe(path);
-    if (path.isEmpty() || QFileInfo(path).isDir() || !probe.open(QIODevice::ReadOnly)) {
-        if (m_pSink)
-            m_pSink->Report({kCannotOpen, path.toStdString(), ".", false});
-        return false;
-    }
-    probe.close();
-
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     CNullSink quiet;
-    // The reader may show its messages (in modal boxes) while the views still show the previous catalogue,
-    // which stays valid until the new one is in place.
+    // Only the reader opens the file, without blocking: what it cannot read as an archive (missing,
+    // unreadable, a folder, a FIFO, a socket) gets its "Error opening file." and changes nothing. The reader
+    // may show its messages (in modal boxes) while the views still show the previous catalogue, which stays
+    // valid until the new one is in place.
     auto pack =
         std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
+    if (!pack->m_bOpen)
+        return false;
 
     // Whoever shows the previous catalogue lets go of it before it is closed and destroyed.
     emit CatalogueReplacing(m_pPackFile.get());

@@ -44,8 +44,6 @@ public:
     CDirView* m_pDirView = nullptr;
     CFilesView* m_pFilesView = nullptr;
 
-    static constexpr const char* kCannotOpen = "Cannot open file ";
-
 signals:
     // The catalogue `old` (null when there is none) is about to be closed and destroyed (a new one replaces
     // it, on the GUI thread, right after this returns): whoever still shows or works on it lets go of it now.

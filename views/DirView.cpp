@@ -1,6 +1,7 @@
 #include "views/DirView.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QScopeGuard>
 
 #include "catalogue/PackFile.h"
@@ -95,4 +96,29 @@ CSelection CDirView::GetSelection() const {
 
 bool CDirView::HasSelection() const {
     return SelectedFolder() != nullptr;
+}
+
+// Each level of the branch area is one indentation wide, the item's own level rightmost. The top item has
+// none (no lines at the root); below it, a line comes down to each item and goes on to its next sibling, and
+// each ancestor with a sibling still to come keeps its line going past.
+void CDirView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
+    const auto hasNext = [](const QModelIndex& item) { return item.sibling(item.row() + 1, 0).isValid(); };
+    const int indent = indentation();
+    const int midY = rect.center().y();
+    int x = rect.right() + 1 - indent + indent / 2;
+    painter->save();
+    QPen pen(palette().color(QPalette::Mid));
+    pen.setStyle(Qt::DotLine);
+    painter->setPen(pen);
+    if (index.parent().isValid()) {
+        painter->drawLine(x, rect.top(), x, hasNext(index) ? rect.bottom() : midY);
+        painter->drawLine(x, midY, x + indent / 2, midY);
+        for (QModelIndex up = index.parent(); up.parent().isValid(); up = up.parent()) {
+            x -= indent;
+            if (hasNext(up))
+                painter->drawLine(x, rect.top(), x, rect.bottom());
+        }
+    }
+    painter->restore();
+    QTreeView::drawBranches(painter, rect, index); // the expand buttons, over the lines
 }

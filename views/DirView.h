@@ -49,6 +49,10 @@ signals:
     // The selected folder is now `folder`: the top pseudo-folder for the top item, null for no item.
     void FolderSelected(const CPackFolder* folder);
 
+protected:
+    // The dotted lines that join each item to its parent and siblings.
+    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+
 private slots:
     void OnSelChanged();
 

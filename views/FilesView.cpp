@@ -5,6 +5,7 @@
 #include <array>
 
 #include "catalogue/NameCodec.h"
+#include "catalogue/PackEntry.h"
 #include "catalogue/PackFile.h"
 
 CFilesView::CFilesView(QWidget* parent) : CPaneView(parent) {
@@ -46,6 +47,7 @@ void CFilesView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
 void CFilesView::ShowFolder(const CPackFolder* folder) {
     m_Model.ShowFolder(m_pPackFile, folder, m_pCodec);
     FitNameColumn();
+    FitSizeColumn();
     emit SelectionChanged();
 }
 
@@ -93,6 +95,26 @@ void CFilesView::FitNameColumn() {
     for (const auto& [estimate, row] : widest)
         width = std::max(width, itemDelegate()->sizeHint(option, m_Model.index(row, 0)).width());
     header()->resizeSection(0, width);
+}
+
+// Never narrower than its 60 pixels, and wide enough for the biggest file's size (the longest text).
+void CFilesView::FitSizeColumn() {
+    int biggest = -1;
+    uint32_t size = 0;
+    for (int row = 0; row < m_Model.rowCount(); ++row) {
+        const CPackEntry* entry = m_Model.EntryAt(row);
+        if (entry && (biggest < 0 || entry->GetSize() > size)) {
+            biggest = row;
+            size = entry->GetSize();
+        }
+    }
+    int width = kSizeWidth;
+    if (biggest >= 0) {
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        width = std::max(width, itemDelegate()->sizeHint(option, m_Model.index(biggest, 1)).width());
+    }
+    header()->resizeSection(1, width);
 }
 
 std::vector<int> CFilesView::GetSelectedRowNumbers() const {

@@ -32,7 +32,7 @@ public:
     const CFilesModel* GetModel() const { return &m_Model; }
 
     // Lists `folder` (the top pseudo-folder lists the top-level folders and files); null empties the list.
-    // The name column is then fitted to the widest name.
+    // The name column is then fitted to the widest name, and the size column widened to the widest size.
     void ShowFolder(const CPackFolder* folder);
     void DeleteAllItems();
     const CPackFolder* ShownFolder() const { return m_Model.Shown(); }
@@ -58,6 +58,7 @@ signals:
 
 private:
     void FitNameColumn();
+    void FitSizeColumn();
 
     const CNameCodec* m_pCodec = nullptr;
     CFilesModel m_Model;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QSettings>
+#include <sys/stat.h>
 
 #include "app/MainFrame.h"
 #include "app/VorpexApp.h"
@@ -29,3 +30,9 @@ struct CTestApp {
     CDirView* Tree() const { return Frame()->GetDirView(); }
     CFilesView* List() const { return Frame()->GetFilesView(); }
 };
+
+// A FIFO that nobody writes to: opening it for reading the ordinary way would wait for ever.
+inline QString MakeFifo(const QTemporaryDir& dir, const QString& name) {
+    const QString path = dir.filePath(name);
+    return mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
+}

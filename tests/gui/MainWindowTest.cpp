@@ -1,7 +1,10 @@
 // The real main window: its commands, status bar and panes, and archives opened and browsed in it.
 #include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QToolBar>
 
 #include "tests/gui/AppTestSupport.h"
@@ -61,6 +64,32 @@ private slots:
             QCOMPARE(Frame()->GetMessageText(), tip.isEmpty() ? QStringLiteral("Ready") : tip);
         }
         QVERIFY(!Frame()->Command(F::ID_FILE_EXTRACT)->isEnabled()); // nothing to extract before an open
+
+        // A greyed item's prompt shows as well while the item is highlighted.
+        QAction* undo = Frame()->Command(F::ID_EDIT_UNDO);
+        QMenu* edit = Frame()->findChild<QMenu*>(QStringLiteral("EditMenu"));
+        QVERIFY(!undo->isEnabled());
+        edit->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(edit));
+        QTest::mouseMove(edit, edit->actionGeometry(undo).center());
+        QTRY_COMPARE(Frame()->GetMessageText(), undo->statusTip());
+        edit->hide();
+    }
+
+    // Extract follows the active pane's selection: the tree's top item counts, an empty list does not.
+    void extractIsEnabledWhileTheActivePaneHasASelection() {
+        QVERIFY(OpenMaps());
+        QAction* extract = Frame()->Command(F::ID_FILE_EXTRACT);
+        Frame()->SetActiveView(Tree());
+        QVERIFY(!extract->isEnabled());
+        Select({});
+        QVERIFY(extract->isEnabled());
+        Frame()->SetActiveView(List());
+        QVERIFY(!extract->isEnabled());
+        List()->setCurrentIndex(List()->model()->index(0, 0));
+        QVERIFY(extract->isEnabled());
+        Select({"DATA", "MAPS"}); // a new folder listed: nothing selected in it
+        QVERIFY(!extract->isEnabled());
     }
 
     void panesSwitchWithF6() {
@@ -118,17 +147,15 @@ private slots:
         QCOMPARE(Rows(Tree()->model(), Item({})), QStringList{"SECOND"});
         QVERIFY(Tree()->selectionModel()->selectedIndexes().isEmpty());
         QCOMPARE(ListRows(), QStringList());
-        // What cannot be opened (a missing file, a folder) leaves the archive as it was.
+        // What cannot be opened (a missing file, a folder, a FIFO without a writer, which must not hang)
+        // leaves the archive as it was.
         Select({"SECOND"});
-        const QString missing = m_Dir.filePath("missing.dir");
-        QVERIFY(!OpenFromMenu(missing));
-        QVERIFY(!OpenFromMenu(m_Dir.path()));
-        QCOMPARE(m_App.m_Messages.Texts(),
-                 (std::vector<std::string>{"Cannot open file " + missing.toStdString() + ".",
-                                           "Cannot open file " + m_Dir.path().toStdString() + "."}));
+        const QString missing = m_Dir.filePath("missing.dir"), fifo = MakeFifo(m_Dir, "fifo.dir");
+        for (const QString& path : {missing, m_Dir.path(), fifo})
+            QVERIFY(!OpenFromMenu(path));
+        QCOMPARE(m_App.m_Messages.Texts(), std::vector<std::string>(3, "Error opening file."));
         QCOMPARE(ListRows(), QStringList{"DEEPER||File Folder"});
         QVERIFY(!m_App.m_pApp->GetRecentFiles().Files().contains(missing));
-        QVERIFY(Frame()->Command(F::ID_FILE_EXTRACT)->isEnabled());
     }
 
     void damagedArchiveIsToldInStatusBar() {
@@ -137,9 +164,25 @@ private slots:
         raw.Folder(0, "DATA", 88).End(44).File(88, "A.TXT", 1, 0).Record(132, "ODD", 7, 0, 0).Size(176);
         WriteFileBytes(m_Dir.filePath("damaged.dir").toStdString(), raw.Str());
         QVERIFY(OpenFromMenu(m_Dir.filePath("damaged.dir")));
-        QCOMPARE(Frame()->GetMessageText(),
-                 QStringLiteral("Damaged archive: 1 record of unknown type skipped; 1 list cut short by the "
-                                "end of the file (1 folder, 1 file read)."));
+        const QString summary =
+            QStringLiteral("Damaged archive: 1 record of unknown type skipped; 1 list cut "
+                           "short by the end of the file (1 folder, 1 file read).");
+        QCOMPARE(Frame()->GetMessageText(), summary);
+        // The summary stays the idle text once a prompt has come and gone; cut short, it is whole in the tip.
+        for (const QString& tip : {QStringLiteral("a prompt"), QString()}) {
+            QStatusTipEvent event(tip);
+            QCoreApplication::sendEvent(Frame(), &event);
+        }
+        QCOMPARE(Frame()->GetMessageText(), summary);
+        auto* idle = Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("Ready"));
+        const QSize size = Frame()->size();
+        Frame()->resize(1600, size.height());
+        QTRY_COMPARE(idle->text(), summary);
+        QVERIFY(idle->isVisible() && idle->toolTip().isEmpty());
+        Frame()->resize(300, size.height());
+        QTRY_VERIFY(idle->text().size() < summary.size());
+        QVERIFY(idle->text().endsWith(QChar(0x2026)) && idle->toolTip() == summary);
+        Frame()->resize(size);
         Select({"DATA"});
         QCOMPARE(ListRows(), QStringList{"A.TXT|0KB|"});             // what could be read is shown
         QVERIFY(OpenFromMenu(WriteArchive(m_Dir, "empty.dir", {}))); // an empty file is an empty archive

@@ -1,6 +1,7 @@
 // The two panes alone, each given a catalogue read from an archive our helper writes: no application, no
 // document, no main frame. What they show, what they hand to Extract and what they tell through signals.
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QSignalSpy>
 
 #include "catalogue/NameCodec.h"
@@ -102,8 +103,46 @@ private slots:
             m_pList->ShowFolder(FolderOf(labels));
             QCOMPARE(ListRows(), rows);
         }
+        QCOMPARE(m_pList->header()->sectionSize(1), CFilesView::kSizeWidth); // small sizes: as made
         m_pList->SetCatalogue(m_pPack.get(), &m_Codec); // a catalogue given again starts empty
         QCOMPARE(ListRows(), QStringList());
+
+        // The biggest size there is shows whole: the column widens to it.
+        CRawArchive raw;
+        raw.Folder(0, "BIG", 88).End(44).File(88, "HUGE", 0xFFFFFFFF, 0).End(132);
+        const QString path = m_Dir.filePath("big.dir");
+        WriteFileBytes(path.toStdString(), raw.Str());
+        CPackFile big(path.toStdString(), m_Sink);
+        m_pList->SetCatalogue(&big, &m_Codec);
+        m_pList->ShowFolder(big.GetTop().m_Children.at(0));
+        QCOMPARE(ListRows(), QStringList{"HUGE|4194303KB|"});
+        const int text = m_pList->fontMetrics().horizontalAdvance(QStringLiteral("4194303KB"));
+        QVERIFY(m_pList->header()->sectionSize(1) > std::max(text, CFilesView::kSizeWidth));
+        m_pList->SetCatalogue(nullptr, nullptr);
+    }
+
+    // Dotted lines run from DATA down past its first child to the next, and end at its last child.
+    void treeDrawsBranchLines() {
+        m_pTree->SetCatalogue(m_pPack.get(), &m_Codec);
+        m_pTree->resize(300, 300);
+        m_pTree->show();
+        m_pTree->expand(Item({"DATA"}));
+        const QImage image = m_pTree->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb line = m_pTree->palette().color(QPalette::Mid).rgb();
+        const auto linePixels = [&](const QModelIndex& item, int fromTop, int toTop) {
+            const QRect rect = m_pTree->visualRect(item);
+            const int x = rect.left() - m_pTree->indentation() + m_pTree->indentation() / 2;
+            int n = 0;
+            for (int y = rect.top() + fromTop; y < rect.top() + toTop; ++y)
+                n += image.pixel(x, y) == line;
+            return n;
+        };
+        const QModelIndex first = Item({"DATA", "MAPS"}), last = Item({"DATA", "DAT"});
+        const int height = m_pTree->visualRect(first).height();
+        QVERIFY(linePixels(first, height / 2 + 2, height) > 0); // goes on to the next sibling
+        QVERIFY(linePixels(last, 0, height / 2) > 0);
+        QCOMPARE(linePixels(last, height / 2 + 2, height), 0); // ends at the last one
+        m_pTree->hide();
     }
 
     void listHandsOutFoldersThenFilesAndOpensFolderRows() {
