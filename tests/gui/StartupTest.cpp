@@ -1,6 +1,9 @@
 // Start-up: settings, recent files across restarts, the command line; and the message box messages end in.
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <thread>
@@ -87,6 +90,23 @@ private slots:
         QTRY_VERIFY(returned);
         worker.join();
         QCOMPARE(seen, QStringLiteral("Vorpex|Could not make directory <h1>BIG.|waiting|plain"));
+
+        // A long list of gathered messages: its first line above the others, which scroll.
+        QStringList lines{"40 more messages:"};
+        for (int i = 0; i < 40; ++i)
+            lines << QStringLiteral("Skipped unsafe name <b>%1").arg(i);
+        QString head, rest;
+        QTimer::singleShot(50, this, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box && box->windowTitle() == "Vorpex");
+            auto* label = box->findChild<QLabel*>();
+            head = label->textFormat() == Qt::PlainText ? label->text() : QString();
+            rest = box->findChild<QPlainTextEdit*>()->toPlainText();
+            box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        sink.Report({lines.join('\n').toStdString(), {}, {}, false});
+        QCOMPARE(head, lines.first());
+        QCOMPARE(rest, lines.mid(1).join('\n'));
     }
 };
 
