@@ -107,7 +107,7 @@ void CDirView::drawBranches(QPainter* painter, const QRect& rect, const QModelIn
     const int midY = rect.center().y();
     int x = rect.right() + 1 - indent + indent / 2;
     painter->save();
-    QPen pen(palette().color(QPalette::Mid));
+    QPen pen(palette().color(QPalette::Dark));
     pen.setStyle(Qt::DotLine);
     painter->setPen(pen);
     if (index.parent().isValid()) {

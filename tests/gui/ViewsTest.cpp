@@ -128,7 +128,7 @@ private slots:
         m_pTree->show();
         m_pTree->expand(Item({"DATA"}));
         const QImage image = m_pTree->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QRgb line = m_pTree->palette().color(QPalette::Mid).rgb();
+        const QRgb line = m_pTree->palette().color(QPalette::Dark).rgb();
         const auto linePixels = [&](const QModelIndex& item, int fromTop, int toTop) {
             const QRect rect = m_pTree->visualRect(item);
             const int x = rect.left() - m_pTree->indentation() + m_pTree->indentation() / 2;
