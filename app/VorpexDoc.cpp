@@ -11,7 +11,7 @@
 CVorpexDoc::CVorpexDoc(CMessageSink* sink, QObject* parent) : QObject(parent), m_pSink(sink) {}
 
 CVorpexDoc::~CVorpexDoc() {
-    if (m_pPackFile && m_pPackFile->m_bOpen)
+    if (m_pPackFile && m_pPackFile->IsOpen())
         m_pPackFile->Close();
 }
 
@@ -29,12 +29,12 @@ bool CVorpexDoc::OnOpenDocument(const QString& path) {
     // valid until the new one is in place.
     auto pack =
         std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
-    if (!pack->m_bOpen)
+    if (!pack->IsOpen())
         return false;
 
     // Whoever shows the previous catalogue lets go of it before it is closed and destroyed.
     emit CatalogueReplacing(m_pPackFile.get());
-    if (m_pPackFile && m_pPackFile->m_bOpen)
+    if (m_pPackFile && m_pPackFile->IsOpen())
         m_pPackFile->Close();
     m_pPackFile = std::move(pack);
     m_strPathName = path;
@@ -55,12 +55,10 @@ QString CVorpexDoc::ReadSummary() const {
     if (!m_pPackFile)
         return {};
     const CPackFile& pack = *m_pPackFile;
-    if (!pack.m_bOpen && pack.m_Entries.empty() && !pack.GetFolderCount())
-        return QStringLiteral("Error opening file.");
-    const CReadReport& report = pack.m_Report;
+    const CReadReport& report = pack.GetReport();
     if (report.IsClean())
         return Count(pack.GetFolderCount(), "folder", "folders") + QStringLiteral(", ") +
-               Count(pack.m_Entries.size(), "file", "files");
+               Count(pack.GetEntryCount(), "file", "files");
 
     QStringList troubles;
     if (report.m_nUnknownRecords)
@@ -79,5 +77,5 @@ QString CVorpexDoc::ReadSummary() const {
         troubles << QStringLiteral("the file could not be read to its end");
     return QStringLiteral("Damaged archive: ") + troubles.join(QStringLiteral("; ")) + QStringLiteral(" (") +
            Count(pack.GetFolderCount(), "folder", "folders") + QStringLiteral(", ") +
-           Count(pack.m_Entries.size(), "file", "files") + QStringLiteral(" read).");
+           Count(pack.GetEntryCount(), "file", "files") + QStringLiteral(" read).");
 }
