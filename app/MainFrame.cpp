@@ -153,8 +153,7 @@ void CMainFrame::OnCreate() {
     m_wndStatusBar = new QStatusBar(this);
     m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
     // The message pane: "Ready" whenever no prompt or message stands over it.
-    auto* idle = new CIdleLabel(m_wndStatusBar);
-    m_pReady = idle;
+    m_pReady = new CIdleLabel(m_wndStatusBar);
     m_pReady->setObjectName(QStringLiteral("Ready"));
     SetIdleText(QString::fromLatin1(kReady));
     m_wndStatusBar->addWidget(m_pReady, 1);
