@@ -256,6 +256,7 @@ void CLinkStatic::ReportOpenError(int code) {
         return;
     }
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Vorpex"), message, QMessageBox::Ok, window());
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

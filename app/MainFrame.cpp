@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -11,9 +12,54 @@
 
 #include "app/KeyLocks.h"
 #include "app/RecentFileList.h"
+#include "app/VorpexDoc.h"
+#include "catalogue/PackFile.h"
+#include "extract/ExtractCommand.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
 #include "views/ImageList.h"
+
+namespace {
+
+// The message pane's label: shows as much of its text as fits, and the whole of it in its tooltip when cut.
+class CIdleLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    void SetFullText(const QString& text) {
+        m_strFull = text;
+        Elide();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        Elide();
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+private:
+    void Elide() {
+        const QString shown =
+            fontMetrics().elidedText(m_strFull, Qt::ElideRight, std::max(contentsRect().width(), 0));
+        setText(shown);
+        setToolTip(shown == m_strFull ? QString() : m_strFull);
+    }
+    QString m_strFull;
+};
+
+// Menus highlight their greyed items too, so that their prompts reach the status bar.
+class CMenuStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_Menu_AllowActiveAndDisabled)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
 
 CMainFrame::CMainFrame(CVorpexDoc* doc, QWidget* parent) : QMainWindow(parent), m_pDocument(doc) {
     CImageList::InitResources();
@@ -46,17 +92,38 @@ QAction* CMainFrame::AddCommand(int id, const char* name, const char* text, cons
 void CMainFrame::OnCreateClient() {
     m_wndSplitter = new QSplitter(Qt::Horizontal, this);
     m_wndSplitter->setObjectName(QStringLiteral("Splitter"));
-    m_pDirView = new CDirView(m_pDocument, m_wndSplitter);
-    m_pFilesView = new CFilesView(m_pDocument, m_wndSplitter);
+    m_pDirView = new CDirView(m_wndSplitter);
+    m_pFilesView = new CFilesView(m_wndSplitter);
     m_wndSplitter->addWidget(m_pDirView);
     m_wndSplitter->addWidget(m_pFilesView);
     m_wndSplitter->setStretchFactor(0, 0);
     m_wndSplitter->setStretchFactor(1, 1);
     m_wndSplitter->setChildrenCollapsible(false);
     setCentralWidget(m_wndSplitter);
-    connect(m_pDirView, &CDirView::Activated, this, [this] { m_pActiveView = m_pDirView; });
-    connect(m_pFilesView, &CFilesView::Activated, this, [this] { m_pActiveView = m_pFilesView; });
+    for (CPaneView* pane : {static_cast<CPaneView*>(m_pDirView), static_cast<CPaneView*>(m_pFilesView)}) {
+        connect(pane, &CPaneView::Activated, this, [this, pane] {
+            m_pActiveView = pane;
+            UpdateExtractCommand();
+        });
+        connect(pane, &CPaneView::SelectionChanged, this, &CMainFrame::UpdateExtractCommand);
+    }
+    connect(m_pDirView, &CDirView::FolderSelected, m_pFilesView, &CFilesView::ShowFolder);
+    connect(m_pFilesView, &CFilesView::FolderOpened, m_pDirView, &CDirView::SelectFolder);
     SetActiveView(m_pFilesView);
+
+    if (!m_pDocument)
+        return;
+    m_pDocument->m_pDirView = m_pDirView;
+    m_pDocument->m_pFilesView = m_pFilesView;
+    // The panes let go of a catalogue before it goes; a new one empties the list and rebuilds the tree.
+    connect(m_pDocument, &CVorpexDoc::CatalogueReplacing, this, [this] {
+        m_pFilesView->SetCatalogue(nullptr, nullptr);
+        m_pDirView->SetCatalogue(nullptr, nullptr);
+    });
+    connect(m_pDocument, &CVorpexDoc::CatalogueOpened, this, [this](const CPackFile* pack) {
+        m_pFilesView->SetCatalogue(pack, &m_pDocument->Codec());
+        m_pDirView->SetCatalogue(pack, &m_pDocument->Codec());
+    });
 }
 
 void CMainFrame::OnCreate() {
@@ -86,8 +153,9 @@ void CMainFrame::OnCreate() {
     m_wndStatusBar = new QStatusBar(this);
     m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
     // The message pane: "Ready" whenever no prompt or message stands over it.
-    m_pReady = new QLabel(QString::fromLatin1(kReady), m_wndStatusBar);
+    m_pReady = new CIdleLabel(m_wndStatusBar);
     m_pReady->setObjectName(QStringLiteral("Ready"));
+    SetIdleText(QString::fromLatin1(kReady));
     m_wndStatusBar->addWidget(m_pReady, 1);
     // The status bar hides "Ready" under a message only when the bar is already on screen; a message
     // given before the window shows would otherwise be drawn over it.
@@ -117,6 +185,7 @@ void CMainFrame::OnCreate() {
     connect(statusBar, &QAction::triggered, m_wndStatusBar, &QWidget::setVisible);
 
     connect(Command(ID_FILE_EXTRACT), &QAction::triggered, this, &CMainFrame::OnFileExtract);
+    UpdateExtractCommand();
     connect(Command(ID_NEXT_PANE), &QAction::triggered, this, &CMainFrame::OnNextPane);
     connect(Command(ID_PREV_PANE), &QAction::triggered, this, &CMainFrame::OnPrevPane);
     connect(Command(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
@@ -204,6 +273,11 @@ void CMainFrame::BuildMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("HelpMenu"));
     help->addAction(about);
+
+    auto* menuStyle = new CMenuStyle(style()->name());
+    menuStyle->setParent(this);
+    for (QMenu* menu : {m_pFileMenu, edit, view, help})
+        menu->setStyle(menuStyle);
 }
 
 void CMainFrame::UpdateRecentFileMenu(const CRecentFileList& files) {
@@ -224,14 +298,15 @@ void CMainFrame::UpdateRecentFileMenu(const CRecentFileList& files) {
     }
 }
 
-void CMainFrame::SetActiveView(QWidget* view) {
+void CMainFrame::SetActiveView(CPaneView* view) {
     m_pActiveView = view;
+    UpdateExtractCommand();
     if (view)
         view->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainFrame::OnNextPane() {
-    SetActiveView(m_pActiveView == m_pDirView ? static_cast<QWidget*>(m_pFilesView) : m_pDirView);
+    SetActiveView(m_pActiveView == m_pDirView ? static_cast<CPaneView*>(m_pFilesView) : m_pDirView);
 }
 
 // With two panes, going back is going forward.
@@ -239,20 +314,34 @@ void CMainFrame::OnPrevPane() {
     OnNextPane();
 }
 
+// One path for both panes: the pane only says what is selected, and is asked after the dialog's OK.
 void CMainFrame::OnFileExtract() {
-    if (m_pActiveView == m_pDirView)
-        m_pDirView->OnExtract();
-    else
-        m_pFilesView->OnExtract();
+    CPaneView* pane = m_pActiveView;
+    if (!pane || !m_pDocument || !m_pDocument->m_pPackFile || !m_pSink)
+        return;
+    const CExtractCommand::CContext context{m_pDocument->m_pPackFile.get(), &m_pDocument->Codec(), m_pSink,
+                                            m_fnExtractDir ? m_fnExtractDir() : QString(), this};
+    CExtractCommand::Run(pane == m_pDirView ? CExtractCommand::EFrom::Tree : CExtractCommand::EFrom::List,
+                         context, [pane] { return pane->GetSelection(); });
 }
 
 void CMainFrame::SetMessageText(const QString& text) {
     m_wndStatusBar->showMessage(text);
 }
 
+void CMainFrame::SetIdleText(const QString& text) {
+    m_strIdleText = text;
+    static_cast<CIdleLabel*>(m_pReady)->SetFullText(text);
+}
+
 QString CMainFrame::GetMessageText() const {
     const QString message = m_wndStatusBar->currentMessage();
-    return message.isEmpty() ? m_pReady->text() : message;
+    return message.isEmpty() ? m_strIdleText : message;
+}
+
+void CMainFrame::UpdateExtractCommand() {
+    if (QAction* extract = Command(ID_FILE_EXTRACT))
+        extract->setEnabled(m_pActiveView && m_pActiveView->HasSelection());
 }
 
 QString CMainFrame::IndicatorText(int pane) const {

@@ -1,8 +1,12 @@
 #include "app/MessageBoxSink.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QThread>
+#include <QVBoxLayout>
 
 void CMessageBoxSink::Report(const CMessage& message) {
     QCoreApplication* app = QCoreApplication::instance();
@@ -14,8 +18,32 @@ void CMessageBoxSink::Report(const CMessage& message) {
         app, [&message] { Show(message); }, Qt::BlockingQueuedConnection);
 }
 
+// Names come from strangers' archives and from what the user typed: always plain text, never markup.
 void CMessageBoxSink::Show(const CMessage& message) {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kCaption),
-                    QString::fromStdString(message.Full()), QMessageBox::Ok, QApplication::activeWindow());
+    const QString text = QString::fromStdString(message.Full());
+    if (text.count(QLatin1Char('\n')) < kMaxLines) {
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kCaption), text, QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return;
+    }
+    // A long list (the messages an extraction gathered): its first line above the rest, which scrolls.
+    QDialog box(QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("MessageList"));
+    box.setWindowTitle(QString::fromLatin1(kCaption));
+    const qsizetype cut = text.indexOf(QLatin1Char('\n'));
+    auto* head = new QLabel(text.left(cut), &box);
+    head->setTextFormat(Qt::PlainText);
+    auto* list = new QPlainTextEdit(text.mid(cut + 1), &box);
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(head);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    box.resize(520, 360);
     box.exec();
 }

@@ -2,11 +2,14 @@
 
 #include "platform/MessageSink.h"
 
-// Shows each message in a modal box captioned "Vorpex" with an OK button and returns when it is closed.
+// Shows each message in a modal box captioned "Vorpex" with an OK button and returns when it is closed. The
+// text is plain, whatever it holds; one of kMaxLines lines or more shows its first line above a scrolling
+// list of the others.
 // May be called from any thread: a worker's message is shown by the GUI thread while the worker waits.
 class CMessageBoxSink : public CMessageSink {
 public:
     static constexpr const char* kCaption = "Vorpex";
+    static constexpr int kMaxLines = 12;
 
     void Report(const CMessage& message) override;
 

@@ -30,6 +30,8 @@ void CVorpexApp::SetMessageSink(CMessageSink* sink) {
     m_pSink = sink ? sink : &m_BoxSink;
     if (m_pDocument)
         m_pDocument->SetMessageSink(m_pSink);
+    if (m_pMainWnd)
+        m_pMainWnd->SetMessageSink(m_pSink);
 }
 
 QString CVorpexApp::GetProfileString(const QString& section, const QString& entry, const QString& def) const {
@@ -52,9 +54,9 @@ bool CVorpexApp::InitInstance(const QStringList& args) {
     m_pDocument = std::make_unique<CVorpexDoc>(m_pSink);
     m_pMainWnd = std::make_unique<CMainFrame>(m_pDocument.get());
     CMainFrame* frame = m_pMainWnd.get();
+    frame->SetMessageSink(m_pSink);
+    frame->SetExtractDirSource([this] { return m_strExtractDir; });
     frame->UpdateRecentFileMenu(m_RecentFiles);
-    frame->Command(CMainFrame::ID_FILE_EXTRACT)
-        ->setEnabled(false); // nothing to extract until an archive is open
     connect(frame->Command(CMainFrame::ID_FILE_NEW), &QAction::triggered, this, &CVorpexApp::OnFileNew);
     connect(frame->Command(CMainFrame::ID_FILE_OPEN), &QAction::triggered, this, &CVorpexApp::OnFileOpen);
     connect(frame->Command(CMainFrame::ID_FILE_SAVE), &QAction::triggered, this, &CVorpexApp::OnFileSave);
@@ -76,9 +78,8 @@ bool CVorpexApp::OpenDocumentFile(const QString& path) {
     m_RecentFiles.Add(path);
     SaveRecentFiles();
     if (m_pMainWnd) {
-        m_pMainWnd->Command(CMainFrame::ID_FILE_EXTRACT)->setEnabled(true);
         m_pMainWnd->UpdateRecentFileMenu(m_RecentFiles);
-        m_pMainWnd->SetMessageText(m_pDocument->ReadSummary());
+        m_pMainWnd->SetIdleText(m_pDocument->ReadSummary());
     }
     return true;
 }

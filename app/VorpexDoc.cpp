@@ -2,20 +2,17 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QScopeGuard>
 #include <QStringList>
 
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
-#include "views/DirView.h"
-#include "views/FilesView.h"
 
 CVorpexDoc::CVorpexDoc(CMessageSink* sink, QObject* parent) : QObject(parent), m_pSink(sink) {}
 
 CVorpexDoc::~CVorpexDoc() {
-    if (m_pPackFile && m_pPackFile->m_bOpen)
+    if (m_pPackFile && m_pPackFile->IsOpen())
         m_pPackFile->Close();
 }
 
@@ -24,54 +21,31 @@ bool CVorpexDoc::OnNewDocument() {
 }
 
 bool CVorpexDoc::OnOpenDocument(const QString& path) {
-    // A file that cannot even be opened for reading (missing, unreadable, a folder) changes nothing.
-    QFile probe(path);
-    if (path.isEmpty() || QFileInfo(path).isDir() || !probe.open(QIODevice::ReadOnly)) {
-        if (m_pSink)
-            m_pSink->Report({kCannotOpen, path.toStdString(), ".", false});
-        return false;
-    }
-    probe.close();
-
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     CNullSink quiet;
-    // The reader may show its messages (in modal boxes) while the views still show the previous catalogue,
-    // which stays valid until the new one is in place.
+    // Only the reader opens the file, without blocking: what it cannot read as an archive (missing,
+    // unreadable, a folder, a FIFO, a socket) gets its "Error opening file." and changes nothing. The reader
+    // may show its messages (in modal boxes) while the views still show the previous catalogue, which stays
+    // valid until the new one is in place.
     auto pack =
         std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
+    if (!pack->IsOpen())
+        return false;
 
-    // The views let go of the previous catalogue before it is closed and destroyed.
-    if (m_pFilesView) {
-        m_pFilesView->DeleteAllItems();
-        m_pFilesView->m_pPackFile = nullptr;
-    }
-    if (m_pDirView) {
-        m_pDirView->DeleteAllItems();
-        m_pDirView->m_pPackFile = nullptr;
-    }
-    if (m_pPackFile)
-        emit CatalogueReplacing(m_pPackFile.get());
-    if (m_pPackFile && m_pPackFile->m_bOpen)
+    // Whoever shows the previous catalogue lets go of it before it is closed and destroyed.
+    emit CatalogueReplacing(m_pPackFile.get());
+    if (m_pPackFile && m_pPackFile->IsOpen())
         m_pPackFile->Close();
     m_pPackFile = std::move(pack);
     m_strPathName = path;
-
-    if (m_pDirView)
-        m_pDirView->m_pPackFile = m_pPackFile.get();
-    if (m_pFilesView)
-        m_pFilesView->m_pPackFile = m_pPackFile.get();
     RefreshViews();
     return true;
 }
 
 void CVorpexDoc::RefreshViews() {
-    if (!m_pPackFile)
-        return;
-    if (m_pFilesView)
-        m_pFilesView->DeleteAllItems();
-    if (m_pDirView)
-        m_pDirView->FillTree();
+    if (m_pPackFile)
+        emit CatalogueOpened(m_pPackFile.get());
 }
 
 static QString Count(uint64_t n, const char* one, const char* many) {
@@ -82,12 +56,10 @@ QString CVorpexDoc::ReadSummary() const {
     if (!m_pPackFile)
         return {};
     const CPackFile& pack = *m_pPackFile;
-    if (!pack.m_bOpen && pack.m_Entries.empty() && !pack.GetFolderCount())
-        return QString::fromLatin1(kErrorOpeningFile);
-    const CReadReport& report = pack.m_Report;
+    const CReadReport& report = pack.GetReport();
     if (report.IsClean())
         return Count(pack.GetFolderCount(), "folder", "folders") + QStringLiteral(", ") +
-               Count(pack.m_Entries.size(), "file", "files");
+               Count(pack.GetEntryCount(), "file", "files");
 
     QStringList troubles;
     if (report.m_nUnknownRecords)
@@ -106,5 +78,5 @@ QString CVorpexDoc::ReadSummary() const {
         troubles << QStringLiteral("the file could not be read to its end");
     return QStringLiteral("Damaged archive: ") + troubles.join(QStringLiteral("; ")) + QStringLiteral(" (") +
            Count(pack.GetFolderCount(), "folder", "folders") + QStringLiteral(", ") +
-           Count(pack.m_Entries.size(), "file", "files") + QStringLiteral(" read).");
+           Count(pack.GetEntryCount(), "file", "files") + QStringLiteral(" read).");
 }

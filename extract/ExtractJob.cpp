@@ -12,6 +12,9 @@ CExtractJob::CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessag
                          const char* makeDirMessage, QWidget* pWindow)
     : m_UiSink(uiSink), m_Sink(*this, this), m_Walk(pack, m_Sink, codec, makeDirMessage), m_pWindow(pWindow) {
     m_Walk.SetCancelFlag(&m_bCancel);
+    m_pShowFirst = new QTimer(this);
+    m_pShowFirst->setSingleShot(true);
+    connect(m_pShowFirst, &QTimer::timeout, this, &CExtractJob::ShowFirst);
     m_Walk.SetProgressCallback([this](const CProgress& p) {
         m_nFilesDone.store(p.m_nFilesDone, std::memory_order_relaxed);
         m_nFilesTotal.store(p.m_nFilesTotal, std::memory_order_relaxed);
@@ -74,10 +77,32 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
         m_pTicker->stop();
     delete m_pProgress;
     m_pLoop = nullptr;
+    m_pShowFirst->stop();
+    if (bQuitting) {
+        m_FirstMessage.reset();
+        m_Gathered.clear();
+    }
+    ShowFirst(); // when the worker was quicker than the timer
+    ShowGathered();
     return result;
 }
 
+// Returns at once, so the worker goes on: the first message is shown from the event loop, the rest wait.
 void CExtractJob::Report(const CMessage& message) {
+    if (m_bFirstTaken) {
+        m_Gathered.push_back(message);
+        return;
+    }
+    m_bFirstTaken = true;
+    m_FirstMessage = message;
+    m_pShowFirst->start(0);
+}
+
+void CExtractJob::ShowFirst() {
+    if (!m_FirstMessage)
+        return;
+    const CMessage message = std::move(*m_FirstMessage);
+    m_FirstMessage.reset();
     const bool bBusy = m_bBusyCursor;
     if (bBusy)
         QApplication::restoreOverrideCursor();
@@ -86,9 +111,22 @@ void CExtractJob::Report(const CMessage& message) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
+void CExtractJob::ShowGathered() {
+    if (m_Gathered.empty())
+        return;
+    CMessage all;
+    all.m_strText = m_Gathered.size() == 1
+                        ? std::string(kOneMoreMessage)
+                        : QString::fromLatin1(kMoreMessages).arg(m_Gathered.size()).toStdString();
+    for (const CMessage& message : m_Gathered)
+        all.m_strText += "\n" + message.Full();
+    m_Gathered.clear();
+    m_UiSink.Report(all);
+}
+
 void CExtractJob::Abandon() {
     // The application is quitting: event loops return at once, so no message can be shown any more. Stop the
-    // worker, and drop each message it waits to have shown, which releases it.
+    // worker, and drop each message it waits to have handed over, which releases it.
     Cancel();
     while (!m_bDone.load()) {
         QCoreApplication::removePostedEvents(this, QEvent::MetaCall);

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "extract/FolderWalk.h"
 #include "extract/UiThreadSink.h"
@@ -17,8 +19,11 @@ class QWidget;
 // Runs one extraction (the folder walk) on a worker thread while the user-interface thread keeps its event
 // loop going. For the first half second the window only repaints (a wait cursor shows); after that a modal
 // progress dialog shows files and bytes done and offers Cancel, which abandons the file in hand (its
-// temporary removed) and stops; what was completed stays. The walk's messages reach `uiSink` on the
-// user-interface thread, one modal box at a time, in order, and the worker waits for each.
+// temporary removed) and stops; what was completed stays. The walk's first message reaches `uiSink` on the
+// user-interface thread as soon as it arises, and the extraction goes on while it is shown; the messages
+// after it are gathered and reach `uiSink` together, as one message, when the extraction has ended: the
+// count first, then their texts one per line, in order. So a thousand failures cost two boxes, not a
+// thousand.
 //
 // Threads: Run() and everything else here is called on the user-interface thread, except the walk, the
 // progress callback and the progress hook, which run on the worker. They share only the atomics below
@@ -30,6 +35,9 @@ class CExtractJob : public QObject, private CMessageSink {
 
 public:
     static constexpr int kProgressDelayMs = 500;
+    // The first line of the gathered messages; %1 is their count.
+    static constexpr const char* kMoreMessages = "%1 more messages:";
+    static constexpr const char* kOneMoreMessage = "1 more message:";
 
     // `pack`, `codec`, `uiSink` and `pWindow` must outlive Run(). `pWindow` parents the progress dialog.
     CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,
@@ -56,6 +64,8 @@ private:
     // The forwarding sink's target, on the user-interface thread: the box gets the ordinary pointer even
     // during the quiet half second.
     void Report(const CMessage& message) override;
+    void ShowFirst();
+    void ShowGathered();
     void Abandon();
     void ShowProgress();
     void UpdateProgress();
@@ -63,6 +73,11 @@ private:
     CMessageSink& m_UiSink;
     CUiThreadSink m_Sink;
     bool m_bBusyCursor = false; // user-interface thread only
+    // The messages, user-interface thread only: the first until it is shown, then every later one.
+    std::optional<CMessage> m_FirstMessage;
+    bool m_bFirstTaken = false;
+    std::vector<CMessage> m_Gathered;
+    QTimer* m_pShowFirst = nullptr;
     CFolderWalk m_Walk;
     std::function<void(const CProgress&)> m_fnProgressHook;
 

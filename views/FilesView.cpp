@@ -1,18 +1,14 @@
 #include "views/FilesView.h"
 
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <algorithm>
 #include <array>
 
-#include "app/VorpexApp.h"
-#include "app/VorpexDoc.h"
 #include "catalogue/NameCodec.h"
+#include "catalogue/PackEntry.h"
 #include "catalogue/PackFile.h"
-#include "extract/ExtractCommand.h"
-#include "views/DirView.h"
 
-CFilesView::CFilesView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_pDocument(doc) {
+CFilesView::CFilesView(QWidget* parent) : CPaneView(parent) {
     setObjectName(QStringLiteral("FilesView"));
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -23,9 +19,6 @@ CFilesView::CFilesView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-
-    if (m_pDocument)
-        m_pDocument->m_pFilesView = this;
 
     m_largeImages.Create(QStringLiteral(":/res/list_large.png"), 32);
     m_smallImages.Create(QStringLiteral(":/res/list_small.png"), 16);
@@ -45,13 +38,22 @@ CFilesView::CFilesView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_
     connect(this, &QAbstractItemView::doubleClicked, this, &CFilesView::OnLButtonDblClk);
 }
 
+void CFilesView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
+    m_pPackFile = pack;
+    m_pCodec = codec;
+    DeleteAllItems();
+}
+
 void CFilesView::ShowFolder(const CPackFolder* folder) {
-    m_Model.ShowFolder(m_pPackFile, folder, m_pDocument ? &m_pDocument->Codec() : nullptr);
+    m_Model.ShowFolder(m_pPackFile, folder, m_pCodec);
     FitNameColumn();
+    FitSizeColumn();
+    emit SelectionChanged();
 }
 
 void CFilesView::DeleteAllItems() {
     m_Model.Clear();
+    emit SelectionChanged();
 }
 
 // The name column fits its widest name. Measuring every row would cost too much for a folder of a
@@ -95,6 +97,26 @@ void CFilesView::FitNameColumn() {
     header()->resizeSection(0, width);
 }
 
+// Never narrower than its 60 pixels, and wide enough for the biggest file's size (the longest text).
+void CFilesView::FitSizeColumn() {
+    int biggest = -1;
+    uint32_t size = 0;
+    for (int row = 0; row < m_Model.rowCount(); ++row) {
+        const CPackEntry* entry = m_Model.EntryAt(row);
+        if (entry && (biggest < 0 || entry->GetSize() > size)) {
+            biggest = row;
+            size = entry->GetSize();
+        }
+    }
+    int width = kSizeWidth;
+    if (biggest >= 0) {
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        width = std::max(width, itemDelegate()->sizeHint(option, m_Model.index(biggest, 1)).width());
+    }
+    header()->resizeSection(1, width);
+}
+
 std::vector<int> CFilesView::GetSelectedRowNumbers() const {
     std::vector<int> rows;
     const QModelIndexList selected = selectionModel()->selectedRows(0);
@@ -115,37 +137,17 @@ void CFilesView::GetSelectedRows(std::vector<const CPackFolder*>& folders,
     }
 }
 
+CSelection CFilesView::GetSelection() const {
+    CSelection selection;
+    GetSelectedRows(selection.m_Folders, selection.m_Files);
+    return selection;
+}
+
+bool CFilesView::HasSelection() const {
+    return selectionModel()->hasSelection();
+}
+
 void CFilesView::OnLButtonDblClk(const QModelIndex& index) {
-    const CPackFolder* folder = m_Model.FolderAt(index.row());
-    if (!index.isValid() || !folder || !m_pDocument || !m_pDocument->m_pDirView)
-        return;
-    m_pDocument->m_pDirView->SelectFolder(folder);
-}
-
-void CFilesView::OnExtract() {
-    const CVorpexApp* app = CVorpexApp::Instance();
-    if (!app || !m_pDocument || !m_pPackFile)
-        return;
-    const CExtractCommand::CContext context{m_pPackFile, &m_pDocument->Codec(), &app->GetMessageSink(),
-                                            app->m_strExtractDir, window()};
-    // The selected folder rows, then the selected file rows, each in list order, by identity.
-    CExtractCommand::Run(CExtractCommand::EFrom::List, context, [this] {
-        CSelection selection;
-        GetSelectedRows(selection.m_Folders, selection.m_Files);
-        return selection;
-    });
-}
-
-void CFilesView::focusInEvent(QFocusEvent* event) {
-    QTreeView::focusInEvent(event);
-    emit Activated();
-}
-
-void CFilesView::keyPressEvent(QKeyEvent* event) {
-    // The Edit commands do nothing in this program, here neither.
-    if (event->matches(QKeySequence::Copy)) {
-        event->ignore();
-        return;
-    }
-    QTreeView::keyPressEvent(event);
+    if (const CPackFolder* folder = index.isValid() ? m_Model.FolderAt(index.row()) : nullptr)
+        emit FolderOpened(folder);
 }

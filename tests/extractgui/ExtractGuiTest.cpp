@@ -114,7 +114,7 @@ class CExtractGuiTest : public QObject {
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     // Extract on `pane`, from the menu or with Ctrl+E.
-    void RunExtract(QWidget* pane, bool key = false) {
+    void RunExtract(CPaneView* pane, bool key = false) {
         m_pApp->GetMainWnd()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_pApp->GetMainWnd()));
         m_pApp->GetMainWnd()->SetActiveView(pane);
@@ -124,11 +124,11 @@ class CExtractGuiTest : public QObject {
             m_pApp->GetMainWnd()->Command(CMainFrame::ID_FILE_EXTRACT)->trigger();
     }
     // The tree's Extract of `folder` into `dest` (the dialog prefilled with it), each piece copied slowly.
-    bool RunJob(const char* folder, const std::string& dest, CExtractResult* pResult) {
+    bool RunJob(const char* folder, const std::string& dest, CExtractResult* pResult, int msPerPiece = 50) {
         const CVorpexDoc* doc = m_pApp->GetDocument();
         CExtractCommand::CContext context(doc->m_pPackFile.get(), &doc->Codec(), &m_Sink, Q(dest),
                                           m_pApp->GetMainWnd());
-        context.m_fnProgressHook = [](const CProgress&) { QThread::msleep(50); };
+        context.m_fnProgressHook = [msPerPiece](const CProgress&) { QThread::msleep(msPerPiece); };
         const CSelection selection{{Child(Top(), folder)}, {}, false};
         return CExtractCommand::Run(
             CExtractCommand::EFrom::Tree, context, [=] { return selection; }, pResult);
@@ -151,25 +151,6 @@ private slots:
     void cleanup() {
         m_pApp.reset();
         QDir::setCurrent(m_strCwd);
-    }
-
-    void BothDialogsHaveTheirTextsNamesAndTabOrder() {
-        CExtractDlg extract{QString()};
-        COptionsDlg options{QString()};
-        // Tab order is the templates' order; the caption takes no focus; OK is the default button.
-        for (CFolderPromptDlg* dlg : std::initializer_list<CFolderPromptDlg*>{&extract, &options}) {
-            auto* label = dlg->findChild<QLabel*>(); // the caption: a static text or a group box
-            QStringList chain{dlg->windowTitle() + " " + dlg->objectName() + " " +
-                              (label ? label->text() : dlg->findChild<QGroupBox*>()->title())};
-            for (QWidget* w = Edit(dlg); chain.size() < 5; w = w->nextInFocusChain()) {
-                auto* b = qobject_cast<QPushButton*>(w);
-                chain << w->objectName() + (b ? " " + b->text() + (b->isDefault() ? " default" : "") : "");
-            }
-            QCOMPARE(chain.join(", "),
-                     QString("%1, IDC_FOLDER, IDC_BROWSE Browse..., IDOK OK default, IDCANCEL Cancel")
-                         .arg(dlg == &extract ? "Extract IDD_EXTRACT Extract to..."
-                                              : "Options IDD_OPTIONS Extract Options"));
-        }
     }
 
     // Browse then Cancel keeps the text; Select returns the folder shown (not the one highlighted) and makes
@@ -235,8 +216,9 @@ private slots:
         SelectRows({5, 4, 3, 2, 1, 0});
         Then({Press("IDOK", Q(dest))});
         RunExtract(List());
-        QCOMPARE(m_Sink.Texts(), Strings({"Could not create directory TWO", "Could not create directory ONE",
-                                          "Skipped unsafe name ..", "Skipped unsafe name a/b"}));
+        QCOMPARE(m_Sink.Texts(), Strings({"Could not create directory TWO",
+                                          "3 more messages:\nCould not create directory ONE\nSkipped unsafe "
+                                          "name ..\nSkipped unsafe name a/b"}));
         QCOMPARE(ListTree(dest), Strings({"GOOD.TXT", "NEW/", "NEW/N", "ONE/", "TWO/"}));
         QVERIFY(Done());
     }
@@ -249,7 +231,7 @@ private slots:
         Then({Press("IDOK", Q(missing)), Press("IDOK", Q(missing)), Press("IDOK", Q(file)),
               Press("IDOK", "")});
         for (int i = 0; i < 4; ++i)
-            RunExtract(i % 2 ? static_cast<QWidget*>(List()) : Tree());
+            RunExtract(i % 2 ? static_cast<CPaneView*>(List()) : Tree());
         QCOMPARE(m_Sink.Texts(),
                  Strings({"Could not change to directory " + missing, "Could not create directory " + missing,
                           "Could not change to directory " + file, "Could not create directory "}));
@@ -320,35 +302,50 @@ private slots:
         }
     }
 
-    // The walk's messages are shown on this thread in order while the worker waits; the application quits
-    // while the second is open, and the worker stops there.
-    void MessagesShownInOrderWhileTheWorkerWaitsAndQuitStopsIt() {
-        std::vector<CNode> files = {File("ONE", "1"), File("..", "x"), File("a\\b", "y")};
+    // The first message shows at once, on this thread, while the extraction goes on behind it; the others
+    // come together at the end, counted, in order. Quitting while the first is open stops the worker and
+    // shows nothing more.
+    void FirstMessageAtOnceTheRestTogetherAtTheEndAndQuitStops() {
+        std::vector<CNode> files = {File("..", "x"), File("ONE", "1"), File("a\\b", "y"), File(".", "z")};
         for (int i = 0; i < 5; ++i)
             files.push_back(File("F" + std::to_string(i), std::string(CEntryWriter::kChunk, 'f')));
         Start({Folder("DATA", files)});
-        const std::string dest = Dest("out");
-        std::vector<Strings> onDisk; // what the worker had written while each box was open, then at the end
-        bool offThread = false;
-        m_Sink.m_fnWhileOpen = [&] {
-            offThread = offThread || QThread::currentThread() != qApp->thread();
-            QTest::qWait(onDisk.empty() ? 200 : 0);
-            onDisk.push_back(ListTree(dest));
-            if (onDisk.size() == 2)
-                QCoreApplication::quit();
-        };
-        Then({Press("IDOK")});
-        CExtractResult result;
-        // Inside the application's own event loop, which is what quitting ends.
-        QTimer::singleShot(0, [&] {
-            RunJob("DATA", dest, &result);
-            QCoreApplication::exit(0);
-        });
-        QCoreApplication::exec();
-        QVERIFY(result.m_bCancelled && Done() && !offThread && !QApplication::overrideCursor());
-        QCOMPARE(m_Sink.Texts(), Strings({"Skipped unsafe name ..", "Skipped unsafe name a\\b"}));
-        onDisk.push_back(ListTree(dest));
-        QCOMPARE(onDisk, std::vector<Strings>(3, {"DATA/", "DATA/ONE"}));
+        for (const bool quit : {false, true}) {
+            m_Sink.Clear();
+            const std::string dest = Dest(quit ? "quit" : "all");
+            Strings whileOpen; // what the worker had written by the time the first box was closed
+            bool offThread = false;
+            m_Sink.m_fnWhileOpen = [&] {
+                offThread = offThread || QThread::currentThread() != qApp->thread();
+                if (m_Sink.Count() > 1)
+                    return;
+                if (quit)
+                    QCoreApplication::quit();
+                else
+                    (void)QTest::qWaitFor([&] { return ListTree(dest).size() == 7; }, 10000);
+                whileOpen = ListTree(dest);
+            };
+            Then({Press("IDOK")});
+            CExtractResult result;
+            // Inside the application's own event loop, which is what quitting ends.
+            QTimer::singleShot(0, [&] {
+                RunJob("DATA", dest, &result, quit ? 50 : 0); // quick enough to need no progress dialog
+                QCoreApplication::exit(0);
+            });
+            QCoreApplication::exec();
+            QVERIFY(!offThread && !QApplication::overrideCursor());
+            QVERIFY(Done());
+            QCOMPARE(result.m_bCancelled, quit);
+            if (quit) {
+                QCOMPARE(m_Sink.Texts(), Strings{"Skipped unsafe name .."});
+                QVERIFY(ListTree(dest).size() < 7);
+            } else {
+                QCOMPARE(whileOpen.size(), size_t(7)); // DATA/, ONE and the five big files
+                QCOMPARE(m_Sink.Texts(),
+                         Strings({"Skipped unsafe name ..",
+                                  "2 more messages:\nSkipped unsafe name a\\b\nSkipped unsafe name ."}));
+            }
+        }
     }
 };
 

@@ -1,15 +1,16 @@
 // Start-up: settings, recent files across restarts, the command line; and the message box messages end in.
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <thread>
 
-#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/AppTestSupport.h"
 
-static std::vector<std::string> CannotOpen(const QString& path) {
-    return {"Cannot open file " + path.toStdString() + "."};
-}
+static const std::vector<std::string> kCannotOpen{"Error opening file."};
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -18,7 +19,7 @@ class StartupTest : public QObject {
 private slots:
     void init() { UseEmptySettings(); }
 
-    void recentFilesSurviveRestartsAndDropAVanishedOne() {
+    void recentFilesSurviveRestartsAndDropOneThatCannotBeOpened() {
         QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).setValue("Settings/ExtractDir", "/tmp/x y/");
         QStringList paths;
         for (const char* name : {"a", "b", "c", "d", "e&f", "c"}) // c again: to the front, listed once
@@ -30,7 +31,7 @@ private slots:
             for (const QString& path : paths)
                 QVERIFY(app.m_pApp->OpenDocumentFile(path));
         }
-        QVERIFY(QFile::remove(paths[1]));
+        QVERIFY(QFile::remove(paths[1]) && MakeFifo(m_Dir, "b") == paths[1]); // must not hang either
         CTestApp app;
         QVERIFY(app.Start());
         QStringList menu; // the recent files as the File menu shows them
@@ -40,8 +41,8 @@ private slots:
                                     "&3 " + paths[3], "&4 " + paths[1]}));
         app.Frame()->RecentFileActions().at(2)->trigger(); // opens that archive and brings it to the front
         QCOMPARE(Rows(app.Tree()->model()), QStringList{"D"});
-        app.Frame()->RecentFileActions().at(3)->trigger(); // the vanished one: a message, and it goes
-        QCOMPARE(app.m_Messages.Texts(), CannotOpen(paths[1]));
+        app.Frame()->RecentFileActions().at(3)->trigger(); // now a FIFO: a message, and it goes
+        QCOMPARE(app.m_Messages.Texts(), kCannotOpen);
         QCOMPARE(app.m_pApp->GetDocument()->GetPathName(), paths[3]);
         QCOMPARE(app.Frame()->RecentFileActions().size(), 3);
         CTestApp next;
@@ -50,11 +51,12 @@ private slots:
     }
 
     void commandLineOpensTheArchiveOrEndsStartUp() {
-        const QString missing = m_Dir.filePath("nowhere.dir");
-        CTestApp failed;
-        QVERIFY(!failed.Start({missing}));
-        QCOMPARE(failed.m_Messages.Texts(), CannotOpen(missing));
-        QVERIFY(!failed.Frame() || !failed.Frame()->isVisible());
+        for (const QString& path : {m_Dir.filePath("nowhere.dir"), MakeFifo(m_Dir, "cmd.fifo")}) {
+            CTestApp failed;
+            QVERIFY(!failed.Start({path}));
+            QCOMPARE(failed.m_Messages.Texts(), kCannotOpen);
+            QVERIFY(!failed.Frame() || !failed.Frame()->isVisible());
+        }
 
         // A damaged archive still starts the program: a folder, then a record of unknown type (7).
         const QString path = m_Dir.filePath("cmd.dir");
@@ -67,6 +69,7 @@ private slots:
         QCOMPARE(app.m_pApp->GetRecentFiles()[0], path);
     }
 
+    // Plain text whatever the name holds.
     void messageBoxFromAWorkerWaitsForOk() {
         CMessageBoxSink sink;
         std::atomic<bool> returned = false;
@@ -74,18 +77,36 @@ private slots:
         QTimer poll; // closes the box with OK once it is up, noting what it showed
         connect(&poll, &QTimer::timeout, this, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen = box->windowTitle() + "|" + box->text() + (returned ? "|returned" : "|waiting");
+                seen = box->windowTitle() + "|" + box->text() + (returned ? "|returned" : "|waiting") +
+                       (box->textFormat() == Qt::PlainText ? "|plain" : "|rich");
                 box->button(QMessageBox::Ok)->click();
             }
         });
         poll.start(10);
         std::thread worker([&] {
-            sink.Report({"Could not make directory ", "MAPS", ".", true});
+            sink.Report({"Could not make directory ", "<h1>BIG", ".", true});
             returned = true;
         });
         QTRY_VERIFY(returned);
         worker.join();
-        QCOMPARE(seen, QStringLiteral("Vorpex|Could not make directory MAPS.|waiting"));
+        QCOMPARE(seen, QStringLiteral("Vorpex|Could not make directory <h1>BIG.|waiting|plain"));
+
+        // A long list of gathered messages: its first line above the others, which scroll.
+        QStringList lines{"40 more messages:"};
+        for (int i = 0; i < 40; ++i)
+            lines << QStringLiteral("Skipped unsafe name <b>%1").arg(i);
+        QString head, rest;
+        QTimer::singleShot(50, this, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box && box->windowTitle() == "Vorpex");
+            auto* label = box->findChild<QLabel*>();
+            head = label->textFormat() == Qt::PlainText ? label->text() : QString();
+            rest = box->findChild<QPlainTextEdit*>()->toPlainText();
+            box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        sink.Report({lines.join('\n').toStdString(), {}, {}, false});
+        QCOMPARE(head, lines.first());
+        QCOMPARE(rest, lines.mid(1).join('\n'));
     }
 };
 
