@@ -26,13 +26,14 @@ std::string Numbered(const std::string& name, unsigned number) {
 
 } // namespace
 
-bool CShownNames::IsUnsafe(std::string_view raw, const CNameCodec& codec) {
+bool CShownNames::IsUnsafe(std::string_view raw, const CNameCodec& codec, const CNameEscaper& escaper) {
     if (IsUnsafeName(raw))
         return true;
-    // Plain ASCII decodes to itself in every code page the program meets; only other bytes can turn
-    // into a separator or a dot.
-    return std::any_of(raw.begin(), raw.end(), [](char c) { return c & 0x80; }) &&
-           IsUnsafeName(codec.Decode(raw));
+    // Where the code page decodes printable ASCII to itself, only other bytes can turn into a separator or
+    // a dot; elsewhere (UTF-7, say) any name may.
+    const bool plain = escaper.IsAsciiIdentity() &&
+                       std::none_of(raw.begin(), raw.end(), [](char c) { return (c & 0x80) || c < 0x20; });
+    return !plain && IsUnsafeName(codec.Decode(raw));
 }
 
 CShownNames::CShownNames(const CPackFile& pack, const CPackFolder& folder, const CNameCodec& codec,
@@ -45,7 +46,7 @@ CShownNames::CShownNames(const CPackFile& pack, const CPackFolder& folder, const
     for (uint32_t i = 0; i < count; ++i) {
         const std::string_view raw = Raw(i);
         names[i] = escaper.Escape(raw);
-        if (IsUnsafe(raw, codec))
+        if (IsUnsafe(raw, codec, escaper))
             fixes[i] |= kUnsafe;
         if (names[i].empty() || names[i] == "." || names[i] == "..") {
             names[i] = Respelled(names[i]);

@@ -37,7 +37,7 @@ public:
     int64_t Find(std::string_view name) const;
 
     // True for a raw name that is unsafe on disk as it stands or once decoded.
-    static bool IsUnsafe(std::string_view raw, const CNameCodec& codec);
+    static bool IsUnsafe(std::string_view raw, const CNameCodec& codec, const CNameEscaper& escaper);
 
 private:
     std::string_view Raw(uint32_t item) const;
