@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <vector>
 
 #include "tests/support/CliRunner.h"
 
-// True when `dir` is the root of a mount (its device differs from its parent's).
 inline bool IsMountPoint(const std::string& dir) {
     struct stat self {
     }, parent{};
@@ -18,13 +14,13 @@ inline bool IsMountPoint(const std::string& dir) {
            self.st_dev != parent.st_dev;
 }
 
-// An archive mounted with `vorpex-cli mount` for the lifetime of the object, unmounted again at the end.
-class CMounted {
-public:
-    CMounted(const std::string& archive, const std::string& dir, std::vector<std::string> options = {})
+// An archive mounted with `vorpex-cli mount ARGS... ARCHIVE DIR` while the object lives.
+struct CMounted {
+    std::string m_strDir;
+    CCliRun m_Run;
+    CMounted(const std::string& archive, const std::string& dir, std::vector<std::string> args = {})
         : m_strDir(dir) {
-        std::vector<std::string> args{"mount"};
-        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.begin(), "mount");
         args.push_back(archive);
         args.push_back(dir);
         m_Run = RunCli(args);
@@ -34,12 +30,9 @@ public:
             umount2(m_strDir.c_str(), MNT_DETACH);
     }
     bool Ready() const { return m_Run.m_nStatus <= 1 && IsMountPoint(m_strDir); }
-
-    std::string m_strDir;
-    CCliRun m_Run;
 };
 
-// Why mount tests cannot run here, or empty when they can: /dev/fuse must exist and a mount must work.
+// Why the mount cannot be tried here (no /dev/fuse, or mounting fails), or empty.
 inline const std::string& FuseUnavailable() {
     static const std::string reason = [] {
         if (access("/dev/fuse", R_OK | W_OK) != 0)
@@ -47,44 +40,25 @@ inline const std::string& FuseUnavailable() {
         CTempDir dir;
         mkdir((dir / "m").c_str(), 0755);
         const CMounted mount(VORPEX_SAMPLE_PATH, dir / "m");
-        if (mount.Ready())
-            return std::string();
-        return "mounting fails here: " +
-               (mount.m_Run.m_ErrLines.empty() ? std::string("no message") : mount.m_Run.m_ErrLines[0]);
+        const auto& err = mount.m_Run.m_ErrLines;
+        return mount.Ready() ? std::string() : "mounting fails here: " + (err.empty() ? "" : err[0]);
     }();
     return reason;
 }
-
 #define SKIP_WITHOUT_FUSE()                                                                                  \
-    do {                                                                                                     \
-        if (!FuseUnavailable().empty())                                                                      \
-            GTEST_SKIP() << FuseUnavailable();                                                               \
-    } while (0)
+    if (!FuseUnavailable().empty())                                                                          \
+    GTEST_SKIP() << FuseUnavailable()
 
-// The names in folder `dir`, without "." and "..".
-inline std::vector<std::string> FolderNames(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (const dirent* e = readdir(d)) {
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.push_back(e->d_name);
-        }
-        closedir(d);
-    }
-    return names;
-}
-
-// Reads all of `path`; returns 0 or the errno of the failing call.
+// Reads all of `path` into `bytes`; returns 0 or the errno of the call that failed.
 inline int ReadAll(const std::string& path, std::string& bytes) {
     bytes.clear();
     const int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0)
-        return errno;
     char buf[65536];
-    ssize_t got;
-    while ((got = read(fd, buf, sizeof buf)) > 0)
+    ssize_t got = fd < 0 ? -1 : 0;
+    while (fd >= 0 && (got = read(fd, buf, sizeof buf)) > 0)
         bytes.append(buf, size_t(got));
     const int error = got < 0 ? errno : 0;
-    close(fd);
+    if (fd >= 0)
+        close(fd);
     return error;
 }
