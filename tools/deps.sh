@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages Vorpex needs to build, test and run, when they are missing.
 # Usage: tools/deps.sh [extra-package...]      tools/deps.sh --list   (prints the packages, installs nothing)
 set -euo pipefail
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libfuse3-dev fuse3)
 if [ "${1:-}" = "--list" ]; then
     echo "${packages[@]}"
     exit 0
