@@ -78,15 +78,16 @@ void OnOpendir(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
     fuse_reply_open(req, fi);
 }
 
-// Positions: 0 is ".", 1 is "..", 2 + i the folder's item i.
-void ReadFolder(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, bool plus) {
+// Positions: 0 is ".", 1 is "..", 2 + i the folder's item i. Plain entries only: the kernel asks for
+// attributes by name when a program wants them, so that `find` over a million entries makes the kernel
+// build no inode for a file it never looks at.
+void OnReaddir(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
     CArchiveMount& mount = Self(req);
     const CShownNames& names = mount.Names(node);
     std::vector<char>& buffer = mount.ReadBuffer();
     buffer.resize(size);
     size_t used = 0;
-    for (uint64_t pos = offset < 0 ? 0 : static_cast<uint64_t>(offset); pos < 2 + uint64_t(names.Count());
-         ++pos) {
+    for (uint64_t pos = offset < 0 ? 0 : uint64_t(offset); pos < 2 + uint64_t(names.Count()); ++pos) {
         struct stat st;
         uint64_t itemNode = node;
         std::string name;
@@ -97,38 +98,13 @@ void ReadFolder(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, bool
             mount.ItemStat(node, static_cast<uint32_t>(pos - 2), st, itemNode);
             name = names.Name(static_cast<uint32_t>(pos - 2));
         }
-        size_t len;
-        if (plus) {
-            fuse_entry_param entry = {};
-            // "." and ".." are not looked up, so the kernel must not count them.
-            if (pos >= 2) {
-                entry.ino = itemNode;
-                entry.attr = st;
-                entry.attr_timeout = kCacheSeconds;
-                entry.entry_timeout = kCacheSeconds;
-            } else {
-                entry.attr.st_ino = itemNode;
-                entry.attr.st_mode = st.st_mode;
-            }
-            len = fuse_add_direntry_plus(req, buffer.data() + used, size - used, name.c_str(), &entry,
-                                         static_cast<off_t>(pos + 1));
-        } else {
-            len = fuse_add_direntry(req, buffer.data() + used, size - used, name.c_str(), &st,
-                                    static_cast<off_t>(pos + 1));
-        }
+        const size_t len = fuse_add_direntry(req, buffer.data() + used, size - used, name.c_str(), &st,
+                                             static_cast<off_t>(pos + 1));
         if (len > size - used)
             break;
         used += len;
     }
     fuse_reply_buf(req, buffer.data(), used);
-}
-
-void OnReaddir(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
-    ReadFolder(req, node, size, offset, false);
-}
-
-void OnReaddirplus(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
-    ReadFolder(req, node, size, offset, true);
 }
 
 void OnOpen(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
@@ -194,7 +170,8 @@ void OnWriteLike(fuse_req_t req) {
 
 CArchiveMount::CArchiveMount(const CPackFile& pack, const CNameCodec& codec, const CNameEscaper& escaper,
                              const struct stat& archive)
-    : m_Pack(pack), m_Codec(codec), m_Escaper(escaper), m_Archive(archive) {
+    : m_Pack(pack), m_Codec(codec), m_Escaper(escaper), m_Archive(archive), m_nUid(::getuid()),
+      m_nGid(::getgid()) {
     m_Folders.reserve(pack.GetFolderCount() + 1);
     m_Folders.push_back(&pack.GetTop());
     for (size_t i = 0; i < m_Folders.size(); ++i) {
@@ -222,8 +199,8 @@ void CArchiveMount::FolderStat(uint64_t node, struct stat& st) const {
     st.st_ino = node;
     st.st_mode = S_IFDIR | 0555;
     st.st_nlink = 2 + Folder(node).m_Children.size();
-    st.st_uid = ::getuid();
-    st.st_gid = ::getgid();
+    st.st_uid = m_nUid;
+    st.st_gid = m_nGid;
     st.st_atim = m_Archive.st_atim;
     st.st_mtim = m_Archive.st_mtim;
     st.st_ctim = m_Archive.st_ctim;
@@ -235,10 +212,11 @@ void CArchiveMount::FileStat(uint64_t node, struct stat& st) const {
     st.st_ino = node;
     st.st_mode = S_IFREG | 0444;
     st.st_nlink = 1;
-    st.st_uid = ::getuid();
-    st.st_gid = ::getgid();
+    st.st_uid = m_nUid;
+    st.st_gid = m_nGid;
     st.st_size = entry.GetSize();
-    st.st_blksize = 4096;
+    // Programs read in pieces of st_blksize (cat, cp): large pieces mean few round trips through the kernel.
+    st.st_blksize = 1 << 20;
     st.st_blocks = (entry.GetSize() + 511) / 512;
     st.st_atim = m_Archive.st_atim;
     st.st_mtim = m_Archive.st_mtim;
@@ -271,10 +249,10 @@ bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
         o.setattr = OnSetattr;
         o.opendir = OnOpendir;
         o.readdir = OnReaddir;
-        o.readdirplus = OnReaddirplus;
         o.open = OnOpen;
         o.read = OnRead;
         o.statfs = OnStatfs;
+        o.init = [](void*, fuse_conn_info* conn) { conn->want &= ~FUSE_CAP_READDIRPLUS; };
         // The mount is read-only, so the kernel refuses these itself; answer alike should one get through.
         o.mknod = [](fuse_req_t req, fuse_ino_t, const char*, mode_t, dev_t) { OnWriteLike(req); };
         o.mkdir = [](fuse_req_t req, fuse_ino_t, const char*, mode_t) { OnWriteLike(req); };

@@ -54,6 +54,8 @@ private:
     const CNameCodec& m_Codec;
     const CNameEscaper& m_Escaper;
     struct stat m_Archive;
+    uid_t m_nUid;
+    gid_t m_nGid;
     std::vector<const CPackFolder*> m_Folders; // node - 1; the first is the top pseudo-folder
     std::vector<uint32_t> m_FirstChild;        // node - 1: the node of the folder's first sub-folder
     std::vector<std::unique_ptr<CShownNames>> m_Names;

@@ -37,9 +37,7 @@ TEST(Mount, SampleArchiveEqualsItsExtractionUntilUnmounted) {
         ASSERT_TRUE(mount.Ready());
         EXPECT_EQ(mount.m_Run.m_nStatus, 0);
         EXPECT_EQ(Shell("diff -r '" + area.m_strOut + "' '" + area.m_strMount + "'"), 0);
-        const std::vector<std::string> tree = ListTree(area.m_strMount);
-        EXPECT_EQ(tree, ListTree(area.m_strOut));
-        for (const std::string& path : tree) {
+        for (const std::string& path : ListTree(area.m_strMount)) {
             struct stat st {};
             ASSERT_EQ(lstat((area.m_strMount + "/" + path).c_str(), &st), 0) << path;
             EXPECT_EQ(st.st_mode, path.back() == '/' ? (S_IFDIR | 0555u) : (S_IFREG | 0444u)) << path;
@@ -54,28 +52,7 @@ TEST(Mount, SampleArchiveEqualsItsExtractionUntilUnmounted) {
     EXPECT_EQ(RunCli({"mount", area.m_strArchive, area.m_Dir / "missing"}).m_nStatus, 2);
 }
 
-TEST(Mount, NothingCanBeWritten) {
-    SKIP_WITHOUT_FUSE();
-    CArea area(BuildArchive({Folder("D", {File("F", "data"), Folder("E")})}));
-    CMounted mount(area.m_strArchive, area.m_strMount);
-    ASSERT_TRUE(mount.Ready());
-    const std::string d = area.m_strMount + "/D", f = d + "/F", n = d + "/N";
-    const std::vector<std::function<int()>> writes{
-        [&] { return open(f.c_str(), O_WRONLY); },      [&] { return open(f.c_str(), O_RDWR); },
-        [&] { return open(n.c_str(), O_CREAT, 0644); }, [&] { return truncate(f.c_str(), 0); },
-        [&] { return rename(f.c_str(), n.c_str()); },   [&] { return chmod(f.c_str(), 0666); },
-        [&] { return chown(f.c_str(), 1, 1); },         [&] { return utimes(f.c_str(), nullptr); },
-        [&] { return mkdir(n.c_str(), 0755); },         [&] { return unlink(f.c_str()); },
-        [&] { return rmdir((d + "/E").c_str()); },      [&] { return link(f.c_str(), n.c_str()); }};
-    for (size_t i = 0; i < writes.size(); ++i) {
-        errno = 0;
-        EXPECT_TRUE(writes[i]() == -1 && errno == EROFS) << "write " << i;
-    }
-    std::string bytes;
-    EXPECT_TRUE(ReadAll(f, bytes) == 0 && bytes == "data");
-}
-
-TEST(Mount, BytesTheArchiveLacksReadAsIoErrors) {
+TEST(Mount, NeverWritesAndReadsBytesTheArchiveLacksAsIoErrors) {
     SKIP_WITHOUT_FUSE();
     const std::string keep(5000, 'k'), cut(300000, 'c');
     CRawArchive raw;
@@ -84,17 +61,26 @@ TEST(Mount, BytesTheArchiveLacksReadAsIoErrors) {
     CArea area(raw.Bytes(4096, keep).Bytes(16384, cut).Str());
     CMounted mount(area.m_strArchive, area.m_strMount);
     ASSERT_TRUE(mount.Ready());
-    const std::string d = area.m_strMount + "/D/";
+    const std::string d = area.m_strMount + "/D/", f = d + "KEEP", n = d + "NEW";
+    const std::vector<std::function<int()>> writes{
+        [&] { return open(f.c_str(), O_WRONLY); }, [&] { return open(n.c_str(), O_CREAT, 0644); },
+        [&] { return truncate(f.c_str(), 0); },    [&] { return rename(f.c_str(), n.c_str()); },
+        [&] { return chmod(f.c_str(), 0666); },    [&] { return utimes(f.c_str(), nullptr); },
+        [&] { return mkdir(n.c_str(), 0755); },    [&] { return unlink(f.c_str()); }};
+    for (size_t i = 0; i < writes.size(); ++i) {
+        errno = 0;
+        EXPECT_TRUE(writes[i]() == -1 && errno == EROFS) << "write " << i;
+    }
     std::string bytes;
     EXPECT_EQ(ReadAll(d + "PAST", bytes), EIO);
-    EXPECT_TRUE(ReadAll(d + "KEEP", bytes) == 0 && bytes == keep);
+    EXPECT_TRUE(ReadAll(f, bytes) == 0 && bytes == keep);
     // Cut in the middle of CUT (never read, so nothing of it is cached), then replaced by another file.
     ASSERT_EQ(truncate(area.m_strArchive.c_str(), 16384 + 100000), 0);
     EXPECT_EQ(ReadAll(d + "CUT", bytes), EIO);
     WriteFileBytes(area.m_Dir / "other", "not an archive");
     ASSERT_EQ(rename((area.m_Dir / "other").c_str(), area.m_strArchive.c_str()), 0);
     EXPECT_EQ(ReadAll(d + "CUT", bytes), EIO);
-    EXPECT_TRUE(ReadAll(d + "KEEP", bytes) == 0 && bytes == keep);
+    EXPECT_TRUE(ReadAll(f, bytes) == 0 && bytes == keep);
 }
 
 TEST(Mount, MillionEntriesListAsTheCommandLineDoes) {

@@ -21,9 +21,8 @@ namespace {
 TEST(ShownNames, RespellsUnsafeAndNumbersTakenNames) {
     CTempDir dir;
     WriteFileBytes(dir / "A.DIR",
-                   BuildArchive({Folder("D", {File("R.TXT", "1"), File("R.TXT", "2"), File("."), File(""),
-                                              File("a/b"), File("a\\b"), File("x"), File(".."), File("\xE9"),
-                                              Folder("R.TXT"), Folder("x"), Folder("..")})}));
+                   BuildArchive({Folder("D", {File("R.TXT"), File("R.TXT"), File("."), File(""), File("a/b"),
+                                              File(".."), File("\xE9"), Folder("R.TXT"), Folder("..")})}));
     CNullSink sink;
     const CPackFile pack(dir / "A.DIR", sink);
     const CNameCodec codec;
@@ -31,9 +30,9 @@ TEST(ShownNames, RespellsUnsafeAndNumbersTakenNames) {
     const CShownNames names(pack, *pack.GetRoot(), codec, escaper);
     const unsigned U = CShownNames::kUnsafe, D = CShownNames::kDuplicate;
     const std::vector<std::pair<std::string, unsigned>> expected{
-        {"R.TXT", 0},    {"R\\#2.TXT", D}, {"\\x2E", U}, {"\\x00", U},
-        {"a\\x2Fb", U},  {"a\\x5Cb", U},   {"x", 0},     {"\\x2E\\x2E", U},
-        {"\xC3\xA9", 0}, {"R\\#3.TXT", D}, {"x\\#2", D}, {"\\x2E\\x2E\\#2", U | D}};
+        {"R.TXT", 0},    {"R\\#2.TXT", D}, {"\\x2E", U},
+        {"\\x00", U},    {"a\\x2Fb", U},   {"\\x2E\\x2E", U},
+        {"\xC3\xA9", 0}, {"R\\#3.TXT", D}, {"\\x2E\\x2E\\#2", U | D}};
     ASSERT_EQ(names.Count(), expected.size());
     for (uint32_t i = 0; i < names.Count(); ++i) {
         EXPECT_EQ(std::make_pair(names.Name(i), names.Fix(i)), expected[i]) << i;
