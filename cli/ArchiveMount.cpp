@@ -2,7 +2,6 @@
 #include "cli/ArchiveMount.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <fuse_lowlevel.h>
 #include <unistd.h>
@@ -14,7 +13,6 @@ namespace {
 // The archive never changes through the mount, so the kernel may keep names and attributes for as long as
 // it likes; a day keeps them well past any browsing session.
 constexpr double kCacheSeconds = 86400.0;
-constexpr uint32_t kNoItem = UINT32_MAX;
 
 CArchiveMount& Self(fuse_req_t req) {
     return *static_cast<CArchiveMount*>(fuse_req_userdata(req));
@@ -135,7 +133,7 @@ void OnRead(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_fil
     size_t done = 0;
     while (done < want) {
         const ssize_t got =
-            ::pread(mount.Pack().m_nFd, buffer.data() + done, want - done, static_cast<off_t>(from + done));
+            ::pread(mount.Pack().GetFd(), buffer.data() + done, want - done, static_cast<off_t>(from + done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
@@ -156,7 +154,7 @@ void OnStatfs(fuse_req_t req, fuse_ino_t) {
     st.f_bsize = 4096;
     st.f_frsize = 4096;
     st.f_blocks = (mount.ArchiveSize() + 4095) / 4096;
-    st.f_files = mount.FirstFileNode() - 1 + mount.Pack().m_Entries.size();
+    st.f_files = mount.FirstFileNode() - 1 + mount.Pack().GetEntryCount();
     st.f_namemax = 255;
     st.f_flag = ST_RDONLY;
     fuse_reply_statfs(req, &st);
@@ -176,7 +174,7 @@ CArchiveMount::CArchiveMount(const CPackFile& pack, const CNameCodec& codec, con
     m_Folders.push_back(&pack.GetTop());
     for (size_t i = 0; i < m_Folders.size(); ++i) {
         m_FirstChild.push_back(static_cast<uint32_t>(m_Folders.size() + 1));
-        for (const CPackFolder* child : m_Folders[i]->m_Children)
+        for (const CPackFolder* child : m_Folders[i]->GetChildren())
             m_Folders.push_back(child);
     }
     m_Names.resize(m_Folders.size());
@@ -191,14 +189,14 @@ CArchiveMount::~CArchiveMount() {
 }
 
 bool CArchiveMount::IsFile(uint64_t node) const {
-    return node >= FirstFileNode() && node - FirstFileNode() < m_Pack.m_Entries.size();
+    return node >= FirstFileNode() && node - FirstFileNode() < m_Pack.GetEntryCount();
 }
 
 void CArchiveMount::FolderStat(uint64_t node, struct stat& st) const {
     st = {};
     st.st_ino = node;
     st.st_mode = S_IFDIR | 0555;
-    st.st_nlink = 2 + Folder(node).m_Children.size();
+    st.st_nlink = 2 + Folder(node).GetChildren().size();
     st.st_uid = m_nUid;
     st.st_gid = m_nGid;
     st.st_atim = m_Archive.st_atim;
@@ -225,11 +223,11 @@ void CArchiveMount::FileStat(uint64_t node, struct stat& st) const {
 
 void CArchiveMount::ItemStat(uint64_t folderNode, uint32_t item, struct stat& st, uint64_t& node) const {
     const CPackFolder& folder = Folder(folderNode);
-    if (item < folder.m_Files.size()) {
-        node = FirstFileNode() + folder.m_Files[item];
+    if (item < folder.GetFiles().size()) {
+        node = FirstFileNode() + folder.GetFiles()[item];
         FileStat(node, st);
     } else {
-        node = m_FirstChild[folderNode - 1] + (item - folder.m_Files.size());
+        node = m_FirstChild[folderNode - 1] + (item - folder.GetFiles().size());
         FolderStat(node, st);
     }
 }

@@ -68,11 +68,11 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     CNullSink readerSink;
     const CPackFile pack(archive, readerSink);
     struct stat st;
-    if (!pack.m_bOpen || ::fstat(pack.m_nFd, &st) != 0) {
+    if (!pack.IsOpen() || ::fstat(pack.GetFd(), &st) != 0) {
         std::fprintf(stderr, "Error opening file. %s\n", archive.c_str());
         return kFailed;
     }
-    const std::vector<std::string> problems = CArchiveChecker::ReadProblems(pack.m_Report);
+    const std::vector<std::string> problems = CArchiveChecker::ReadProblems(pack.GetReport());
     for (const std::string& line : problems)
         std::fprintf(stderr, "%s\n", line.c_str());
     const int status = problems.empty() ? kDone : kReported;

@@ -39,7 +39,7 @@ bool CShownNames::IsUnsafe(std::string_view raw, const CNameCodec& codec, const 
 CShownNames::CShownNames(const CPackFile& pack, const CPackFolder& folder, const CNameCodec& codec,
                          const CNameEscaper& escaper)
     : m_Pack(pack), m_Folder(folder), m_Escaper(escaper) {
-    const uint32_t count = static_cast<uint32_t>(folder.m_Files.size() + folder.m_Children.size());
+    const uint32_t count = static_cast<uint32_t>(folder.GetFiles().size() + folder.GetChildren().size());
     std::vector<std::string> names(count);
     std::vector<unsigned> fixes(count, 0);
     std::vector<bool> renamed(count, false);
@@ -83,10 +83,10 @@ CShownNames::CShownNames(const CPackFile& pack, const CPackFolder& folder, const
 }
 
 std::string_view CShownNames::Raw(uint32_t item) const {
-    const size_t files = m_Folder.m_Files.size();
+    const size_t files = m_Folder.GetFiles().size();
     if (item < files)
-        return m_Pack.Entry(m_Folder.m_Files[item]).GetName();
-    return m_Folder.m_Children[item - files]->GetName();
+        return m_Pack.Entry(m_Folder.GetFiles()[item]).GetName();
+    return m_Folder.GetChildren()[item - files]->GetName();
 }
 
 const CShownNames::CFixed* CShownNames::Fixed(uint32_t item) const {

@@ -58,9 +58,9 @@ struct CWalk {
             EXPECT_FALSE(shown[i].empty() || shown[i] == "." || shown[i] == ".." ||
                          shown[i].find('/') != std::string::npos)
                 << listed << shown[i];
-            const bool isFile = i < folder.m_Files.size();
-            const CPackFolder* child = isFile ? nullptr : folder.m_Children[i - folder.m_Files.size()];
-            const CPackEntry* entry = isFile ? &m_Pack.Entry(folder.m_Files[i]) : nullptr;
+            const bool isFile = i < folder.GetFiles().size();
+            const CPackFolder* child = isFile ? nullptr : folder.GetChildren()[i - folder.GetFiles().size()];
+            const CPackEntry* entry = isFile ? &m_Pack.Entry(folder.GetFiles()[i]) : nullptr;
             const std::string path =
                 listed + m_Escaper.Escape(isFile ? entry->GetName() : child->GetName()) + (isFile ? "" : "/");
             if (names.Fix(i) & CShownNames::kUnsafe)
@@ -110,8 +110,8 @@ TEST(ShownNames, AgreeWithCheckAndTheMountOnEveryHostileArchive) {
         if (fuse) {
             mount = std::make_unique<CMounted>(dir / "H.DIR", dir / "m",
                                                std::vector<std::string>{"-e", encoding});
-            EXPECT_EQ(mount->m_Run.m_nStatus, !pack.m_bOpen ? 2 : pack.m_Report.IsClean() ? 0 : 1);
-            EXPECT_EQ(mount->Ready(), pack.m_bOpen);
+            EXPECT_EQ(mount->m_Run.m_nStatus, !pack.IsOpen() ? 2 : pack.GetReport().IsClean() ? 0 : 1);
+            EXPECT_EQ(mount->Ready(), pack.IsOpen());
         }
         CWalk walk{pack, c.m_strArchive, codec, escaper, mount && mount->Ready(), {}};
         walk.Folder(pack.GetTop(), "", dir / "m");
