@@ -265,6 +265,7 @@ bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
     const char* argv[] = {"vorpex-cli", "-o", "ro,default_permissions,fsname=vorpex,subtype=vorpex"};
     fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
     m_pSession = fuse_session_new(&args, &ops, sizeof ops, this);
+    fuse_opt_free_args(&args); // the session keeps what it parsed, not the list
     if (!m_pSession) {
         error = "Could not start FUSE";
         return false;
