@@ -180,7 +180,8 @@ int MountCommand(const std::vector<std::string>& args) {
     return Mount(operands[0], operands[1], encoding, foreground);
 #else
     (void)foreground;
-    std::fprintf(stderr, "vorpex-cli: this build has no FUSE support (libfuse 3 was not found)\n");
+    std::fprintf(stderr,
+                 "vorpex-cli: built without FUSE: mount needs libfuse 3 (CMake option VORPEX_FUSE)\n");
     return kFailed;
 #endif
 }
