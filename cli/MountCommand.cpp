@@ -115,6 +115,9 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     const bool mounted = mount.Mount(dir, error);
     if (!mounted)
         std::fprintf(stderr, "%s\n", error.c_str());
+    // Like any daemon, it keeps no folder busy (the archive and the mount point are open already).
+    if (mounted && ::chdir("/") != 0)
+        std::fprintf(stderr, "Could not leave the current folder: %s\n", std::strerror(errno));
     const int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
         ::dup2(null, STDIN_FILENO);
