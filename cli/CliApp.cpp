@@ -22,6 +22,7 @@
 #include "cli/ArchivePacker.h"
 #include "cli/ConsoleSink.h"
 #include "cli/ItemFinder.h"
+#include "cli/MountCommand.h"
 #include "cli/NameEscaper.h"
 #include "cli/OutputBuffer.h"
 #include "cli/PathWalk.h"
@@ -136,6 +137,8 @@ const char* const kUsage =
     "                     ARCHIVE [ITEM...]\n"
     "  vorpex-cli check   [--encoding NAME] ARCHIVE\n"
     "  vorpex-cli pack    [--skip-unfit] [--verbose] [--encoding NAME] FOLDER ARCHIVE\n"
+    "  vorpex-cli mount   [--encoding NAME] [-f] ARCHIVE DIR\n"
+    "  vorpex-cli unmount DIR\n"
     "  vorpex-cli --help | --version\n"
     "  vorpex-cli help [COMMAND] | COMMAND --help\n";
 
@@ -235,7 +238,8 @@ void CCliApp::PrintHelp(const std::string& command) {
             "  list     print every folder and file of an archive\n"
             "  extract  extract folders and files, or the whole archive\n"
             "  check    count an archive's contents and find its problems\n"
-            "  pack     build an archive from a folder\n\n");
+            "  pack     build an archive from a folder\n"
+            "  mount    show an archive as a read-only folder (FUSE); unmount ends that\n\n");
         Out(kCommon);
         Out("\n");
         Out(kStatus);
@@ -386,6 +390,9 @@ int CCliApp::Run() {
         Out(std::string("vorpex-cli ") + Version() + "\n");
         return kDone;
     }
+    if (command == "mount" || command == "unmount" ||
+        (command == "help" && m_Args.size() == 2 && (m_Args[1] == "mount" || m_Args[1] == "unmount")))
+        return MountCommand(m_Args);
     if (command == "help") {
         if (m_Args.size() > 2)
             return UsageError("", "help takes at most one command");

@@ -7,6 +7,8 @@ packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock
 # Man pages and icon renderings at build time; the validators, bash completion and the Debian package tools
 # that tools/check-install.sh uses.
 packages+=(scdoc librsvg2-bin desktop-file-utils appstream mandoc bash-completion dpkg-dev file)
+# vorpex-cli mount: libfuse 3 and fusermount3.
+packages+=(libfuse3-dev fuse3)
 if [ "${1:-}" = "--list" ]; then
     echo "${packages[@]}"
     exit 0

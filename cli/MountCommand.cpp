@@ -1,0 +1,190 @@
+#include "cli/MountCommand.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "catalogue/NameCodec.h"
+#include "catalogue/PackFile.h"
+#include "cli/ArchiveChecker.h"
+#include "cli/NameEscaper.h"
+#include "platform/MessageSink.h"
+#ifdef VORPEX_HAVE_FUSE
+#include "cli/ArchiveMount.h"
+#endif
+
+namespace {
+
+constexpr int kDone = 0, kReported = 1, kFailed = 2;
+
+const char* const kMountHelp =
+    "Usage: vorpex-cli mount [--encoding NAME] [-f] ARCHIVE DIR\n"
+    "       vorpex-cli unmount DIR\n\n"
+    "Shows the archive as a read-only folder at DIR (through FUSE) until it is unmounted with\n"
+    "`vorpex-cli unmount DIR` or `fusermount3 -u DIR`. Folders are 0555, files 0444, owned by the\n"
+    "mounting user, with the archive file's times. The mount runs in the background once ready; with -f\n"
+    "it stays in the foreground and Ctrl-C unmounts. Nothing can be written through it (EROFS); data\n"
+    "the archive does not hold reads as an I/O error.\n\n"
+    "Names are those `list` prints (decoded, '/', '\\' and control characters as \\xHH), except where\n"
+    "a name cannot be used on disk or is already taken in its folder:\n"
+    "  an empty name shows as \\x00, \".\" as \\x2E and \"..\" as \\x2E\\x2E;\n"
+    "  a name an earlier item of the folder bears (files before folders, in archive order) gets \\#2,\n"
+    "  \\#3, ... before its extension: README.TXT, README\\#2.TXT.\n"
+    "`check` reports every such name as unsafe or duplicate.\n\n"
+    "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n"
+    "  -f, --foreground     stay in the foreground\n\n"
+    "Exit status: 0 mounted (unmounted); 1 mounted, with problems of the archive reported (or not\n"
+    "unmounted); 2 usage error, an archive that cannot be opened or a DIR that cannot be mounted on.\n";
+
+int Usage(const char* command, const std::string& message) {
+    std::fprintf(stderr, "vorpex-cli: %s\nTry 'vorpex-cli %s --help'.\n", message.c_str(), command);
+    return kFailed;
+}
+
+int Unmount(const std::string& dir) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execlp("fusermount3", "fusermount3", "-u", "--", dir.c_str(), static_cast<char*>(nullptr));
+        // Without fusermount3 (root, or an unusual system) the kernel is asked directly.
+        _exit(::umount2(dir.c_str(), 0) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (pid < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "Could not unmount %s\n", dir.c_str());
+        return kReported;
+    }
+    return kDone;
+}
+
+#ifdef VORPEX_HAVE_FUSE
+int Mount(const std::string& archive, const std::string& dir, const std::string& encoding, bool foreground) {
+    CNullSink readerSink;
+    const CPackFile pack(archive, readerSink);
+    struct stat st;
+    if (!pack.IsOpen() || ::fstat(pack.GetFd(), &st) != 0) {
+        std::fprintf(stderr, "Error opening file. %s\n", archive.c_str());
+        return kFailed;
+    }
+    const std::vector<std::string> problems = CArchiveChecker::ReadProblems(pack.GetReport());
+    for (const std::string& line : problems)
+        std::fprintf(stderr, "%s\n", line.c_str());
+    const int status = problems.empty() ? kDone : kReported;
+    const CNameCodec codec(encoding);
+    const CNameEscaper escaper(codec);
+    CArchiveMount mount(pack, codec, escaper, st);
+    std::string error;
+
+    if (foreground) {
+        if (!mount.Mount(dir, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return kFailed;
+        }
+        mount.Serve();
+        return status;
+    }
+    // In the background: the child mounts and tells the parent through a pipe, so that the command returns
+    // only once the folder is ready, with the status of the mount.
+    int ready[2];
+    if (::pipe(ready) != 0) {
+        std::fprintf(stderr, "Could not start the mount: %s\n", std::strerror(errno));
+        return kFailed;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        std::fprintf(stderr, "Could not start the mount: %s\n", std::strerror(errno));
+        return kFailed;
+    }
+    if (pid > 0) {
+        ::close(ready[1]);
+        char result = 0;
+        ssize_t got;
+        while ((got = ::read(ready[0], &result, 1)) < 0 && errno == EINTR) {
+        }
+        return got == 1 && result == 'y' ? status : kFailed;
+    }
+    ::close(ready[0]);
+    ::setsid();
+    const bool mounted = mount.Mount(dir, error);
+    if (!mounted)
+        std::fprintf(stderr, "%s\n", error.c_str());
+    // Like any daemon, it keeps no folder busy (the archive and the mount point are open already).
+    if (mounted && ::chdir("/") != 0)
+        std::fprintf(stderr, "Could not leave the current folder: %s\n", std::strerror(errno));
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null >= 0) {
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        if (null > STDERR_FILENO)
+            ::close(null);
+    }
+    const char answer = mounted ? 'y' : 'n';
+    while (::write(ready[1], &answer, 1) < 0 && errno == EINTR) {
+    }
+    ::close(ready[1]);
+    if (mounted)
+        mount.Serve();
+    return mounted ? kDone : kFailed;
+}
+#endif
+
+} // namespace
+
+int MountCommand(const std::vector<std::string>& args) {
+    const bool help = args[0] == "help";
+    const std::string command = help ? args[1] : args[0];
+    std::string encoding = CNameCodec::kDefault;
+    bool foreground = false;
+    std::vector<std::string> operands;
+    for (size_t i = help ? 2 : 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            operands.insert(operands.end(), args.begin() + long(i) + 1, args.end());
+            break;
+        }
+        if (arg == "--help" || arg == "-h")
+            return std::fputs(kMountHelp, stdout), kDone;
+        if (command == "mount" && (arg == "-f" || arg == "--foreground")) {
+            foreground = true;
+        } else if (command == "mount" && (arg == "-e" || arg == "--encoding")) {
+            if (i + 1 == args.size())
+                return Usage("mount", "option " + arg + " needs a value");
+            encoding = args[++i];
+        } else if (command == "mount" && arg.rfind("--encoding=", 0) == 0) {
+            encoding = arg.substr(11);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage(command.c_str(), "unknown option '" + arg + "'");
+        } else {
+            operands.push_back(arg);
+        }
+    }
+    if (help) {
+        std::fputs(kMountHelp, stdout);
+        return kDone;
+    }
+    if (command == "unmount") {
+        if (operands.size() != 1)
+            return Usage("unmount", "unmount takes one DIR");
+        return Unmount(operands[0]);
+    }
+    if (operands.size() != 2)
+        return Usage("mount", "mount takes an ARCHIVE and a DIR");
+    if (encoding.empty() || !CNameCodec(encoding).IsValid())
+        return Usage("mount", "unknown encoding '" + encoding + "'");
+#ifdef VORPEX_HAVE_FUSE
+    return Mount(operands[0], operands[1], encoding, foreground);
+#else
+    (void)foreground;
+    std::fprintf(stderr,
+                 "vorpex-cli: built without FUSE: mount needs libfuse 3 (CMake option VORPEX_FUSE)\n");
+    return kFailed;
+#endif
+}
