@@ -4,6 +4,7 @@
 #include <QSplitter>
 #include <QToolBar>
 
+#include "app/EntryActions.h"
 #include "tests/gui/GuiTestSupport.h"
 
 using F = CMainFrame;
@@ -14,6 +15,7 @@ static const struct {
 } kCommands[] = {
     {"&File", "&Open...\tCtrl+O", "Ctrl+O", "Open an existing document", F::ID_FILE_OPEN},
     {"&File", "&Extract...\tCtrl+E", "Ctrl+E", "Extract files or a directory", F::ID_FILE_EXTRACT},
+    {"&File", "P&roperties\tAlt+Enter", "", "", 0},
     {"&File", "Recent File", "", "", 0},
     {"&File", "E&xit", "", "Quit the application; prompts to save documents", F::ID_APP_EXIT},
     {"&Edit", "&Undo\tCtrl+Z", "Ctrl+Z; Alt+Backspace", "Undo the last action", F::ID_EDIT_UNDO},
@@ -24,6 +26,7 @@ static const struct {
     {"&Edit", "&Paste\tCtrl+V", "Ctrl+V; Shift+Ins", "Insert Clipboard contents", F::ID_EDIT_PASTE},
     {"&View", "&Toolbar", "", "Show or hide the toolbar", F::ID_VIEW_TOOLBAR},
     {"&View", "&Status Bar", "", "Show or hide the status bar", F::ID_VIEW_STATUS_BAR},
+    {"&View", "&Preview\tF3", "", "", 0},
     {"&View", "&Options...", "", "Show the options dialog", F::ID_VIEW_OPTIONS},
     {"&Help", "&About Vorpex...", "", "Display program information, version number and copyright",
      F::ID_APP_ABOUT},
@@ -76,6 +79,8 @@ private slots:
     void initTestCase() {
         UseEmptySettings();
         QVERIFY(m_App.Start());
+        // A file row double-clicked opens the file: nothing is launched from here.
+        Frame()->findChild<CEntryActions*>()->SetOpener([](const QUrl&) { return true; });
         const auto mode = QAbstractItemModelTester::FailureReportingMode::QtTest;
         m_pTreeTester = std::make_unique<QAbstractItemModelTester>(Tree()->model(), mode);
         m_pListTester = std::make_unique<QAbstractItemModelTester>(List()->model(), mode);
@@ -164,7 +169,7 @@ private slots:
         DoubleClickRow(0);
         QCOMPARE(Tree()->GetSelectedItem(), Item({"OTHER", "MAPS"}));
         QVERIFY(Tree()->isExpanded(Item({"OTHER"})));
-        // On a file row, or below the last row, it changes nothing.
+        // On a file row, or below the last row, it changes no folder.
         DoubleClickRow(1);
         QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {},
                            QPoint(20, List()->viewport()->height() - 5));
