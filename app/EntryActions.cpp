@@ -1,6 +1,5 @@
 #include "app/EntryActions.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -29,10 +28,9 @@
 
 namespace {
 
-CMessageSink& Sink() {
+CMessageSink& SinkOf(const CMainFrame* frame) {
     static CNullSink none;
-    const CVorpexApp* app = CVorpexApp::Instance();
-    return app ? app->GetMessageSink() : none;
+    return frame->GetMessageSink() ? *frame->GetMessageSink() : none;
 }
 
 QSettings Settings() {
@@ -117,7 +115,7 @@ void CEntryActions::BuildCommands() {
     }
 }
 
-void CEntryActions::WatchView(QAbstractItemView* view) {
+void CEntryActions::WatchView(CPaneView* view) {
     if (!view)
         return;
     if (view->accessibleName().isEmpty())
@@ -132,7 +130,7 @@ void CEntryActions::WatchView(QAbstractItemView* view) {
     view->installEventFilter(this);
     view->viewport()->installEventFilter(this);
     if (view == m_pFrame->GetFilesView()) {
-        connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        connect(view, &CPaneView::doubleClicked, this, [this](const QModelIndex& index) {
             if (m_pFrame->GetFilesView()->GetModel()->EntryAt(index.row()))
                 OnOpen();
         });
@@ -142,7 +140,7 @@ void CEntryActions::WatchView(QAbstractItemView* view) {
     }
 }
 
-QMenu* CEntryActions::ContextMenu(QAbstractItemView* view) {
+QMenu* CEntryActions::ContextMenu(CPaneView* view) {
     m_pFrame->SetActiveView(view);
     auto* menu = new QMenu(m_pFrame);
     menu->setObjectName(QStringLiteral("EntryMenu"));
@@ -159,28 +157,17 @@ QMenu* CEntryActions::ContextMenu(QAbstractItemView* view) {
     return menu;
 }
 
-QAbstractItemView* CEntryActions::ActiveView() const {
+CPaneView* CEntryActions::ActiveView() const {
     QWidget* active = m_pFrame->GetActiveView();
     if (active == m_pFrame->GetDirView())
         return m_pFrame->GetDirView();
     return m_pFrame->GetFilesView();
 }
 
-CSelection CEntryActions::SelectionOf(QAbstractItemView* view) const {
-    CSelection selection;
-    const CPackFile* pack = m_pDocument ? m_pDocument->m_pPackFile.get() : nullptr;
-    if (!pack)
-        return selection;
-    if (view == m_pFrame->GetDirView()) {
-        const CPackFolder* folder = m_pFrame->GetDirView()->SelectedFolder();
-        if (folder == &pack->GetTop())
-            selection.m_bWholeArchive = true;
-        else if (folder)
-            selection.m_Folders.push_back(folder);
-        return selection;
-    }
-    m_pFrame->GetFilesView()->GetSelectedRows(selection.m_Folders, selection.m_Files);
-    return selection;
+CSelection CEntryActions::SelectionOf(CPaneView* view) const {
+    if (!m_pDocument || !m_pDocument->m_pPackFile || !view)
+        return {};
+    return view->GetSelection();
 }
 
 QStringList CEntryActions::Stage(const CSelection& selection) {
@@ -192,10 +179,10 @@ QStringList CEntryActions::Stage(const CSelection& selection) {
     std::string slot;
     const int fd = m_pStaging->NewSlot(slot);
     if (fd < 0) {
-        Sink().Report({CFolderWalk::kListMakeDir, m_pStaging->Path(), {}, false});
+        SinkOf(m_pFrame).Report({CFolderWalk::kListMakeDir, m_pStaging->Path(), {}, false});
         return {};
     }
-    CExtractJob job(*pack, m_pDocument->Codec(), Sink(), CFolderWalk::kListMakeDir, m_pFrame);
+    CExtractJob job(*pack, m_pDocument->Codec(), SinkOf(m_pFrame), CFolderWalk::kListMakeDir, m_pFrame);
     const CExtractResult result = job.Run(fd, selection);
     ::close(fd);
     if (result.m_bCancelled) {
@@ -208,7 +195,7 @@ QStringList CEntryActions::Stage(const CSelection& selection) {
     return paths;
 }
 
-QMimeData* CEntryActions::StageForDrag(QAbstractItemView* view) {
+QMimeData* CEntryActions::StageForDrag(CPaneView* view) {
     const QStringList paths = Stage(SelectionOf(view));
     if (paths.isEmpty())
         return nullptr;
@@ -220,14 +207,14 @@ QMimeData* CEntryActions::StageForDrag(QAbstractItemView* view) {
     return data;
 }
 
-void CEntryActions::StartDrag(QAbstractItemView* view) {
+void CEntryActions::StartDrag(CPaneView* view) {
     m_pPressView = nullptr;
     if (QMimeData* data = StageForDrag(view))
         m_fnDrag(view, data);
 }
 
 void CEntryActions::OnOpen() {
-    QAbstractItemView* view = ActiveView();
+    CPaneView* view = ActiveView();
     if (view == m_pFrame->GetDirView()) {
         const QModelIndex index = view->currentIndex();
         if (index.isValid())
@@ -235,8 +222,7 @@ void CEntryActions::OnOpen() {
         return;
     }
     CFilesView* list = m_pFrame->GetFilesView();
-    CSelection selection;
-    list->GetSelectedRows(selection.m_Folders, selection.m_Files);
+    CSelection selection = list->GetSelection();
     const QModelIndex current = list->currentIndex();
     if (selection.m_Files.empty()) {
         // A folder row opens as a double-click opens it.
@@ -247,7 +233,7 @@ void CEntryActions::OnOpen() {
     selection.m_Folders.clear();
     for (const QString& path : Stage(selection))
         if (!m_fnOpen(QUrl::fromLocalFile(path)))
-            Sink().Report({kCannotOpen, path.toStdString(), {}, false});
+            SinkOf(m_pFrame).Report({kCannotOpen, path.toStdString(), {}, false});
 }
 
 void CEntryActions::OnProperties() {
@@ -256,7 +242,7 @@ void CEntryActions::OnProperties() {
         return;
     const CPackFolder* folder = nullptr;
     const CPackEntry* entry = nullptr;
-    QAbstractItemView* view = ActiveView();
+    CPaneView* view = ActiveView();
     if (view == m_pFrame->GetDirView()) {
         folder = m_pFrame->GetDirView()->SelectedFolder();
     } else {
@@ -297,11 +283,11 @@ void CEntryActions::OnParentFolder() {
     const CPackFolder* shown = list->ShownFolder();
     if (!pack || !shown || shown == &pack->GetTop())
         return;
-    const CPackFolder* parent = shown->m_pParent ? shown->m_pParent : &pack->GetTop();
+    const CPackFolder* parent = shown->GetParent() ? shown->GetParent() : &pack->GetTop();
     if (!m_pFrame->GetDirView()->SelectFolder(parent))
         return;
     // The folder we came from stays in hand, as file managers do.
-    const QModelIndex back = list->model()->index(static_cast<int>(shown->m_nRow), 0);
+    const QModelIndex back = list->model()->index(static_cast<int>(shown->GetRow()), 0);
     list->selectionModel()->setCurrentIndex(back,
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
@@ -377,9 +363,9 @@ bool CEntryActions::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     // Dragging rows out: a left press on a row, then a move past the drag distance.
-    QAbstractItemView* view = watched == tree->viewport()   ? static_cast<QAbstractItemView*>(tree)
-                              : watched == list->viewport() ? static_cast<QAbstractItemView*>(list)
-                                                            : nullptr;
+    CPaneView* view = watched == tree->viewport()   ? static_cast<CPaneView*>(tree)
+                      : watched == list->viewport() ? static_cast<CPaneView*>(list)
+                                                    : nullptr;
     if (!view)
         return false;
     if (event->type() == QEvent::MouseButtonPress) {

@@ -13,7 +13,7 @@ class CMainFrame;
 class CPreviewPane;
 class CStagingArea;
 class CVorpexDoc;
-class QAbstractItemView;
+class CPaneView;
 class QAction;
 class QMenu;
 class QMimeData;
@@ -47,11 +47,11 @@ public:
     CPreviewPane* Preview() const { return m_pPreview; }
     QAction* PreviewAction() const { return m_pPreviewAction; }
     // The context menu of `view` for its selection, made afresh; the caller owns it.
-    QMenu* ContextMenu(QAbstractItemView* view);
+    QMenu* ContextMenu(CPaneView* view);
 
     // Extracts what `view` has selected into a fresh staging folder, with progress and Cancel as Extract
     // shows them, and returns the mime data of what was made (text/uri-list); null when nothing was.
-    QMimeData* StageForDrag(QAbstractItemView* view);
+    QMimeData* StageForDrag(CPaneView* view);
 
 public slots:
     void OnOpen();       // the list's selected files with the desktop's programs, or its folder row
@@ -66,14 +66,14 @@ protected:
 private:
     void BuildPreview();
     void BuildCommands();
-    void WatchView(QAbstractItemView* view);
+    void WatchView(CPaneView* view);
     void UpdatePreview();
-    QAbstractItemView* ActiveView() const;
+    CPaneView* ActiveView() const;
     // The selection of `view` as the extraction walk takes it.
-    CSelection SelectionOf(QAbstractItemView* view) const;
+    CSelection SelectionOf(CPaneView* view) const;
     // Extracts `selection` into a fresh staging folder; the paths made there, in selection order.
     QStringList Stage(const CSelection& selection);
-    void StartDrag(QAbstractItemView* view);
+    void StartDrag(CPaneView* view);
     bool DropArchive(QEvent* event);
 
     CMainFrame* m_pFrame;
@@ -87,6 +87,6 @@ private:
     COpener m_fnOpen;
     CDragger m_fnDrag;
     CArchiveOpener m_fnOpenArchive;
-    QPointer<QAbstractItemView> m_pPressView; // where a left button went down on a selected row
+    QPointer<CPaneView> m_pPressView; // where a left button went down on a selected row
     QPoint m_PressPos;
 };

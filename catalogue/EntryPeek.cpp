@@ -7,11 +7,11 @@
 
 CEntryPeek CEntryPeek::Read(const CPackFile& pack, const CPackEntry& entry, size_t maxBytes) {
     CEntryPeek peek;
-    if (!pack.m_bOpen || pack.m_nFd < 0)
+    if (!pack.IsOpen() || pack.GetFd() < 0)
         return peek;
     const uint64_t offset = entry.GetOffset();
     const uint64_t size = entry.GetSize();
-    if (offset + size > pack.m_nFileSize) {
+    if (offset + size > pack.GetFileSize()) {
         peek.m_eStatus = EStatus::PastEnd;
         return peek;
     }
@@ -21,7 +21,7 @@ CEntryPeek CEntryPeek::Read(const CPackFile& pack, const CPackEntry& entry, size
     size_t done = 0;
     while (done < want) {
         const ssize_t n =
-            pread(pack.m_nFd, peek.m_strData.data() + done, want - done, static_cast<off_t>(offset + done));
+            pread(pack.GetFd(), peek.m_strData.data() + done, want - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {

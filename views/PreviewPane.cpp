@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
+#include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "catalogue/EntryPeek.h"
@@ -14,6 +16,28 @@
 #include "views/HexView.h"
 
 namespace {
+
+constexpr qsizetype kFirstPart = 16 * 1024; // text shown at once; the rest follows when the window is idle
+constexpr qsizetype kLongestLine = 4096;    // longer lines are broken: laying out one costs its whole length
+
+QString ForDisplay(const QString& raw) {
+    QString text;
+    text.reserve(raw.size() + raw.size() / kLongestLine);
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw[i];
+        if (c == QLatin1Char('\r') && i + 1 < raw.size() && raw[i + 1] == QLatin1Char('\n'))
+            continue;
+        if (c == QLatin1Char('\n')) {
+            run = 0;
+        } else if (++run > kLongestLine) {
+            text += QLatin1Char('\n');
+            run = 1;
+        }
+        text += c;
+    }
+    return text;
+}
 
 QLabel* NewLabel(const char* name, const QString& accessible, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -74,7 +98,29 @@ QString CPreviewPane::Text() const {
     return m_pText->toPlainText();
 }
 
+void CPreviewPane::ShowText(const std::string& utf8) {
+    if (utf8.size() <= size_t(kFirstPart)) {
+        m_pText->setPlainText(ForDisplay(QString::fromStdString(utf8)));
+        return;
+    }
+    // The first screenfuls paint at once, whatever the size of the text: cut after a line's end, else
+    // between two characters.
+    size_t cut = utf8.rfind('\n', size_t(kFirstPart));
+    if (cut == std::string::npos || cut == 0)
+        for (cut = size_t(kFirstPart); cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80;)
+            --cut;
+    m_pText->setPlainText(ForDisplay(QString::fromUtf8(utf8.data(), qsizetype(cut))));
+    QTimer::singleShot(0, this, [this, serial = m_nSerial, rest = utf8.substr(cut)] {
+        if (serial != m_nSerial)
+            return; // another file is shown by now
+        QTextCursor end(m_pText->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(ForDisplay(QString::fromStdString(rest)));
+    });
+}
+
 void CPreviewPane::SetKind(EKind kind, const QString& note) {
+    ++m_nSerial;
     m_eKind = kind;
     const bool bMessage = kind == EKind::Message || kind == EKind::Empty;
     if (bMessage)
@@ -150,9 +196,7 @@ void CPreviewPane::ShowEntry(const CPackFile* pack, const CPackEntry* entry, con
                                     : QString();
     if (LooksLikeText(head)) {
         SetKind(EKind::Text, cut);
-        QString text = QString::fromStdString(codec->Decode(peek.m_strData));
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        m_pText->setPlainText(text);
+        ShowText(codec->Decode(peek.m_strData));
     } else {
         SetKind(EKind::Hex, cut);
         m_pHex->SetData(head);

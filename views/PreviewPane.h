@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <string>
 
 class CHexView;
 class CNameCodec;
@@ -44,10 +45,12 @@ protected:
 
 private:
     void SetKind(EKind kind, const QString& note);
+    void ShowText(const std::string& utf8);
     bool ShowImage(const CPackFile& pack, const CPackEntry& entry, const QByteArray& head);
     void FitImage();
 
     EKind m_eKind = EKind::Empty;
+    unsigned m_nSerial = 0; // grows with every change of what is shown
     QImage m_Image;
     QLabel* m_pTitle;
     QStackedWidget* m_pStack;

@@ -34,7 +34,7 @@ QString EscapedName(std::string_view raw, const CNameCodec& codec) {
 
 QString CPropertiesDlg::FolderPath(const CPackFolder& folder, const CNameCodec& codec) {
     QString path;
-    for (const CPackFolder* f = &folder; f; f = f->m_pParent)
+    for (const CPackFolder* f = &folder; f; f = f->GetParent())
         path.prepend(EscapedName(f->GetName(), codec) + QLatin1Char('/'));
     return path;
 }
@@ -66,7 +66,7 @@ CPropertiesDlg::CPropertiesDlg(const CPackFile& pack, const CPackFolder* folder,
         AddLine(tr("Data offset"), QStringLiteral("%1 (0x%2)")
                                        .arg(locale.toString(qulonglong(entry->GetOffset())))
                                        .arg(entry->GetOffset(), 0, 16));
-        if (uint64_t(entry->GetOffset()) + entry->GetSize() > pack.m_nFileSize)
+        if (uint64_t(entry->GetOffset()) + entry->GetSize() > pack.GetFileSize())
             AddLine(tr("Problem"), tr("Its data lies beyond the end of the archive."));
     } else if (folder) {
         const bool bTop = folder == &pack.GetTop();
@@ -79,11 +79,11 @@ CPropertiesDlg::CPropertiesDlg(const CPackFile& pack, const CPackFolder* folder,
         while (!todo.empty()) {
             const CPackFolder* f = todo.back();
             todo.pop_back();
-            files += f->m_Files.size();
-            for (uint32_t index : f->m_Files)
+            files += f->GetFiles().size();
+            for (uint32_t index : f->GetFiles())
                 bytes += pack.Entry(index).GetSize();
-            folders += f->m_Children.size();
-            todo.insert(todo.end(), f->m_Children.begin(), f->m_Children.end());
+            folders += f->GetChildren().size();
+            todo.insert(todo.end(), f->GetChildren().begin(), f->GetChildren().end());
         }
         AddLine(tr("Contains"),
                 (folders == 1 ? tr("%1 folder, ") : tr("%1 folders, "))

@@ -115,11 +115,11 @@ TEST_F(CStagingTest, MadePathsFollowTheSelectionAndSkipWhatWasNotMade) {
         {Folder("D", {File("Z.TXT", "z"), File("..", "bad"), Folder("SUB")}), File("A\xC9.TXT", "e")}));
     const CPackFile& pack = opened.Pack();
     const CNameCodec codec;
-    const CPackFolder* d = pack.GetTop().m_Children[0];
+    const CPackFolder* d = pack.GetTop().GetChildren()[0];
     CSelection selection;
-    selection.m_Folders = {d->m_Children[0]};
-    selection.m_Files = {&pack.Entry(d->m_Files[0]), &pack.Entry(d->m_Files[1]),
-                         &pack.Entry(pack.GetTop().m_Files[0])};
+    selection.m_Folders = {d->GetChildren()[0]};
+    selection.m_Files = {&pack.Entry(d->GetFiles()[0]), &pack.Entry(d->GetFiles()[1]),
+                         &pack.Entry(pack.GetTop().GetFiles()[0])};
 
     CStagingArea area;
     std::string slot;
