@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
 #include <QSplitter>
@@ -43,6 +44,11 @@ CEntryActions::CEntryActions(CMainFrame* frame, CVorpexDoc* doc)
     : QObject(frame), m_pFrame(frame), m_pDocument(doc) {
     m_fnOpen = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     m_fnDrag = [](QWidget* source, QMimeData* data) {
+        // The button may have been let go while a large selection was extracted: no drag then.
+        if (QGuiApplication::mouseButtons() == Qt::NoButton) {
+            delete data;
+            return Qt::IgnoreAction;
+        }
         auto* drag = new QDrag(source);
         drag->setMimeData(data);
         return drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
@@ -91,7 +97,7 @@ void CEntryActions::BuildPreview() {
 }
 
 void CEntryActions::BuildCommands() {
-    m_pOpenAction = new QAction(tr("&Open"), this);
+    m_pOpenAction = new QAction(tr("&Open\tEnter"), this);
     m_pOpenAction->setObjectName(QStringLiteral("ID_ENTRY_OPEN"));
     m_pOpenAction->setStatusTip(tr("Open the selected file with its program, or the selected folder"));
     connect(m_pOpenAction, &QAction::triggered, this, &CEntryActions::OnOpen);
@@ -231,6 +237,11 @@ void CEntryActions::OnOpen() {
         return;
     }
     selection.m_Folders.clear();
+    if (selection.m_Files.size() > kAskAbove &&
+        QMessageBox::question(m_pFrame, QStringLiteral("Vorpex"),
+                              tr("Open %1 files, each with its program?").arg(selection.m_Files.size())) !=
+            QMessageBox::Yes)
+        return;
     for (const QString& path : Stage(selection))
         if (!m_fnOpen(QUrl::fromLocalFile(path)))
             SinkOf(m_pFrame).Report({kCannotOpen, path.toStdString(), {}, false});

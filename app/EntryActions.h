@@ -29,6 +29,7 @@ class CEntryActions : public QObject {
 public:
     static constexpr const char* kPreviewKey = "View/Preview";
     static constexpr const char* kCannotOpen = "Could not open file ";
+    static constexpr size_t kAskAbove = 16; // opening more files at once asks first
 
     // Hands a staged file to the desktop; tests put their own in its place so that nothing is launched.
     using COpener = std::function<bool(const QUrl&)>;

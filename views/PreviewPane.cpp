@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr qsizetype kFirstPart = 16 * 1024; // text shown at once; the rest follows when the window is idle
-constexpr qsizetype kLongestLine = 4096;    // longer lines are broken: laying out one costs its whole length
+constexpr qsizetype kFirstPart = 8 * 1024; // text shown at once; the rest follows when the window is idle
+constexpr qsizetype kLongestLine = 4096;   // longer lines are broken: laying out one costs its whole length
 
 QString ForDisplay(const QString& raw) {
     QString text;
