@@ -57,6 +57,10 @@ CEntryActions::CEntryActions(CMainFrame* frame, CVorpexDoc* doc)
         CVorpexApp* app = CVorpexApp::Instance();
         return app && app->OpenDocumentFile(path);
     };
+    m_pTree = m_pFrame->GetDirView();
+    m_pList = m_pFrame->GetFilesView();
+    m_pTreePort = m_pTree->viewport();
+    m_pListPort = m_pList->viewport();
     BuildPreview();
     BuildCommands();
     WatchView(m_pFrame->GetDirView());
@@ -355,8 +359,9 @@ bool CEntryActions::eventFilter(QObject* watched, QEvent* event) {
             return DropArchive(event);
         return false;
     }
-    CDirView* tree = m_pFrame->GetDirView();
-    CFilesView* list = m_pFrame->GetFilesView();
+    // The panes' own pointers: while the window is torn down its panes still send events here.
+    CDirView* tree = m_pTree;
+    CFilesView* list = m_pList;
     if (event->type() == QEvent::KeyPress && (watched == tree || watched == list)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
@@ -374,9 +379,9 @@ bool CEntryActions::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     // Dragging rows out: a left press on a row, then a move past the drag distance.
-    CPaneView* view = watched == tree->viewport()   ? static_cast<CPaneView*>(tree)
-                      : watched == list->viewport() ? static_cast<CPaneView*>(list)
-                                                    : nullptr;
+    CPaneView* view = watched == m_pTreePort   ? static_cast<CPaneView*>(tree)
+                      : watched == m_pListPort ? static_cast<CPaneView*>(list)
+                                               : nullptr;
     if (!view)
         return false;
     if (event->type() == QEvent::MouseButtonPress) {

@@ -9,6 +9,8 @@
 
 #include "extract/FolderWalk.h"
 
+class CDirView;
+class CFilesView;
 class CMainFrame;
 class CPreviewPane;
 class CStagingArea;
@@ -78,6 +80,10 @@ private:
     bool DropArchive(QEvent* event);
 
     CMainFrame* m_pFrame;
+    CDirView* m_pTree = nullptr; // the frame's panes, for the event filter
+    CFilesView* m_pList = nullptr;
+    QWidget* m_pTreePort = nullptr;
+    QWidget* m_pListPort = nullptr;
     CVorpexDoc* m_pDocument;
     std::unique_ptr<CStagingArea> m_pStaging; // made on first use
     CPreviewPane* m_pPreview = nullptr;
