@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/EntryActions.h"
 #include "app/KeyLocks.h"
 #include "app/RecentFileList.h"
 #include "app/VorpexDoc.h"
@@ -70,6 +71,8 @@ CMainFrame::CMainFrame(CVorpexDoc* doc, QWidget* parent) : QMainWindow(parent), 
     resize(780, 500);
     OnCreateClient();
     OnCreate();
+    // Opening entries, the preview pane, drag and drop, properties.
+    new CEntryActions(this, doc);
 }
 
 CMainFrame::~CMainFrame() = default;

@@ -61,6 +61,7 @@ public:
 
     // Where Extract reports (not owned; null reports nothing), and where its dialog starts, asked each time.
     void SetMessageSink(CMessageSink* sink) { m_pSink = sink; }
+    CMessageSink* GetMessageSink() const { return m_pSink; }
     void SetExtractDirSource(std::function<QString()> fn) { m_fnExtractDir = std::move(fn); }
 
     // The pane that receives Extract: the list at start, then whichever pane last had the focus.

@@ -1,14 +1,21 @@
 // vorpex_screenshot ARCHIVE OUT.png [FOLDER]
+// vorpex_screenshot ARCHIVE OUT.png FOLDER --preview|--menu FILE
 // vorpex_screenshot --about OUT.png
 // Opens ARCHIVE in the main window, drawn offscreen, selects FOLDER (a path such as "\\DATA\\MAPS"; the
 // first top-level folder by default) and writes a picture of the window to OUT.png. Settings go to a
-// temporary place, not the user's. With --about it draws the About box instead.
+// temporary place, not the user's. With --about it draws the About box instead. With --preview the row FILE
+// is selected with the preview pane on; with --menu the rows' context menu is drawn open over FILE.
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QPainter>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
 
 #include "app/AboutDlg.h"
+#include "app/EntryActions.h"
 #include "app/MainFrame.h"
 #include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
@@ -16,12 +23,42 @@
 #include "views/DirView.h"
 #include "views/FilesView.h"
 
+namespace {
+
+// The window with the row `file` of the list current, and the preview pane on (--preview) or the rows'
+// context menu open over it (--menu; a menu is a window of its own, so it is drawn onto the picture).
+bool ShotOfRow(CMainFrame* frame, const QByteArray& mode, const QString& file, QPixmap& shot) {
+    auto* actions = frame->findChild<CEntryActions*>();
+    CFilesView* list = frame->GetFilesView();
+    frame->resize(820, 440);
+    actions->PreviewAction()->setChecked(mode == "--preview");
+    const QModelIndexList rows = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, file);
+    if (rows.isEmpty())
+        return false;
+    list->setCurrentIndex(rows.first());
+    QApplication::processEvents();
+    shot = frame->grab();
+    if (mode == "--menu") {
+        std::unique_ptr<QMenu> menu(actions->ContextMenu(list));
+        const QPoint at =
+            list->viewport()->mapTo(frame, list->visualRect(rows.first()).center() + QPoint(10, 4));
+        menu->setActiveAction(menu->actions().value(0));
+        menu->adjustSize();
+        QPainter painter(&shot);
+        painter.drawPixmap(at, menu->grab());
+    }
+    return true;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qtApp(argc, argv);
-    if (argc < 3 || argc > 4) {
-        std::fputs("usage: vorpex_screenshot ARCHIVE OUT.png [FOLDER]\n", stderr);
+    const QByteArray mode = argc == 6 ? QByteArray(argv[4]) : QByteArray();
+    if (argc < 3 || argc == 5 || argc > 6 || (argc == 6 && mode != "--preview" && mode != "--menu")) {
+        std::fputs("usage: vorpex_screenshot ARCHIVE OUT.png [FOLDER [--preview|--menu FILE]]\n", stderr);
         return 2;
     }
     if (argc == 3 && QByteArray(argv[1]) == "--about") {
@@ -47,7 +84,7 @@ int main(int argc, char* argv[]) {
     const CPackFile* pack = app.GetDocument()->m_pPackFile.get();
     const CPackFolder* chosen =
         pack->GetTop().GetChildren().empty() ? nullptr : pack->GetTop().GetChildren()[0];
-    if (argc == 4) {
+    if (argc >= 4) {
         std::vector<const CPackFolder*> todo(pack->GetTop().GetChildren().begin(),
                                              pack->GetTop().GetChildren().end());
         chosen = nullptr;
@@ -64,7 +101,14 @@ int main(int argc, char* argv[]) {
     frame->GetFilesView()->setFocus();
     QApplication::processEvents();
 
-    if (!frame->grab().save(QString::fromLocal8Bit(argv[2]))) {
+    QPixmap shot;
+    if (argc == 6 && !ShotOfRow(frame, mode, QString::fromLocal8Bit(argv[5]), shot)) {
+        std::fprintf(stderr, "vorpex_screenshot: no row %s\n", argv[5]);
+        return 1;
+    }
+    if (shot.isNull())
+        shot = frame->grab();
+    if (!shot.save(QString::fromLocal8Bit(argv[2]))) {
         std::fprintf(stderr, "vorpex_screenshot: cannot write %s\n", argv[2]);
         return 1;
     }

@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/EntryActions.h"
 #include "tests/gui/AppTestSupport.h"
 
 using F = CMainFrame;
@@ -48,6 +49,8 @@ private slots:
     void initTestCase() {
         UseEmptySettings();
         QVERIFY(m_App.Start());
+        // A file row double-clicked opens the file: nothing is launched from here.
+        Frame()->findChild<CEntryActions*>()->SetOpener([](const QUrl&) { return true; });
         const auto mode = QAbstractItemModelTester::FailureReportingMode::QtTest;
         m_pTreeTester = std::make_unique<QAbstractItemModelTester>(Tree()->model(), mode);
         m_pListTester = std::make_unique<QAbstractItemModelTester>(List()->model(), mode);

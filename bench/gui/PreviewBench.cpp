@@ -1,0 +1,143 @@
+// From selecting a file row to the painted preview, per kind of entry, drawn offscreen: each case selects
+// the row in the list with the preview pane on and repaints the pane. The peer is SmallText, a 1 KiB text
+// entry, timed in the same run; the 4 GiB entries (a sparse archive) must come out level with it.
+// Run: QT_QPA_PLATFORM=offscreen build/bench/gui/preview_bench --benchmark_repetitions=5
+//          --benchmark_report_aggregates_only=true
+#include <benchmark/benchmark.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <unistd.h>
+
+#include "app/EntryActions.h"
+#include "app/MainFrame.h"
+#include "app/VorpexApp.h"
+#include "app/VorpexDoc.h"
+#include "catalogue/PackFile.h"
+#include "tests/support/ArchiveBuilder.h"
+#include "views/DirView.h"
+#include "views/FilesView.h"
+#include "views/PreviewPane.h"
+
+namespace {
+
+enum ERow { kSmallText, kSmallBinary, kPicture, kLongLine, kHugeText, kHugeBinary, kRows };
+
+CVorpexApp* g_pApp = nullptr;
+
+std::string Png(int side) {
+    QImage image(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            image.setPixel(x, y, qRgb(x & 255, y & 255, (x * y) & 255));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+std::string TextLines(size_t size) {
+    std::string text;
+    for (int line = 0; text.size() < size; ++line)
+        text += "Line " + std::to_string(line) + " of a long text file, padded out to a usual width.\r\n";
+    text.resize(size);
+    return text;
+}
+
+// Six files in the top-level list; the two last are 4 GiB - 1 bytes and end where the sparse archive does.
+std::string MakeArchive(const QTemporaryDir& dir) {
+    const uint32_t base = 44 * (kRows + 1);
+    const std::string small(1024, 'a');
+    std::string binary(1024, '\0');
+    for (size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>(i * 31);
+    const std::string png = Png(512);
+    const std::string longLine(300 * 1024, 'x');
+    const std::string head = TextLines(512 * 1024);
+    const uint32_t at[kRows] = {base,
+                                base + 1024,
+                                base + 2048,
+                                base + 2048 + uint32_t(png.size()),
+                                base + 2048 + uint32_t(png.size() + longLine.size()),
+                                0};
+    const uint32_t huge = 0xFFFFFFFFu - at[kHugeText];
+    CRawArchive raw;
+    raw.File(0, "SMALL.TXT", 1024, at[kSmallText])
+        .File(44, "SMALL.BIN", 1024, at[kSmallBinary])
+        .File(88, "PIC.PNG", uint32_t(png.size()), at[kPicture])
+        .File(132, "LONGLINE.TXT", uint32_t(longLine.size()), at[kLongLine])
+        .File(176, "HUGE.TXT", huge, at[kHugeText])
+        .File(220, "HUGE.BIN", huge - uint32_t(head.size()), at[kHugeText] + uint32_t(head.size()))
+        .End(264)
+        .Bytes(at[kSmallText], small)
+        .Bytes(at[kSmallBinary], binary)
+        .Bytes(at[kPicture], png)
+        .Bytes(at[kLongLine], longLine)
+        .Bytes(at[kHugeText], head);
+    const std::string path = dir.filePath(QStringLiteral("preview.dir")).toStdString();
+    WriteFileBytes(path, raw.Str());
+    if (truncate(path.c_str(), off_t(at[kHugeText]) + huge) != 0) // a hole, not 4 GiB of disk
+        std::abort();
+    return path;
+}
+
+void Preview(benchmark::State& state) {
+    CMainFrame* frame = g_pApp->GetMainWnd();
+    CFilesView* list = frame->GetFilesView();
+    CPreviewPane* pane = frame->findChild<CEntryActions*>()->Preview();
+    const QModelIndex row = list->model()->index(int(state.range(0)), 0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        list->setCurrentIndex({});
+        QApplication::processEvents();
+        state.ResumeTiming();
+        list->setCurrentIndex(row);
+        pane->repaint();
+    }
+    state.SetLabel(list->model()->index(row.row(), 0).data().toString().toStdString());
+}
+
+} // namespace
+
+BENCHMARK(Preview)
+    ->Arg(kSmallText)
+    ->Arg(kSmallBinary)
+    ->Arg(kPicture)
+    ->Arg(kLongLine)
+    ->Arg(kHugeText)
+    ->Arg(kHugeBinary)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qtApp(argc, argv);
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    const std::string archive = MakeArchive(dir);
+
+    CRecordingSink messages;
+    CVorpexApp app;
+    g_pApp = &app;
+    app.SetMessageSink(&messages);
+    if (!app.InitInstance({QString::fromStdString(archive)}))
+        return 1;
+    CMainFrame* frame = app.GetMainWnd();
+    frame->resize(1000, 700);
+    frame->show();
+    frame->findChild<CEntryActions*>()->PreviewAction()->setChecked(true);
+    frame->GetDirView()->SelectFolder(&app.GetDocument()->m_pPackFile->GetTop());
+    QApplication::processEvents();
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,52 @@
+#include "catalogue/EntryPeek.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+#include "catalogue/PackFile.h"
+
+CEntryPeek CEntryPeek::Read(const CPackFile& pack, const CPackEntry& entry, size_t maxBytes) {
+    CEntryPeek peek;
+    if (!pack.IsOpen() || pack.GetFd() < 0)
+        return peek;
+    const uint64_t offset = entry.GetOffset();
+    const uint64_t size = entry.GetSize();
+    if (offset + size > pack.GetFileSize()) {
+        peek.m_eStatus = EStatus::PastEnd;
+        return peek;
+    }
+    const size_t want = size < maxBytes ? static_cast<size_t>(size) : maxBytes;
+    peek.m_bCut = want < size;
+    peek.m_strData.resize(want);
+    size_t done = 0;
+    while (done < want) {
+        const ssize_t n =
+            pread(pack.GetFd(), peek.m_strData.data() + done, want - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // The file shrank under us or the disk failed: show nothing rather than a part of it.
+            peek.m_strData.clear();
+            peek.m_bCut = false;
+            peek.m_eStatus = EStatus::ReadError;
+            return peek;
+        }
+        done += static_cast<size_t>(n);
+    }
+    peek.m_eStatus = EStatus::Read;
+    return peek;
+}
+
+const char* CEntryPeek::Why() const {
+    switch (m_eStatus) {
+    case EStatus::Read:
+        return "";
+    case EStatus::PastEnd:
+        return "This file cannot be previewed: its data lies beyond the end of the archive.";
+    case EStatus::ReadError:
+        return "This file cannot be previewed: the archive could not be read.";
+    case EStatus::NotOpen:
+        break;
+    }
+    return "This file cannot be previewed: no archive is open.";
+}

@@ -1,0 +1,144 @@
+// Reading an entry's first bytes for a preview, and the private staging folder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include "catalogue/EntryPeek.h"
+#include "catalogue/NameCodec.h"
+#include "extract/FolderWalk.h"
+#include "extract/StagingArea.h"
+#include "tests/core/CoreTestUtil.h"
+
+namespace {
+
+struct CPeekCase {
+    const char* m_pszName;
+    uint32_t m_nSize;
+    size_t m_nMax;
+};
+
+class CPeekTest : public ::testing::TestWithParam<CPeekCase> {};
+
+TEST_P(CPeekTest, ReadsTheFirstBytesAndSaysWhenCut) {
+    const CPeekCase& c = GetParam();
+    std::string data(c.m_nSize, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 7 + 3);
+    COpened opened(BuildArchive({File("A.BIN", data), File("B.TXT", "after")}));
+    const CEntryPeek peek = CEntryPeek::Read(opened.Pack(), opened.Pack().Entry(0), c.m_nMax);
+    ASSERT_TRUE(peek.IsRead());
+    EXPECT_EQ(peek.m_strData, data.substr(0, c.m_nMax));
+    EXPECT_EQ(peek.m_bCut, c.m_nSize > c.m_nMax);
+    EXPECT_STREQ(peek.Why(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CPeekTest,
+                         ::testing::Values(CPeekCase{"Empty", 0, 16}, CPeekCase{"Shorter", 15, 16},
+                                           CPeekCase{"Exact", 16, 16}, CPeekCase{"Longer", 17, 16},
+                                           CPeekCase{"PastTheDefault", CEntryPeek::kMaxBytes + 1,
+                                                     CEntryPeek::kMaxBytes}),
+                         [](const auto& info) { return info.param.m_pszName; });
+
+TEST(EntryPeek, DamagedOrClosedArchiveIsNotReadAndSaysWhy) {
+    // Data of 100 bytes at offset 88 of a 132-byte file, and a size that wraps 32 bits.
+    COpened opened(
+        CRawArchive().File(0, "PAST", 100, 88).File(44, "WRAP", 0xFFFFFFFFu, 2).End(88).Size(132).Str());
+    for (uint32_t i = 0; i < 2; ++i) {
+        const CEntryPeek peek = CEntryPeek::Read(opened.Pack(), opened.Pack().Entry(i));
+        EXPECT_EQ(peek.m_eStatus, CEntryPeek::EStatus::PastEnd) << i;
+        EXPECT_TRUE(peek.m_strData.empty());
+        EXPECT_NE(std::string(peek.Why()).find("beyond the end"), std::string::npos);
+    }
+    opened.Pack().Close();
+    EXPECT_EQ(CEntryPeek::Read(opened.Pack(), opened.Pack().Entry(0)).m_eStatus,
+              CEntryPeek::EStatus::NotOpen);
+}
+
+class CStagingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"})
+            if (const char* value = std::getenv(name))
+                m_Saved.emplace_back(name, value);
+    }
+    void TearDown() override {
+        unsetenv("XDG_RUNTIME_DIR");
+        unsetenv("XDG_CACHE_HOME");
+        for (const auto& [name, value] : m_Saved)
+            setenv(name.c_str(), value.c_str(), 1);
+    }
+    std::vector<std::pair<std::string, std::string>> m_Saved;
+    CTempDir m_Runtime, m_Cache, m_Outside;
+};
+
+TEST_F(CStagingTest, PrivateFolderUnderRuntimeElseCacheRemovedWithEverythingButLinkTargets) {
+    setenv("XDG_CACHE_HOME", m_Cache.Path().c_str(), 1);
+    for (const bool bRuntime : {true, false}) {
+        if (bRuntime)
+            setenv("XDG_RUNTIME_DIR", m_Runtime.Path().c_str(), 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
+        const std::string base = bRuntime ? m_Runtime.Path() : m_Cache.Path();
+        const std::string keep = m_Outside / (bRuntime ? "keep1" : "keep2");
+        WriteFileBytes(keep, "sentinel");
+        std::string path;
+        {
+            CStagingArea area;
+            ASSERT_TRUE(area.IsValid());
+            path = area.Path();
+            EXPECT_EQ(path.rfind(base + "/", 0), 0u) << path;
+            struct stat st;
+            ASSERT_EQ(stat(path.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+            std::string one, two;
+            const int fd1 = area.NewSlot(one), fd2 = area.NewSlot(two);
+            ASSERT_GE(fd1, 0);
+            ASSERT_GE(fd2, 0);
+            EXPECT_NE(one, two);
+            close(fd1);
+            close(fd2);
+            mkdir((one + "/deep").c_str(), 0500); // a folder the user cannot write to
+            WriteFileBytes(two + "/file", "x");
+            ASSERT_EQ(symlink(m_Outside.Path().c_str(), (one + "/link").c_str()), 0);
+            ASSERT_EQ(symlink(keep.c_str(), (two + "/filelink").c_str()), 0);
+        }
+        EXPECT_NE(access(path.c_str(), F_OK), 0) << path;
+        EXPECT_EQ(ReadFileBytes(keep), "sentinel");
+    }
+}
+
+TEST_F(CStagingTest, MadePathsFollowTheSelectionAndSkipWhatWasNotMade) {
+    setenv("XDG_RUNTIME_DIR", m_Runtime.Path().c_str(), 1);
+    COpened opened(BuildArchive(
+        {Folder("D", {File("Z.TXT", "z"), File("..", "bad"), Folder("SUB")}), File("A\xC9.TXT", "e")}));
+    const CPackFile& pack = opened.Pack();
+    const CNameCodec codec;
+    const CPackFolder* d = pack.GetTop().GetChildren()[0];
+    CSelection selection;
+    selection.m_Folders = {d->GetChildren()[0]};
+    selection.m_Files = {&pack.Entry(d->GetFiles()[0]), &pack.Entry(d->GetFiles()[1]),
+                         &pack.Entry(pack.GetTop().GetFiles()[0])};
+
+    CStagingArea area;
+    std::string slot;
+    const int fd = area.NewSlot(slot);
+    ASSERT_GE(fd, 0);
+    CRecordingSink sink;
+    CFolderWalk(pack, sink, codec).Extract(fd, selection);
+    close(fd);
+    EXPECT_EQ(CStagingArea::MadePaths(slot, selection, codec),
+              (std::vector<std::string>{slot + "/SUB", slot + "/Z.TXT", slot + "/A\xC3\x89.TXT"}));
+
+    std::string whole;
+    const int wfd = area.NewSlot(whole);
+    CSelection all;
+    all.m_bWholeArchive = true;
+    CFolderWalk(pack, sink, codec).Extract(wfd, all);
+    close(wfd);
+    EXPECT_EQ(CStagingArea::MadePaths(whole, all, codec),
+              (std::vector<std::string>{whole + "/A\xC3\x89.TXT", whole + "/D"}));
+}
+
+} // namespace
