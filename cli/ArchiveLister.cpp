@@ -3,8 +3,8 @@
 #include <charconv>
 #include <string>
 
+#include "catalogue/PathWalk.h"
 #include "cli/OutputBuffer.h"
-#include "cli/PathWalk.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "cli/NameEscaper.h"
+#include "catalogue/NameEscaper.h"
 #include "cli/ProgressLine.h"
 
 std::string CConsoleSink::Render(const CMessage& message) {

@@ -1,7 +1,7 @@
 #include "cli/ItemFinder.h"
 
+#include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
-#include "cli/NameEscaper.h"
 
 CItemFinder::CFound CItemFinder::Find(std::string_view item) const {
     bool folderOnly = false;
