@@ -85,8 +85,7 @@ bool CNameFinder::Find(std::string_view pattern, std::vector<CFindHit>& hits,
     const std::string folded = FoldName(pattern);
     const bool wildcards = folded.find_first_of("*?") != std::string::npos;
 
-    // Candidates are the names holding the longest run of the pattern without wildcards, found by one
-    // memmem over the whole buffer; a pattern of wildcards alone makes every name a candidate.
+    // With wildcards, candidates are the names holding the longest run of the pattern without them.
     std::string_view literal;
     for (size_t i = 0; i < folded.size();) {
         const size_t end = std::min(folded.find_first_of("*?", i), folded.size());
@@ -95,28 +94,34 @@ bool CNameFinder::Find(std::string_view pattern, std::vector<CFindHit>& hits,
         i = end + 1;
     }
     constexpr uint32_t kCancelStride = 1 << 16;
-    if (literal.empty()) {
+    if (wildcards) {
+        // Name by name: a wildcard pattern's longest literal run is often in most names ("file*.dat"),
+        // where one memmem per name would cost more than this.
         for (uint32_t item = 0; item < m_Starts.size(); ++item) {
             if (item % kCancelStride == 0 && cancel && cancel->load(std::memory_order_relaxed))
                 return false;
-            if (MatchWildcards(folded, Name(item)))
+            const std::string_view name = Name(item);
+            if ((literal.empty() || name.find(literal) != std::string_view::npos) &&
+                MatchWildcards(folded, name))
                 hits.push_back(Hit(item));
         }
         return true;
     }
+    // A plain part: one memmem over the whole buffer finds the names holding it.
     const char* const begin = m_strNames.data();
     const char* const end = begin + m_strNames.size();
     const char* at = begin;
     uint32_t checked = 0;
+    uint32_t item = 0;
     while (at < end) {
         const void* found = memmem(at, static_cast<size_t>(end - at), literal.data(), literal.size());
         if (!found)
             break;
         const auto offset = static_cast<uint32_t>(static_cast<const char*>(found) - begin);
-        const auto item = static_cast<uint32_t>(std::upper_bound(m_Starts.begin(), m_Starts.end(), offset) -
-                                                m_Starts.begin() - 1);
-        if (!wildcards || MatchWildcards(folded, Name(item)))
-            hits.push_back(Hit(item));
+        // Hits come in ascending order, so the walk to the name holding this one is linear in all.
+        while (item + 1 < m_Starts.size() && m_Starts[item + 1] <= offset)
+            ++item;
+        hits.push_back(Hit(item));
         if (++checked % kCancelStride == 0 && cancel && cancel->load(std::memory_order_relaxed))
             return false;
         // On to the next name: one hit per name is enough.

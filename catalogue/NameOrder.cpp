@@ -104,44 +104,63 @@ std::string NaturalKey(std::string_view utf8) {
 
 std::vector<uint32_t> SortRows(const std::vector<CSortRow>& rows, ESortBy by, bool descending,
                                const CNameCodec& codec) {
-    std::vector<uint32_t> order(rows.size());
-    for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::vector<std::string> names;
-    std::vector<std::string> paths;
-    if (by == ESortBy::Name || by == ESortBy::Size || by == ESortBy::Path) {
-        names.reserve(rows.size());
-        for (const CSortRow& row : rows)
-            names.push_back(NaturalKey(codec.Decode(row.m_Raw)));
+    // Keys live in one buffer and the sort moves small records that hold everything a comparison needs,
+    // so it touches no row and allocates nothing per name.
+    struct CKeyed {
+        std::string_view m_Name;
+        std::string_view m_Path;
+        uint32_t m_nSize;
+        uint32_t m_nRow;
+        bool m_bFolder;
+    };
+    const bool names = by != ESortBy::Type;
+    const bool paths = by == ESortBy::Path;
+    std::string buffer;
+    std::vector<std::pair<size_t, size_t>> spans; // name then path, as offsets into buffer
+    spans.reserve(rows.size() * 2);
+    for (const CSortRow& row : rows) {
+        for (int k = 0; k < 2; ++k) {
+            const size_t start = buffer.size();
+            if (k == 0 ? names : paths)
+                buffer += NaturalKey(codec.Decode(k == 0 ? row.m_Raw : row.m_Path));
+            spans.emplace_back(start, buffer.size() - start);
+        }
     }
-    if (by == ESortBy::Path) {
-        paths.reserve(rows.size());
-        for (const CSortRow& row : rows)
-            paths.push_back(NaturalKey(codec.Decode(row.m_Path)));
+    std::vector<CKeyed> keyed;
+    keyed.reserve(rows.size());
+    for (uint32_t i = 0; i < rows.size(); ++i) {
+        const std::string_view all(buffer);
+        keyed.push_back({all.substr(spans[2 * i].first, spans[2 * i].second),
+                         all.substr(spans[2 * i + 1].first, spans[2 * i + 1].second), rows[i].m_nSize, i,
+                         rows[i].m_bFolder});
     }
-    // Folders first in both directions; the key alone is reversed.
-    auto compare = [&](uint32_t a, uint32_t b) -> int {
+    auto compare = [by](const CKeyed& a, const CKeyed& b) -> int {
         switch (by) {
         case ESortBy::Name:
-            return names[a].compare(names[b]);
+            return a.m_Name.compare(b.m_Name);
         case ESortBy::Size:
-            if (rows[a].m_nSize != rows[b].m_nSize)
-                return rows[a].m_nSize < rows[b].m_nSize ? -1 : 1;
-            return names[a].compare(names[b]);
+            if (a.m_nSize != b.m_nSize)
+                return a.m_nSize < b.m_nSize ? -1 : 1;
+            return a.m_Name.compare(b.m_Name);
         case ESortBy::Path:
-            if (int c = paths[a].compare(paths[b]))
+            if (int c = a.m_Path.compare(b.m_Path))
                 return c;
-            return names[a].compare(names[b]);
+            return a.m_Name.compare(b.m_Name);
         case ESortBy::Type:
             break;
         }
         return 0;
     };
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        if (rows[a].m_bFolder != rows[b].m_bFolder)
-            return rows[a].m_bFolder;
+    // Folders first in both directions; the key alone is reversed.
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const CKeyed& a, const CKeyed& b) {
+        if (a.m_bFolder != b.m_bFolder)
+            return a.m_bFolder;
         const int c = compare(a, b);
         return descending ? c > 0 : c < 0;
     });
+    std::vector<uint32_t> order;
+    order.reserve(keyed.size());
+    for (const CKeyed& k : keyed)
+        order.push_back(k.m_nRow);
     return order;
 }
