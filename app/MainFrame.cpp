@@ -11,6 +11,9 @@
 
 #include "app/KeyLocks.h"
 #include "app/RecentFileList.h"
+#include "app/VorpexDoc.h"
+#include "catalogue/PackFile.h"
+#include "extract/ExtractCommand.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
 #include "views/ImageList.h"
@@ -46,17 +49,33 @@ QAction* CMainFrame::AddCommand(int id, const char* name, const char* text, cons
 void CMainFrame::OnCreateClient() {
     m_wndSplitter = new QSplitter(Qt::Horizontal, this);
     m_wndSplitter->setObjectName(QStringLiteral("Splitter"));
-    m_pDirView = new CDirView(m_pDocument, m_wndSplitter);
-    m_pFilesView = new CFilesView(m_pDocument, m_wndSplitter);
+    m_pDirView = new CDirView(m_wndSplitter);
+    m_pFilesView = new CFilesView(m_wndSplitter);
     m_wndSplitter->addWidget(m_pDirView);
     m_wndSplitter->addWidget(m_pFilesView);
     m_wndSplitter->setStretchFactor(0, 0);
     m_wndSplitter->setStretchFactor(1, 1);
     m_wndSplitter->setChildrenCollapsible(false);
     setCentralWidget(m_wndSplitter);
-    connect(m_pDirView, &CDirView::Activated, this, [this] { m_pActiveView = m_pDirView; });
-    connect(m_pFilesView, &CFilesView::Activated, this, [this] { m_pActiveView = m_pFilesView; });
+    for (CPaneView* pane : {static_cast<CPaneView*>(m_pDirView), static_cast<CPaneView*>(m_pFilesView)})
+        connect(pane, &CPaneView::Activated, this, [this, pane] { m_pActiveView = pane; });
+    connect(m_pDirView, &CDirView::FolderSelected, m_pFilesView, &CFilesView::ShowFolder);
+    connect(m_pFilesView, &CFilesView::FolderOpened, m_pDirView, &CDirView::SelectFolder);
     SetActiveView(m_pFilesView);
+
+    if (!m_pDocument)
+        return;
+    m_pDocument->m_pDirView = m_pDirView;
+    m_pDocument->m_pFilesView = m_pFilesView;
+    // The panes let go of a catalogue before it goes; a new one empties the list and rebuilds the tree.
+    connect(m_pDocument, &CVorpexDoc::CatalogueReplacing, this, [this] {
+        m_pFilesView->SetCatalogue(nullptr, nullptr);
+        m_pDirView->SetCatalogue(nullptr, nullptr);
+    });
+    connect(m_pDocument, &CVorpexDoc::CatalogueOpened, this, [this](const CPackFile* pack) {
+        m_pFilesView->SetCatalogue(pack, &m_pDocument->Codec());
+        m_pDirView->SetCatalogue(pack, &m_pDocument->Codec());
+    });
 }
 
 void CMainFrame::OnCreate() {
@@ -224,14 +243,14 @@ void CMainFrame::UpdateRecentFileMenu(const CRecentFileList& files) {
     }
 }
 
-void CMainFrame::SetActiveView(QWidget* view) {
+void CMainFrame::SetActiveView(CPaneView* view) {
     m_pActiveView = view;
     if (view)
         view->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainFrame::OnNextPane() {
-    SetActiveView(m_pActiveView == m_pDirView ? static_cast<QWidget*>(m_pFilesView) : m_pDirView);
+    SetActiveView(m_pActiveView == m_pDirView ? static_cast<CPaneView*>(m_pFilesView) : m_pDirView);
 }
 
 // With two panes, going back is going forward.
@@ -239,11 +258,15 @@ void CMainFrame::OnPrevPane() {
     OnNextPane();
 }
 
+// One path for both panes: the pane only says what is selected, and is asked after the dialog's OK.
 void CMainFrame::OnFileExtract() {
-    if (m_pActiveView == m_pDirView)
-        m_pDirView->OnExtract();
-    else
-        m_pFilesView->OnExtract();
+    CPaneView* pane = m_pActiveView;
+    if (!pane || !m_pDocument || !m_pDocument->m_pPackFile || !m_pSink)
+        return;
+    const CExtractCommand::CContext context{m_pDocument->m_pPackFile.get(), &m_pDocument->Codec(), m_pSink,
+                                            m_fnExtractDir ? m_fnExtractDir() : QString(), this};
+    CExtractCommand::Run(pane == m_pDirView ? CExtractCommand::EFrom::Tree : CExtractCommand::EFrom::List,
+                         context, [pane] { return pane->GetSelection(); });
 }
 
 void CMainFrame::SetMessageText(const QString& text) {

@@ -2,9 +2,12 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <functional>
 
 class CDirView;
 class CFilesView;
+class CMessageSink;
+class CPaneView;
 class CRecentFileList;
 class CVorpexDoc;
 class QLabel;
@@ -16,8 +19,10 @@ class QToolBar;
 
 // The program's one window: menu, toolbar, status bar, and a splitter with the folder tree on the left
 // (175 pixels wide at every start) and the file list on the right, which is the active pane at start.
-// Its caption is "Vorpex" whatever is open. The frame runs its own commands (panes, bars, Extract routed to
-// the active pane, Exit); the application connects to the others through Command(). GUI thread only.
+// Its caption is "Vorpex" whatever is open. The frame is the one place that wires the document and the
+// panes: it hands each pane the catalogue the document announces and passes the tree's selection to the list
+// and the list's opened folder to the tree. It runs its own commands (panes, bars, Extract on the active
+// pane's selection, Exit); the application connects to the others through Command(). GUI thread only.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -54,9 +59,13 @@ public:
     QAction* Command(int id) const { return m_Commands.value(id); }
     QMenu* GetFileMenu() const { return m_pFileMenu; }
 
+    // Where Extract reports (not owned; null reports nothing), and where its dialog starts, asked each time.
+    void SetMessageSink(CMessageSink* sink) { m_pSink = sink; }
+    void SetExtractDirSource(std::function<QString()> fn) { m_fnExtractDir = std::move(fn); }
+
     // The pane that receives Extract: the list at start, then whichever pane last had the focus.
-    QWidget* GetActiveView() const { return m_pActiveView; }
-    void SetActiveView(QWidget* view);
+    CPaneView* GetActiveView() const { return m_pActiveView; }
+    void SetActiveView(CPaneView* view);
 
     // Shows `text` in the message pane until the next prompt replaces it.
     void SetMessageText(const QString& text);
@@ -95,7 +104,9 @@ private:
     QToolBar* m_wndToolBar = nullptr;
     CDirView* m_pDirView = nullptr;
     CFilesView* m_pFilesView = nullptr;
-    QWidget* m_pActiveView = nullptr;
+    CPaneView* m_pActiveView = nullptr;
+    CMessageSink* m_pSink = nullptr;
+    std::function<QString()> m_fnExtractDir;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentPlaceholder = nullptr;
     QAction* m_pRecentSeparator = nullptr; // the recent files stand just before it

@@ -30,6 +30,8 @@ void CVorpexApp::SetMessageSink(CMessageSink* sink) {
     m_pSink = sink ? sink : &m_BoxSink;
     if (m_pDocument)
         m_pDocument->SetMessageSink(m_pSink);
+    if (m_pMainWnd)
+        m_pMainWnd->SetMessageSink(m_pSink);
 }
 
 QString CVorpexApp::GetProfileString(const QString& section, const QString& entry, const QString& def) const {
@@ -52,6 +54,8 @@ bool CVorpexApp::InitInstance(const QStringList& args) {
     m_pDocument = std::make_unique<CVorpexDoc>(m_pSink);
     m_pMainWnd = std::make_unique<CMainFrame>(m_pDocument.get());
     CMainFrame* frame = m_pMainWnd.get();
+    frame->SetMessageSink(m_pSink);
+    frame->SetExtractDirSource([this] { return m_strExtractDir; });
     frame->UpdateRecentFileMenu(m_RecentFiles);
     frame->Command(CMainFrame::ID_FILE_EXTRACT)
         ->setEnabled(false); // nothing to extract until an archive is open

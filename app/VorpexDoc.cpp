@@ -8,8 +8,6 @@
 
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
-#include "views/DirView.h"
-#include "views/FilesView.h"
 
 CVorpexDoc::CVorpexDoc(CMessageSink* sink, QObject* parent) : QObject(parent), m_pSink(sink) {}
 
@@ -40,37 +38,19 @@ bool CVorpexDoc::OnOpenDocument(const QString& path) {
     auto pack =
         std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
 
-    // The views let go of the previous catalogue before it is closed and destroyed.
-    if (m_pFilesView) {
-        m_pFilesView->DeleteAllItems();
-        m_pFilesView->m_pPackFile = nullptr;
-    }
-    if (m_pDirView) {
-        m_pDirView->DeleteAllItems();
-        m_pDirView->m_pPackFile = nullptr;
-    }
-    if (m_pPackFile)
-        emit CatalogueReplacing(m_pPackFile.get());
+    // Whoever shows the previous catalogue lets go of it before it is closed and destroyed.
+    emit CatalogueReplacing(m_pPackFile.get());
     if (m_pPackFile && m_pPackFile->m_bOpen)
         m_pPackFile->Close();
     m_pPackFile = std::move(pack);
     m_strPathName = path;
-
-    if (m_pDirView)
-        m_pDirView->m_pPackFile = m_pPackFile.get();
-    if (m_pFilesView)
-        m_pFilesView->m_pPackFile = m_pPackFile.get();
     RefreshViews();
     return true;
 }
 
 void CVorpexDoc::RefreshViews() {
-    if (!m_pPackFile)
-        return;
-    if (m_pFilesView)
-        m_pFilesView->DeleteAllItems();
-    if (m_pDirView)
-        m_pDirView->FillTree();
+    if (m_pPackFile)
+        emit CatalogueOpened(m_pPackFile.get());
 }
 
 static QString Count(uint64_t n, const char* one, const char* many) {

@@ -12,8 +12,8 @@ class CMessageSink;
 class CPackFile;
 
 // The one open archive. The document owns the catalogue (m_pPackFile) from the open that built it until the
-// next successful open replaces it or the document goes; the views only point at it. It knows both views,
-// which register themselves when they are made. GUI thread only.
+// next successful open replaces it or the document goes; the views only point at it. It tells whoever shows
+// the catalogue through its signals and calls no view itself. GUI thread only.
 class CVorpexDoc : public QObject {
     Q_OBJECT
 public:
@@ -26,10 +26,11 @@ public:
     // New: the open archive, if any, stays shown. Always true.
     bool OnNewDocument();
     // Builds a new catalogue from `path`, puts it in place of the previous one (closed and destroyed) and
-    // has both views show it. False, with a message and nothing changed, when the file cannot be opened
-    // for reading at all; true otherwise, also when the reader found the file damaged and kept only part.
+    // announces it (CatalogueReplacing, then CatalogueOpened). False, with a message and nothing changed,
+    // when the file cannot be opened for reading at all; true otherwise, also when the reader found the file
+    // damaged and kept only part.
     bool OnOpenDocument(const QString& path);
-    // Points both views at the current catalogue: the list emptied, the tree rebuilt.
+    // Has the views show the current catalogue again (CatalogueOpened); nothing when there is none.
     void RefreshViews();
 
     // What the status bar tells after an open: the reader's troubles, or the folder and file counts.
@@ -38,15 +39,19 @@ public:
     const CNameCodec& Codec() const { return m_Codec; }
 
     std::unique_ptr<CPackFile> m_pPackFile;
-    CDirView* m_pDirView = nullptr;     // set by the tree view when it is made; not owning
-    CFilesView* m_pFilesView = nullptr; // set by the list view when it is made; not owning
+    // The panes that show this document, set by the main frame that makes them; not owning, never called
+    // from here.
+    CDirView* m_pDirView = nullptr;
+    CFilesView* m_pFilesView = nullptr;
 
     static constexpr const char* kCannotOpen = "Cannot open file ";
 
 signals:
-    // The catalogue `old` is about to be closed and destroyed (a new one replaces it, on the GUI thread,
-    // right after this returns): whoever still works on it must let go of it now.
+    // The catalogue `old` (null when there is none) is about to be closed and destroyed (a new one replaces
+    // it, on the GUI thread, right after this returns): whoever still shows or works on it lets go of it now.
     void CatalogueReplacing(const CPackFile* old);
+    // `pack` is now the current catalogue (owned by the document until the next CatalogueReplacing).
+    void CatalogueOpened(const CPackFile* pack);
 
 private:
     CMessageSink* m_pSink;

@@ -1,16 +1,11 @@
 #include "views/DirView.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QScopeGuard>
 
-#include "app/VorpexApp.h"
-#include "app/VorpexDoc.h"
 #include "catalogue/PackFile.h"
-#include "extract/ExtractCommand.h"
-#include "views/FilesView.h"
 
-CDirView::CDirView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_pDocument(doc) {
+CDirView::CDirView(QWidget* parent) : CPaneView(parent) {
     setObjectName(QStringLiteral("DirView"));
     setHeaderHidden(true);
     setRootIsDecorated(false);
@@ -28,15 +23,22 @@ CDirView::CDirView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_pDoc
     setIconSize(QSize(16, 16));
     setModel(&m_Model);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &CDirView::OnSelChanged);
+}
 
-    if (m_pDocument)
-        m_pDocument->m_pDirView = this;
+void CDirView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
+    m_pPackFile = pack;
+    m_pCodec = codec;
+    if (pack)
+        FillTree();
+    else
+        DeleteAllItems();
 }
 
 void CDirView::DeleteAllItems() {
     m_Model.SetPackFile(nullptr, nullptr, {});
     m_selItem = QPersistentModelIndex();
     m_rootItem = QPersistentModelIndex();
+    emit SelectionChanged();
 }
 
 void CDirView::FillTree() {
@@ -44,12 +46,13 @@ void CDirView::FillTree() {
     const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     const QString label =
         m_pPackFile ? QString::fromStdString(m_pPackFile->GetArchiveName()).toUpper() : QString();
-    m_Model.SetPackFile(m_pPackFile, m_pDocument ? &m_pDocument->Codec() : nullptr, label);
+    m_Model.SetPackFile(m_pPackFile, m_pCodec, label);
     m_rootItem = m_Model.TopIndex();
     if (m_rootItem.isValid())
         expand(m_rootItem);
     selectionModel()->clearSelection();
     selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    emit SelectionChanged();
 }
 
 QModelIndex CDirView::GetSelectedItem() const {
@@ -78,38 +81,18 @@ bool CDirView::SelectFolder(const CPackFolder* folder) {
 
 void CDirView::OnSelChanged() {
     m_selItem = GetSelectedItem();
-    CFilesView* list = m_pDocument ? m_pDocument->m_pFilesView : nullptr;
-    if (list)
-        list->ShowFolder(m_Model.Folder(m_selItem));
+    emit FolderSelected(m_Model.Folder(m_selItem));
 }
 
-void CDirView::OnExtract() {
-    const CVorpexApp* app = CVorpexApp::Instance();
-    if (!app || !m_pDocument || !m_pPackFile)
-        return;
-    const CExtractCommand::CContext context{m_pPackFile, &m_pDocument->Codec(), &app->GetMessageSink(),
-                                            app->m_strExtractDir, window()};
-    // The selected folder itself, with everything below it; the top item stands for the whole archive.
-    CExtractCommand::Run(CExtractCommand::EFrom::Tree, context, [this] {
-        CSelection selection;
-        if (IsTopSelected())
-            selection.m_bWholeArchive = true;
-        else if (const CPackFolder* folder = SelectedFolder())
-            selection.m_Folders.push_back(folder);
-        return selection;
-    });
+CSelection CDirView::GetSelection() const {
+    CSelection selection;
+    if (IsTopSelected())
+        selection.m_bWholeArchive = true;
+    else if (const CPackFolder* folder = SelectedFolder())
+        selection.m_Folders.push_back(folder);
+    return selection;
 }
 
-void CDirView::focusInEvent(QFocusEvent* event) {
-    QTreeView::focusInEvent(event);
-    emit Activated();
-}
-
-void CDirView::keyPressEvent(QKeyEvent* event) {
-    // The Edit commands do nothing in this program, here neither.
-    if (event->matches(QKeySequence::Copy)) {
-        event->ignore();
-        return;
-    }
-    QTreeView::keyPressEvent(event);
+bool CDirView::HasSelection() const {
+    return SelectedFolder() != nullptr;
 }

@@ -1,26 +1,28 @@
 #pragma once
 
 #include <QPersistentModelIndex>
-#include <QTreeView>
 
 #include "views/FolderTreeModel.h"
 #include "views/ImageList.h"
+#include "views/PaneView.h"
 
+class CNameCodec;
 class CPackFile;
 class CPackFolder;
-class CVorpexDoc;
 
 // The left pane: the open archive's folders as a tree under one top item that bears the archive's file
 // name in upper case and stands for the whole archive. Selecting an item lists that very folder in the file
-// list. Owned by the main frame's splitter; GUI thread only.
-class CDirView : public QTreeView {
+// list (FolderSelected). Owned by the main frame's splitter; GUI thread only.
+class CDirView : public CPaneView {
     Q_OBJECT
 public:
-    // Registers itself with `doc` (m_pDirView).
-    explicit CDirView(CVorpexDoc* doc, QWidget* parent = nullptr);
+    explicit CDirView(QWidget* parent = nullptr);
 
-    CVorpexDoc* GetDocument() const { return m_pDocument; }
     CFolderTreeModel* GetModel() { return &m_Model; }
+
+    // Shows `pack` (null: nothing), its names decoded with `codec`; both stay their owner's and must outlive
+    // the view's use of them, which ends with the next call. Rebuilds the tree.
+    void SetCatalogue(const CPackFile* pack, const CNameCodec* codec);
 
     // Rebuilds the whole tree from m_pPackFile: top item expanded, nothing selected.
     void FillTree();
@@ -37,25 +39,21 @@ public:
     // False when the tree does not show that folder.
     bool SelectFolder(const CPackFolder* folder);
 
-    CPackFile* m_pPackFile = nullptr; // set by the document; not owning
+    // The selected folder itself, with everything below it; the top item stands for the whole archive.
+    CSelection GetSelection() const override;
+    bool HasSelection() const override;
 
-public slots:
-    // The Extract command while this pane is active.
-    void OnExtract();
+    const CPackFile* m_pPackFile = nullptr; // set through SetCatalogue; not owning
 
 signals:
-    // This pane received the focus: it is now the active pane.
-    void Activated();
-
-protected:
-    void focusInEvent(QFocusEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    // The selected folder is now `folder`: the top pseudo-folder for the top item, null for no item.
+    void FolderSelected(const CPackFolder* folder);
 
 private slots:
     void OnSelChanged();
 
 private:
-    CVorpexDoc* m_pDocument;
+    const CNameCodec* m_pCodec = nullptr;
     CFolderTreeModel m_Model;
     CImageList m_ImageList; // 0, 1: folder closed and open; 2, 3: the archive
     QPersistentModelIndex m_selItem;

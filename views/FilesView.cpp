@@ -1,18 +1,13 @@
 #include "views/FilesView.h"
 
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <algorithm>
 #include <array>
 
-#include "app/VorpexApp.h"
-#include "app/VorpexDoc.h"
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
-#include "extract/ExtractCommand.h"
-#include "views/DirView.h"
 
-CFilesView::CFilesView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_pDocument(doc) {
+CFilesView::CFilesView(QWidget* parent) : CPaneView(parent) {
     setObjectName(QStringLiteral("FilesView"));
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -23,9 +18,6 @@ CFilesView::CFilesView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-
-    if (m_pDocument)
-        m_pDocument->m_pFilesView = this;
 
     m_largeImages.Create(QStringLiteral(":/res/list_large.png"), 32);
     m_smallImages.Create(QStringLiteral(":/res/list_small.png"), 16);
@@ -45,13 +37,21 @@ CFilesView::CFilesView(CVorpexDoc* doc, QWidget* parent) : QTreeView(parent), m_
     connect(this, &QAbstractItemView::doubleClicked, this, &CFilesView::OnLButtonDblClk);
 }
 
+void CFilesView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
+    m_pPackFile = pack;
+    m_pCodec = codec;
+    DeleteAllItems();
+}
+
 void CFilesView::ShowFolder(const CPackFolder* folder) {
-    m_Model.ShowFolder(m_pPackFile, folder, m_pDocument ? &m_pDocument->Codec() : nullptr);
+    m_Model.ShowFolder(m_pPackFile, folder, m_pCodec);
     FitNameColumn();
+    emit SelectionChanged();
 }
 
 void CFilesView::DeleteAllItems() {
     m_Model.Clear();
+    emit SelectionChanged();
 }
 
 // The name column fits its widest name. Measuring every row would cost too much for a folder of a
@@ -115,37 +115,17 @@ void CFilesView::GetSelectedRows(std::vector<const CPackFolder*>& folders,
     }
 }
 
+CSelection CFilesView::GetSelection() const {
+    CSelection selection;
+    GetSelectedRows(selection.m_Folders, selection.m_Files);
+    return selection;
+}
+
+bool CFilesView::HasSelection() const {
+    return selectionModel()->hasSelection();
+}
+
 void CFilesView::OnLButtonDblClk(const QModelIndex& index) {
-    const CPackFolder* folder = m_Model.FolderAt(index.row());
-    if (!index.isValid() || !folder || !m_pDocument || !m_pDocument->m_pDirView)
-        return;
-    m_pDocument->m_pDirView->SelectFolder(folder);
-}
-
-void CFilesView::OnExtract() {
-    const CVorpexApp* app = CVorpexApp::Instance();
-    if (!app || !m_pDocument || !m_pPackFile)
-        return;
-    const CExtractCommand::CContext context{m_pPackFile, &m_pDocument->Codec(), &app->GetMessageSink(),
-                                            app->m_strExtractDir, window()};
-    // The selected folder rows, then the selected file rows, each in list order, by identity.
-    CExtractCommand::Run(CExtractCommand::EFrom::List, context, [this] {
-        CSelection selection;
-        GetSelectedRows(selection.m_Folders, selection.m_Files);
-        return selection;
-    });
-}
-
-void CFilesView::focusInEvent(QFocusEvent* event) {
-    QTreeView::focusInEvent(event);
-    emit Activated();
-}
-
-void CFilesView::keyPressEvent(QKeyEvent* event) {
-    // The Edit commands do nothing in this program, here neither.
-    if (event->matches(QKeySequence::Copy)) {
-        event->ignore();
-        return;
-    }
-    QTreeView::keyPressEvent(event);
+    if (const CPackFolder* folder = index.isValid() ? m_Model.FolderAt(index.row()) : nullptr)
+        emit FolderOpened(folder);
 }

@@ -1,30 +1,33 @@
 #pragma once
 
-#include <QTreeView>
 #include <vector>
 
 #include "views/FilesModel.h"
 #include "views/ImageList.h"
+#include "views/PaneView.h"
 
+class CNameCodec;
 class CPackEntry;
 class CPackFile;
 class CPackFolder;
-class CVorpexDoc;
 
 // The right pane: a report list of the sub-folders and files of the folder selected in the tree, folder
 // rows first; columns "Name", "Size" and "Type". Any number of rows can be selected. A double-click on a
-// folder row selects that very folder in the tree. Owned by the main frame's splitter; GUI thread only.
-class CFilesView : public QTreeView {
+// folder row asks for that very folder to be selected in the tree (FolderOpened). Owned by the main frame's
+// splitter; GUI thread only.
+class CFilesView : public CPaneView {
     Q_OBJECT
 public:
     static constexpr int kNameWidth = 125;
     static constexpr int kSizeWidth = 60;
     static constexpr int kTypeWidth = 100;
 
-    // Registers itself with `doc` (m_pFilesView).
-    explicit CFilesView(CVorpexDoc* doc, QWidget* parent = nullptr);
+    explicit CFilesView(QWidget* parent = nullptr);
 
-    CVorpexDoc* GetDocument() const { return m_pDocument; }
+    // Takes `pack` (null: nothing) and its names' `codec` for the folders shown from now on, and empties the
+    // list. Both stay their owner's and must outlive the view's use of them, which ends with the next call.
+    void SetCatalogue(const CPackFile* pack, const CNameCodec* codec);
+
     CFilesModel* GetModel() { return &m_Model; }
     const CFilesModel* GetModel() const { return &m_Model; }
 
@@ -39,26 +42,24 @@ public:
                          std::vector<const CPackEntry*>& files) const;
     std::vector<int> GetSelectedRowNumbers() const;
 
-    CPackFile* m_pPackFile = nullptr; // set by the document; not owning
+    // The selected folder rows, then the selected file rows, each in list order, by identity.
+    CSelection GetSelection() const override;
+    bool HasSelection() const override;
+
+    const CPackFile* m_pPackFile = nullptr; // set through SetCatalogue; not owning
 
 public slots:
-    // The Extract command while this pane is active.
-    void OnExtract();
-    // A double-click on `index`: a folder row selects its folder in the tree.
+    // A double-click on `index`: a folder row asks for its folder in the tree.
     void OnLButtonDblClk(const QModelIndex& index);
 
 signals:
-    // This pane received the focus: it is now the active pane.
-    void Activated();
-
-protected:
-    void focusInEvent(QFocusEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    // The user opened the folder row of `folder` (never null).
+    void FolderOpened(const CPackFolder* folder);
 
 private:
     void FitNameColumn();
 
-    CVorpexDoc* m_pDocument;
+    const CNameCodec* m_pCodec = nullptr;
     CFilesModel m_Model;
     CImageList m_smallImages; // 16 x 16: folder, file
     CImageList m_largeImages; // 32 x 32: folder, file

@@ -114,7 +114,7 @@ class CExtractGuiTest : public QObject {
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     // Extract on `pane`, from the menu or with Ctrl+E.
-    void RunExtract(QWidget* pane, bool key = false) {
+    void RunExtract(CPaneView* pane, bool key = false) {
         m_pApp->GetMainWnd()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_pApp->GetMainWnd()));
         m_pApp->GetMainWnd()->SetActiveView(pane);
@@ -151,25 +151,6 @@ private slots:
     void cleanup() {
         m_pApp.reset();
         QDir::setCurrent(m_strCwd);
-    }
-
-    void BothDialogsHaveTheirTextsNamesAndTabOrder() {
-        CExtractDlg extract{QString()};
-        COptionsDlg options{QString()};
-        // Tab order is the templates' order; the caption takes no focus; OK is the default button.
-        for (CFolderPromptDlg* dlg : std::initializer_list<CFolderPromptDlg*>{&extract, &options}) {
-            auto* label = dlg->findChild<QLabel*>(); // the caption: a static text or a group box
-            QStringList chain{dlg->windowTitle() + " " + dlg->objectName() + " " +
-                              (label ? label->text() : dlg->findChild<QGroupBox*>()->title())};
-            for (QWidget* w = Edit(dlg); chain.size() < 5; w = w->nextInFocusChain()) {
-                auto* b = qobject_cast<QPushButton*>(w);
-                chain << w->objectName() + (b ? " " + b->text() + (b->isDefault() ? " default" : "") : "");
-            }
-            QCOMPARE(chain.join(", "),
-                     QString("%1, IDC_FOLDER, IDC_BROWSE Browse..., IDOK OK default, IDCANCEL Cancel")
-                         .arg(dlg == &extract ? "Extract IDD_EXTRACT Extract to..."
-                                              : "Options IDD_OPTIONS Extract Options"));
-        }
     }
 
     // Browse then Cancel keeps the text; Select returns the folder shown (not the one highlighted) and makes
@@ -249,7 +230,7 @@ private slots:
         Then({Press("IDOK", Q(missing)), Press("IDOK", Q(missing)), Press("IDOK", Q(file)),
               Press("IDOK", "")});
         for (int i = 0; i < 4; ++i)
-            RunExtract(i % 2 ? static_cast<QWidget*>(List()) : Tree());
+            RunExtract(i % 2 ? static_cast<CPaneView*>(List()) : Tree());
         QCOMPARE(m_Sink.Texts(),
                  Strings({"Could not change to directory " + missing, "Could not create directory " + missing,
                           "Could not change to directory " + file, "Could not create directory "}));

@@ -1,41 +1,23 @@
 #pragma once
-#include <QSettings>
+#include <QAbstractItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/MainFrame.h"
-#include "app/VorpexApp.h"
-#include "app/VorpexDoc.h"
 #include "tests/support/ArchiveBuilder.h"
-#include "views/DirView.h"
-#include "views/FilesView.h"
-
-// Empty settings in a temporary folder, so that no test reads or writes the user's.
-inline void UseEmptySettings() {
-    static QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).clear();
-}
 
 inline QString WriteArchive(const QTemporaryDir& dir, const QString& name, const std::vector<CNode>& top) {
     WriteFileBytes(dir.filePath(name).toStdString(), BuildArchive(top));
     return dir.filePath(name);
 }
 
-// An application started the way the program starts, with its messages recorded instead of shown.
-struct CTestApp {
-    CRecordingSink m_Messages;
-    std::unique_ptr<CVorpexApp> m_pApp;
-
-    bool Start(const QStringList& args = {}) {
-        m_pApp = std::make_unique<CVorpexApp>();
-        m_pApp->SetMessageSink(&m_Messages);
-        return m_pApp->InitInstance(args);
-    }
-    CMainFrame* Frame() const { return m_pApp->GetMainWnd(); }
-    CDirView* Tree() const { return Frame()->GetDirView(); }
-    CFilesView* List() const { return Frame()->GetFilesView(); }
-};
+// Folders of the same name and names that contain one another, and files of telling sizes.
+inline std::vector<CNode> MapsArchive() {
+    return {Folder("DATA", {Folder("MAPS", {File("M1.MAP", "1")}), Folder("MAPS2", {File("M2.MAP", "2")}),
+                            Folder("DAT", {File("DAT.TXT", "d")}), File("EMPTY"),
+                            File("ALMOST", std::string(1023, 'a')), File("ONE", std::string(1024, 'b')),
+                            File("MEG", std::string(1 << 20, 'c'))}),
+            File("README", "r"), Folder("OTHER", {Folder("MAPS", {File("\x80.MAP", "o"), Folder("INNER")})})};
+}
 
 // The rows under `parent`, each as the texts of its columns joined by "|".
 inline QStringList Rows(const QAbstractItemModel* model, const QModelIndex& parent = {}) {

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <thread>
 
-#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/AppTestSupport.h"
 
 static std::vector<std::string> CannotOpen(const QString& path) {
     return {"Cannot open file " + path.toStdString() + "."};
