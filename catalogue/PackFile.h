@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,14 @@ public:
     // Closes the archive; a second call does nothing.
     void Close();
 
-    CPackFolder* GetRoot() const { return m_pRoot; }
+    bool IsOpen() const { return m_bOpen; }
+    const std::string& GetArchivePath() const { return m_strArchivePath; }
+    int GetFd() const { return m_nFd; }
+    uint64_t GetFileSize() const { return m_nFileSize; }
+    std::span<const CPackEntry> GetEntries() const { return {m_Entries.data(), m_Entries.size()}; }
+    size_t GetEntryCount() const { return m_Entries.size(); }
+    const CReadReport& GetReport() const { return m_Report; }
+    const CPackFolder* GetRoot() const { return m_pRoot; }
     // The pseudo-folder standing for the whole archive: top-level folders as children, top-level files
     // as files. It is no folder of the archive and has no name.
     const CPackFolder& GetTop() const { return m_Top; }

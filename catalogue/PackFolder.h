@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ public:
     uint32_t m_nDepth = 1;                // 1 for a top-level folder
 
     const std::string& GetName() const { return m_strName; }
+    const CPackFolder* GetParent() const { return m_pParent; }
+    std::span<const CPackFolder* const> GetChildren() const { return {m_Children.data(), m_Children.size()}; }
+    std::span<const uint32_t> GetFiles() const { return m_Files; }
+    uint32_t GetRow() const { return m_nRow; }
+    uint32_t GetDepth() const { return m_nDepth; }
 
     // "\DATA\MAPS" for MAPS inside the top-level folder DATA.
     std::string GetPath() const;
