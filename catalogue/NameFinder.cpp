@@ -8,11 +8,11 @@
 #include "catalogue/PackFile.h"
 
 CNameFinder::CNameFinder(const CPackFile& pack, const CNameCodec& codec) : m_Pack(pack) {
-    m_Starts.reserve(pack.GetFolderCount() + pack.m_Entries.size());
-    m_strNames.reserve((pack.GetFolderCount() + pack.m_Entries.size()) * 14);
-    for (const CPackFolder* folder : pack.GetTop().m_Children)
+    m_Starts.reserve(pack.GetFolderCount() + pack.GetEntryCount());
+    m_strNames.reserve((pack.GetFolderCount() + pack.GetEntryCount()) * 14);
+    for (const CPackFolder* folder : pack.GetTop().GetChildren())
         AddFolder(*folder, codec);
-    for (const CPackEntry& entry : pack.m_Entries)
+    for (const CPackEntry& entry : pack.GetEntries())
         AddName(entry.GetName(), codec);
 }
 
@@ -20,7 +20,7 @@ void CNameFinder::AddFolder(const CPackFolder& folder, const CNameCodec& codec) 
     m_Folders.push_back(&folder);
     AddName(folder.GetName(), codec);
     // The reader stops at CPackFile::kMaxDepth levels, so the recursion stays shallow.
-    for (const CPackFolder* child : folder.m_Children)
+    for (const CPackFolder* child : folder.GetChildren())
         AddFolder(*child, codec);
 }
 

@@ -79,17 +79,17 @@ void CFilesModel::Sort() {
     for (int source = 0; source < count; ++source) {
         CSortRow row;
         const CPackFolder* folder =
-            source < FolderRows() ? (m_bMatches ? m_Hits[source].m_pFolder : m_pFolder->m_Children[source])
+            source < FolderRows() ? (m_bMatches ? m_Hits[source].m_pFolder : m_pFolder->GetChildren()[source])
                                   : nullptr;
         const CPackEntry* entry = nullptr;
         if (!folder)
             entry = m_bMatches ? m_Hits[source].m_pEntry
-                               : &m_pPack->Entry(m_pFolder->m_Files[source - FolderRows()]);
+                               : &m_pPack->Entry(m_pFolder->GetFiles()[source - FolderRows()]);
         row.m_bFolder = folder != nullptr;
         row.m_Raw = folder ? std::string_view(folder->GetName()) : entry->GetName();
         row.m_nSize = entry ? entry->GetSize() : 0;
         if (m_nSortColumn == 3) {
-            const CPackFolder* parent = folder ? folder->m_pParent : entry->m_pFolder;
+            const CPackFolder* parent = folder ? folder->GetParent() : entry->GetFolder();
             paths.push_back(parent ? parent->GetPath() : std::string());
             row.m_Path = paths.back();
         }
@@ -102,13 +102,13 @@ void CFilesModel::Sort() {
 int CFilesModel::FolderRows() const {
     if (m_bMatches)
         return m_nFolderHits;
-    return m_pFolder ? static_cast<int>(m_pFolder->m_Children.size()) : 0;
+    return m_pFolder ? static_cast<int>(m_pFolder->GetChildren().size()) : 0;
 }
 
 int CFilesModel::SourceRows() const {
     if (m_bMatches)
         return static_cast<int>(m_Hits.size());
-    return m_pFolder ? FolderRows() + static_cast<int>(m_pFolder->m_Files.size()) : 0;
+    return m_pFolder ? FolderRows() + static_cast<int>(m_pFolder->GetFiles().size()) : 0;
 }
 
 int CFilesModel::Source(int row) const {
@@ -126,14 +126,15 @@ const CPackFolder* CFilesModel::FolderAt(int row) const {
     if (!IsFolderRow(row))
         return nullptr;
     const int source = Source(row);
-    return m_bMatches ? m_Hits[source].m_pFolder : m_pFolder->m_Children[source];
+    return m_bMatches ? m_Hits[source].m_pFolder : m_pFolder->GetChildren()[source];
 }
 
 const CPackEntry* CFilesModel::EntryAt(int row) const {
     const int source = Source(row);
     if (source < FolderRows())
         return nullptr;
-    return m_bMatches ? m_Hits[source].m_pEntry : &m_pPack->Entry(m_pFolder->m_Files[source - FolderRows()]);
+    return m_bMatches ? m_Hits[source].m_pEntry
+                      : &m_pPack->Entry(m_pFolder->GetFiles()[source - FolderRows()]);
 }
 
 int CFilesModel::RowOf(const CPackFolder* folder, const CPackEntry* entry) const {
@@ -147,9 +148,9 @@ int CFilesModel::RowOf(const CPackFolder* folder, const CPackEntry* entry) const
 const CPackFolder* CFilesModel::ParentAt(int row) const {
     const CPackFolder* parent = nullptr;
     if (const CPackFolder* folder = FolderAt(row))
-        parent = folder->m_pParent;
+        parent = folder->GetParent();
     else if (const CPackEntry* entry = EntryAt(row))
-        parent = entry->m_pFolder;
+        parent = entry->GetFolder();
     else
         return nullptr;
     return parent ? parent : &m_pPack->GetTop();
@@ -197,7 +198,7 @@ QVariant CFilesModel::data(const QModelIndex& index, int role) const {
         case 3: {
             // Each name decoded on its own: a code page may give the backslash byte another meaning.
             QString path;
-            for (const CPackFolder* f = ParentAt(row); f && f != &m_pPack->GetTop(); f = f->m_pParent)
+            for (const CPackFolder* f = ParentAt(row); f && f != &m_pPack->GetTop(); f = f->GetParent())
                 path.prepend(QLatin1Char('\\') + QString::fromStdString(m_pCodec
                                                                             ? m_pCodec->Decode(f->GetName())
                                                                             : f->GetName()));

@@ -41,8 +41,8 @@ const CPackFile& ShuffledFolder(int count) {
 std::vector<CSortRow> Rows(const CPackFile& pack) {
     std::vector<CSortRow> rows;
     const CPackFolder& folder = *pack.GetRoot();
-    rows.reserve(folder.m_Files.size());
-    for (uint32_t index : folder.m_Files) {
+    rows.reserve(folder.GetFiles().size());
+    for (uint32_t index : folder.GetFiles()) {
         const CPackEntry& entry = pack.Entry(index);
         rows.push_back({entry.GetName(), {}, entry.GetSize(), false});
     }
@@ -106,7 +106,7 @@ void BM_ScanNames1M(benchmark::State& state) {
     const CPackFile& pack = Million();
     for (auto _ : state) {
         size_t total = 0;
-        for (const CPackEntry& entry : pack.m_Entries)
+        for (const CPackEntry& entry : pack.GetEntries())
             total += entry.GetName().size();
         benchmark::DoNotOptimize(total);
     }
