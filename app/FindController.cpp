@@ -1,6 +1,7 @@
 #include "app/FindController.h"
 
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 
 #include "views/DirView.h"
 #include "views/FilesView.h"
@@ -18,6 +19,16 @@ CFindController::CFindController(CFindBar* bar, CFilesView* list, CDirView* tree
     });
     connect(&m_Runner, &CFindRunner::Found, this, &CFindController::OnFound);
     connect(m_pList, &CFilesView::MatchOpened, this, &CFindController::ShowMatch);
+    m_pList->installEventFilter(this);
+}
+
+bool CFindController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_pBar->isVisible()) {
+        m_pBar->Close();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void CFindController::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {

@@ -31,6 +31,10 @@ public:
 
     CFindRunner& Runner() { return m_Runner; }
 
+protected:
+    // Esc in the list closes an open bar too.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void OnTextChanged(const QString& text);
     void OnFound(const QString& pattern, std::vector<CFindHit> hits);

@@ -18,6 +18,8 @@ public:
     void Open();
     // "12 found", or empty while nothing is asked.
     void SetResultText(const QString& text);
+    // Hides the bar and tells so (Closed).
+    void Close();
 
 signals:
     void TextChanged(const QString& text);
@@ -33,8 +35,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void Close();
-
     QLineEdit* m_pEdit;
     QLabel* m_pResult;
 };

@@ -113,7 +113,7 @@ private slots:
         // Typing again lists matches again; Esc closes the bar and the tree's folder comes back.
         bar->Edit()->setText(QStringLiteral("maps"));
         QTRY_COMPARE(Names(), QStringList({"MAPS", "MAPS2", "MAPS"}));
-        QTest::keyClick(bar, Qt::Key_Escape);
+        QTest::keyClick(List(), Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
         QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
     }
