@@ -53,12 +53,14 @@ void CFilesView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
 void CFilesView::ShowFolder(const CPackFolder* folder) {
     m_Model.ShowFolder(m_pPackFile, folder, m_pCodec);
     FitNameColumn();
+    ShowSortIndicator(); // the sort by folder goes with the matches
     emit SelectionChanged();
 }
 
 void CFilesView::ShowMatches(std::vector<CFindHit> hits) {
     m_Model.ShowMatches(m_pPackFile, std::move(hits), m_pCodec);
     FitNameColumn();
+    ShowSortIndicator();
     emit SelectionChanged();
 }
 
@@ -72,9 +74,14 @@ void CFilesView::OnHeaderClicked(int column) {
             sortColumn = CFilesModel::kNoSort;
     }
     m_Model.SetSort(sortColumn, order);
-    header()->setSortIndicatorShown(sortColumn != CFilesModel::kNoSort);
-    if (sortColumn != CFilesModel::kNoSort)
-        header()->setSortIndicator(sortColumn, order);
+    ShowSortIndicator();
+}
+
+void CFilesView::ShowSortIndicator() {
+    const int column = m_Model.SortColumn();
+    header()->setSortIndicatorShown(column != CFilesModel::kNoSort);
+    if (column != CFilesModel::kNoSort)
+        header()->setSortIndicator(column, m_Model.SortOrder());
 }
 
 QString CFilesView::SummaryText(uint64_t items, uint64_t bytes) {

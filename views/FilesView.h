@@ -69,6 +69,7 @@ signals:
 
 private:
     void FitNameColumn();
+    void ShowSortIndicator();
 
     const CNameCodec* m_pCodec = nullptr;
     CFilesModel m_Model;
