@@ -1,6 +1,8 @@
 #include "app/MainFrame.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -9,15 +11,22 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include "app/EntryActions.h"
+#include "app/CheckDlg.h"
+#include "app/EncodingMenu.h"
+#include "app/FindController.h"
 #include "app/KeyLocks.h"
 #include "app/RecentFileList.h"
 #include "app/VorpexDoc.h"
+#include "app/WindowState.h"
 #include "catalogue/PackFile.h"
 #include "extract/ExtractCommand.h"
+#include "platform/MessageSink.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
+#include "views/FindBar.h"
 #include "views/ImageList.h"
 
 namespace {
@@ -73,6 +82,8 @@ CMainFrame::CMainFrame(CVorpexDoc* doc, QWidget* parent) : QMainWindow(parent), 
     OnCreate();
     // Opening entries, the preview pane, drag and drop, properties.
     new CEntryActions(this, doc);
+    // The layout of the last run, where there was one; the splitter's then wins over the start width.
+    m_bSized = CWindowState::Restore(*this, *m_wndSplitter, *m_pFilesView->header());
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -96,9 +107,19 @@ void CMainFrame::OnCreateClient() {
     m_wndSplitter = new QSplitter(Qt::Horizontal, this);
     m_wndSplitter->setObjectName(QStringLiteral("Splitter"));
     m_pDirView = new CDirView(m_wndSplitter);
-    m_pFilesView = new CFilesView(m_wndSplitter);
+    // The list shares its side with the find bar, which stands above it while open.
+    auto* listSide = new QWidget(m_wndSplitter);
+    listSide->setObjectName(QStringLiteral("ListSide"));
+    auto* listLayout = new QVBoxLayout(listSide);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(0);
+    m_pFindBar = new CFindBar(listSide);
+    m_pFilesView = new CFilesView(listSide);
+    listLayout->addWidget(m_pFindBar);
+    listLayout->addWidget(m_pFilesView);
+    m_pFind = new CFindController(m_pFindBar, m_pFilesView, m_pDirView, this);
     m_wndSplitter->addWidget(m_pDirView);
-    m_wndSplitter->addWidget(m_pFilesView);
+    m_wndSplitter->addWidget(listSide);
     m_wndSplitter->setStretchFactor(0, 0);
     m_wndSplitter->setStretchFactor(1, 1);
     m_wndSplitter->setChildrenCollapsible(false);
@@ -122,10 +143,13 @@ void CMainFrame::OnCreateClient() {
     connect(m_pDocument, &CVorpexDoc::CatalogueReplacing, this, [this] {
         m_pFilesView->SetCatalogue(nullptr, nullptr);
         m_pDirView->SetCatalogue(nullptr, nullptr);
+        m_pFind->SetCatalogue(nullptr, nullptr);
     });
     connect(m_pDocument, &CVorpexDoc::CatalogueOpened, this, [this](const CPackFile* pack) {
         m_pFilesView->SetCatalogue(pack, &m_pDocument->Codec());
         m_pDirView->SetCatalogue(pack, &m_pDocument->Codec());
+        m_pFind->SetCatalogue(pack, &m_pDocument->Codec());
+        Command(ID_FILE_CHECK)->setEnabled(pack != nullptr);
     });
 }
 
@@ -175,6 +199,11 @@ void CMainFrame::OnCreate() {
         m_wndStatusBar->addPermanentWidget(m_pIndicators[i]);
     }
     setStatusBar(m_wndStatusBar);
+    // While rows of the list are selected, the message pane tells how many and their size instead of "Ready".
+    connect(m_pFilesView, &CPaneView::SelectionChanged, m_pReady, [this] {
+        const QString summary = m_pFilesView->SelectionSummary();
+        m_pReady->setText(summary.isEmpty() ? QString::fromLatin1(kReady) : summary);
+    });
 
     QAction* toolbar = Command(ID_VIEW_TOOLBAR);
     toolbar->setCheckable(true);
@@ -273,6 +302,8 @@ void CMainFrame::BuildMenus() {
     view->addSeparator();
     view->addAction(options);
 
+    BuildFindMenus(m_pFileMenu, edit, view);
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("HelpMenu"));
     help->addAction(about);
@@ -367,4 +398,60 @@ void CMainFrame::showEvent(QShowEvent* event) {
         const int total = m_wndSplitter->width() - m_wndSplitter->handleWidth();
         m_wndSplitter->setSizes({kTreeWidth, std::max(total - kTreeWidth, 1)});
     }
+}
+
+// The commands of finding, checking and the code page, each where a user looks for it.
+void CMainFrame::BuildFindMenus(QMenu* file, QMenu* edit, QMenu* view) {
+    QAction* check =
+        AddCommand(ID_FILE_CHECK, "ID_FILE_CHECK", "&Check Archive",
+                   "List what is wrong in the archive: unreadable records, unsafe or repeated names\nCheck");
+    check->setEnabled(false); // until an archive is open
+    file->insertAction(m_pRecentPlaceholder, check);
+    file->insertSeparator(m_pRecentPlaceholder);
+    connect(check, &QAction::triggered, this, &CMainFrame::OnFileCheck);
+
+    QAction* find = AddCommand(ID_EDIT_FIND, "ID_EDIT_FIND", "&Find...\tCtrl+F",
+                               "Find folders and files by name across the archive\nFind");
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    edit->addSeparator();
+    edit->addAction(find);
+    connect(find, &QAction::triggered, m_pFind, &CFindController::Open);
+
+    m_pEncodingMenu =
+        new CEncodingMenu([](const QString& name) { return CNameCodec(name.toStdString()).IsValid(); }, this);
+    view->insertMenu(view->actions().value(2), m_pEncodingMenu); // after the bars, before Options
+    connect(m_pEncodingMenu, &CEncodingMenu::EncodingChosen, this, &CMainFrame::OnEncodingChosen);
+    connect(m_pEncodingMenu, &CEncodingMenu::EncodingRefused, this, [this](const QString& name) {
+        if (m_pSink)
+            m_pSink->Report({"Unknown encoding ", name.toStdString(), "", false});
+    });
+    // The stored code page holds from the start.
+    const QString stored = CEncodingMenu::Stored();
+    if (!m_pDocument || !m_pDocument->SetEncoding(stored.toStdString()))
+        m_pEncodingMenu->SetCurrent(QString::fromLatin1(CNameCodec::kDefault));
+    else
+        m_pEncodingMenu->SetCurrent(stored);
+}
+
+void CMainFrame::OnFileCheck() {
+    if (!m_pDocument || !m_pDocument->m_pPackFile)
+        return;
+    CCheckDlg dlg(*m_pDocument->m_pPackFile, m_pDocument->Codec(), this);
+    dlg.exec();
+}
+
+void CMainFrame::OnEncodingChosen(const QString& encoding) {
+    if (!m_pDocument)
+        return;
+    // The tree is rebuilt with the new names; the same folder stays selected.
+    const CPackFolder* selected = m_pDirView->SelectedFolder();
+    if (!m_pDocument->SetEncoding(encoding.toStdString()))
+        return;
+    if (selected)
+        m_pDirView->SelectFolder(selected);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    CWindowState::Save(*this, *m_wndSplitter, *m_pFilesView->header());
+    QMainWindow::closeEvent(event);
 }

@@ -5,7 +5,10 @@
 #include <functional>
 
 class CDirView;
+class CEncodingMenu;
 class CFilesView;
+class CFindBar;
+class CFindController;
 class CMessageSink;
 class CPaneView;
 class CRecentFileList;
@@ -44,6 +47,8 @@ public:
         ID_VIEW_STATUS_BAR = 59393,
         ID_FILE_EXTRACT = 32776,
         ID_VIEW_OPTIONS = 32779,
+        ID_FILE_CHECK = 32780,
+        ID_EDIT_FIND = 57636,
     };
     static constexpr int kTreeWidth = 175;
     static constexpr const char* kReady = "Ready";
@@ -58,6 +63,9 @@ public:
     // The action of command `id` (menu item, toolbar button or key); null for an unknown id.
     QAction* Command(int id) const { return m_Commands.value(id); }
     QMenu* GetFileMenu() const { return m_pFileMenu; }
+    CFindBar* GetFindBar() const { return m_pFindBar; }
+    CFindController* GetFindController() const { return m_pFind; }
+    CEncodingMenu* GetEncodingMenu() const { return m_pEncodingMenu; }
 
     // Where Extract reports (not owned; null reports nothing), and where its dialog starts, asked each time.
     void SetMessageSink(CMessageSink* sink) { m_pSink = sink; }
@@ -92,9 +100,14 @@ public slots:
     void OnNextPane();
     void OnPrevPane();
     void OnUpdateKeyIndicators();
+    // File, "Check Archive": the checker's report on the open archive.
+    void OnFileCheck();
+    // View, Encoding: names shown (and made on disk) in `encoding` from now on.
+    void OnEncodingChosen(const QString& encoding);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* AddCommand(int id, const char* name, const char* text, const char* prompt);
@@ -103,6 +116,7 @@ private:
     void BuildMenus();
     // Extract is enabled while the active pane has a selection.
     void UpdateExtractCommand();
+    void BuildFindMenus(QMenu* file, QMenu* edit, QMenu* view);
 
     CVorpexDoc* m_pDocument;
     QSplitter* m_wndSplitter = nullptr;
@@ -123,4 +137,7 @@ private:
     QTimer* m_pIndicatorTimer = nullptr;
     QHash<int, QAction*> m_Commands;
     bool m_bSized = false;
+    CFindBar* m_pFindBar = nullptr; // above the list
+    CFindController* m_pFind = nullptr;
+    CEncodingMenu* m_pEncodingMenu = nullptr;
 };

@@ -9,7 +9,20 @@
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 
-CVorpexDoc::CVorpexDoc(CMessageSink* sink, QObject* parent) : QObject(parent), m_pSink(sink) {}
+CVorpexDoc::CVorpexDoc(CMessageSink* sink, QObject* parent)
+    : QObject(parent), m_pSink(sink), m_pCodec(std::make_unique<CNameCodec>()) {}
+
+bool CVorpexDoc::SetEncoding(const std::string& encoding) {
+    auto codec = std::make_unique<CNameCodec>(encoding);
+    if (!codec->IsValid())
+        return false;
+    if (m_pPackFile)
+        emit CatalogueReplacing(m_pPackFile.get());
+    m_pCodec = std::move(codec);
+    if (m_pPackFile)
+        emit CatalogueOpened(m_pPackFile.get());
+    return true;
+}
 
 CVorpexDoc::~CVorpexDoc() {
     if (m_pPackFile && m_pPackFile->IsOpen())

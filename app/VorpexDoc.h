@@ -36,7 +36,11 @@ public:
     // What the status bar tells after an open: the reader's troubles, or the folder and file counts.
     QString ReadSummary() const;
     const QString& GetPathName() const { return m_strPathName; }
-    const CNameCodec& Codec() const { return m_Codec; }
+    const CNameCodec& Codec() const { return *m_pCodec; }
+    // Decodes names from the code page `encoding` (any name iconv knows) from now on: whoever shows the
+    // catalogue lets go of it and the old codec (CatalogueReplacing) and shows it again (CatalogueOpened).
+    // The archive itself never changes. False, with nothing changed, for an encoding iconv does not know.
+    bool SetEncoding(const std::string& encoding);
 
     std::unique_ptr<CPackFile> m_pPackFile;
     // The panes that show this document, set by the main frame that makes them; not owning, never called
@@ -53,6 +57,6 @@ signals:
 
 private:
     CMessageSink* m_pSink;
-    CNameCodec m_Codec; // names are shown as Windows-1252
+    std::unique_ptr<CNameCodec> m_pCodec; // Windows-1252 until SetEncoding
     QString m_strPathName;
 };

@@ -38,3 +38,6 @@ private:
 // True for a name that must never be used on disk: empty, ".", "..", or holding '/', '\' or a NUL.
 // Checked on the raw name and again on its decoded form.
 bool IsUnsafeName(std::string_view name);
+
+// Appends the code point `c` to `out` in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);

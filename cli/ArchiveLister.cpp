@@ -8,8 +8,8 @@
 
 #include "catalogue/NameCodec.h"
 
+#include "catalogue/PathWalk.h"
 #include "cli/OutputBuffer.h"
-#include "cli/PathWalk.h"
 
 namespace {
 

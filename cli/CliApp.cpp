@@ -15,17 +15,17 @@
 #include <unordered_set>
 
 #include "VorpexVersion.h"
+#include "catalogue/ArchiveChecker.h"
 #include "catalogue/NameCodec.h"
+#include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
-#include "cli/ArchiveChecker.h"
 #include "cli/ArchiveLister.h"
 #include "cli/ArchivePacker.h"
 #include "cli/ConsoleSink.h"
 #include "cli/ItemFinder.h"
 #include "cli/MountCommand.h"
-#include "cli/NameEscaper.h"
 #include "cli/OutputBuffer.h"
-#include "cli/PathWalk.h"
+#include "catalogue/PathWalk.h"
 #include "cli/ProgressLine.h"
 #include "cli/StdoutWriter.h"
 #include "extract/FolderWalk.h"
@@ -591,17 +591,7 @@ int CCliApp::Check(const COptions& options) {
     CArchiveChecker checker(*pack, codec, escaper);
     checker.Check();
     COutputBuffer out(STDOUT_FILENO);
-    out.Append("Folders: " + std::to_string(checker.m_nFolders) + "\n");
-    out.Append("Files: " + std::to_string(checker.m_nFiles) + "\n");
-    out.Append("Bytes: " + std::to_string(checker.m_nBytes) + "\n");
-    for (const std::string& line : checker.m_Problems) {
-        out.Append(line);
-        out.Append('\n');
-    }
-    out.Append(checker.m_Problems.empty()
-                   ? "No problems found.\n"
-                   : std::to_string(checker.m_Problems.size()) +
-                         (checker.m_Problems.size() == 1 ? " problem" : " problems") + " found.\n");
+    out.Append(checker.Report());
     if (!out.Flush()) {
         sink.Print(std::string("Could not write the report: ") + std::strerror(out.Error()));
         return kReported;

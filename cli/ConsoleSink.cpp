@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "cli/NameEscaper.h"
+#include "catalogue/NameEscaper.h"
 #include "cli/ProgressLine.h"
 #include "platform/FileDescriptor.h"
 

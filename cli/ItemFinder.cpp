@@ -1,8 +1,8 @@
 #include "cli/ItemFinder.h"
 
+#include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
-#include "cli/NameEscaper.h"
-#include "cli/PathWalk.h"
+#include "catalogue/PathWalk.h"
 
 #include <fnmatch.h>
 

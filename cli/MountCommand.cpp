@@ -11,8 +11,8 @@
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
-#include "cli/ArchiveChecker.h"
-#include "cli/NameEscaper.h"
+#include "catalogue/ArchiveChecker.h"
+#include "catalogue/NameEscaper.h"
 #include "platform/MessageSink.h"
 #ifdef VORPEX_HAVE_FUSE
 #include "cli/ArchiveMount.h"

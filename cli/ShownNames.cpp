@@ -5,7 +5,7 @@
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
-#include "cli/NameEscaper.h"
+#include "catalogue/NameEscaper.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "catalogue/PackFile.h"
 #include "cli/ConsoleSink.h"
-#include "cli/NameEscaper.h"
+#include "catalogue/NameEscaper.h"
 #include "extract/FolderWalk.h"
 
 bool CStdoutWriter::Write(const CSelection& selection) {

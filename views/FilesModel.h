@@ -3,6 +3,9 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QString>
+#include <vector>
+
+#include "catalogue/NameFinder.h"
 
 class CNameCodec;
 class CPackEntry;
@@ -14,6 +17,9 @@ class CPackFolder;
 // m_Children and m_Files) whenever the view asks, so showing a folder costs the same for ten rows or a
 // hundred thousand. Columns: 0 the name, 1 the size ("12KB", empty for a folder), 2 the type ("File
 // Folder" for a folder, empty for a file).
+// The model also shows the matches of a search across the archive (ShowMatches): folder matches first, then
+// file matches, with a fourth column "In Folder" holding each match's folder path. Either listing can be
+// sorted by a column (SetSort); the archive's own order is the default.
 // The catalogue and the codec belong to the document; Clear must be called before they go. GUI thread only.
 class CFilesModel : public QAbstractTableModel {
     Q_OBJECT
@@ -24,6 +30,16 @@ public:
 
     void ShowFolder(const CPackFile* pack, const CPackFolder* folder, const CNameCodec* codec);
     void Clear();
+    // Lists `hits` (folders first) instead of a folder; they must point into `pack`.
+    void ShowMatches(const CPackFile* pack, std::vector<CFindHit> hits, const CNameCodec* codec);
+    bool IsMatches() const { return m_bMatches; }
+
+    static constexpr int kNoSort = -1;
+    // Orders the rows by `column` (kNoSort: the archive's order), folder rows first either way; kept
+    // across ShowFolder and ShowMatches until changed. Selections follow their rows.
+    void SetSort(int column, Qt::SortOrder order);
+    int SortColumn() const { return m_nSortColumn; }
+    Qt::SortOrder SortOrder() const { return m_SortOrder; }
     void SetIcons(const QIcon& folder, const QIcon& file);
 
     const CPackFolder* Shown() const { return m_pFolder; }
@@ -31,6 +47,11 @@ public:
     bool IsFolderRow(int row) const;
     const CPackFolder* FolderAt(int row) const; // null for a file row or no row
     const CPackEntry* EntryAt(int row) const;   // null for a folder row or no row
+    // The row that shows `folder` or `entry`; -1 when none does.
+    int RowOf(const CPackFolder* folder, const CPackEntry* entry) const;
+    // The folder whose list holds the item of `row` (the catalogue's top pseudo-folder for a top-level
+    // item); null for no row.
+    const CPackFolder* ParentAt(int row) const;
     // The raw name bytes of a row.
     std::string_view RawName(int row) const;
     QString DisplayName(int row) const;
@@ -46,6 +67,17 @@ public:
 
 private:
     int FolderRows() const;
+    int SourceRows() const;
+    // The row in folder (or match) order that shown row `row` stands for.
+    int Source(int row) const;
+    void Sort();
+
+    bool m_bMatches = false;
+    std::vector<CFindHit> m_Hits;
+    int m_nFolderHits = 0;
+    int m_nSortColumn = kNoSort;
+    Qt::SortOrder m_SortOrder = Qt::AscendingOrder;
+    std::vector<uint32_t> m_Order; // shown row to source row; empty in the archive's order
 
     const CPackFile* m_pPack = nullptr;
     const CPackFolder* m_pFolder = nullptr;

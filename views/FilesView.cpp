@@ -27,7 +27,10 @@ CFilesView::CFilesView(QWidget* parent) : CPaneView(parent) {
     setModel(&m_Model);
 
     QHeaderView* head = header();
-    head->setSectionsClickable(false);
+    // A click on a title sorts by that column, a second reverses, a third brings back the archive's order.
+    head->setSectionsClickable(true);
+    head->setSortIndicatorShown(false);
+    connect(head, &QHeaderView::sectionClicked, this, &CFilesView::OnHeaderClicked);
     head->setSectionsMovable(false);
     head->setStretchLastSection(false);
     head->setSectionResizeMode(QHeaderView::Interactive);
@@ -36,6 +39,10 @@ CFilesView::CFilesView(QWidget* parent) : CPaneView(parent) {
     head->resizeSection(2, kTypeWidth);
 
     connect(this, &QAbstractItemView::doubleClicked, this, &CFilesView::OnLButtonDblClk);
+    connect(this, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        if (m_Model.IsMatches() && index.isValid())
+            emit MatchOpened(index.row());
+    });
 }
 
 void CFilesView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
@@ -48,7 +55,79 @@ void CFilesView::ShowFolder(const CPackFolder* folder) {
     m_Model.ShowFolder(m_pPackFile, folder, m_pCodec);
     FitNameColumn();
     FitSizeColumn();
+    ShowSortIndicator(); // the sort by folder goes with the matches
     emit SelectionChanged();
+}
+
+void CFilesView::ShowMatches(std::vector<CFindHit> hits) {
+    m_Model.ShowMatches(m_pPackFile, std::move(hits), m_pCodec);
+    FitNameColumn();
+    ShowSortIndicator();
+    emit SelectionChanged();
+}
+
+void CFilesView::OnHeaderClicked(int column) {
+    int sortColumn = column;
+    Qt::SortOrder order = Qt::AscendingOrder;
+    if (m_Model.SortColumn() == column) {
+        if (m_Model.SortOrder() == Qt::AscendingOrder)
+            order = Qt::DescendingOrder;
+        else
+            sortColumn = CFilesModel::kNoSort;
+    }
+    m_Model.SetSort(sortColumn, order);
+    ShowSortIndicator();
+}
+
+void CFilesView::ShowSortIndicator() {
+    const int column = m_Model.SortColumn();
+    header()->setSortIndicatorShown(column != CFilesModel::kNoSort);
+    if (column != CFilesModel::kNoSort)
+        header()->setSortIndicator(column, m_Model.SortOrder());
+}
+
+QString CFilesView::SummaryText(uint64_t items, uint64_t bytes) {
+    QString size;
+    if (bytes < 1024) {
+        size = QStringLiteral("%1 %2").arg(bytes).arg(bytes == 1 ? QStringLiteral("byte")
+                                                                 : QStringLiteral("bytes"));
+    } else {
+        static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
+        double value = static_cast<double>(bytes) / 1024;
+        int unit = 0;
+        while (value >= 1024 && unit < 3) {
+            value /= 1024;
+            ++unit;
+        }
+        size = QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QString::fromLatin1(kUnits[unit]));
+    }
+    return QStringLiteral("%1 %2, %3")
+        .arg(items)
+        .arg(items == 1 ? QStringLiteral("item") : QStringLiteral("items"), size);
+}
+
+// The bytes of a folder row count everything below it: what Extract would write.
+static uint64_t FolderBytes(const CPackFile& pack, const CPackFolder& folder) {
+    uint64_t bytes = 0;
+    for (uint32_t index : folder.GetFiles())
+        bytes += pack.Entry(index).GetSize();
+    for (const CPackFolder* child : folder.GetChildren())
+        bytes += FolderBytes(pack, *child);
+    return bytes;
+}
+
+QString CFilesView::SelectionSummary() const {
+    const std::vector<int> rows = GetSelectedRowNumbers();
+    if (rows.empty() || !m_pPackFile)
+        return {};
+    uint64_t bytes = 0;
+    for (int row : rows) {
+        if (const CPackFolder* folder = m_Model.FolderAt(row))
+            bytes += FolderBytes(*m_pPackFile, *folder);
+        else if (const CPackEntry* entry = m_Model.EntryAt(row))
+            bytes += entry->GetSize();
+    }
+    return SummaryText(rows.size(), bytes);
 }
 
 void CFilesView::DeleteAllItems() {
@@ -148,6 +227,9 @@ bool CFilesView::HasSelection() const {
 }
 
 void CFilesView::OnLButtonDblClk(const QModelIndex& index) {
+    // A match is shown where it lies (MatchOpened, on activation) rather than opened.
+    if (m_Model.IsMatches())
+        return;
     if (const CPackFolder* folder = index.isValid() ? m_Model.FolderAt(index.row()) : nullptr)
         emit FolderOpened(folder);
 }

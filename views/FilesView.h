@@ -35,6 +35,13 @@ public:
     // The name column is then fitted to the widest name, and the size column widened to the widest size.
     void ShowFolder(const CPackFolder* folder);
     void DeleteAllItems();
+    // Lists the matches of a search across the archive, with their folders, instead of a folder.
+    void ShowMatches(std::vector<CFindHit> hits);
+    bool IsShowingMatches() const { return m_Model.IsMatches(); }
+
+    // "3 items, 1.2 MiB" for the selected rows (a folder row with everything below it); empty when none.
+    QString SelectionSummary() const;
+    static QString SummaryText(uint64_t items, uint64_t bytes);
     const CPackFolder* ShownFolder() const { return m_Model.Shown(); }
 
     // The selected rows in list order, by identity: folder rows as folders, file rows as entries.
@@ -51,14 +58,19 @@ public:
 public slots:
     // A double-click on `index`: a folder row asks for its folder in the tree.
     void OnLButtonDblClk(const QModelIndex& index);
+    // A click on the title of `column`: sorted by it, reversed, then the archive's order again.
+    void OnHeaderClicked(int column);
 
 signals:
     // The user opened the folder row of `folder` (never null).
     void FolderOpened(const CPackFolder* folder);
+    // Enter or a double-click on `row` while matches are listed.
+    void MatchOpened(int row);
 
 private:
     void FitNameColumn();
     void FitSizeColumn();
+    void ShowSortIndicator();
 
     const CNameCodec* m_pCodec = nullptr;
     CFilesModel m_Model;

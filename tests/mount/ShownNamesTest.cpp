@@ -10,7 +10,7 @@
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
-#include "cli/NameEscaper.h"
+#include "catalogue/NameEscaper.h"
 #include "cli/ShownNames.h"
 #include "platform/MessageSink.h"
 #include "tests/hostile/HostileCases.h"

@@ -1,4 +1,4 @@
-#include "cli/NameEscaper.h"
+#include "catalogue/NameEscaper.h"
 
 #include "catalogue/NameCodec.h"
 

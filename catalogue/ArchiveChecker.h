@@ -11,9 +11,10 @@ class CPackFile;
 class CPackFolder;
 struct CReadReport;
 
-// The `check` command: counts what the archive holds and finds every problem in it, those the reader met
-// and those that only show when the catalogue is looked at as a whole (data past the end of the archive,
-// unsafe names, names that occur twice in one folder).
+// Checks an archive for the command line's `check` and the window's Check Archive: counts what the archive
+// holds and finds every problem in it, those the reader met and those that only show when the catalogue is
+// looked at as a whole (data past the end of the archive, unsafe names, names that occur twice in one
+// folder).
 class CArchiveChecker {
 public:
     CArchiveChecker(const CPackFile& pack, const CNameCodec& codec, const CNameEscaper& escaper)
@@ -27,6 +28,10 @@ public:
     uint64_t m_nFiles = 0;
     uint64_t m_nBytes = 0;
     std::vector<std::string> m_Problems;
+
+    // What Check found as the lines of a report, each ending in a newline: the three counts, every problem,
+    // and a last line saying how many problems there are ("No problems found." when none).
+    std::string Report() const;
 
     // The problems the reader recorded, one line each; every command prints them.
     static std::vector<std::string> ReadProblems(const CReadReport& report);

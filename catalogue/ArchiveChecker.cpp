@@ -1,4 +1,4 @@
-#include "cli/ArchiveChecker.h"
+#include "catalogue/ArchiveChecker.h"
 
 #include <algorithm>
 #include <string_view>
@@ -6,7 +6,7 @@
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
-#include "cli/PathWalk.h"
+#include "catalogue/PathWalk.h"
 
 namespace {
 
@@ -89,4 +89,17 @@ void CArchiveChecker::Check() {
     });
     for (auto* list : {&pastEnd, &unsafe, &duplicates})
         m_Problems.insert(m_Problems.end(), list->begin(), list->end());
+}
+
+std::string CArchiveChecker::Report() const {
+    std::string text = "Folders: " + std::to_string(m_nFolders) + "\nFiles: " + std::to_string(m_nFiles) +
+                       "\nBytes: " + std::to_string(m_nBytes) + "\n";
+    for (const std::string& line : m_Problems) {
+        text += line;
+        text += '\n';
+    }
+    text += m_Problems.empty() ? "No problems found.\n"
+                               : std::to_string(m_Problems.size()) +
+                                     (m_Problems.size() == 1 ? " problem" : " problems") + " found.\n";
+    return text;
 }

@@ -1,0 +1,131 @@
+#include "catalogue/NameFinder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "catalogue/NameCodec.h"
+#include "catalogue/NameOrder.h"
+#include "catalogue/PackFile.h"
+
+CNameFinder::CNameFinder(const CPackFile& pack, const CNameCodec& codec) : m_Pack(pack) {
+    m_Starts.reserve(pack.GetFolderCount() + pack.GetEntryCount());
+    m_strNames.reserve((pack.GetFolderCount() + pack.GetEntryCount()) * 14);
+    for (const CPackFolder* folder : pack.GetTop().GetChildren())
+        AddFolder(*folder, codec);
+    for (const CPackEntry& entry : pack.GetEntries())
+        AddName(entry.GetName(), codec);
+}
+
+void CNameFinder::AddFolder(const CPackFolder& folder, const CNameCodec& codec) {
+    m_Folders.push_back(&folder);
+    AddName(folder.GetName(), codec);
+    // The reader stops at CPackFile::kMaxDepth levels, so the recursion stays shallow.
+    for (const CPackFolder* child : folder.GetChildren())
+        AddFolder(*child, codec);
+}
+
+void CNameFinder::AddName(std::string_view raw, const CNameCodec& codec) {
+    m_Starts.push_back(static_cast<uint32_t>(m_strNames.size()));
+    AppendFolded(m_strNames, codec.Decode(raw));
+    m_strNames += '\0';
+}
+
+std::string_view CNameFinder::Name(uint32_t item) const {
+    const size_t start = m_Starts[item];
+    const size_t end = item + 1 < m_Starts.size() ? m_Starts[item + 1] - 1 : m_strNames.size() - 1;
+    return std::string_view(m_strNames).substr(start, end - start);
+}
+
+CFindHit CNameFinder::Hit(uint32_t item) const {
+    if (item < m_Folders.size())
+        return {m_Folders[item], nullptr};
+    return {nullptr, &m_Pack.Entry(static_cast<uint32_t>(item - m_Folders.size()))};
+}
+
+bool CNameFinder::MatchWildcards(std::string_view pattern, std::string_view name) {
+    // The classic greedy match: on a mismatch, go back to the last `*` and let it take one more character.
+    size_t p = 0;
+    size_t n = 0;
+    size_t starP = std::string_view::npos;
+    size_t starN = 0;
+    auto charLength = [](std::string_view s, size_t i) {
+        size_t k = i + 1;
+        while (k < s.size() && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80)
+            ++k;
+        return k - i;
+    };
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            ++p;
+            n += charLength(name, n);
+        } else if (p < pattern.size() && pattern[p] == name[n]) {
+            ++p;
+            ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            starN += charLength(name, starN);
+            n = starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool CNameFinder::Find(std::string_view pattern, std::vector<CFindHit>& hits,
+                       const std::atomic<bool>* cancel) const {
+    hits.clear();
+    if (pattern.empty() || m_Starts.empty())
+        return true;
+    const std::string folded = FoldName(pattern);
+    const bool wildcards = folded.find_first_of("*?") != std::string::npos;
+
+    // With wildcards, candidates are the names holding the longest run of the pattern without them.
+    std::string_view literal;
+    for (size_t i = 0; i < folded.size();) {
+        const size_t end = std::min(folded.find_first_of("*?", i), folded.size());
+        if (end - i > literal.size())
+            literal = std::string_view(folded).substr(i, end - i);
+        i = end + 1;
+    }
+    constexpr uint32_t kCancelStride = 1 << 16;
+    if (wildcards) {
+        // Name by name: a wildcard pattern's longest literal run is often in most names ("file*.dat"),
+        // where one memmem per name would cost more than this.
+        for (uint32_t item = 0; item < m_Starts.size(); ++item) {
+            if (item % kCancelStride == 0 && cancel && cancel->load(std::memory_order_relaxed))
+                return false;
+            const std::string_view name = Name(item);
+            if ((literal.empty() || name.find(literal) != std::string_view::npos) &&
+                MatchWildcards(folded, name))
+                hits.push_back(Hit(item));
+        }
+        return true;
+    }
+    // A plain part: one memmem over the whole buffer finds the names holding it.
+    const char* const begin = m_strNames.data();
+    const char* const end = begin + m_strNames.size();
+    const char* at = begin;
+    uint32_t checked = 0;
+    uint32_t item = 0;
+    while (at < end) {
+        const void* found = memmem(at, static_cast<size_t>(end - at), literal.data(), literal.size());
+        if (!found)
+            break;
+        const auto offset = static_cast<uint32_t>(static_cast<const char*>(found) - begin);
+        // Hits come in ascending order, so the walk to the name holding this one is linear in all.
+        while (item + 1 < m_Starts.size() && m_Starts[item + 1] <= offset)
+            ++item;
+        hits.push_back(Hit(item));
+        if (++checked % kCancelStride == 0 && cancel && cancel->load(std::memory_order_relaxed))
+            return false;
+        // On to the next name: one hit per name is enough.
+        at = begin + m_Starts[item] + Name(item).size() + 1;
+    }
+    return true;
+}
