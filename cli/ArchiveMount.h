@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "cli/ShownNames.h"
+#include "catalogue/ShownNames.h"
 
 class CNameCodec;
 class CNameEscaper;

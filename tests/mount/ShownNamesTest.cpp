@@ -11,7 +11,7 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
 #include "catalogue/NameEscaper.h"
-#include "cli/ShownNames.h"
+#include "catalogue/ShownNames.h"
 #include "platform/MessageSink.h"
 #include "tests/hostile/HostileCases.h"
 #include "tests/mount/MountSupport.h"

@@ -1,11 +1,11 @@
-#include "cli/ShownNames.h"
+#include "catalogue/ShownNames.h"
 
 #include <algorithm>
 #include <numeric>
 
 #include "catalogue/NameCodec.h"
-#include "catalogue/PackFile.h"
 #include "catalogue/NameEscaper.h"
+#include "catalogue/PackFile.h"
 
 namespace {
 
