@@ -45,17 +45,18 @@ int main(int argc, char* argv[]) {
     QApplication::processEvents();
 
     const CPackFile* pack = app.GetDocument()->m_pPackFile.get();
-    const CPackFolder* chosen = pack->GetTop().m_Children.empty() ? nullptr : pack->GetTop().m_Children[0];
+    const CPackFolder* chosen =
+        pack->GetTop().GetChildren().empty() ? nullptr : pack->GetTop().GetChildren()[0];
     if (argc == 4) {
-        std::vector<const CPackFolder*> todo(pack->GetTop().m_Children.begin(),
-                                             pack->GetTop().m_Children.end());
+        std::vector<const CPackFolder*> todo(pack->GetTop().GetChildren().begin(),
+                                             pack->GetTop().GetChildren().end());
         chosen = nullptr;
         while (!todo.empty() && !chosen) {
             const CPackFolder* folder = todo.back();
             todo.pop_back();
             if (folder->GetPath() == argv[3])
                 chosen = folder;
-            todo.insert(todo.end(), folder->m_Children.begin(), folder->m_Children.end());
+            todo.insert(todo.end(), folder->GetChildren().begin(), folder->GetChildren().end());
         }
     }
     if (chosen)

@@ -14,7 +14,7 @@
 CVorpexDoc::CVorpexDoc(CMessageSink* sink, QObject* parent) : QObject(parent), m_pSink(sink) {}
 
 CVorpexDoc::~CVorpexDoc() {
-    if (m_pPackFile && m_pPackFile->m_bOpen)
+    if (m_pPackFile && m_pPackFile->IsOpen())
         m_pPackFile->Close();
 }
 
@@ -51,7 +51,7 @@ bool CVorpexDoc::OnOpenDocument(const QString& path) {
     }
     if (m_pPackFile)
         emit CatalogueReplacing(m_pPackFile.get());
-    if (m_pPackFile && m_pPackFile->m_bOpen)
+    if (m_pPackFile && m_pPackFile->IsOpen())
         m_pPackFile->Close();
     m_pPackFile = std::move(pack);
     m_strPathName = path;
@@ -81,12 +81,12 @@ QString CVorpexDoc::ReadSummary() const {
     if (!m_pPackFile)
         return {};
     const CPackFile& pack = *m_pPackFile;
-    if (!pack.m_bOpen && pack.m_Entries.empty() && !pack.GetFolderCount())
+    if (!pack.IsOpen() && pack.GetEntries().empty() && !pack.GetFolderCount())
         return QStringLiteral("Error opening file.");
-    const CReadReport& report = pack.m_Report;
+    const CReadReport& report = pack.GetReport();
     if (report.IsClean())
         return Count(pack.GetFolderCount(), "folder", "folders") + QStringLiteral(", ") +
-               Count(pack.m_Entries.size(), "file", "files");
+               Count(pack.GetEntries().size(), "file", "files");
 
     QStringList troubles;
     if (report.m_nUnknownRecords)
@@ -105,5 +105,5 @@ QString CVorpexDoc::ReadSummary() const {
         troubles << QStringLiteral("the file could not be read to its end");
     return QStringLiteral("Damaged archive: ") + troubles.join(QStringLiteral("; ")) + QStringLiteral(" (") +
            Count(pack.GetFolderCount(), "folder", "folders") + QStringLiteral(", ") +
-           Count(pack.m_Entries.size(), "file", "files") + QStringLiteral(" read).");
+           Count(pack.GetEntries().size(), "file", "files") + QStringLiteral(" read).");
 }

@@ -81,7 +81,7 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     const std::string name = m_Codec.Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name))
         return skip(kUnsafeName);
-    if (uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.m_nFileSize)
+    if (uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.GetFileSize())
         return skip(kCouldNotRead);
 
     // What stands at the target decides whether it may be replaced: never the archive itself, never a
@@ -161,7 +161,7 @@ bool CEntryWriter::CopyKernel(int out, uint64_t& offset, uint64_t& remaining, co
         }
         loff_t in = static_cast<loff_t>(offset);
         const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
-        const ssize_t n = copy_file_range(m_Pack.m_nFd, &in, out, nullptr, want, 0);
+        const ssize_t n = copy_file_range(m_Pack.GetFd(), &in, out, nullptr, want, 0);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -200,7 +200,7 @@ bool CEntryWriter::CopyData(int out, const CPackEntry& entry, const char*& failu
             return false;
         }
         const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
-        ssize_t got = pread(m_Pack.m_nFd, m_pBuffer.get(), want, static_cast<off_t>(offset));
+        ssize_t got = pread(m_Pack.GetFd(), m_pBuffer.get(), want, static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {

@@ -40,10 +40,10 @@ void CArchiveChecker::FindDuplicates(const CPackFolder& folder,
     // Raw names: equal raw names are equal once decoded, and a folder's list is sorted once, not hashed
     // name by name. Items are numbered in list order (files, then sub-folders) so the later one is marked.
     std::vector<std::pair<std::string_view, const void*>> names;
-    names.reserve(folder.m_Files.size() + folder.m_Children.size());
-    for (uint32_t index : folder.m_Files)
+    names.reserve(folder.GetFiles().size() + folder.GetChildren().size());
+    for (uint32_t index : folder.GetFiles())
         names.emplace_back(m_Pack.Entry(index).GetName(), &m_Pack.Entry(index));
-    for (const CPackFolder* child : folder.m_Children)
+    for (const CPackFolder* child : folder.GetChildren())
         names.emplace_back(child->GetName(), child);
     std::vector<uint32_t> order(names.size());
     for (uint32_t i = 0; i < order.size(); ++i)
@@ -54,17 +54,17 @@ void CArchiveChecker::FindDuplicates(const CPackFolder& folder,
         if (names[order[i]].first == names[order[i - 1]].first)
             later.insert(names[order[i]].second);
     }
-    for (const CPackFolder* child : folder.m_Children)
+    for (const CPackFolder* child : folder.GetChildren())
         FindDuplicates(*child, later);
 }
 
 void CArchiveChecker::Check() {
     m_nFolders = m_Pack.GetFolderCount();
-    m_nFiles = m_Pack.m_Entries.size();
+    m_nFiles = m_Pack.GetEntries().size();
     m_nBytes = 0;
-    for (const CPackEntry& entry : m_Pack.m_Entries)
+    for (const CPackEntry& entry : m_Pack.GetEntries())
         m_nBytes += entry.GetSize();
-    m_Problems = ReadProblems(m_Pack.m_Report);
+    m_Problems = ReadProblems(m_Pack.GetReport());
 
     std::unordered_set<const void*> duplicated;
     FindDuplicates(m_Pack.GetTop(), duplicated);
@@ -76,7 +76,7 @@ void CArchiveChecker::Check() {
     walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
                   const CPackEntry* entry) {
         const std::string_view raw = folder ? std::string_view(folder->GetName()) : entry->GetName();
-        if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.m_nFileSize)
+        if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.GetFileSize())
             pastEnd.push_back("Data beyond the end of the archive: " + std::string(path));
         // The name made on disk is the decoded one; for plain ASCII it is the raw name itself.
         bool bad = IsUnsafeName(raw);

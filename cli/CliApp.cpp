@@ -253,7 +253,7 @@ std::unique_ptr<CPackFile> CCliApp::OpenArchive(const std::string& path, CConsol
     // The reader's own messages are summed up by its report, printed after the command's output.
     CNullSink readerSink;
     auto pack = std::make_unique<CPackFile>(path, readerSink);
-    if (!pack->m_bOpen) {
+    if (!pack->IsOpen()) {
         sink.Print("Error opening file. " + path);
         return nullptr;
     }
@@ -277,7 +277,7 @@ int CCliApp::List(const COptions& options) {
         if (!written)
             sink.Print(std::string("Could not write the listing: ") + std::strerror(out.Error()));
     }
-    for (const std::string& line : CArchiveChecker::ReadProblems(pack->m_Report))
+    for (const std::string& line : CArchiveChecker::ReadProblems(pack->GetReport()))
         sink.Print(line);
     return sink.Count() ? kReported : kDone;
 }
@@ -333,7 +333,7 @@ int CCliApp::Extract(const COptions& options) {
         sink.Print("Interrupted");
         return kInterrupted;
     }
-    for (const std::string& line : CArchiveChecker::ReadProblems(pack->m_Report))
+    for (const std::string& line : CArchiveChecker::ReadProblems(pack->GetReport()))
         sink.Print(line);
     return sink.Count() || result.m_nMessages ? kReported : kDone;
 }

@@ -26,10 +26,10 @@ private:
 };
 
 void CountBelow(const CPackFile& pack, const CPackFolder& folder, uint64_t& files, uint64_t& bytes) {
-    files += folder.m_Files.size();
-    for (uint32_t index : folder.m_Files)
+    files += folder.GetFiles().size();
+    for (uint32_t index : folder.GetFiles())
         bytes += pack.Entry(index).GetSize();
-    for (const CPackFolder* child : folder.m_Children)
+    for (const CPackFolder* child : folder.GetChildren())
         CountBelow(pack, *child, files, bytes);
 }
 
@@ -88,7 +88,7 @@ void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
         CountBelow(m_Pack, folder, files, bytes);
         m_Writer.Skipped(files, bytes);
     };
-    const std::string& raw = folder.GetName();
+    const std::string_view raw = folder.GetName();
     const std::string name = m_Writer.Codec().Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name))
         return skip(kUnsafeName);
@@ -105,7 +105,7 @@ void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
 
 void CFolderWalk::ExtractContents(int dirfd, const CPackFolder& folder) {
     ExtractFolderFiles(dirfd, folder);
-    for (const CPackFolder* child : folder.m_Children) {
+    for (const CPackFolder* child : folder.GetChildren()) {
         if (m_Writer.IsCancelled())
             return;
         ExtractFolder(dirfd, *child);
@@ -113,7 +113,7 @@ void CFolderWalk::ExtractContents(int dirfd, const CPackFolder& folder) {
 }
 
 void CFolderWalk::ExtractFolderFiles(int dirfd, const CPackFolder& folder) {
-    for (uint32_t index : folder.m_Files) {
+    for (uint32_t index : folder.GetFiles()) {
         if (m_Writer.IsCancelled())
             return;
         WriteEntry(dirfd, m_Pack.Entry(index));

@@ -64,8 +64,8 @@ int main(int argc, char* argv[]) {
     frame->resize(640, 400);
     frame->show();
     const CPackFile* pack = app.GetDocument()->m_pPackFile.get();
-    if (!pack->GetTop().m_Children.empty())
-        frame->GetDirView()->SelectFolder(pack->GetTop().m_Children.front());
+    if (!pack->GetTop().GetChildren().empty())
+        frame->GetDirView()->SelectFolder(pack->GetTop().GetChildren().front());
     frame->SetActiveView(frame->GetDirView());
     QApplication::processEvents();
 

@@ -23,7 +23,7 @@ void CFilesModel::SetIcons(const QIcon& folder, const QIcon& file) {
 }
 
 int CFilesModel::FolderRows() const {
-    return m_pFolder ? static_cast<int>(m_pFolder->m_Children.size()) : 0;
+    return m_pFolder ? static_cast<int>(m_pFolder->GetChildren().size()) : 0;
 }
 
 bool CFilesModel::IsFolderRow(int row) const {
@@ -31,13 +31,13 @@ bool CFilesModel::IsFolderRow(int row) const {
 }
 
 const CPackFolder* CFilesModel::FolderAt(int row) const {
-    return IsFolderRow(row) ? m_pFolder->m_Children[row] : nullptr;
+    return IsFolderRow(row) ? m_pFolder->GetChildren()[row] : nullptr;
 }
 
 const CPackEntry* CFilesModel::EntryAt(int row) const {
     if (!m_pFolder || row < FolderRows() || row >= rowCount())
         return nullptr;
-    return &m_pPack->Entry(m_pFolder->m_Files[row - FolderRows()]);
+    return &m_pPack->Entry(m_pFolder->GetFiles()[row - FolderRows()]);
 }
 
 std::string_view CFilesModel::RawName(int row) const {
@@ -60,7 +60,7 @@ QString CFilesModel::SizeText(uint32_t size) {
 int CFilesModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !m_pFolder)
         return 0;
-    return FolderRows() + static_cast<int>(m_pFolder->m_Files.size());
+    return FolderRows() + static_cast<int>(m_pFolder->GetFiles().size());
 }
 
 int CFilesModel::columnCount(const QModelIndex& parent) const {

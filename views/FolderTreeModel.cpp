@@ -25,7 +25,7 @@ const CPackFolder* CFolderTreeModel::Top() const {
 // An archive with nothing in it (or one that could not be read) shows an empty tree; one with top-level
 // files but no folder still gets its top item, which is how those files are reached.
 bool CFolderTreeModel::HasTop() const {
-    return m_pPack && (!m_pPack->GetTop().m_Children.empty() || !m_pPack->GetTop().m_Files.empty());
+    return m_pPack && (!m_pPack->GetTop().GetChildren().empty() || !m_pPack->GetTop().GetFiles().empty());
 }
 
 const CPackFolder* CFolderTreeModel::Folder(const QModelIndex& index) const {
@@ -47,7 +47,7 @@ QModelIndex CFolderTreeModel::IndexOf(const CPackFolder* folder) const {
         return {};
     if (folder == Top())
         return TopIndex();
-    return createIndex(static_cast<int>(folder->m_nRow), 0, folder);
+    return createIndex(static_cast<int>(folder->GetRow()), 0, folder);
 }
 
 QModelIndex CFolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
@@ -56,9 +56,9 @@ QModelIndex CFolderTreeModel::index(int row, int column, const QModelIndex& pare
     if (!parent.isValid())
         return row == 0 ? TopIndex() : QModelIndex();
     const CPackFolder* folder = Folder(parent);
-    if (!folder || parent.column() != 0 || static_cast<size_t>(row) >= folder->m_Children.size())
+    if (!folder || parent.column() != 0 || static_cast<size_t>(row) >= folder->GetChildren().size())
         return {};
-    return createIndex(row, 0, folder->m_Children[row]);
+    return createIndex(row, 0, folder->GetChildren()[row]);
 }
 
 QModelIndex CFolderTreeModel::parent(const QModelIndex& child) const {
@@ -66,7 +66,7 @@ QModelIndex CFolderTreeModel::parent(const QModelIndex& child) const {
     if (!folder || folder == Top())
         return {};
     // A top-level folder has no parent folder: it hangs under the top item.
-    return folder->m_pParent ? IndexOf(folder->m_pParent) : TopIndex();
+    return folder->GetParent() ? IndexOf(folder->GetParent()) : TopIndex();
 }
 
 int CFolderTreeModel::rowCount(const QModelIndex& parent) const {
@@ -75,7 +75,7 @@ int CFolderTreeModel::rowCount(const QModelIndex& parent) const {
     if (parent.column() != 0)
         return 0;
     const CPackFolder* folder = Folder(parent);
-    return folder ? static_cast<int>(folder->m_Children.size()) : 0;
+    return folder ? static_cast<int>(folder->GetChildren().size()) : 0;
 }
 
 int CFolderTreeModel::columnCount(const QModelIndex&) const {
@@ -91,7 +91,8 @@ QVariant CFolderTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         if (top)
             return m_strTopLabel;
-        return QString::fromStdString(m_pCodec ? m_pCodec->Decode(folder->GetName()) : folder->GetName());
+        return QString::fromStdString(m_pCodec ? m_pCodec->Decode(folder->GetName())
+                                               : std::string(folder->GetName()));
     case Qt::DecorationRole:
         return top ? m_ArchiveIcon : m_FolderIcon;
     default:

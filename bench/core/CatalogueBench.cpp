@@ -42,7 +42,7 @@ void BM_ReadCatalogue(benchmark::State& state) {
     CNullSink sink;
     for (auto _ : state) {
         CPackFile pack(path, sink);
-        benchmark::DoNotOptimize(pack.m_Entries.size());
+        benchmark::DoNotOptimize(pack.GetEntries().size());
     }
 }
 BENCHMARK(BM_ReadCatalogue)->Unit(benchmark::kMillisecond);
@@ -51,16 +51,16 @@ BENCHMARK(BM_ReadCatalogue)->Unit(benchmark::kMillisecond);
 void ListFolder(benchmark::State& state, int folders) {
     CNullSink sink;
     CPackFile pack(ArchivePath(folders, 1000), sink);
-    const CPackFolder& folder = *pack.GetRoot()->m_Children.back();
+    const CPackFolder& folder = *pack.GetRoot()->GetChildren().back();
     for (auto _ : state) {
         uint64_t sum = 0;
-        for (uint32_t index : folder.m_Files) {
+        for (uint32_t index : folder.GetFiles()) {
             const CPackEntry& e = pack.Entry(index);
             sum += e.GetName().size() + e.GetSize();
         }
         benchmark::DoNotOptimize(sum);
     }
-    state.counters["archive_entries"] = static_cast<double>(pack.m_Entries.size());
+    state.counters["archive_entries"] = static_cast<double>(pack.GetEntries().size());
 }
 void BM_ListFolderOfSmallArchive(benchmark::State& state) {
     ListFolder(state, 2);

@@ -9,13 +9,14 @@
 namespace {
 
 const CPackFolder* FindByPath(const CPackFile& pack, const std::string& path) {
-    std::vector<const CPackFolder*> stack(pack.GetTop().m_Children.begin(), pack.GetTop().m_Children.end());
+    std::vector<const CPackFolder*> stack(pack.GetTop().GetChildren().begin(),
+                                          pack.GetTop().GetChildren().end());
     while (!stack.empty()) {
         const CPackFolder* f = stack.back();
         stack.pop_back();
         if (f->GetPath() == path)
             return f;
-        stack.insert(stack.end(), f->m_Children.begin(), f->m_Children.end());
+        stack.insert(stack.end(), f->GetChildren().begin(), f->GetChildren().end());
     }
     return nullptr;
 }

@@ -14,7 +14,7 @@ struct CWriterFixture : ::testing::Test {
 };
 
 const CPackEntry& EntryNamed(const CPackFile& pack, std::string_view name) {
-    for (const CPackEntry& e : pack.m_Entries)
+    for (const CPackEntry& e : pack.GetEntries())
         if (e.GetName() == name)
             return e;
     throw std::runtime_error("no such entry");
@@ -36,8 +36,8 @@ TEST_F(CWriterFixture, WritesTheEntryItselfAndNamesItInUtf8) {
     COpened a(BuildArchive({Folder(
         "D", {File("SAME", "one"), Folder("S", {File("SAME", "two")}), File("CAF\xC9.TXT", "caf")})}));
     CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
-    const CPackFolder* sub = a.Pack().GetRoot()->m_Children[0];
-    EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, a.Pack().Entry(sub->m_Files[0])),
+    const CPackFolder* sub = a.Pack().GetRoot()->GetChildren()[0];
+    EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, a.Pack().Entry(sub->GetFiles()[0])),
               CEntryWriter::EResult::Written);
     EXPECT_EQ(ReadFileBytes(m_Dest / "SAME"), "two");
     EXPECT_EQ(writer.WriteEntry(m_Dest.m_nFd, EntryNamed(a.Pack(), "CAF\xC9.TXT")),
@@ -109,7 +109,7 @@ TEST_F(CWriterFixture, BothCopyMethodsWriteExactBytes) {
         CDestination dest;
         CEntryWriter writer(a.Pack(), a.m_Sink, m_Codec);
         writer.SetCopyMethod(method);
-        for (const CPackEntry& e : a.Pack().m_Entries)
+        for (const CPackEntry& e : a.Pack().GetEntries())
             EXPECT_EQ(writer.WriteEntry(dest.m_nFd, e), CEntryWriter::EResult::Written);
         EXPECT_EQ(ReadFileBytes(dest / "BIG"), data);
         EXPECT_EQ(ReadFileBytes(dest / "SMALL"), data.substr(7, 5000));

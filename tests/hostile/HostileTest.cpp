@@ -97,9 +97,9 @@ TEST(HostileArchives, EachComesToItsStatedOutcomeThroughTheCoreAndTheCommandLine
             if (!cli) {
                 CRecordingSink readerSink, sink;
                 CPackFile pack(archive, readerSink);
-                EXPECT_EQ(pack.m_Report.IsClean(), c.m_strReport.empty());
-                EXPECT_EQ(readerSink.Texts(),
-                          CLines(pack.m_Report.m_nUnknownRecords ? 1 : 0, "Unknown file type encountered."));
+                EXPECT_EQ(pack.GetReport().IsClean(), c.m_strReport.empty());
+                EXPECT_EQ(readerSink.Texts(), CLines(pack.GetReport().m_nUnknownRecords ? 1 : 0,
+                                                     "Unknown file type encountered."));
                 EXPECT_EQ(ExtractAll(pack, dest, sink, c.m_strEncoding).m_nMessages, c.m_Messages.size());
                 EXPECT_EQ(sink.Texts(), c.m_Messages);
             } else {
@@ -182,7 +182,7 @@ TEST_P(CFault, KeepsTheOldFileLeavesNoTemporaryAndNamesTheFile) {
             } else {
                 CRecordingSink sink;
                 CPackFile pack(archive, sink);
-                ASSERT_EQ(pack.m_Entries.size(), 1u);
+                ASSERT_EQ(pack.GetEntries().size(), 1u);
                 // The catalogue is read; then the entry's data is lost.
                 ASSERT_TRUE(fault != kFailingRead || truncate(archive.c_str(), kFailFrom) == 0);
                 EXPECT_EQ(ExtractAll(pack, dest, sink).m_nFilesWritten, 0u);
