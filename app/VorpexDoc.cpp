@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QStringList>
+#include <new>
 
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
@@ -37,8 +38,15 @@ bool CVorpexDoc::OnOpenDocument(const QString& path) {
     CNullSink quiet;
     // The reader may show its messages (in modal boxes) while the views still show the previous catalogue,
     // which stays valid until the new one is in place.
-    auto pack =
-        std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
+    std::unique_ptr<CPackFile> pack;
+    try {
+        pack = std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the previous archive stays open.
+        if (m_pSink)
+            m_pSink->Report({"Error opening file.", {}, {}, false});
+        return false;
+    }
 
     // The views let go of the previous catalogue before it is closed and destroyed.
     if (m_pFilesView) {

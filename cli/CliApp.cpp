@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <new>
 #include <set>
 #include <unistd.h>
 
@@ -252,7 +253,13 @@ int CCliApp::Run() {
 std::unique_ptr<CPackFile> CCliApp::OpenArchive(const std::string& path, CConsoleSink& sink) {
     // The reader's own messages are summed up by its report, printed after the command's output.
     CNullSink readerSink;
-    auto pack = std::make_unique<CPackFile>(path, readerSink);
+    std::unique_ptr<CPackFile> pack;
+    try {
+        pack = std::make_unique<CPackFile>(path, readerSink);
+    } catch (const std::bad_alloc&) {
+        sink.Print("Error opening file. " + path + " (out of memory)");
+        return nullptr;
+    }
     if (!pack->IsOpen()) {
         sink.Print("Error opening file. " + path);
         return nullptr;
@@ -348,24 +355,24 @@ int CCliApp::Check(const COptions& options) {
     const CNameCodec codec(options.m_strEncoding);
     const CNameEscaper escaper(codec);
     CArchiveChecker checker(*pack, codec, escaper);
-    checker.Check();
+    checker.Count();
     COutputBuffer out(STDOUT_FILENO);
     out.Append("Folders: " + std::to_string(checker.m_nFolders) + "\n");
     out.Append("Files: " + std::to_string(checker.m_nFiles) + "\n");
     out.Append("Bytes: " + std::to_string(checker.m_nBytes) + "\n");
-    for (const std::string& line : checker.m_Problems) {
+    checker.Check([&out](const std::string& line) {
         out.Append(line);
         out.Append('\n');
-    }
-    out.Append(checker.m_Problems.empty()
+    });
+    out.Append(checker.m_nProblems == 0
                    ? "No problems found.\n"
-                   : std::to_string(checker.m_Problems.size()) +
-                         (checker.m_Problems.size() == 1 ? " problem" : " problems") + " found.\n");
+                   : std::to_string(checker.m_nProblems) +
+                         (checker.m_nProblems == 1 ? " problem" : " problems") + " found.\n");
     if (!out.Flush()) {
         sink.Print(std::string("Could not write the report: ") + std::strerror(out.Error()));
         return kReported;
     }
-    return checker.m_Problems.empty() ? kDone : kReported;
+    return checker.m_nProblems == 0 ? kDone : kReported;
 }
 
 int CCliApp::Pack(const COptions& options) {
