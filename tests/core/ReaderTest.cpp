@@ -15,7 +15,6 @@ std::vector<std::string> EntryPaths(const CPackFile& pack) {
 
 TEST(Reader, ReadsTheExampleArchiveLikeItsTrace) {
     const std::string bytes = BuildArchive(ExampleTree());
-    ASSERT_EQ(bytes.size(), 316u);
     COpened a(bytes);
     CPackFile& pack = a.Pack();
     EXPECT_TRUE(pack.IsOpen());
