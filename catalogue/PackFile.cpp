@@ -206,6 +206,9 @@ private:
                                       *reinterpret_cast<const char(*)[CArchiveRecord::kNameSize]>(p),
                                       CArchiveRecord::Le32(p + 36), CArchiveRecord::Le32(p + 40));
         ++Owner(m_pCurrent).m_nFiles; // counted now, listed by LinkLists
+        // Files of one list usually follow each other: a new run starts only where the folder changes.
+        if (m_Runs.empty() || m_Runs[m_Runs.size() - 1].m_pFolder != m_pCurrent)
+            m_Runs.emplace_back(CRun{m_pCurrent, static_cast<uint32_t>(m_Pack.m_Entries.size() - 1)});
     }
 
     // Makes the folder and goes into its list; false when that would nest too deep.
@@ -263,8 +266,8 @@ private:
     // folders were made, and the entries read, in the order their lists hold them.
     void LinkLists() {
         CPackFile& pack = m_Pack;
-        pack.m_ChildList.resize(pack.m_FolderStore.size());
-        pack.m_FileList.resize(pack.m_Entries.size());
+        pack.m_ChildList.AssignZeros(pack.m_FolderStore.size());
+        pack.m_FileList.AssignZeros(pack.m_Entries.size());
         size_t children = 0;
         size_t files = 0;
         auto place = [&](CPackFolder& folder) {
@@ -281,12 +284,20 @@ private:
             CPackFolder& owner = Owner(folder.m_pParent);
             owner.m_pChildren[owner.m_nChildren++] = &folder;
         }
-        for (uint32_t i = 0; i < pack.m_Entries.size(); ++i) {
-            // Entries point at their folders read-only; the folders are this reader's own to fill.
-            CPackFolder& owner = Owner(const_cast<CPackFolder*>(pack.m_Entries[i].GetFolder()));
-            owner.m_pFiles[owner.m_nFiles++] = i;
+        for (size_t r = 0; r < m_Runs.size(); ++r) {
+            const uint32_t end =
+                r + 1 < m_Runs.size() ? m_Runs[r + 1].m_nFirst : static_cast<uint32_t>(pack.m_Entries.size());
+            CPackFolder& owner = Owner(m_Runs[r].m_pFolder);
+            for (uint32_t i = m_Runs[r].m_nFirst; i < end; ++i)
+                owner.m_pFiles[owner.m_nFiles++] = i;
         }
     }
+
+    // Entries from `m_nFirst` up to the next run's first, all read from the list of `m_pFolder`.
+    struct CRun {
+        CPackFolder* m_pFolder;
+        uint32_t m_nFirst;
+    };
 
     CPackFile& m_Pack;
     CMessageSink& m_Sink;
@@ -296,6 +307,7 @@ private:
     unsigned m_nDepth = 0;
     CPackFolder* m_pCurrent = nullptr; // the folder whose list is being read; null for the top-level list
     uint64_t m_nPos = 0;
+    CGrowingArray<CRun> m_Runs;
 };
 
 CPackFile::CPackFile(const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {

@@ -89,9 +89,9 @@ private:
     CReadReport m_Report;
 
     CPackFolder m_Top;
-    std::deque<CPackFolder> m_FolderStore;       // owns every folder; a deque keeps their addresses
-    std::vector<const CPackFolder*> m_ChildList; // every folder's children, one run per folder
-    std::vector<uint32_t> m_FileList;            // every folder's file indexes, one run per folder
+    std::deque<CPackFolder> m_FolderStore;         // owns every folder; a deque keeps their addresses
+    CGrowingArray<const CPackFolder*> m_ChildList; // every folder's children, one run per folder
+    CGrowingArray<uint32_t> m_FileList;            // every folder's file indexes, one run per folder
     uint64_t m_nDev = 0;
     uint64_t m_nIno = 0;
 };
