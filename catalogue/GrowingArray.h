@@ -57,7 +57,7 @@ public:
     const T* end() const { return m_pData + m_nSize; }
 
 private:
-    static constexpr size_t kFirstBytes = size_t(64) << 10;
+    static constexpr size_t kFirstBytes = HugePages ? size_t(2) << 20 : size_t(64) << 10;
     static constexpr size_t kHuge = size_t(2) << 20;
     static constexpr size_t kPage = 4096;
 
