@@ -19,8 +19,9 @@ CCheckDlg::CCheckDlg(const CPackFile& pack, const CNameCodec& codec, QWidget* pa
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         const CNameEscaper escaper(codec);
         CArchiveChecker checker(pack, codec, escaper);
-        checker.Check();
-        m_strReport = QString::fromStdString(checker.Report());
+        std::string report;
+        checker.Report([&report](const std::string& lines) { report += lines; });
+        m_strReport = QString::fromStdString(report);
     }
     m_pText = new QPlainTextEdit(m_strReport, this);
     m_pText->setObjectName(QStringLiteral("CheckReport"));

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QScopeGuard>
 #include <QStringList>
+#include <new>
 
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
@@ -41,8 +42,15 @@ bool CVorpexDoc::OnOpenDocument(const QString& path) {
     // unreadable, a folder, a FIFO, a socket) gets its "Error opening file." and changes nothing. The reader
     // may show its messages (in modal boxes) while the views still show the previous catalogue, which stays
     // valid until the new one is in place.
-    auto pack =
-        std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
+    std::unique_ptr<CPackFile> pack;
+    try {
+        pack = std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the previous archive stays open.
+        if (m_pSink)
+            m_pSink->Report({kErrorOpeningFile, {}, {}, false});
+        return false;
+    }
     if (!pack->IsOpen())
         return false;
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_set>
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
@@ -10,7 +9,7 @@
 
 namespace {
 
-std::string Count(uint64_t n, const char* one, const char* many) {
+std::string Counted(uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
@@ -19,87 +18,143 @@ std::string Count(uint64_t n, const char* one, const char* many) {
 std::vector<std::string> CArchiveChecker::ReadProblems(const CReadReport& report) {
     std::vector<std::string> lines;
     if (report.m_nUnknownRecords)
-        lines.push_back("Unknown file type encountered: " +
-                        Count(report.m_nUnknownRecords, "record of unknown type", "records of unknown type") +
-                        " skipped");
+        lines.push_back(
+            "Unknown file type encountered: " +
+            Counted(report.m_nUnknownRecords, "record of unknown type", "records of unknown type") +
+            " skipped");
     if (report.m_nListsCut)
-        lines.push_back(Count(report.m_nListsCut, "list", "lists") + " cut short by the end of the file");
+        lines.push_back(Counted(report.m_nListsCut, "list", "lists") + " cut short by the end of the file");
     if (report.m_bNestingLimit)
         lines.push_back("Folders nested deeper than " + std::to_string(CPackFile::kMaxDepth) +
                         " levels (or a cycle of folder offsets): reading stopped there");
     if (report.m_nRepeated)
-        lines.push_back(Count(report.m_nRepeated, "list", "lists") +
+        lines.push_back(Counted(report.m_nRepeated, "list", "lists") +
                         " ran into records already read (overlapping lists or a cycle): not read again");
     if (report.m_bReadError)
         lines.push_back("The archive could not be read to its end");
     return lines;
 }
 
-void CArchiveChecker::FindDuplicates(const CPackFolder& folder,
-                                     std::unordered_set<const void*>& later) const {
-    // Raw names: equal raw names are equal once decoded, and a folder's list is sorted once, not hashed
-    // name by name. Items are numbered in list order (files, then sub-folders) so the later one is marked.
-    std::vector<std::pair<std::string_view, const void*>> names;
-    names.reserve(folder.m_Files.size() + folder.m_Children.size());
-    for (uint32_t index : folder.m_Files)
-        names.emplace_back(m_Pack.Entry(index).GetName(), &m_Pack.Entry(index));
-    for (const CPackFolder* child : folder.m_Children)
-        names.emplace_back(child->GetName(), child);
-    std::vector<uint32_t> order(names.size());
-    for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return names[a].first < names[b].first; });
-    for (size_t i = 1; i < order.size(); ++i) {
-        if (names[order[i]].first == names[order[i - 1]].first)
-            later.insert(names[order[i]].second);
-    }
-    for (const CPackFolder* child : folder.m_Children)
-        FindDuplicates(*child, later);
+std::string CArchiveChecker::Decoded(std::string_view raw) const {
+    // For plain ASCII the decoded name is the raw name itself.
+    if (m_Escaper.IsAsciiIdentity() && std::none_of(raw.begin(), raw.end(), [](char c) { return c & 0x80; }))
+        return std::string(raw);
+    return m_Codec.Decode(raw);
 }
 
-void CArchiveChecker::Check() {
+void CArchiveChecker::FindClashes(const CPackFolder& folder, CFolderClashes& clashes) {
+    // Items are numbered in list order, files first, then sub-folders; of two that clash the later one is
+    // marked. A name is decoded once and kept as a hash: only items whose hashes meet are decoded again.
+    const auto files = folder.GetFiles();
+    const auto children = folder.GetChildren();
+    const size_t count = files.size() + children.size();
+    auto raw = [&](size_t i) {
+        return i < files.size() ? m_Pack.Entry(files[i]).GetName() : children[i - files.size()]->GetName();
+    };
+    auto mark = [&](size_t i, EClash clash) {
+        if (i < files.size())
+            m_EntryClashes[files[i]] = clash;
+        else
+            clashes.m_Children[i - files.size()] = clash;
+    };
+    clashes.m_pFolder = &folder;
+    clashes.m_Children.assign(children.size(), kClashNone);
+
+    std::vector<std::pair<uint64_t, uint32_t>> keys(count);
+    for (size_t i = 0; i < count; ++i)
+        keys[i] = {std::hash<std::string>()(Decoded(raw(i))), static_cast<uint32_t>(i)};
+    std::sort(keys.begin(), keys.end());
+    std::vector<uint32_t> run;
+    std::vector<uint32_t> group;
+    for (size_t begin = 0; begin < count;) {
+        size_t end = begin + 1;
+        while (end < count && keys[end].first == keys[begin].first)
+            ++end;
+        run.clear();
+        for (size_t k = begin; k < end; ++k)
+            run.push_back(keys[k].second); // in list order
+        begin = end;
+        // Split the run into names equal once decoded (unequal ones share a hash only by chance).
+        while (run.size() > 1) {
+            const std::string first = Decoded(raw(run[0]));
+            group.clear();
+            size_t kept = 0;
+            for (uint32_t item : run) {
+                if (group.empty() || Decoded(raw(item)) == first)
+                    group.push_back(item);
+                else
+                    run[kept++] = item;
+            }
+            run.resize(kept);
+            // All but the first in list order clash: with an earlier item of the same raw name (a plain
+            // duplicate), or only once decoded. Items stay in list order within equal raw names.
+            const uint32_t leader = group[0];
+            std::stable_sort(group.begin(), group.end(),
+                             [&](uint32_t a, uint32_t b) { return raw(a) < raw(b); });
+            for (size_t g = 0; g < group.size(); ++g) {
+                if (g > 0 && raw(group[g]) == raw(group[g - 1]))
+                    mark(group[g], kClashSame);
+                else if (group[g] != leader)
+                    mark(group[g], kClashDecoded);
+            }
+        }
+    }
+}
+
+void CArchiveChecker::Count() {
     m_nFolders = m_Pack.GetFolderCount();
-    m_nFiles = m_Pack.m_Entries.size();
+    m_nFiles = m_Pack.GetEntryCount();
     m_nBytes = 0;
-    for (const CPackEntry& entry : m_Pack.m_Entries)
+    for (const CPackEntry& entry : m_Pack.GetEntries())
         m_nBytes += entry.GetSize();
-    m_Problems = ReadProblems(m_Pack.m_Report);
-
-    std::unordered_set<const void*> duplicated;
-    FindDuplicates(m_Pack.GetTop(), duplicated);
-    const bool asciiIdentity = m_Escaper.IsAsciiIdentity();
-    std::vector<std::string> pastEnd;
-    std::vector<std::string> unsafe;
-    std::vector<std::string> duplicates;
-    const CPathWalk walk(m_Pack, m_Escaper);
-    walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
-                  const CPackEntry* entry) {
-        const std::string_view raw = folder ? std::string_view(folder->GetName()) : entry->GetName();
-        if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.m_nFileSize)
-            pastEnd.push_back("Data beyond the end of the archive: " + std::string(path));
-        // The name made on disk is the decoded one; for plain ASCII it is the raw name itself.
-        bool bad = IsUnsafeName(raw);
-        if (!bad && (!asciiIdentity || std::any_of(raw.begin(), raw.end(), [](char c) { return c & 0x80; })))
-            bad = IsUnsafeName(m_Codec.Decode(raw));
-        if (bad)
-            unsafe.push_back("Unsafe name: " + std::string(path) + (raw.empty() ? " (empty name)" : ""));
-        if (!duplicated.empty() && duplicated.count(folder ? static_cast<const void*>(folder) : entry))
-            duplicates.push_back("Duplicate name in one folder: " + std::string(path));
-    });
-    for (auto* list : {&pastEnd, &unsafe, &duplicates})
-        m_Problems.insert(m_Problems.end(), list->begin(), list->end());
 }
 
-std::string CArchiveChecker::Report() const {
-    std::string text = "Folders: " + std::to_string(m_nFolders) + "\nFiles: " + std::to_string(m_nFiles) +
-                       "\nBytes: " + std::to_string(m_nBytes) + "\n";
-    for (const std::string& line : m_Problems) {
-        text += line;
-        text += '\n';
-    }
-    text += m_Problems.empty() ? "No problems found.\n"
-                               : std::to_string(m_Problems.size()) +
-                                     (m_Problems.size() == 1 ? " problem" : " problems") + " found.\n";
-    return text;
+void CArchiveChecker::Check(const std::function<void(const std::string&)>& report) {
+    m_nProblems = 0;
+    auto problem = [&](const std::string& line) {
+        ++m_nProblems;
+        report(line);
+    };
+    for (const std::string& line : ReadProblems(m_Pack.GetReport()))
+        problem(line);
+
+    const CPathWalk walk(m_Pack, m_Escaper);
+    walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder*, const CPackEntry* entry) {
+        if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.GetFileSize())
+            problem("Data beyond the end of the archive: " + std::string(path));
+    });
+    walk.Walk(
+        [&](std::string_view path, const CPackFolder&, const CPackFolder* folder, const CPackEntry* entry) {
+            const std::string_view raw = folder ? folder->GetName() : entry->GetName();
+            if (IsUnsafeName(raw) || IsUnsafeName(Decoded(raw)))
+                problem("Unsafe name: " + std::string(path) + (raw.empty() ? " (empty name)" : ""));
+        });
+
+    // One folder's clashes per level: the walk finishes a folder's list before it goes on in its parent's.
+    m_EntryClashes.assign(m_Pack.GetEntryCount(), kClashNone);
+    std::array<CFolderClashes, CPackFile::kMaxDepth + 1> levels;
+    walk.Walk([&](std::string_view path, const CPackFolder& parent, const CPackFolder* folder,
+                  const CPackEntry* entry) {
+        CFolderClashes& level = levels[&parent == &m_Pack.GetTop() ? 0 : parent.GetDepth()];
+        if (level.m_pFolder != &parent)
+            FindClashes(parent, level);
+        const uint8_t clash = folder
+                                  ? level.m_Children[folder->GetRow()]
+                                  : m_EntryClashes[static_cast<size_t>(entry - m_Pack.GetEntries().data())];
+        if (clash == kClashSame)
+            problem("Duplicate name in one folder: " + std::string(path));
+        else if (clash == kClashDecoded)
+            problem(kDecodedAlike + std::string(path));
+    });
+    m_EntryClashes = {};
+}
+
+void CArchiveChecker::Report(const std::function<void(const std::string&)>& out) {
+    Count();
+    out("Folders: " + std::to_string(m_nFolders) + "\nFiles: " + std::to_string(m_nFiles) +
+        "\nBytes: " + std::to_string(m_nBytes) + "\n");
+    Check([&out](const std::string& line) { out(line + "\n"); });
+    out(m_nProblems == 0 ? std::string("No problems found.\n")
+                         : std::to_string(m_nProblems) + (m_nProblems == 1 ? " problem" : " problems") +
+                               " found.\n");
 }

@@ -14,20 +14,21 @@ class CPackEntry {
 public:
     static constexpr size_t kMaxName = 32;
 
-    uint32_t m_nOffset = 0;           // position of the data from the start of the archive
-    uint32_t m_nSize = 0;             // length of the data in bytes
-    CPackFolder* m_pFolder = nullptr; // the folder whose list held the record; null in the top-level list
-    char m_szName[kMaxName];          // the name up to the first NUL; a 32-byte name fills it without one
+    uint32_t m_nOffset = 0; // position of the data from the start of the archive
+    uint32_t m_nSize = 0;   // length of the data in bytes
+    const CPackFolder* m_pFolder =
+        nullptr;             // the folder whose list held the record; null in the top-level list
+    char m_szName[kMaxName]; // the name up to the first NUL; a 32-byte name fills it without one
 
     CPackEntry() { std::memset(m_szName, 0, kMaxName); }
-    CPackEntry(CPackFolder* folder, std::string_view name, uint32_t size, uint32_t offset)
+    CPackEntry(const CPackFolder* folder, std::string_view name, uint32_t size, uint32_t offset)
         : m_nOffset(offset), m_nSize(size), m_pFolder(folder) {
         std::memset(m_szName, 0, kMaxName);
         if (!name.empty())
             std::memcpy(m_szName, name.data(), name.size() < kMaxName ? name.size() : kMaxName);
     }
     // From a record's whole name field; bytes after its first NUL are kept but never part of the name.
-    CPackEntry(CPackFolder* folder, const char (&field)[kMaxName], uint32_t size, uint32_t offset)
+    CPackEntry(const CPackFolder* folder, const char (&field)[kMaxName], uint32_t size, uint32_t offset)
         : m_nOffset(offset), m_nSize(size), m_pFolder(folder) {
         std::memcpy(m_szName, field, kMaxName);
     }

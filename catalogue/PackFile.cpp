@@ -147,31 +147,210 @@ bool EqualsFoldingAscii(std::string_view a, std::string_view b) {
 
 } // namespace
 
+// Builds a catalogue from its archive's records in one depth-first pass: a folder record enters the
+// folder's list, each record of a list is read in turn, an end record ends the list and reading goes on
+// in the enclosing one after the folder record. Every record is read at most once.
+class CCatalogueReader {
+public:
+    CCatalogueReader(CPackFile& pack, CMessageSink& sink)
+        : m_Pack(pack), m_Sink(sink), m_Source(pack.m_nFd, pack.m_nFileSize) {}
+
+    void Run() {
+        m_Ranges.Start(0);
+        while (ReadRecord()) {
+        }
+        m_Pack.m_Report.m_bReadError = m_Source.Failed();
+        LinkLists();
+    }
+
+private:
+    // Reads the record at the current position; false once reading ends.
+    bool ReadRecord() {
+        if (m_Ranges.Overlaps(m_nPos)) {
+            // The list runs into records already read: it ends there.
+            if (!IsEndAt(m_nPos))
+                ++m_Pack.m_Report.m_nRepeated;
+            return EndList();
+        }
+        const unsigned char* p = m_Source.Get(m_nPos);
+        if (!p) {
+            // End of the file (or a failed read) inside a list; the top-level list may end with the file.
+            if (m_nDepth > 0)
+                ++m_Pack.m_Report.m_nListsCut;
+            return false;
+        }
+        switch (p[32]) {
+        case CArchiveRecord::kFile:
+            AddFile(p);
+            m_nPos += CArchiveRecord::kSize;
+            return true;
+        case CArchiveRecord::kFolder:
+            return EnterFolder(CArchiveRecord::Parse(p));
+        case CArchiveRecord::kEnd:
+            m_nPos += CArchiveRecord::kSize;
+            if (m_nDepth == 0) {
+                m_Ranges.Close(m_nPos);
+                return false;
+            }
+            return EndList();
+        default:
+            ++m_Pack.m_Report.m_nUnknownRecords;
+            if (m_Pack.m_Report.m_nUnknownRecords == 1)
+                m_Sink.Report({kUnknownFileType, {}, {}, false});
+            m_nPos += CArchiveRecord::kSize;
+            return true;
+        }
+    }
+
+    void AddFile(const unsigned char* p) {
+        m_Pack.m_Entries.emplace_back(m_pCurrent,
+                                      *reinterpret_cast<const char(*)[CArchiveRecord::kNameSize]>(p),
+                                      CArchiveRecord::Le32(p + 36), CArchiveRecord::Le32(p + 40));
+        ++Owner(m_pCurrent).m_nFiles; // counted now, listed by LinkLists
+        // Files of one list usually follow each other: a new run starts only where the folder changes.
+        if (m_Runs.empty() || m_Runs[m_Runs.size() - 1].m_pFolder != m_pCurrent)
+            m_Runs.emplace_back(CRun{m_pCurrent, static_cast<uint32_t>(m_Pack.m_Entries.size() - 1)});
+    }
+
+    // Makes the folder and goes into its list; false when that would nest too deep.
+    bool EnterFolder(const CArchiveRecord& rec) {
+        if (m_nDepth == CPackFile::kMaxDepth) {
+            // No eleventh level: deeper nesting, or a cycle of folder offsets, ends the reading.
+            m_Pack.m_Report.m_bNestingLimit = true;
+            return false;
+        }
+        CPackFolder& folder = m_Pack.m_FolderStore.emplace_back(rec.Name(), m_pCurrent);
+        folder.m_nRow = Owner(m_pCurrent).m_nChildren++;
+        if (!m_Pack.m_pRoot)
+            m_Pack.m_pRoot = &folder;
+        m_nPos += CArchiveRecord::kSize;
+        m_Ranges.Close(m_nPos);
+        const uint64_t target = rec.m_nOffset;
+        if (!m_Ranges.Start(target)) {
+            // Its list lies in records already read: the folder stays empty.
+            if (!IsEndAt(target))
+                ++m_Pack.m_Report.m_nRepeated;
+            m_Ranges.Start(m_nPos); // when the position was read already, the next record ends this list
+            return true;
+        }
+        m_Resume[m_nDepth++] = m_nPos;
+        m_pCurrent = &folder;
+        m_nPos = target;
+        return true;
+    }
+
+    // Ends the list being read and goes back to the enclosing ones; false once the top-level list ended.
+    // A list whose resume position lies in records already read ends there too.
+    bool EndList() {
+        m_Ranges.Close(m_nPos);
+        while (m_nDepth > 0) {
+            --m_nDepth;
+            m_pCurrent = m_pCurrent->m_pParent;
+            m_nPos = m_Resume[m_nDepth];
+            if (m_Ranges.Start(m_nPos))
+                return true;
+            if (!IsEndAt(m_nPos))
+                ++m_Pack.m_Report.m_nRepeated;
+        }
+        return false;
+    }
+
+    // Peeks at the record at `at` without taking it: only an end record there is a normal end.
+    bool IsEndAt(uint64_t at) {
+        const unsigned char* p = m_Source.Get(at);
+        return p && p[32] == CArchiveRecord::kEnd;
+    }
+
+    CPackFolder& Owner(CPackFolder* folder) { return folder ? *folder : m_Pack.m_Top; }
+
+    // Lays out every folder's children and files as runs of two shared arrays, in archive order: the
+    // folders were made, and the entries read, in the order their lists hold them.
+    void LinkLists() {
+        CPackFile& pack = m_Pack;
+        pack.m_ChildList.AssignZeros(pack.m_FolderStore.size());
+        pack.m_FileList.AssignZeros(pack.m_Entries.size());
+        size_t children = 0;
+        size_t files = 0;
+        auto place = [&](CPackFolder& folder) {
+            folder.m_pChildren = pack.m_ChildList.data() + children;
+            folder.m_pFiles = pack.m_FileList.data() + files;
+            children += folder.m_nChildren;
+            files += folder.m_nFiles;
+            folder.m_nChildren = folder.m_nFiles = 0;
+        };
+        place(pack.m_Top);
+        for (CPackFolder& folder : pack.m_FolderStore)
+            place(folder);
+        for (CPackFolder& folder : pack.m_FolderStore) {
+            CPackFolder& owner = Owner(folder.m_pParent);
+            owner.m_pChildren[owner.m_nChildren++] = &folder;
+        }
+        for (size_t r = 0; r < m_Runs.size(); ++r) {
+            const uint32_t end =
+                r + 1 < m_Runs.size() ? m_Runs[r + 1].m_nFirst : static_cast<uint32_t>(pack.m_Entries.size());
+            CPackFolder& owner = Owner(m_Runs[r].m_pFolder);
+            for (uint32_t i = m_Runs[r].m_nFirst; i < end; ++i)
+                owner.m_pFiles[owner.m_nFiles++] = i;
+        }
+    }
+
+    // Entries from `m_nFirst` up to the next run's first, all read from the list of `m_pFolder`.
+    struct CRun {
+        CPackFolder* m_pFolder;
+        uint32_t m_nFirst;
+    };
+
+    CPackFile& m_Pack;
+    CMessageSink& m_Sink;
+    CRecordSource m_Source;
+    CReadRanges m_Ranges;
+    std::array<uint64_t, CPackFile::kMaxDepth> m_Resume{}; // slot k: where the list of depth k goes on
+    unsigned m_nDepth = 0;
+    CPackFolder* m_pCurrent = nullptr; // the folder whose list is being read; null for the top-level list
+    uint64_t m_nPos = 0;
+    CGrowingArray<CRun> m_Runs;
+};
+
 CPackFile::CPackFile(const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {
-    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer. Only what can be read by position
-    // (a file or a disk) is read as an archive.
-    m_nFd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st {};
-    if (m_nFd >= 0 && (fstat(m_nFd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)))) {
-        close(m_nFd);
-        m_nFd = -1;
-    }
-    if (m_nFd < 0) {
-        sink.Report({kErrorOpeningFile, {}, {}, false});
-        m_strArchivePath.clear();
-        return;
-    }
-    Read(sink);
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
+    Open(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), sink);
 }
 
 CPackFile::CPackFile(int fd, const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {
-    m_nFd = fd;
-    if (m_nFd < 0) {
+    Open(fd, sink);
+}
+
+void CPackFile::Open(int fd, CMessageSink& sink) {
+    // Only what can be read by position (a file or a disk) is read as an archive.
+    struct stat st {};
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)))) {
+        close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
         sink.Report({kErrorOpeningFile, {}, {}, false});
         m_strArchivePath.clear();
         return;
     }
-    Read(sink);
+    m_nFd = fd;
+    m_nDev = st.st_dev;
+    m_nIno = st.st_ino;
+    if (S_ISREG(st.st_mode)) {
+        m_nFileSize = static_cast<uint64_t>(st.st_size);
+    } else {
+        // A disk's st_size is 0: its size is where reading can go.
+        const off_t end = lseek(fd, 0, SEEK_END);
+        m_nFileSize = end > 0 ? static_cast<uint64_t>(end) : 0;
+    }
+    try {
+        CCatalogueReader(*this, sink).Run();
+    } catch (...) {
+        // Out of memory: the destructor will not run, so the descriptor is given back here.
+        close(m_nFd);
+        m_nFd = -1;
+        throw;
+    }
+    m_bOpen = true;
 }
 
 CPackFile::~CPackFile() {
@@ -192,129 +371,6 @@ void CPackFile::Close() {
 std::string CPackFile::GetArchiveName() const {
     const size_t slash = m_strArchivePath.find_last_of("/\\");
     return slash == std::string::npos ? m_strArchivePath : m_strArchivePath.substr(slash + 1);
-}
-
-CPackFolder* CPackFile::NewFolder(std::string_view name, CPackFolder* parent) {
-    CPackFolder& folder = m_FolderStore.emplace_back(std::string(name), parent);
-    CPackFolder& owner = parent ? *parent : m_Top;
-    folder.m_nRow = static_cast<uint32_t>(owner.m_Children.size());
-    folder.m_nDepth = parent ? parent->m_nDepth + 1 : 1;
-    owner.m_Children.push_back(&folder);
-    if (!m_pRoot)
-        m_pRoot = &folder;
-    return &folder;
-}
-
-void CPackFile::Read(CMessageSink& sink) {
-    struct stat st {};
-    if (fstat(m_nFd, &st) == 0) {
-        m_nFileSize = static_cast<uint64_t>(st.st_size);
-        m_nDev = st.st_dev;
-        m_nIno = st.st_ino;
-    }
-
-    // A file holds at most one record per 44 bytes: reserving for that (within reason) saves the copies
-    // of a growing list; what a data-heavy archive leaves unused is given back at the end.
-    m_Entries.reserve(static_cast<size_t>(std::min<uint64_t>(m_nFileSize / CArchiveRecord::kSize, 1u << 22)));
-
-    CRecordSource source(m_nFd, m_nFileSize);
-    CReadRanges ranges;
-
-    // resume[k]: where the list of depth k goes on once the folder it entered has ended.
-    std::array<uint64_t, kMaxDepth> resume{};
-    unsigned depth = 0;
-    CPackFolder* current = nullptr;
-    uint64_t pos = 0;
-    ranges.Start(0);
-
-    // Peeks at the record at `pos` without taking it: only an end record there is a normal end.
-    auto isEndAt = [&](uint64_t at) {
-        const unsigned char* p = source.Get(at);
-        return p && p[32] == CArchiveRecord::kEnd;
-    };
-
-    // Ends the list being read and goes back to the enclosing ones; false once the top-level list ended.
-    // A list whose resume position lies in records already read ends there too.
-    auto endList = [&]() {
-        ranges.Close(pos);
-        while (depth > 0) {
-            --depth;
-            current = current->m_pParent;
-            pos = resume[depth];
-            if (ranges.Start(pos))
-                return true;
-            if (!isEndAt(pos))
-                ++m_Report.m_nRepeated;
-        }
-        return false;
-    };
-
-    bool unknownShown = false;
-    for (;;) {
-        if (ranges.Overlaps(pos)) {
-            // The list runs into records already read: it ends there.
-            if (!isEndAt(pos))
-                ++m_Report.m_nRepeated;
-            if (!endList())
-                break;
-            continue;
-        }
-        const unsigned char* p = source.Get(pos);
-        if (!p) {
-            // End of the file (or a failed read) inside a list; the top-level list may end with the file.
-            if (depth > 0)
-                ++m_Report.m_nListsCut;
-            break;
-        }
-        const uint8_t type = p[32];
-        if (type == CArchiveRecord::kFile) {
-            const uint32_t index = static_cast<uint32_t>(m_Entries.size());
-            m_Entries.emplace_back(current, *reinterpret_cast<const char(*)[CArchiveRecord::kNameSize]>(p),
-                                   CArchiveRecord::Le32(p + 36), CArchiveRecord::Le32(p + 40));
-            (current ? current->m_Files : m_Top.m_Files).push_back(index);
-            pos += CArchiveRecord::kSize;
-        } else if (type == CArchiveRecord::kFolder) {
-            if (depth == kMaxDepth) {
-                // No eleventh level: deeper nesting, or a cycle of folder offsets, ends the reading.
-                m_Report.m_bNestingLimit = true;
-                break;
-            }
-            const CArchiveRecord rec = CArchiveRecord::Parse(p);
-            CPackFolder* folder = NewFolder(rec.Name(), current);
-            pos += CArchiveRecord::kSize;
-            ranges.Close(pos);
-            const uint64_t target = rec.m_nOffset;
-            if (!ranges.Start(target)) {
-                // Its list lies in records already read: the folder stays empty.
-                if (!isEndAt(target))
-                    ++m_Report.m_nRepeated;
-                ranges.Start(pos); // when `pos` was read already, the next turn ends this list
-                continue;
-            }
-            resume[depth++] = pos;
-            current = folder;
-            pos = target;
-        } else if (type == CArchiveRecord::kEnd) {
-            pos += CArchiveRecord::kSize;
-            if (depth == 0) {
-                ranges.Close(pos);
-                break;
-            }
-            if (!endList())
-                break;
-        } else {
-            ++m_Report.m_nUnknownRecords;
-            if (!unknownShown) {
-                sink.Report({kUnknownFileType, {}, {}, false});
-                unknownShown = true;
-            }
-            pos += CArchiveRecord::kSize;
-        }
-    }
-    if (m_Entries.capacity() - m_Entries.size() > m_Entries.size() + 4096)
-        m_Entries.shrink_to_fit();
-    m_Report.m_bReadError = source.Failed();
-    m_bOpen = true;
 }
 
 bool CPackFile::ExtractFile(std::string_view name, int dirfd, CMessageSink& sink,

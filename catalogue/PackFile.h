@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/HugePageAllocator.h"
+#include "catalogue/GrowingArray.h"
 #include "catalogue/PackEntry.h"
 #include "catalogue/PackFolder.h"
 
@@ -47,12 +47,18 @@ public:
     void Close();
 
     bool IsOpen() const { return m_bOpen; }
+    // The archive's path as given to the constructor; empty once closed or when it could not be opened.
     const std::string& GetArchivePath() const { return m_strArchivePath; }
+    // The archive, open for reading until Close; -1 when not open.
     int GetFd() const { return m_nFd; }
+    // How far the archive can be read: a file's size, or a disk's.
     uint64_t GetFileSize() const { return m_nFileSize; }
+    // Every file record, in reader order.
     std::span<const CPackEntry> GetEntries() const { return {m_Entries.data(), m_Entries.size()}; }
     size_t GetEntryCount() const { return m_Entries.size(); }
+    const CPackEntry& Entry(uint32_t index) const { return m_Entries[index]; }
     const CReadReport& GetReport() const { return m_Report; }
+    // The first top-level folder, or null.
     const CPackFolder* GetRoot() const { return m_pRoot; }
     // The pseudo-folder standing for the whole archive: top-level folders as children, top-level files
     // as files. It is no folder of the archive and has no name.
@@ -60,7 +66,6 @@ public:
     // The file name after the last '/' or '\' of the archive's path.
     std::string GetArchiveName() const;
     size_t GetFolderCount() const { return m_FolderStore.size(); }
-    const CPackEntry& Entry(uint32_t index) const { return m_Entries[index]; }
     // True when (dev, ino) is the archive file itself, which extraction must never replace.
     bool IsArchive(uint64_t dev, uint64_t ino) const { return m_bOpen && dev == m_nDev && ino == m_nIno; }
 
@@ -69,20 +74,24 @@ public:
     // Returns true when the file was written.
     bool ExtractFile(std::string_view name, int dirfd, CMessageSink& sink, const CNameCodec& codec) const;
 
+private:
+    friend class CCatalogueReader;
+
+    // Takes over `fd` and reads the catalogue; the one way a catalogue comes to be, or fails to.
+    void Open(int fd, CMessageSink& sink);
+
     bool m_bOpen = false;
     std::string m_strArchivePath;
     int m_nFd = -1; // the archive, open for reading until Close
     uint64_t m_nFileSize = 0;
-    std::vector<CPackEntry, CHugePageAllocator<CPackEntry>> m_Entries; // every file record, in reader order
-    CPackFolder* m_pRoot = nullptr;                                    // the first top-level folder, or null
+    CGrowingArray<CPackEntry> m_Entries; // every file record, in reader order
+    CPackFolder* m_pRoot = nullptr;      // the first top-level folder, or null
     CReadReport m_Report;
 
-private:
-    void Read(CMessageSink& sink);
-    CPackFolder* NewFolder(std::string_view name, CPackFolder* parent);
-
     CPackFolder m_Top;
-    std::deque<CPackFolder> m_FolderStore; // owns every folder; a deque keeps their addresses
+    std::deque<CPackFolder> m_FolderStore;         // owns every folder; a deque keeps their addresses
+    CGrowingArray<const CPackFolder*> m_ChildList; // every folder's children, one run per folder
+    CGrowingArray<uint32_t> m_FileList;            // every folder's file indexes, one run per folder
     uint64_t m_nDev = 0;
     uint64_t m_nIno = 0;
 };

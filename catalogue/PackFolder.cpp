@@ -9,7 +9,7 @@ std::string CPackFolder::GetPath() const {
     std::string path;
     while (n > 0) {
         path += '\\';
-        path += chain[--n]->m_strName;
+        path += chain[--n]->GetName();
     }
     return path;
 }

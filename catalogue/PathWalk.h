@@ -25,14 +25,14 @@ private:
     template <class Visitor>
     void WalkFolder(const CPackFolder& folder, std::string& path, Visitor& visit) const {
         const size_t base = path.size();
-        for (uint32_t index : folder.m_Files) {
+        for (uint32_t index : folder.GetFiles()) {
             const CPackEntry& entry = m_Pack.Entry(index);
             m_Escaper.Append(path, entry.GetName());
             visit(std::string_view(path), folder, static_cast<const CPackFolder*>(nullptr), &entry);
             path.resize(base);
         }
         // Folders nest at most CPackFile::kMaxDepth levels, so the recursion stays shallow.
-        for (const CPackFolder* child : folder.m_Children) {
+        for (const CPackFolder* child : folder.GetChildren()) {
             m_Escaper.Append(path, child->GetName());
             path += '/';
             visit(std::string_view(path), folder, child, static_cast<const CPackEntry*>(nullptr));

@@ -88,7 +88,7 @@ void CArchiveLister::List(bool bLong) {
 
     uint64_t maxSize = 0;
     uint64_t maxOffset = 0;
-    for (const CPackEntry& entry : m_Pack.m_Entries) {
+    for (const CPackEntry& entry : m_Pack.GetEntries()) {
         maxSize = std::max<uint64_t>(maxSize, entry.GetSize());
         maxOffset = std::max<uint64_t>(maxOffset, entry.GetOffset());
     }

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <getopt.h>
+#include <new>
 #include <set>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
@@ -427,15 +428,20 @@ std::unique_ptr<CPackFile> CCliApp::OpenArchive(const std::string& path, CConsol
     // The reader's own messages are summed up by its report, printed after the command's output.
     CNullSink readerSink;
     std::unique_ptr<CPackFile> pack;
-    if (path == "-") {
-        const int fd = ReadStandardInput(sink);
-        if (fd < 0)
-            return nullptr;
-        pack = std::make_unique<CPackFile>(fd, path, readerSink);
-    } else {
-        pack = std::make_unique<CPackFile>(path, readerSink);
+    try {
+        if (path == "-") {
+            const int fd = ReadStandardInput(sink);
+            if (fd < 0)
+                return nullptr;
+            pack = std::make_unique<CPackFile>(fd, path, readerSink);
+        } else {
+            pack = std::make_unique<CPackFile>(path, readerSink);
+        }
+    } catch (const std::bad_alloc&) {
+        sink.Print(std::string(kErrorOpeningFile) + " " + path + " (out of memory)");
+        return nullptr;
     }
-    if (!pack->m_bOpen) {
+    if (!pack->IsOpen()) {
         sink.Print(std::string(kErrorOpeningFile) + " " + path);
         return nullptr;
     }
@@ -464,7 +470,7 @@ int CCliApp::List(const COptions& options) {
         if (!written)
             sink.Print(std::string("Could not write the listing: ") + std::strerror(out.Error()));
     }
-    for (const std::string& line : CArchiveChecker::ReadProblems(pack->m_Report))
+    for (const std::string& line : CArchiveChecker::ReadProblems(pack->GetReport()))
         sink.Print(line);
     return sink.Count() ? kReported : kDone;
 }
@@ -574,7 +580,7 @@ int CCliApp::Extract(const COptions& options) {
         sink.Print(kInterruptedText);
         return InterruptedStatus();
     }
-    for (const std::string& line : CArchiveChecker::ReadProblems(pack->m_Report))
+    for (const std::string& line : CArchiveChecker::ReadProblems(pack->GetReport()))
         sink.Print(line);
     return sink.Count() ? kReported : kDone;
 }
@@ -589,14 +595,13 @@ int CCliApp::Check(const COptions& options) {
     const CNameCodec codec(options.m_strEncoding);
     const CNameEscaper escaper(codec);
     CArchiveChecker checker(*pack, codec, escaper);
-    checker.Check();
     COutputBuffer out(STDOUT_FILENO);
-    out.Append(checker.Report());
+    checker.Report([&out](const std::string& lines) { out.Append(lines); });
     if (!out.Flush()) {
         sink.Print(std::string("Could not write the report: ") + std::strerror(out.Error()));
         return kReported;
     }
-    return checker.m_Problems.empty() ? kDone : kReported;
+    return checker.m_nProblems == 0 ? kDone : kReported;
 }
 
 int CCliApp::Pack(const COptions& options) {

@@ -30,13 +30,13 @@ CItemFinder::CFound CItemFinder::Search(const CPackFolder& folder, const std::ve
     // In list order a folder's files come before its sub-folders, and each sub-folder's whole subtree
     // before the next sub-folder.
     if (last && !folderOnly) {
-        for (uint32_t index : folder.m_Files) {
+        for (uint32_t index : folder.GetFiles()) {
             const CPackEntry& entry = m_Pack.Entry(index);
             if (m_Escaper.Escape(entry.GetName()) == name)
                 return {nullptr, &entry};
         }
     }
-    for (const CPackFolder* child : folder.m_Children) {
+    for (const CPackFolder* child : folder.GetChildren()) {
         if (m_Escaper.Escape(child->GetName()) != name)
             continue;
         if (last)

@@ -81,7 +81,7 @@ void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
         CountBelow(m_Pack, folder, files, bytes);
         return m_Writer.Skipped(files, bytes);
     }
-    const std::string& raw = folder.GetName();
+    const std::string_view raw = folder.GetName();
     const std::string name = m_Writer.Codec().Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name))
         return skip(kUnsafeName);

@@ -91,7 +91,8 @@ QVariant CFolderTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         if (top)
             return m_strTopLabel;
-        return QString::fromStdString(m_pCodec ? m_pCodec->Decode(folder->GetName()) : folder->GetName());
+        return QString::fromStdString(m_pCodec ? m_pCodec->Decode(folder->GetName())
+                                               : std::string(folder->GetName()));
     case Qt::DecorationRole:
         return top ? m_ArchiveIcon : m_FolderIcon;
     default:

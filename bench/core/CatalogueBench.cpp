@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "bench/core/BenchArchives.h"
+#include "catalogue/GrowingArray.h"
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
 
@@ -42,7 +43,7 @@ void BM_ReadCatalogue(benchmark::State& state) {
     CNullSink sink;
     for (auto _ : state) {
         CPackFile pack(path, sink);
-        benchmark::DoNotOptimize(pack.m_Entries.size());
+        benchmark::DoNotOptimize(pack.GetEntries().size());
     }
 }
 BENCHMARK(BM_ReadCatalogue)->Unit(benchmark::kMillisecond);
@@ -51,16 +52,16 @@ BENCHMARK(BM_ReadCatalogue)->Unit(benchmark::kMillisecond);
 void ListFolder(benchmark::State& state, int folders) {
     CNullSink sink;
     CPackFile pack(ArchivePath(folders, 1000), sink);
-    const CPackFolder& folder = *pack.GetRoot()->m_Children.back();
+    const CPackFolder& folder = *pack.GetRoot()->GetChildren().back();
     for (auto _ : state) {
         uint64_t sum = 0;
-        for (uint32_t index : folder.m_Files) {
+        for (uint32_t index : folder.GetFiles()) {
             const CPackEntry& e = pack.Entry(index);
             sum += e.GetName().size() + e.GetSize();
         }
         benchmark::DoNotOptimize(sum);
     }
-    state.counters["archive_entries"] = static_cast<double>(pack.m_Entries.size());
+    state.counters["archive_entries"] = static_cast<double>(pack.GetEntries().size());
 }
 void BM_ListFolderOfSmallArchive(benchmark::State& state) {
     ListFolder(state, 2);
@@ -70,6 +71,33 @@ void BM_ListFolderOfLargeArchive(benchmark::State& state) {
 }
 BENCHMARK(BM_ListFolderOfSmallArchive)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListFolderOfLargeArchive)->Unit(benchmark::kMicrosecond);
+
+// Filling the entries of a catalogue of 4M records as the reader does, in the growing array with huge
+// pages and without, and in a vector reserved for them (what the reader once did).
+constexpr size_t kFillEntries = size_t(4) << 20;
+
+template <class Container> void FillEntries(benchmark::State& state) {
+    for (auto _ : state) {
+        Container entries;
+        if constexpr (requires { entries.reserve(kFillEntries); })
+            entries.reserve(kFillEntries);
+        for (size_t i = 0; i < kFillEntries; ++i)
+            entries.emplace_back(nullptr, "NAME.TXT", static_cast<uint32_t>(i), static_cast<uint32_t>(i));
+        benchmark::DoNotOptimize(entries.data());
+    }
+}
+void BM_FillHugePages(benchmark::State& state) {
+    FillEntries<CGrowingArray<CPackEntry, true>>(state);
+}
+void BM_FillSmallPages(benchmark::State& state) {
+    FillEntries<CGrowingArray<CPackEntry, false>>(state);
+}
+void BM_FillReservedVector(benchmark::State& state) {
+    FillEntries<std::vector<CPackEntry>>(state);
+}
+BENCHMARK(BM_FillHugePages)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillSmallPages)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillReservedVector)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -68,7 +68,7 @@ void ReadCatalogue(benchmark::State& state) {
     CNullSink sink;
     for (auto _ : state) {
         CPackFile pack(g_strBig, sink);
-        benchmark::DoNotOptimize(pack.m_Entries.size());
+        benchmark::DoNotOptimize(pack.GetEntries().size());
     }
 }
 
@@ -78,7 +78,7 @@ void MeasureMemory() {
     const size_t before = HeldBytes();
     window.m_App.OpenDocumentFile(QString::fromStdString(g_strBig));
     window.Tree()->viewport()->repaint();
-    const size_t entries = window.m_App.GetDocument()->m_pPackFile->m_Entries.size();
+    const size_t entries = window.m_App.GetDocument()->m_pPackFile->GetEntries().size();
     g_dBytesPerEntry = double(HeldBytes() - before) / double(entries);
 }
 
@@ -88,7 +88,7 @@ void OpenAndShowTree(benchmark::State& state) {
     for (auto _ : state) {
         window.m_App.OpenDocumentFile(QString::fromStdString(g_strBig));
         window.Tree()->viewport()->repaint();
-        entries = window.m_App.GetDocument()->m_pPackFile->m_Entries.size();
+        entries = window.m_App.GetDocument()->m_pPackFile->GetEntries().size();
     }
     state.counters["bytes_per_entry"] = g_dBytesPerEntry;
     state.counters["entries"] = double(entries);
@@ -100,7 +100,7 @@ void ListFolder(benchmark::State& state) {
     CWindow window;
     window.m_App.OpenDocumentFile(QString::fromStdString(g_strWide));
     const CPackFile& pack = *window.m_App.GetDocument()->m_pPackFile;
-    const CPackFolder* wide = pack.GetTop().m_Children.at(0);
+    const CPackFolder* wide = pack.GetTop().GetChildren()[0];
     for (auto _ : state) {
         state.PauseTiming();
         window.Tree()->selectionModel()->clearSelection();
@@ -116,7 +116,7 @@ void ListFolderItemByItem(benchmark::State& state) {
     CWindow window;
     window.m_App.OpenDocumentFile(QString::fromStdString(g_strWide));
     const CPackFile& pack = *window.m_App.GetDocument()->m_pPackFile;
-    const CPackFolder* wide = pack.GetTop().m_Children.at(0);
+    const CPackFolder* wide = pack.GetTop().GetChildren()[0];
     const CNameCodec& codec = window.m_App.GetDocument()->Codec();
     QTreeView view;
     view.resize(600, 500);
@@ -127,7 +127,7 @@ void ListFolderItemByItem(benchmark::State& state) {
         state.PauseTiming();
         model.clear();
         state.ResumeTiming();
-        for (uint32_t index : wide->m_Files) {
+        for (uint32_t index : wide->GetFiles()) {
             const CPackEntry& entry = pack.Entry(index);
             model.appendRow({new QStandardItem(QString::fromStdString(codec.Decode(entry.GetName()))),
                              new QStandardItem(CFilesModel::SizeText(entry.GetSize())), new QStandardItem()});

@@ -49,7 +49,7 @@ QString Q(const std::string& s) {
 }
 
 const CPackFolder* Child(const CPackFolder* folder, const char* name) {
-    for (const CPackFolder* child : folder->m_Children)
+    for (const CPackFolder* child : folder->GetChildren())
         if (child->GetName() == name)
             return child;
     return nullptr;

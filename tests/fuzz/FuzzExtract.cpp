@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CExtractResult result = walk.Extract(dirfd, all);
     close(dirfd);
 
-    Require(result.m_nFilesWritten <= pack.m_Entries.size() && result.m_nFoldersMade <= pack.GetFolderCount(),
+    Require(result.m_nFilesWritten <= pack.GetEntries().size() &&
+                result.m_nFoldersMade <= pack.GetFolderCount(),
             "more files or folders made than the archive holds");
     static const std::set<std::string> known = {"Unknown file type encountered.", "Could not make directory ",
                                                 "Could not change to directory ", "Skipped unsafe name ",
@@ -80,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     "written outside the destination: " + e.path().string());
     Require(IsFile(d + "RO", kReadOnly, 0444), "the read-only file changed"); // it may only be refused
     std::set<std::string> names; // an archive may name its own files like a temporary
-    for (const CPackEntry& entry : pack.m_Entries)
+    for (const CPackEntry& entry : pack.GetEntries())
         names.insert(codec.Decode(entry.GetName()));
     for (auto it = fs::recursive_directory_iterator(g_strDest); it != fs::recursive_directory_iterator();
          ++it) {

@@ -10,15 +10,16 @@
 namespace {
 
 size_t CheckFolder(const CPackFile& pack, const CPackFolder& folder, unsigned depth) {
-    Require(folder.m_nDepth == depth && depth <= CPackFile::kMaxDepth,
+    Require(folder.GetDepth() == depth && depth <= CPackFile::kMaxDepth,
             "folder depth out of step or too deep");
-    for (uint32_t index : folder.m_Files)
-        Require(index < pack.m_Entries.size() && pack.Entry(index).GetFolder() == &folder,
+    for (uint32_t index : folder.GetFiles())
+        Require(index < pack.GetEntries().size() && pack.Entry(index).GetFolder() == &folder,
                 "a folder lists a file that is not its own");
     size_t folders = 1;
-    for (uint32_t row = 0; row < folder.m_Children.size(); ++row) {
-        const CPackFolder* child = folder.m_Children[row];
-        Require(child->m_pParent == &folder && child->m_nRow == row, "a sub-folder's parent or row is wrong");
+    for (uint32_t row = 0; row < folder.GetChildren().size(); ++row) {
+        const CPackFolder* child = folder.GetChildren()[row];
+        Require(child->GetParent() == &folder && child->GetRow() == row,
+                "a sub-folder's parent or row is wrong");
         folders += CheckFolder(pack, *child, depth + 1);
     }
     return folders;
@@ -30,25 +31,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const CNameCodec codec;
     CRecordingSink sink;
     CPackFile pack(ArchiveInMemory(data, size), "/fuzz/ARCHIVE.DIR", sink);
-    Require(pack.m_bOpen && pack.m_nFileSize == size, "the catalogue is not open or has the wrong size");
-    const CReadReport& report = pack.m_Report;
-    Require(pack.GetFolderCount() + pack.m_Entries.size() + report.m_nUnknownRecords <=
+    Require(pack.IsOpen() && pack.GetFileSize() == size, "the catalogue is not open or has the wrong size");
+    const CReadReport& report = pack.GetReport();
+    Require(pack.GetFolderCount() + pack.GetEntries().size() + report.m_nUnknownRecords <=
                 size / CArchiveRecord::kSize,
             "more records than the file holds: some record was read twice");
-    size_t folders = 0, files = pack.GetTop().m_Files.size();
-    for (const CPackFolder* top : pack.GetTop().m_Children) {
-        Require(!top->m_pParent, "a top-level folder has a parent");
+    size_t folders = 0, files = pack.GetTop().GetFiles().size();
+    for (const CPackFolder* top : pack.GetTop().GetChildren()) {
+        Require(!top->GetParent(), "a top-level folder has a parent");
         folders += CheckFolder(pack, *top, 1);
     }
-    for (const CPackEntry& entry : pack.m_Entries) {
+    for (const CPackEntry& entry : pack.GetEntries()) {
         files += entry.GetFolder() != nullptr;
         std::string raw;
         Require(codec.Encode(codec.Decode(entry.GetName()), raw) && raw == entry.GetName(),
                 "a name does not survive decoding and encoding");
     }
-    Require(folders == pack.GetFolderCount() && files == pack.m_Entries.size(),
+    Require(folders == pack.GetFolderCount() && files == pack.GetEntries().size(),
             "folders or files unreachable");
-    Require((pack.m_pRoot == nullptr) == pack.GetTop().m_Children.empty(),
+    Require((pack.GetRoot() == nullptr) == pack.GetTop().GetChildren().empty(),
             "the root is not the first top folder");
     const auto texts = sink.Texts();
     Require(texts ==
