@@ -111,11 +111,11 @@ bool CFolderWalk::Remember(int fd, bool made) {
 int CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
     if (!folder)
         return fcntl(dirfd, F_DUPFD_CLOEXEC, 0);
-    const int parent = EnterPath(dirfd, folder->m_pParent);
+    const int parent = EnterPath(dirfd, folder->GetParent());
     if (parent < 0)
         return -1;
     const CFileDescriptor closer(parent);
-    const std::string& raw = folder->GetName();
+    const std::string_view raw = folder->GetName();
     const std::string name = m_Writer.Codec().Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name)) {
         m_Writer.ReportName(kUnsafeName, raw);
