@@ -154,7 +154,7 @@ void CArchiveChecker::Report(const std::function<void(const std::string&)>& out)
     out("Folders: " + std::to_string(m_nFolders) + "\nFiles: " + std::to_string(m_nFiles) +
         "\nBytes: " + std::to_string(m_nBytes) + "\n");
     Check([&out](const std::string& line) { out(line + "\n"); });
-    out(m_nProblems == 0 ? std::string("No problems found.\n")
-                         : std::to_string(m_nProblems) + (m_nProblems == 1 ? " problem" : " problems") +
-                               " found.\n");
+    out(m_nProblems == 0
+            ? std::string("No problems found.\n")
+            : std::to_string(m_nProblems) + (m_nProblems == 1 ? " problem" : " problems") + " found.\n");
 }

@@ -58,16 +58,16 @@ using CNamed = std::pair<std::string_view, const void*>;
 void FindDuplicates(const CPackFile& pack, const CPackFolder& folder, std::vector<CNamed>& buffer,
                     std::unordered_set<const void*>& later) {
     buffer.clear();
-    for (uint32_t index : folder.m_Files)
+    for (uint32_t index : folder.GetFiles())
         buffer.emplace_back(pack.Entry(index).GetName(), &pack.Entry(index));
-    for (const CPackFolder* child : folder.m_Children)
+    for (const CPackFolder* child : folder.GetChildren())
         buffer.emplace_back(child->GetName(), child);
     std::stable_sort(buffer.begin(), buffer.end(),
                      [](const CNamed& a, const CNamed& b) { return a.first < b.first; });
     for (size_t i = 1; i < buffer.size(); ++i)
         if (buffer[i].first == buffer[i - 1].first)
             later.insert(buffer[i].second);
-    for (const CPackFolder* child : folder.m_Children)
+    for (const CPackFolder* child : folder.GetChildren())
         FindDuplicates(pack, *child, buffer, later);
 }
 
@@ -141,7 +141,7 @@ void CArchiveLister::ListJson(const CNameEscaper& plain) {
                     line += ',';
                 AppendJsonString(line, text);
             };
-            if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.m_nFileSize)
+            if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.GetFileSize())
                 problem("Data beyond the end of the archive");
             if (IsUnsafeName(raw) || IsUnsafeName(name))
                 problem("Unsafe name");

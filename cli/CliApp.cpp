@@ -20,13 +20,13 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
+#include "catalogue/PathWalk.h"
 #include "cli/ArchiveLister.h"
 #include "cli/ArchivePacker.h"
 #include "cli/ConsoleSink.h"
 #include "cli/ItemFinder.h"
 #include "cli/MountCommand.h"
 #include "cli/OutputBuffer.h"
-#include "catalogue/PathWalk.h"
 #include "cli/ProgressLine.h"
 #include "cli/StdoutWriter.h"
 #include "extract/FolderWalk.h"
@@ -109,7 +109,7 @@ void ExtractFullPaths(CFolderWalk& walk, int dirfd, const CSelection& selection)
     for (const CPackFolder* folder : selection.m_Folders) {
         if (walk.Writer().IsCancelled())
             return;
-        const int sub = walk.EnterPath(dirfd, folder->m_pParent);
+        const int sub = walk.EnterPath(dirfd, folder->GetParent());
         if (sub >= 0) {
             walk.ExtractFolder(sub, *folder);
             ::close(sub);

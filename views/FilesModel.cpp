@@ -201,7 +201,7 @@ QVariant CFilesModel::data(const QModelIndex& index, int role) const {
             for (const CPackFolder* f = ParentAt(row); f && f != &m_pPack->GetTop(); f = f->GetParent())
                 path.prepend(QLatin1Char('\\') + QString::fromStdString(m_pCodec
                                                                             ? m_pCodec->Decode(f->GetName())
-                                                                            : f->GetName()));
+                                                                            : std::string(f->GetName())));
             return path.isEmpty() ? QStringLiteral("\\") : path;
         }
         }

@@ -109,7 +109,7 @@ private slots:
         WriteFileBytes(path.toStdString(), raw.Str());
         CPackFile big(path.toStdString(), m_Sink);
         m_pList->SetCatalogue(&big, &m_Codec);
-        m_pList->ShowFolder(big.GetTop().m_Children.at(0));
+        m_pList->ShowFolder(big.GetTop().GetChildren()[0]);
         QCOMPARE(ListRows(), QStringList{"HUGE|4194303KB|"});
         const int text = m_pList->fontMetrics().horizontalAdvance(QStringLiteral("4194303KB"));
         QVERIFY(m_pList->header()->sectionSize(1) > std::max(text, CFilesView::kSizeWidth));

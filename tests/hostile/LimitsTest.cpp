@@ -93,10 +93,10 @@ TEST(Limits, RunningOutOfMemoryIsReportedNotAborted) {
     WriteZeros(zeros);
     for (const char* command : {"list", "check"}) {
         // Less address space than the catalogue of a million entries needs.
-        const CCliRun run = RunCli({command, zeros}, [] {
-            const rlimit limit{32u << 20, 32u << 20};
-            setrlimit(RLIMIT_AS, &limit);
-        });
+        const CCliRun run = RunCli({command, zeros}, {.m_fnInChild = [] {
+                                       const rlimit limit{32u << 20, 32u << 20};
+                                       setrlimit(RLIMIT_AS, &limit);
+                                   }});
         EXPECT_EQ(run.m_nStatus, 2) << command;
         ASSERT_EQ(run.m_ErrLines.size(), 1u) << command;
         EXPECT_NE(run.m_ErrLines[0].find("out of memory"), std::string::npos) << run.m_ErrLines[0];
