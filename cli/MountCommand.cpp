@@ -9,11 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "catalogue/NameCodec.h"
-#include "catalogue/PackFile.h"
 #include "catalogue/ArchiveChecker.h"
+#include "catalogue/NameCodec.h"
 #include "catalogue/NameEscaper.h"
+#include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
+#include "platform/MessageTexts.h"
 #ifdef VORPEX_HAVE_FUSE
 #include "cli/ArchiveMount.h"
 #endif
@@ -42,13 +43,18 @@ const char* const kMountHelp =
     "unmounted); 2 usage error, an archive that cannot be opened or a DIR that cannot be mounted on.\n";
 
 int Usage(const char* command, const std::string& message) {
-    std::fprintf(stderr, "vorpex-cli: %s\nTry 'vorpex-cli %s --help'.\n", message.c_str(), command);
+    std::fprintf(stderr, "vorpex-cli: %s\nvorpex-cli: Try 'vorpex-cli %s --help'.\n", message.c_str(),
+                 command);
     return kFailed;
 }
 
 int Unmount(const std::string& dir) {
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // Our own line says what failed; the tool's would not start with our name.
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0)
+            ::dup2(null, STDERR_FILENO);
         ::execlp("fusermount3", "fusermount3", "-u", "--", dir.c_str(), static_cast<char*>(nullptr));
         // Without fusermount3 (root, or an unusual system) the kernel is asked directly.
         _exit(::umount2(dir.c_str(), 0) == 0 ? 0 : 1);
@@ -57,7 +63,7 @@ int Unmount(const std::string& dir) {
     while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (pid < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "Could not unmount %s\n", dir.c_str());
+        std::fprintf(stderr, "vorpex-cli: Could not unmount %s\n", dir.c_str());
         return kReported;
     }
     return kDone;
@@ -69,12 +75,20 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     const CPackFile pack(archive, readerSink);
     struct stat st;
     if (!pack.IsOpen() || ::fstat(pack.GetFd(), &st) != 0) {
-        std::fprintf(stderr, "Error opening file. %s\n", archive.c_str());
+        std::fprintf(stderr, "vorpex-cli: %s %s\n", kErrorOpeningFile, archive.c_str());
+        return kFailed;
+    }
+    // Said here rather than by libfuse, whose words would not start with our name.
+    struct stat mountPoint {};
+    const bool exists = ::stat(dir.c_str(), &mountPoint) == 0;
+    if (!exists || !S_ISDIR(mountPoint.st_mode)) {
+        std::fprintf(stderr, "vorpex-cli: Could not mount on %s: %s\n", dir.c_str(),
+                     std::strerror(exists ? ENOTDIR : errno));
         return kFailed;
     }
     const std::vector<std::string> problems = CArchiveChecker::ReadProblems(pack.GetReport());
     for (const std::string& line : problems)
-        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fprintf(stderr, "vorpex-cli: %s\n", line.c_str());
     const int status = problems.empty() ? kDone : kReported;
     const CNameCodec codec(encoding);
     const CNameEscaper escaper(codec);
@@ -83,7 +97,7 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
 
     if (foreground) {
         if (!mount.Mount(dir, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+            std::fprintf(stderr, "vorpex-cli: %s\n", error.c_str());
             return kFailed;
         }
         mount.Serve();
@@ -93,13 +107,13 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     // only once the folder is ready, with the status of the mount.
     int ready[2];
     if (::pipe(ready) != 0) {
-        std::fprintf(stderr, "Could not start the mount: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "vorpex-cli: Could not start the mount: %s\n", std::strerror(errno));
         return kFailed;
     }
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) {
-        std::fprintf(stderr, "Could not start the mount: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "vorpex-cli: Could not start the mount: %s\n", std::strerror(errno));
         return kFailed;
     }
     if (pid > 0) {
@@ -114,10 +128,10 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     ::setsid();
     const bool mounted = mount.Mount(dir, error);
     if (!mounted)
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "vorpex-cli: %s\n", error.c_str());
     // Like any daemon, it keeps no folder busy (the archive and the mount point are open already).
     if (mounted && ::chdir("/") != 0)
-        std::fprintf(stderr, "Could not leave the current folder: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "vorpex-cli: Could not leave the current folder: %s\n", std::strerror(errno));
     const int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
         ::dup2(null, STDIN_FILENO);

@@ -8,9 +8,10 @@
 #include <dirent.h>
 #include <set>
 
+#include "catalogue/ArchiveChecker.h"
 #include "catalogue/NameCodec.h"
-#include "catalogue/PackFile.h"
 #include "catalogue/NameEscaper.h"
+#include "catalogue/PackFile.h"
 #include "catalogue/ShownNames.h"
 #include "platform/MessageSink.h"
 #include "tests/hostile/HostileCases.h"
@@ -119,6 +120,10 @@ TEST(ShownNames, AgreeWithCheckAndTheMountOnEveryHostileArchive) {
         for (std::string line : RunCli({"check", "-e", encoding, dir / "H.DIR"}).m_OutLines) {
             if (line.size() > 13 && line.compare(line.size() - 13, 13, " (empty name)") == 0)
                 line.resize(line.size() - 13);
+            // Names that only clash once decoded are renamed on the mount like any other clash.
+            const std::string alike = CArchiveChecker::kDecodedAlike;
+            if (line.rfind(alike, 0) == 0)
+                line = "Duplicate name in one folder: " + line.substr(alike.size());
             if (line.rfind("Unsafe name: ", 0) == 0 || line.rfind("Duplicate name in one folder: ", 0) == 0)
                 reported.insert(line);
         }
