@@ -199,10 +199,11 @@ void CMainFrame::OnCreate() {
         m_wndStatusBar->addPermanentWidget(m_pIndicators[i]);
     }
     setStatusBar(m_wndStatusBar);
-    // While rows of the list are selected, the message pane tells how many and their size instead of "Ready".
+    // While rows of the list are selected, the message pane tells how many and their size; otherwise its
+    // idle text (the archive's summary, or "Ready") comes back.
     connect(m_pFilesView, &CPaneView::SelectionChanged, m_pReady, [this] {
         const QString summary = m_pFilesView->SelectionSummary();
-        m_pReady->setText(summary.isEmpty() ? QString::fromLatin1(kReady) : summary);
+        static_cast<CIdleLabel*>(m_pReady)->SetFullText(summary.isEmpty() ? m_strIdleText : summary);
     });
 
     QAction* toolbar = Command(ID_VIEW_TOOLBAR);
