@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unordered_map>
 
 #include "catalogue/ArchiveRecord.h"
 
@@ -25,61 +24,41 @@ CNode File(std::string name, std::string data) {
     return n;
 }
 
-namespace {
-
-struct CLayout {
-    std::string m_strOut;
-    std::unordered_map<const CNode*, size_t> m_DataFixups; // file node -> position of its record
-
-    // Writes the list of `nodes` at the end of the output, then the lists of its folders, depth first.
-    void List(const std::vector<CNode>& nodes, bool endRecord) {
-        const size_t start = m_strOut.size();
-        m_strOut.resize(start + nodes.size() * CArchiveRecord::kSize +
-                        (endRecord ? CArchiveRecord::kSize : 0));
-        if (endRecord)
-            Put(start + nodes.size() * CArchiveRecord::kSize,
-                CArchiveRecord::Make({}, CArchiveRecord::kEnd, 0, 0));
-        for (size_t i = 0; i < nodes.size(); ++i) {
-            const CNode& n = nodes[i];
-            const size_t pos = start + i * CArchiveRecord::kSize;
-            if (n.m_bFolder) {
-                const size_t listPos = m_strOut.size();
-                Put(pos, CArchiveRecord::Make(n.m_strName, CArchiveRecord::kFolder, 0, uint32_t(listPos)));
-                List(n.m_Children, true);
-            } else {
-                Put(pos, CArchiveRecord::Make(n.m_strName, CArchiveRecord::kFile,
-                                              uint32_t(n.m_strData.size()), 0));
-                m_DataFixups.emplace(&n, pos);
-            }
-        }
-    }
-
-    void Put(size_t pos, const CArchiveRecord& r) {
-        r.Serialize(reinterpret_cast<unsigned char*>(m_strOut.data() + pos));
-    }
-};
-
-} // namespace
-
 std::string BuildArchive(const std::vector<CNode>& top, const CBuildOptions& options) {
-    CLayout layout;
-    layout.List(top, options.m_bTopEndRecord);
-    // Data follows the records, in the order the reader meets the files (depth first through the lists).
-    auto walk = [&](auto& self, const std::vector<CNode>& nodes) -> void {
-        for (const CNode& n : nodes) {
-            if (n.m_bFolder) {
-                self(self, n.m_Children);
-                continue;
-            }
-            const uint32_t offset = uint32_t(layout.m_strOut.size());
-            const size_t pos = layout.m_DataFixups.at(&n);
-            CArchiveRecord::PutLe32(reinterpret_cast<unsigned char*>(layout.m_strOut.data() + pos + 40),
-                                    offset);
-            layout.m_strOut += n.m_strData;
-        }
+    // The lists come first, each folder's list where the walk meets the folder, then the data of every file
+    // in the same order; so the records' space is counted before anything is laid out.
+    constexpr size_t kRecord = CArchiveRecord::kSize;
+    size_t records = 0, nextList = 0;
+    auto count = [&](auto& self, const std::vector<CNode>& nodes, bool end) -> void {
+        records += nodes.size() + (end ? 1 : 0);
+        for (const CNode& n : nodes)
+            if (n.m_bFolder)
+                self(self, n.m_Children, true);
     };
-    walk(walk, top);
-    return layout.m_strOut;
+    count(count, top, options.m_bTopEndRecord);
+    std::string out(records * kRecord, '\0');
+    auto list = [&](auto& self, const std::vector<CNode>& nodes, bool end) -> void {
+        size_t pos = nextList;
+        nextList += (nodes.size() + (end ? 1 : 0)) * kRecord;
+        for (const CNode& n : nodes) {
+            const uint32_t size = n.m_bFolder ? 0 : uint32_t(n.m_strData.size());
+            const uint32_t offset = uint32_t(n.m_bFolder ? nextList : out.size());
+            out.replace(pos, kRecord,
+                        CArchiveRecord::Make(n.m_strName,
+                                             n.m_bFolder ? CArchiveRecord::kFolder : CArchiveRecord::kFile,
+                                             size, offset)
+                            .Bytes());
+            pos += kRecord;
+            if (n.m_bFolder)
+                self(self, n.m_Children, true);
+            else
+                out += n.m_strData;
+        }
+        if (end)
+            out.replace(pos, kRecord, CArchiveRecord::Make({}, CArchiveRecord::kEnd, 0, 0).Bytes());
+    };
+    list(list, top, options.m_bTopEndRecord);
+    return out;
 }
 
 CRawArchive& CRawArchive::Record(uint64_t pos, std::string_view name, uint8_t type, uint32_t size,
