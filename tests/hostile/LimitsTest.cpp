@@ -1,8 +1,7 @@
 // What an archive must not get past: memory bounded by the archive's size, running out of memory reported
-// rather than aborting, a disk read like a file, names of one folder that clash once decoded.
+// rather than aborting, a disk read like a file.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -99,27 +98,6 @@ TEST(Limits, ABlockDeviceReadsLikeAFile) {
         EXPECT_GE(fromDisk.m_OutLines.size(), 3u) << command;
     }
     EXPECT_EQ(std::system(("losetup --detach '" + disk + "'").c_str()), 0);
-}
-
-// Names of one folder that differ in their bytes but not once decoded would make one file on disk; the
-// bytes 0x80 and 0x81 decode alike in ASCII only.
-TEST(Limits, CheckReportsNamesThatClashOnceDecoded) {
-    CTempDir dir;
-    const std::string archive = dir / "clash.dir";
-    WriteFileBytes(archive,
-                   BuildArchive({Folder("D", {File("A\x80"), File("A\x81"), File("B"), File("B")})}));
-    for (const auto& [encoding, alike] : {std::pair<std::string, long>{"WINDOWS-1252", 0}, {"ascii", 1}}) {
-        const CCliRun run = RunCli({"check", "--encoding", encoding, archive});
-        EXPECT_EQ(run.m_nStatus, 1) << encoding;
-        EXPECT_EQ(std::ranges::count_if(run.m_OutLines,
-                                        [](const std::string& line) {
-                                            return line.starts_with(
-                                                "Duplicate name in one folder after decoding: D/A");
-                                        }),
-                  alike)
-            << encoding;
-        EXPECT_EQ(std::ranges::count(run.m_OutLines, "Duplicate name in one folder: D/B"), 1) << encoding;
-    }
 }
 
 } // namespace
