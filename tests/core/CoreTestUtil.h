@@ -19,12 +19,10 @@ struct COpened {
     CTempDir m_Dir;
     CRecordingSink m_Sink;
     std::unique_ptr<CPackFile> m_pPack;
-    std::string m_strPath;
 
     explicit COpened(const std::string& bytes, const std::string& name = "TEST.DIR") {
-        m_strPath = m_Dir / name;
-        WriteFileBytes(m_strPath, bytes);
-        m_pPack = std::make_unique<CPackFile>(m_strPath, m_Sink);
+        WriteFileBytes(m_Dir / name, bytes);
+        m_pPack = std::make_unique<CPackFile>(m_Dir / name, m_Sink);
     }
     CPackFile& Pack() { return *m_pPack; }
 };
