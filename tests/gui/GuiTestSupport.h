@@ -1,5 +1,5 @@
 #pragma once
-#include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,4 +29,18 @@ inline QStringList Rows(const QAbstractItemModel* model, const QModelIndex& pare
         rows << texts.join(QLatin1Char('|'));
     }
     return rows;
+}
+
+// The item reached from the model's first top item through `labels`.
+inline QModelIndex TreeItem(const QAbstractItemModel* model, const QStringList& labels) {
+    QModelIndex index = model->index(0, 0);
+    for (const QString& label : labels)
+        index = model->index(int(Rows(model, index).indexOf(label)), 0, index);
+    return index;
+}
+
+inline void DoubleClickRow(QAbstractItemView* view, int row) {
+    const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at); // as a real double-click begins
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
 }
