@@ -165,6 +165,20 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("DATA/"));
         Frame()->SetActiveView(m_App.List());
     }
+    // Dropping archive files on the window opens the first, as File, Open does.
+    void droppingArchivesOpensTheFirst() {
+        const QString second = WriteArchive(m_Dir, "second.dir", {Folder("OTHER")});
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(second), QUrl::fromLocalFile(m_Dir.filePath("test.dir"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(Frame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(Frame(), &drop);
+        QCOMPARE(Doc()->GetPathName(), second);
+        QCOMPARE(m_App.m_pApp->GetRecentFiles()[0], second);
+        QVERIFY(Doc()->OnOpenDocument(m_Dir.filePath("test.dir"))); // back to the archive the others use
+    }
 };
 
 QTEST_MAIN(EntryActionsTest)

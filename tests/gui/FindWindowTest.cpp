@@ -1,8 +1,8 @@
 // Finding one's way in the real main window: sorting the list, finding names across the archive, the
 // code page, and the window kept on screen.
-#include <QLabel>
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "app/EncodingMenu.h"

@@ -1,6 +1,7 @@
 // The two panes alone, each given a catalogue read from an archive our helper writes: no application, no
 // document, no main frame.
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
@@ -50,6 +51,9 @@ private slots:
         list.SetCatalogue(&big, &codec);
         list.ShowFolder(big.GetTop().GetChildren()[0]);
         QCOMPARE(Rows(list.model()), QStringList{"HUGE|4194303KB|"});
+        // The size column widens so the biggest size shows whole, never below its 60 pixels.
+        const int text = list.fontMetrics().horizontalAdvance(QStringLiteral("4194303KB"));
+        QVERIFY(list.header()->sectionSize(1) > std::max(text, CFilesView::kSizeWidth));
         list.SetCatalogue(nullptr, nullptr);
         tree.SetCatalogue(nullptr, nullptr);
     }
