@@ -13,9 +13,9 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/EntryActions.h"
 #include "app/CheckDlg.h"
 #include "app/EncodingMenu.h"
+#include "app/EntryActions.h"
 #include "app/FindController.h"
 #include "app/KeyLocks.h"
 #include "app/RecentFileList.h"

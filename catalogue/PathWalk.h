@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/PackFile.h"
 #include "catalogue/NameEscaper.h"
+#include "catalogue/PackFile.h"
 
 // Visits every folder and file of a catalogue in the order of the extraction walk, with its printed path:
 // the top-level files, then each top-level folder; for a folder, the folder itself, then its files in archive
