@@ -1,5 +1,8 @@
 // The real main window: its commands, status bar and panes, and archives opened and browsed in it.
 #include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
 
 #include "app/EntryActions.h"
 #include "tests/gui/AppTestSupport.h"
@@ -88,6 +91,18 @@ private slots:
         QCOMPARE(ListRows(), QStringList{"DEEPER||File Folder"});
     }
 
+    // Qt highlights no greyed item by itself: their prompts must reach the status bar all the same.
+    void greyedItemsShowTheirPrompts() {
+        QAction* undo = Frame()->Command(F::ID_EDIT_UNDO);
+        QMenu* edit = Frame()->findChild<QMenu*>(QStringLiteral("EditMenu"));
+        QVERIFY(!undo->isEnabled());
+        edit->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(edit));
+        QTest::mouseMove(edit, edit->actionGeometry(undo).center());
+        QTRY_COMPARE(Frame()->GetMessageText(), undo->statusTip());
+        edit->hide();
+    }
+
     void damagedArchiveIsToldInStatusBar() {
         // A folder DATA whose list holds a file and a record of unknown type (7), and runs off the end.
         CRawArchive raw;
@@ -104,6 +119,16 @@ private slots:
             QCoreApplication::sendEvent(Frame(), &event);
         }
         QCOMPARE(Frame()->GetMessageText(), summary);
+        // Cut short when the bar is too narrow, it is whole in the tooltip.
+        auto* idle = Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("Ready"));
+        const QSize size = Frame()->size();
+        Frame()->resize(300, size.height());
+        QTRY_VERIFY(idle->text().size() < summary.size());
+        QVERIFY(idle->text().endsWith(QChar(0x2026)) && idle->toolTip() == summary);
+        Frame()->resize(1600, size.height());
+        QTRY_COMPARE(idle->text(), summary);
+        QVERIFY(idle->toolTip().isEmpty());
+        Frame()->resize(size);
         Select({"DATA"});
         QCOMPARE(ListRows(), QStringList{"A.TXT|0KB|"});             // what could be read is shown
         QVERIFY(OpenFromMenu(WriteArchive(m_Dir, "empty.dir", {}))); // an empty file is an empty archive
