@@ -14,6 +14,36 @@ class ViewsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Dotted lines join the items of one list: past the first of DATA's sub-folders, not past the last.
+    void treeDrawsBranchLines() {
+        QTemporaryDir dir;
+        CNullSink sink;
+        CNameCodec codec;
+        CPackFile pack(WriteArchive(dir, "Maps.dir", MapsArchive()).toStdString(), sink);
+        CDirView tree;
+        tree.SetCatalogue(&pack, &codec);
+        tree.resize(300, 300);
+        tree.show();
+        tree.expand(TreeItem(tree.model(), {"DATA"}));
+        const QImage image = tree.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb line = tree.palette().color(QPalette::Dark).rgb();
+        const auto linePixels = [&](const QModelIndex& item, int fromTop, int toTop) {
+            const QRect rect = tree.visualRect(item);
+            const int x = rect.left() - tree.indentation() + tree.indentation() / 2;
+            int n = 0;
+            for (int y = rect.top() + fromTop; y < rect.top() + toTop; ++y)
+                n += image.pixel(x, y) == line;
+            return n;
+        };
+        const QModelIndex first = TreeItem(tree.model(), {"DATA", "MAPS"});
+        const QModelIndex last = TreeItem(tree.model(), {"DATA", "DAT"});
+        const int height = tree.visualRect(first).height();
+        QVERIFY(linePixels(first, height / 2 + 2, height) > 0); // goes on to the next sibling
+        QVERIFY(linePixels(last, 0, height / 2) > 0);
+        QCOMPARE(linePixels(last, height / 2 + 2, height), 0); // ends at the last one
+        tree.SetCatalogue(nullptr, nullptr);
+    }
+
     void listShowsThatVeryFolderWithSizesInKB() {
         QTemporaryDir dir;
         CNullSink sink;
