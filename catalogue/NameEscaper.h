@@ -22,6 +22,7 @@ public:
 
     // True when the code page decodes printable ASCII to itself.
     bool IsAsciiIdentity() const { return m_bAsciiIdentity; }
+    const CNameCodec& Codec() const { return m_Codec; }
 
 private:
     const CNameCodec& m_Codec;

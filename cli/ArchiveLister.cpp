@@ -1,6 +1,7 @@
 #include "cli/ArchiveLister.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <string>
 #include <unordered_set>
@@ -32,10 +33,10 @@ void AppendNumber(std::string& line, uint64_t value, unsigned width) {
     line.append(buf, len);
 }
 
-// Appends `text` (UTF-8) as a JSON string.
-void AppendJsonString(std::string& line, std::string_view text) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    line += '"';
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// Appends `text` (UTF-8) to a JSON string, escaped, without the quotes.
+void AppendJsonChars(std::string& line, std::string_view text) {
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == '"' || c == '\\') {
@@ -43,11 +44,54 @@ void AppendJsonString(std::string& line, std::string_view text) {
             line += ch;
         } else if (c < 0x20 || c == 0x7F) {
             line += "\\u00";
-            line += kDigits[c >> 4];
-            line += kDigits[c & 0xF];
+            line += kHexDigits[c >> 4];
+            line += kHexDigits[c & 0xF];
         } else {
             line += ch;
         }
+    }
+}
+
+// Appends `text` (UTF-8) as a JSON string.
+void AppendJsonString(std::string& line, std::string_view text) {
+    line += '"';
+    AppendJsonChars(line, text);
+    line += '"';
+}
+
+// The length of the valid UTF-8 sequence that starts `text` (no overlong forms, no surrogates), 0 if none.
+size_t Utf8Length(std::string_view text) {
+    const auto at = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const unsigned lead = at(0);
+    if (lead < 0x80)
+        return 1;
+    const size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
+                     : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                    : 0;
+    const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    for (size_t i = 1; i < n; ++i)
+        if (at(i) < (i == 1 ? low : 0x80) || at(i) > (i == 1 ? high : 0xBF))
+            return 0;
+    return n;
+}
+
+// Appends a raw name of a UTF-8 archive as a JSON string: valid sequences as they are, each byte that is no
+// part of one as \\u00XX, so that no byte is lost to a replacement character.
+void AppendJsonBytes(std::string& line, std::string_view raw) {
+    line += '"';
+    while (!raw.empty()) {
+        const size_t n = Utf8Length(raw);
+        if (n) {
+            AppendJsonChars(line, raw.substr(0, n));
+        } else {
+            const auto c = static_cast<unsigned char>(raw[0]);
+            line += "\\u00";
+            line += kHexDigits[c >> 4];
+            line += kHexDigits[c & 0xF];
+        }
+        raw.remove_prefix(n ? n : 1);
     }
     line += '"';
 }
@@ -117,6 +161,12 @@ void CArchiveLister::ListJson(const CNameEscaper& plain) {
     std::vector<CNamed> buffer;
     FindDuplicates(m_Pack, m_Pack.GetTop(), buffer, duplicates);
     std::string line, name;
+    // In a UTF-8 archive a byte that is no part of a character keeps its value in the name.
+    std::string encoding = plain.Codec().Encoding();
+    std::erase(encoding, '-');
+    std::transform(encoding.begin(), encoding.end(), encoding.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    const bool utf8 = encoding == "utf8";
     CPathWalk(m_Pack, m_Escaper)
         .Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
                   const CPackEntry* entry) {
@@ -126,7 +176,10 @@ void CArchiveLister::ListJson(const CNameEscaper& plain) {
             line = "{\"path\":";
             AppendJsonString(line, path);
             line += ",\"name\":";
-            AppendJsonString(line, name);
+            if (utf8)
+                AppendJsonBytes(line, raw);
+            else
+                AppendJsonString(line, name);
             line +=
                 entry ? ",\"type\":\"file\",\"size\":" : ",\"type\":\"folder\",\"size\":0,\"offset\":null";
             if (entry) {

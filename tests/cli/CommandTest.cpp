@@ -125,6 +125,12 @@ TEST(ListTest, NullJsonAndCheckKeepNamesExactAndNameEveryProblem) {
                R"({"path":"D/../","name":"..",)" + folder + R"(,"problems":["Unsafe name"]})",
                R"({"path":"D/../","name":"",)" + file +
                    R"(0,"offset":0,"folder":false,"problems":["Unsafe name"]})"}));
+    // In a UTF-8 archive a byte that is no part of a character keeps its value in the name, the JSON way.
+    WriteFileBytes(dir / "u.dir", BuildArchive({File("X\xFFY", "x"), File("caf\xC3\xA9", "y")}));
+    const Lines utf8 = RunCli({"list", "--json", "-e", "utf-8", dir / "u.dir"}).m_OutLines;
+    ASSERT_EQ(utf8.size(), 2u);
+    EXPECT_NE(utf8[0].find(R"("name":"X\u00ffY")"), std::string::npos) << utf8[0];
+    EXPECT_NE(utf8[1].find("\"name\":\"caf\xC3\xA9\""), std::string::npos) << utf8[1];
     // What the reader met follows the listing, on standard error.
     for (const CCliRun* r : {&null, &json})
         EXPECT_EQ(r->m_ErrLines, Lines{"Unknown file type encountered: 2 records of unknown type skipped"});
