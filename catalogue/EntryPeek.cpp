@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "catalogue/PackFile.h"
+#include "platform/FileDescriptor.h"
 
 CEntryPeek CEntryPeek::Read(const CPackFile& pack, const CPackEntry& entry, size_t maxBytes) {
     CEntryPeek peek;
@@ -18,20 +19,13 @@ CEntryPeek CEntryPeek::Read(const CPackFile& pack, const CPackEntry& entry, size
     const size_t want = size < maxBytes ? static_cast<size_t>(size) : maxBytes;
     peek.m_bCut = want < size;
     peek.m_strData.resize(want);
-    size_t done = 0;
-    while (done < want) {
-        const ssize_t n =
-            pread(pack.GetFd(), peek.m_strData.data() + done, want - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // The file shrank under us or the disk failed: show nothing rather than a part of it.
-            peek.m_strData.clear();
-            peek.m_bCut = false;
-            peek.m_eStatus = EStatus::ReadError;
-            return peek;
-        }
-        done += static_cast<size_t>(n);
+    if (PreadAll(pack.GetFd(), peek.m_strData.data(), want, static_cast<off_t>(offset)) !=
+        static_cast<ssize_t>(want)) {
+        // The file shrank under us or the disk failed: show nothing rather than a part of it.
+        peek.m_strData.clear();
+        peek.m_bCut = false;
+        peek.m_eStatus = EStatus::ReadError;
+        return peek;
     }
     peek.m_eStatus = EStatus::Read;
     return peek;

@@ -12,6 +12,7 @@
 
 #include "catalogue/ArchiveRecord.h"
 #include "catalogue/EntryWriter.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 
@@ -63,18 +64,11 @@ private:
             slot.m_pData = std::make_unique<unsigned char[]>(kBlock);
         const uint64_t start = block * kBlock;
         const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock, m_nSize - start));
-        size_t got = 0;
-        while (got < want) {
-            const ssize_t n =
-                pread(m_nFd, slot.m_pData.get() + got, want - got, static_cast<off_t>(start + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                m_bFailed = true;
-                slot.m_nBlock = UINT64_MAX;
-                return nullptr;
-            }
-            got += static_cast<size_t>(n);
+        if (PreadAll(m_nFd, slot.m_pData.get(), want, static_cast<off_t>(start)) !=
+            static_cast<ssize_t>(want)) {
+            m_bFailed = true;
+            slot.m_nBlock = UINT64_MAX;
+            return nullptr;
         }
         slot.m_nBlock = block;
         return slot.m_pData.get();

@@ -30,6 +30,7 @@
 #include "cli/ProgressLine.h"
 #include "cli/StdoutWriter.h"
 #include "extract/FolderWalk.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
 namespace {
@@ -81,15 +82,8 @@ int ReadStandardInput(CConsoleSink& sink) {
         const char* failure = n < 0 ? std::strerror(errno) : nullptr;
         if (!failure && n > 0 && (total += uint64_t(n)) > kLimit)
             failure = "more than 4 GiB, past what an archive can address";
-        for (ssize_t done = 0; !failure && done < n;) {
-            const ssize_t w = ::write(fd, buffer.get() + done, size_t(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                failure = std::strerror(w < 0 ? errno : ENOSPC);
-            else
-                done += w;
-        }
+        if (!failure && n > 0 && !WriteAll(fd, buffer.get(), size_t(n)))
+            failure = std::strerror(errno);
         if (failure) {
             sink.Print(std::string("Could not read standard input: ") + failure);
             ::close(fd);
