@@ -34,7 +34,9 @@ public:
         Clear();
         if (n == 0)
             return;
-        const size_t bytes = (n * sizeof(T) + kPage - 1) / kPage * kPage;
+        // A large block is whole huge pages: a tail of small pages would fault in 4 KiB at a time.
+        const size_t unit = HugePages && n * sizeof(T) >= kHuge ? kHuge : kPage;
+        const size_t bytes = (n * sizeof(T) + unit - 1) / unit * unit;
         m_pData = reinterpret_cast<T*>(Map(bytes));
         if (HugePages && bytes >= kHuge)
             madvise(m_pData, bytes, MADV_HUGEPAGE);

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,7 +29,8 @@ public:
     CRecordSource(int fd, uint64_t size) : m_nFd(fd), m_nSize(size) {}
 
     // The 44 bytes at `pos`, or null when fewer lie before the end of the file (or the read failed).
-    const unsigned char* Get(uint64_t pos) {
+    // `records`, when given, is how many whole records lie in a row from there in the bytes at hand.
+    const unsigned char* Get(uint64_t pos, size_t* records = nullptr) {
         if (pos > m_nSize || m_nSize - pos < CArchiveRecord::kSize)
             return nullptr;
         const uint64_t block = pos / kBlock;
@@ -36,8 +38,15 @@ public:
         const unsigned char* first = Block(block);
         if (!first)
             return nullptr;
-        if (within + CArchiveRecord::kSize <= kBlock)
+        if (within + CArchiveRecord::kSize <= kBlock) {
+            if (records) {
+                const uint64_t here = std::min<uint64_t>(kBlock - within, m_nSize - pos);
+                *records = static_cast<size_t>(here / CArchiveRecord::kSize);
+            }
             return first + within;
+        }
+        if (records)
+            *records = 1;
         // The record straddles two blocks.
         const size_t head = kBlock - within;
         std::memcpy(m_straddle.data(), first + within, head);
@@ -102,6 +111,10 @@ public:
     }
     // True when a record at `pos` would overlap records already read.
     bool Overlaps(uint64_t pos) const { return pos + CArchiveRecord::kSize > m_nBarrier; }
+    // How many records from `pos` on can be read before one would overlap records already read.
+    uint64_t RecordsBeforeBarrier(uint64_t pos) const {
+        return m_nBarrier == UINT64_MAX ? UINT64_MAX : (m_nBarrier - pos) / CArchiveRecord::kSize;
+    }
     // Ends the run at `end` (one past its last byte).
     void Close(uint64_t end) {
         if (end <= m_nRunStart)
@@ -166,7 +179,8 @@ private:
                 ++m_Pack.m_Report.m_nRepeated;
             return EndList();
         }
-        const unsigned char* p = m_Source.Get(m_nPos);
+        size_t inRow = 0;
+        const unsigned char* p = m_Source.Get(m_nPos, &inRow);
         if (!p) {
             // End of the file (or a failed read) inside a list; the top-level list may end with the file.
             if (m_nDepth > 0)
@@ -175,8 +189,7 @@ private:
         }
         switch (p[32]) {
         case CArchiveRecord::kFile:
-            AddFile(p);
-            m_nPos += CArchiveRecord::kSize;
+            AddFiles(p, std::min<uint64_t>(inRow, m_Ranges.RecordsBeforeBarrier(m_nPos)));
             return true;
         case CArchiveRecord::kFolder:
             return EnterFolder(CArchiveRecord::Parse(p));
@@ -196,14 +209,22 @@ private:
         }
     }
 
-    void AddFile(const unsigned char* p) {
-        m_Pack.m_Entries.emplace_back(m_pCurrent,
-                                      *reinterpret_cast<const char(*)[CArchiveRecord::kNameSize]>(p),
-                                      CArchiveRecord::Le32(p + 36), CArchiveRecord::Le32(p + 40));
-        ++Owner(m_pCurrent).m_nFiles; // counted now, listed by LinkLists
+    // Takes the file record at `p` and those that follow it, up to `most` records in all: file records in a
+    // row are the bulk of any archive, and they are taken here without going back through ReadRecord.
+    void AddFiles(const unsigned char* p, uint64_t most) {
         // Files of one list usually follow each other: a new run starts only where the folder changes.
         if (m_Runs.empty() || m_Runs[m_Runs.size() - 1].m_pFolder != m_pCurrent)
-            m_Runs.emplace_back(CRun{m_pCurrent, static_cast<uint32_t>(m_Pack.m_Entries.size() - 1)});
+            m_Runs.emplace_back(CRun{m_pCurrent, static_cast<uint32_t>(m_Pack.m_Entries.size())});
+        uint32_t added = 0;
+        do {
+            m_Pack.m_Entries.emplace_back(m_pCurrent,
+                                          *reinterpret_cast<const char(*)[CArchiveRecord::kNameSize]>(p),
+                                          CArchiveRecord::Le32(p + 36), CArchiveRecord::Le32(p + 40));
+            ++added;
+            p += CArchiveRecord::kSize;
+        } while (added < most && p[32] == CArchiveRecord::kFile);
+        Owner(m_pCurrent).m_nFiles += added; // counted now, listed by LinkLists
+        m_nPos += uint64_t(added) * CArchiveRecord::kSize;
     }
 
     // Makes the folder and goes into its list; false when that would nest too deep.
@@ -283,8 +304,10 @@ private:
             const uint32_t end =
                 r + 1 < m_Runs.size() ? m_Runs[r + 1].m_nFirst : static_cast<uint32_t>(pack.m_Entries.size());
             CPackFolder& owner = Owner(m_Runs[r].m_pFolder);
-            for (uint32_t i = m_Runs[r].m_nFirst; i < end; ++i)
-                owner.m_pFiles[owner.m_nFiles++] = i;
+            const uint32_t first = m_Runs[r].m_nFirst;
+            std::iota(owner.m_pFiles + owner.m_nFiles, owner.m_pFiles + owner.m_nFiles + (end - first),
+                      first);
+            owner.m_nFiles += end - first;
         }
     }
 

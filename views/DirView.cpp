@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 
 #include "catalogue/PackFile.h"
 
@@ -29,6 +30,7 @@ CDirView::CDirView(QWidget* parent) : CPaneView(parent) {
 void CDirView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
     m_pPackFile = pack;
     m_pCodec = codec;
+    scrollToTop(); // left at the end, the view would fetch a second batch of the new tree at once
     if (pack)
         FillTree();
     else
@@ -70,6 +72,7 @@ bool CDirView::IsTopSelected() const {
 }
 
 bool CDirView::SelectFolder(const CPackFolder* folder) {
+    m_Model.Reveal(folder);
     const QModelIndex index = m_Model.IndexOf(folder);
     if (!index.isValid())
         return false;
@@ -78,6 +81,12 @@ bool CDirView::SelectFolder(const CPackFolder* folder) {
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     scrollTo(index);
     return true;
+}
+
+void CDirView::verticalScrollbarValueChanged(int value) {
+    // Qt's tree fetches a batch on every layout too; the tree grows only where the user scrolls.
+    const QScopedValueRollback fetching(m_Model.m_bFetching, true);
+    CPaneView::verticalScrollbarValueChanged(value);
 }
 
 void CDirView::OnSelChanged() {

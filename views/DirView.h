@@ -52,6 +52,8 @@ signals:
 protected:
     // The dotted lines that join each item to its parent and siblings.
     void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+    // Scrolled to the end of the rows shown: the next batch of the open folder there.
+    void verticalScrollbarValueChanged(int value) override;
 
 private slots:
     void OnSelChanged();

@@ -1,5 +1,7 @@
 #include "views/FolderTreeModel.h"
 
+#include <algorithm>
+
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
 
@@ -10,6 +12,7 @@ void CFolderTreeModel::SetPackFile(const CPackFile* pack, const CNameCodec* code
     m_pPack = pack;
     m_pCodec = codec;
     m_strTopLabel = topLabel;
+    m_Shown.clear();
     endResetModel();
 }
 
@@ -47,6 +50,9 @@ QModelIndex CFolderTreeModel::IndexOf(const CPackFolder* folder) const {
         return {};
     if (folder == Top())
         return TopIndex();
+    const CPackFolder* parent = folder->GetParent() ? folder->GetParent() : Top();
+    if (folder->GetRow() >= Shown(parent))
+        return {};
     return createIndex(static_cast<int>(folder->GetRow()), 0, folder);
 }
 
@@ -56,7 +62,7 @@ QModelIndex CFolderTreeModel::index(int row, int column, const QModelIndex& pare
     if (!parent.isValid())
         return row == 0 ? TopIndex() : QModelIndex();
     const CPackFolder* folder = Folder(parent);
-    if (!folder || parent.column() != 0 || static_cast<size_t>(row) >= folder->GetChildren().size())
+    if (!folder || parent.column() != 0 || static_cast<uint32_t>(row) >= Shown(folder))
         return {};
     return createIndex(row, 0, folder->GetChildren()[row]);
 }
@@ -66,7 +72,8 @@ QModelIndex CFolderTreeModel::parent(const QModelIndex& child) const {
     if (!folder || folder == Top())
         return {};
     // A top-level folder has no parent folder: it hangs under the top item.
-    return folder->GetParent() ? IndexOf(folder->GetParent()) : TopIndex();
+    const CPackFolder* up = folder->GetParent();
+    return up ? createIndex(static_cast<int>(up->GetRow()), 0, up) : TopIndex();
 }
 
 int CFolderTreeModel::rowCount(const QModelIndex& parent) const {
@@ -75,7 +82,44 @@ int CFolderTreeModel::rowCount(const QModelIndex& parent) const {
     if (parent.column() != 0)
         return 0;
     const CPackFolder* folder = Folder(parent);
-    return folder ? static_cast<int>(folder->GetChildren().size()) : 0;
+    return folder ? static_cast<int>(Shown(folder)) : 0;
+}
+
+uint32_t CFolderTreeModel::Shown(const CPackFolder* folder) const {
+    const auto all = static_cast<uint32_t>(folder->GetChildren().size());
+    const auto found = m_Shown.constFind(folder);
+    return std::min(all, found == m_Shown.constEnd() ? kBatch : *found);
+}
+
+void CFolderTreeModel::ShowUpTo(const CPackFolder* folder, uint32_t count) {
+    const uint32_t shown = Shown(folder);
+    count = std::min(count, static_cast<uint32_t>(folder->GetChildren().size()));
+    if (count <= shown)
+        return;
+    beginInsertRows(IndexOf(folder), static_cast<int>(shown), static_cast<int>(count) - 1);
+    m_Shown.insert(folder, count);
+    endInsertRows();
+}
+
+bool CFolderTreeModel::canFetchMore(const QModelIndex& parent) const {
+    const CPackFolder* folder = parent.column() == 0 ? Folder(parent) : nullptr;
+    return m_bFetching && folder && Shown(folder) < folder->GetChildren().size();
+}
+
+void CFolderTreeModel::fetchMore(const QModelIndex& parent) {
+    if (const CPackFolder* folder = parent.column() == 0 ? Folder(parent) : nullptr)
+        ShowUpTo(folder, Shown(folder) + kBatch);
+}
+
+void CFolderTreeModel::Reveal(const CPackFolder* folder) {
+    if (!folder || !HasTop() || folder == Top())
+        return;
+    const CPackFolder* parent = folder->GetParent() ? folder->GetParent() : Top();
+    Reveal(parent);
+    // Whole batches, so the rows shown stay those the view would have fetched.
+    const uint32_t want = (folder->GetRow() / kBatch + 1) * kBatch;
+    if (Shown(parent) < want)
+        ShowUpTo(parent, want);
 }
 
 int CFolderTreeModel::columnCount(const QModelIndex&) const {

@@ -63,6 +63,30 @@ TEST(Reader, EverythingInTheTopLevelListIsKept) {
               (std::vector<std::string>{"\\LOOSE.TXT", "\\FIRST\\A", "\\SECOND\\B", "\\LATE.TXT"}));
 }
 
+// A list long enough to cross several of the reader's blocks, broken by a sub-folder: every record is
+// read once, in order, and the folder's files are its own whichever side of the sub-folder they lie.
+TEST(Reader, LongListsAreReadWholeAcrossReadBlocks) {
+    std::vector<CNode> big;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 5000; ++i) {
+        if (i == 3000) {
+            big.push_back(Folder("SUB", {File("S")}));
+            expected.push_back("\\BIG\\SUB\\S");
+        }
+        big.push_back(File("F" + std::to_string(i)));
+        expected.push_back("\\BIG\\F" + std::to_string(i));
+    }
+    expected.push_back("\\LAST");
+    COpened a(BuildArchive({Folder("BIG", big), File("LAST")}));
+    const CPackFile& pack = a.Pack();
+    EXPECT_TRUE(pack.GetReport().IsClean());
+    EXPECT_EQ(EntryPaths(pack), expected);
+    const CPackFolder& folder = *pack.GetRoot();
+    ASSERT_EQ(folder.GetFiles().size(), 5000u);
+    for (size_t i = 0; i < 5000; ++i)
+        ASSERT_EQ(pack.Entry(folder.GetFiles()[i]).GetName(), "F" + std::to_string(i));
+}
+
 TEST(Reader, UnopenableFileOrClosedArchiveLeavesAnEmptyCatalogue) {
     CRecordingSink sink;
     CTempDir dir; // a folder is no archive either

@@ -2,6 +2,7 @@
 // document, no main frame.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QScrollBar>
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
@@ -9,6 +10,7 @@
 #include "tests/gui/GuiTestSupport.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
+#include "views/FolderTreeModel.h"
 
 class ViewsTest : public QObject {
     Q_OBJECT
@@ -41,6 +43,35 @@ private slots:
         QVERIFY(linePixels(first, height / 2 + 2, height) > 0); // goes on to the next sibling
         QVERIFY(linePixels(last, 0, height / 2) > 0);
         QCOMPARE(linePixels(last, height / 2 + 2, height), 0); // ends at the last one
+        tree.SetCatalogue(nullptr, nullptr);
+    }
+
+    // More top-level folders than a batch: the tree holds one batch of rows until the view scrolls to the
+    // end or a folder past it is asked for, and then shows the rows in between.
+    void treeShowsAHugeListABatchAtATime() {
+        const int count = int(CFolderTreeModel::kBatch) + 100;
+        std::vector<CNode> top;
+        for (int i = 0; i < count; ++i)
+            top.push_back(Folder(QStringLiteral("F%1").arg(i, 5, 10, QLatin1Char('0')).toStdString()));
+        QTemporaryDir dir;
+        CNullSink sink;
+        CNameCodec codec;
+        CPackFile pack(WriteArchive(dir, "Many.dir", top).toStdString(), sink);
+        CDirView tree;
+        tree.SetCatalogue(&pack, &codec);
+        tree.resize(200, 300);
+        tree.show();
+        const QModelIndex topItem = TreeItem(tree.model(), {});
+        QCOMPARE(tree.model()->rowCount(topItem), int(CFolderTreeModel::kBatch));
+        tree.verticalScrollBar()->setValue(tree.verticalScrollBar()->maximum());
+        QCOMPARE(tree.model()->rowCount(topItem), count);
+
+        tree.SetCatalogue(&pack, &codec); // anew: one batch again
+        QCOMPARE(tree.model()->rowCount(topItem), int(CFolderTreeModel::kBatch));
+        QVERIFY(tree.SelectFolder(pack.GetTop().GetChildren()[count - 1]));
+        QCOMPARE(tree.currentIndex().data().toString(), QStringLiteral("F%1").arg(count - 1));
+        QCOMPARE(tree.SelectedFolder(), pack.GetTop().GetChildren()[count - 1]);
+        QAbstractItemModelTester(tree.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         tree.SetCatalogue(nullptr, nullptr);
     }
 
