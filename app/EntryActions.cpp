@@ -22,6 +22,7 @@
 #include "catalogue/PackFile.h"
 #include "extract/ExtractJob.h"
 #include "extract/StagingArea.h"
+#include "platform/MessageTexts.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
 #include "views/PreviewPane.h"
@@ -242,13 +243,13 @@ void CEntryActions::OnOpen() {
     }
     selection.m_Folders.clear();
     if (selection.m_Files.size() > kAskAbove &&
-        QMessageBox::question(m_pFrame, QStringLiteral("Vorpex"),
-                              tr("Open %1 files, each with its program?").arg(selection.m_Files.size())) !=
+        QMessageBox::question(m_pFrame, QString::fromLatin1(kCaption),
+                              QString::fromLatin1(kOpenManyFiles).arg(selection.m_Files.size())) !=
             QMessageBox::Yes)
         return;
     for (const QString& path : Stage(selection))
         if (!m_fnOpen(QUrl::fromLocalFile(path)))
-            SinkOf(m_pFrame).Report({kCannotOpen, path.toStdString(), {}, false});
+            SinkOf(m_pFrame).Report({kCouldNotOpenFile, path.toStdString(), {}, false});
 }
 
 void CEntryActions::OnProperties() {

@@ -30,7 +30,6 @@ class CEntryActions : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* kPreviewKey = "View/Preview";
-    static constexpr const char* kCannotOpen = "Could not open file ";
     static constexpr size_t kAskAbove = 16; // opening more files at once asks first
 
     // Hands a staged file to the desktop; tests put their own in its place so that nothing is launched.

@@ -2,6 +2,7 @@
 
 #include "platform/MessageSink.h"
 
+#include "platform/MessageTexts.h"
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEnterEvent>
@@ -255,7 +256,7 @@ void CLinkStatic::ReportOpenError(int code) {
         m_pSink->Report(report);
         return;
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Vorpex"), message, QMessageBox::Ok, window());
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kCaption), message, QMessageBox::Ok, window());
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -24,6 +24,7 @@
 #include "catalogue/PackFile.h"
 #include "extract/ExtractCommand.h"
 #include "platform/MessageSink.h"
+#include "platform/MessageTexts.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
 #include "views/FindBar.h"
@@ -424,7 +425,7 @@ void CMainFrame::BuildFindMenus(QMenu* file, QMenu* edit, QMenu* view) {
     connect(m_pEncodingMenu, &CEncodingMenu::EncodingChosen, this, &CMainFrame::OnEncodingChosen);
     connect(m_pEncodingMenu, &CEncodingMenu::EncodingRefused, this, [this](const QString& name) {
         if (m_pSink)
-            m_pSink->Report({"Unknown encoding ", name.toStdString(), "", false});
+            m_pSink->Report({kUnknownEncoding, name.toStdString(), "", false});
     });
     // The stored code page holds from the start.
     const QString stored = CEncodingMenu::Stored();

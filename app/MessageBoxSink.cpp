@@ -1,5 +1,6 @@
 #include "app/MessageBoxSink.h"
 
+#include "platform/MessageTexts.h"
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -8,7 +8,6 @@
 // May be called from any thread: a worker's message is shown by the GUI thread while the worker waits.
 class CMessageBoxSink : public CMessageSink {
 public:
-    static constexpr const char* kCaption = "Vorpex";
     static constexpr int kMaxLines = 12;
 
     void Report(const CMessage& message) override;

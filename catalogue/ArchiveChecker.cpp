@@ -6,6 +6,7 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
 #include "catalogue/PathWalk.h"
+#include "platform/MessageTexts.h"
 
 namespace {
 
@@ -19,19 +20,19 @@ std::vector<std::string> CArchiveChecker::ReadProblems(const CReadReport& report
     std::vector<std::string> lines;
     if (report.m_nUnknownRecords)
         lines.push_back(
-            "Unknown file type encountered: " +
+            kUnknownRecordsSkipped +
             Counted(report.m_nUnknownRecords, "record of unknown type", "records of unknown type") +
             " skipped");
     if (report.m_nListsCut)
         lines.push_back(Counted(report.m_nListsCut, "list", "lists") + " cut short by the end of the file");
     if (report.m_bNestingLimit)
-        lines.push_back("Folders nested deeper than " + std::to_string(CPackFile::kMaxDepth) +
+        lines.push_back(kNestedTooDeep + std::to_string(CPackFile::kMaxDepth) +
                         " levels (or a cycle of folder offsets): reading stopped there");
     if (report.m_nRepeated)
         lines.push_back(Counted(report.m_nRepeated, "list", "lists") +
                         " ran into records already read (overlapping lists or a cycle): not read again");
     if (report.m_bReadError)
-        lines.push_back("The archive could not be read to its end");
+        lines.push_back(kArchiveNotReadToEnd);
     return lines;
 }
 
@@ -121,14 +122,14 @@ void CArchiveChecker::Check(const std::function<void(const std::string&)>& repor
     const CPathWalk walk(m_Pack, m_Escaper);
     walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder*, const CPackEntry* entry) {
         if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.GetFileSize())
-            problem("Data beyond the end of the archive: " + std::string(path));
+            problem(std::string(kDataBeyondEnd) + ": " + std::string(path));
     });
-    walk.Walk(
-        [&](std::string_view path, const CPackFolder&, const CPackFolder* folder, const CPackEntry* entry) {
-            const std::string_view raw = folder ? folder->GetName() : entry->GetName();
-            if (IsUnsafeName(raw) || IsUnsafeName(Decoded(raw)))
-                problem("Unsafe name: " + std::string(path) + (raw.empty() ? " (empty name)" : ""));
-        });
+    walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
+                  const CPackEntry* entry) {
+        const std::string_view raw = folder ? folder->GetName() : entry->GetName();
+        if (IsUnsafeName(raw) || IsUnsafeName(Decoded(raw)))
+            problem(std::string(kUnsafeName) + ": " + std::string(path) + (raw.empty() ? kEmptyName : ""));
+    });
 
     // One folder's clashes per level: the walk finishes a folder's list before it goes on in its parent's.
     m_EntryClashes.assign(m_Pack.GetEntryCount(), kClashNone);
@@ -142,7 +143,7 @@ void CArchiveChecker::Check(const std::function<void(const std::string&)>& repor
                                   ? level.m_Children[folder->GetRow()]
                                   : m_EntryClashes[static_cast<size_t>(entry - m_Pack.GetEntries().data())];
         if (clash == kClashSame)
-            problem("Duplicate name in one folder: " + std::string(path));
+            problem(std::string(kDuplicateName) + ": " + std::string(path));
         else if (clash == kClashDecoded)
             problem(kDecodedAlike + std::string(path));
     });
@@ -155,6 +156,6 @@ void CArchiveChecker::Report(const std::function<void(const std::string&)>& out)
         "\nBytes: " + std::to_string(m_nBytes) + "\n");
     Check([&out](const std::string& line) { out(line + "\n"); });
     out(m_nProblems == 0
-            ? std::string("No problems found.\n")
+            ? std::string(kNoProblemsFound) + "\n"
             : std::to_string(m_nProblems) + (m_nProblems == 1 ? " problem" : " problems") + " found.\n");
 }

@@ -19,8 +19,6 @@ struct CReadReport;
 // checking needs little memory beyond the catalogue's.
 class CArchiveChecker {
 public:
-    static constexpr const char* kDecodedAlike = "Duplicate name in one folder after decoding: ";
-
     CArchiveChecker(const CPackFile& pack, const CNameCodec& codec, const CNameEscaper& escaper)
         : m_Pack(pack), m_Codec(codec), m_Escaper(escaper) {}
 

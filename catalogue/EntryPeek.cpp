@@ -5,6 +5,7 @@
 
 #include "catalogue/PackFile.h"
 #include "platform/FileDescriptor.h"
+#include "platform/MessageTexts.h"
 
 CEntryPeek CEntryPeek::Read(const CPackFile& pack, const CPackEntry& entry, size_t maxBytes) {
     CEntryPeek peek;
@@ -36,11 +37,11 @@ const char* CEntryPeek::Why() const {
     case EStatus::Read:
         return "";
     case EStatus::PastEnd:
-        return "This file cannot be previewed: its data lies beyond the end of the archive.";
+        return kPreviewPastEnd;
     case EStatus::ReadError:
-        return "This file cannot be previewed: the archive could not be read.";
+        return kPreviewReadError;
     case EStatus::NotOpen:
         break;
     }
-    return "This file cannot be previewed: no archive is open.";
+    return kPreviewNotOpen;
 }

@@ -11,6 +11,7 @@
 
 #include "catalogue/PathWalk.h"
 #include "cli/OutputBuffer.h"
+#include "platform/MessageTexts.h"
 
 namespace {
 
@@ -195,11 +196,11 @@ void CArchiveLister::ListJson(const CNameEscaper& plain) {
                 AppendJsonString(line, text);
             };
             if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.GetFileSize())
-                problem("Data beyond the end of the archive");
+                problem(kDataBeyondEnd);
             if (IsUnsafeName(raw) || IsUnsafeName(name))
-                problem("Unsafe name");
+                problem(kUnsafeName);
             if (duplicates.count(entry ? static_cast<const void*>(entry) : folder))
-                problem("Duplicate name in one folder");
+                problem(kDuplicateName);
             line += "]}\n";
             m_Out.Append(line);
         });

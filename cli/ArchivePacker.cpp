@@ -65,7 +65,7 @@ bool CArchivePacker::CheckArchive(const std::string& archive) {
     struct stat st {};
     if (archive.empty() ||
         (::lstat(archive.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0))) {
-        m_Sink.Print("Could not create file " + archive);
+        m_Sink.Print(kCouldNotCreateFile + archive);
         return false;
     }
     if (S_ISREG(st.st_mode)) {
@@ -79,16 +79,16 @@ bool CArchivePacker::CheckArchive(const std::string& archive) {
 
 bool CArchivePacker::NameFor(const std::string& diskName, const std::string& path, std::string& raw) {
     if (!m_Codec.Encode(diskName, raw)) {
-        Unfit("Name cannot be encoded in " + m_Codec.Encoding() + ": " + path);
+        Unfit(kNameNotEncodable + m_Codec.Encoding() + ": " + path);
         return false;
     }
     if (raw.size() > CArchiveRecord::kNameSize) {
-        Unfit("Name longer than " + std::to_string(CArchiveRecord::kNameSize) + " bytes: " + path);
+        Unfit(kNameTooLong + std::to_string(CArchiveRecord::kNameSize) + " bytes: " + path);
         return false;
     }
     if (IsUnsafeName(raw)) {
         // A backslash would make the name unusable on extraction.
-        Unfit("Name that cannot be extracted safely: " + path);
+        Unfit(kNameNotSafe + path);
         return false;
     }
     return true;
@@ -98,7 +98,7 @@ bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, uns
     DIR* dir = ::fdopendir(dirfd);
     if (!dir) {
         ::close(dirfd);
-        Refuse("Could not open folder " + path + ": " + Reason(errno));
+        Refuse(kCouldNotOpenFolder + path + ": " + Reason(errno));
         return false;
     }
     struct CDirCloser {
@@ -111,7 +111,7 @@ bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, uns
         const dirent* de = ::readdir(dir);
         if (!de) {
             if (errno != 0) {
-                Refuse("Could not read folder " + path + ": " + Reason(errno));
+                Refuse(kCouldNotReadFolder + path + ": " + Reason(errno));
                 return false;
             }
             break;
@@ -124,15 +124,15 @@ bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, uns
         const std::string childPath = path + "/" + name;
         struct stat st;
         if (::fstatat(dirfd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            Refuse("Could not read " + childPath + ": " + Reason(errno));
+            Refuse(kCouldNotRead + childPath + ": " + Reason(errno));
             continue;
         }
         if (S_ISLNK(st.st_mode)) {
-            m_Sink.Print("Skipped symbolic link " + childPath);
+            m_Sink.Print(kSkippedSymbolicLink + childPath);
             continue;
         }
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-            m_Sink.Print("Skipped special file " + childPath);
+            m_Sink.Print(kSkippedSpecialFile + childPath);
             continue;
         }
         if (S_ISREG(st.st_mode) &&
@@ -149,13 +149,12 @@ bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, uns
             continue;
         }
         if (depth + 1 > CPackFile::kMaxDepth) {
-            Unfit("Folders nest deeper than " + std::to_string(CPackFile::kMaxDepth) +
-                  " levels: " + childPath);
+            Unfit(kFoldersNestTooDeep + std::to_string(CPackFile::kMaxDepth) + " levels: " + childPath);
             continue;
         }
         const int sub = ::openat(dirfd, de->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (sub < 0) {
-            Refuse("Could not open folder " + childPath + ": " + Reason(errno));
+            Refuse(kCouldNotOpenFolder + childPath + ": " + Reason(errno));
             continue;
         }
         Scan(sub, node, childPath, depth + 1);
@@ -178,8 +177,7 @@ void CArchivePacker::LayOutData(CNode& folder, uint64_t& pos, const std::string&
     for (CNode& file : folder.m_Files) {
         file.m_nOffset = pos;
         if (pos >= kLimit || pos + file.m_nSize > kLimit) {
-            Refuse("Data would lie past 4 GiB, beyond the reach of the archive's offsets: " + path + "/" +
-                   file.m_strDisk);
+            Refuse(kDataPast4GiB + path + "/" + file.m_strDisk);
             return;
         }
         pos += file.m_nSize;
@@ -240,7 +238,7 @@ bool CArchivePacker::CopyFile(int in, uint64_t size, const std::string& path) {
         if (n < 0)
             continue; // EINTR
         if (n == 0) {
-            Refuse("File changed while packing: " + path);
+            Refuse(kFileChanged + path);
             return false;
         }
         left -= static_cast<uint64_t>(n);
@@ -254,11 +252,11 @@ bool CArchivePacker::WriteData(int dirfd, const CNode& folder, const std::string
         const CFd in(::openat(dirfd, file.m_strDisk.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st;
         if (in.Get() < 0) {
-            Refuse("Could not open file " + filePath + ": " + Reason(errno));
+            Refuse(kCouldNotOpenFile + filePath + ": " + Reason(errno));
             return false;
         }
         if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != file.m_nSize) {
-            Refuse("File changed while packing: " + filePath);
+            Refuse(kFileChanged + filePath);
             return false;
         }
         if (!CopyFile(in.Get(), file.m_nSize, filePath))
@@ -268,7 +266,7 @@ bool CArchivePacker::WriteData(int dirfd, const CNode& folder, const std::string
         const CFd sub(
             ::openat(dirfd, child.m_strDisk.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sub.Get() < 0) {
-            Refuse("Could not open folder " + path + "/" + child.m_strDisk + ": " + Reason(errno));
+            Refuse(kCouldNotOpenFolder + path + "/" + child.m_strDisk + ": " + Reason(errno));
             return false;
         }
         if (!WriteData(sub.Get(), child, path + "/" + child.m_strDisk))
@@ -282,7 +280,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
         return EResult::NotOpened;
     const int top = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (top < 0) {
-        m_Sink.Print("Could not open folder " + folder + ": " + Reason(errno));
+        m_Sink.Print(kCouldNotOpenFolder + folder + ": " + Reason(errno));
         return EResult::NotOpened;
     }
 
@@ -317,7 +315,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
         uint64_t pos = 2 * CArchiveRecord::kSize; // the top-level list: the folder and the end record
         LayOutLists(root, pos);
         if (pos >= kLimit)
-            Refuse("The folder holds too many entries for one archive");
+            Refuse(kTooManyEntries);
         else
             LayOutData(root, pos, folder);
         ok = !m_nRefusals;

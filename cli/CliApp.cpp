@@ -70,7 +70,7 @@ int ReadStandardInput(CConsoleSink& sink) {
         return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
     const int fd = ::memfd_create("vorpex-stdin", MFD_CLOEXEC);
     if (fd < 0) {
-        sink.Print(std::string("Could not read standard input: ") + std::strerror(errno));
+        sink.Print(kCouldNotReadStdin + std::string(std::strerror(errno)));
         return -1;
     }
     std::unique_ptr<char[]> buffer(new char[1 << 20]);
@@ -85,7 +85,7 @@ int ReadStandardInput(CConsoleSink& sink) {
         if (!failure && n > 0 && !WriteAll(fd, buffer.get(), size_t(n)))
             failure = std::strerror(errno);
         if (failure) {
-            sink.Print(std::string("Could not read standard input: ") + failure);
+            sink.Print(kCouldNotReadStdin + std::string(failure));
             ::close(fd);
             return -1;
         }
@@ -462,7 +462,7 @@ int CCliApp::List(const COptions& options) {
             CArchiveLister(*pack, escaper, out).List(options.m_bLong);
         written = out.Flush();
         if (!written)
-            sink.Print(std::string("Could not write the listing: ") + std::strerror(out.Error()));
+            sink.Print(kCouldNotWriteListing + std::string(std::strerror(out.Error())));
     }
     for (const std::string& line : CArchiveChecker::ReadProblems(pack->GetReport()))
         sink.Print(line);
@@ -556,7 +556,7 @@ int CCliApp::Extract(const COptions& options) {
             walk.SetExisting(CFolderWalk::EExisting::Overwrite);
         if (options.m_eExisting == EExisting::Keep)
             walk.SetExisting(CFolderWalk::EExisting::KeepOld, [&](const std::string& name) {
-                std::string line = "Kept existing file ";
+                std::string line = kKeptExistingFile;
                 CNameEscaper::AppendDecoded(line, name);
                 if (options.m_bVerbose)
                     sink.Note(line);
@@ -592,7 +592,7 @@ int CCliApp::Check(const COptions& options) {
     COutputBuffer out(STDOUT_FILENO);
     checker.Report([&out](const std::string& lines) { out.Append(lines); });
     if (!out.Flush()) {
-        sink.Print(std::string("Could not write the report: ") + std::strerror(out.Error()));
+        sink.Print(kCouldNotWriteReport + std::string(std::strerror(out.Error())));
         return kReported;
     }
     return checker.m_nProblems == 0 ? kDone : kReported;

@@ -1,5 +1,6 @@
 #include "extract/ExtractJob.h"
 
+#include "platform/MessageTexts.h"
 #include <QApplication>
 #include <QEventLoop>
 #include <QLocale>

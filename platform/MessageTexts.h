@@ -13,14 +13,59 @@ inline constexpr const char* kCouldNotReadFile = "Could not read file ";
 inline constexpr const char* kCouldNotCreateFile = "Could not create file ";
 inline constexpr const char* kCouldNotWriteFile = "Could not write file ";
 inline constexpr const char* kSkippedUnsafeName = "Skipped unsafe name ";
+inline constexpr const char* kKeptExistingFile = "Kept existing file ";
 
 // Extraction: folders. The folder tree's Extract says "make", the file list's "create".
 inline constexpr const char* kCouldNotMakeDirectory = "Could not make directory ";
 inline constexpr const char* kCouldNotCreateDirectory = "Could not create directory ";
 inline constexpr const char* kCouldNotChangeToDirectory = "Could not change to directory ";
 
+// Checking an archive: the reader's problems, then those of the catalogue as a whole (these four also name
+// the problems of `list --json`, where no path follows).
+inline constexpr const char* kUnknownRecordsSkipped = "Unknown file type encountered: ";
+inline constexpr const char* kNestedTooDeep = "Folders nested deeper than ";
+inline constexpr const char* kArchiveNotReadToEnd = "The archive could not be read to its end";
+inline constexpr const char* kDataBeyondEnd = "Data beyond the end of the archive";
+inline constexpr const char* kUnsafeName = "Unsafe name";
+inline constexpr const char* kEmptyName = " (empty name)";
+inline constexpr const char* kDuplicateName = "Duplicate name in one folder";
+inline constexpr const char* kDecodedAlike = "Duplicate name in one folder after decoding: ";
+inline constexpr const char* kNoProblemsFound = "No problems found.";
+
+// Looking inside an entry.
+inline constexpr const char* kPreviewPastEnd =
+    "This file cannot be previewed: its data lies beyond the end of the archive.";
+inline constexpr const char* kPreviewReadError =
+    "This file cannot be previewed: the archive could not be read.";
+inline constexpr const char* kPreviewNotOpen = "This file cannot be previewed: no archive is open.";
+
 // The command line.
 inline constexpr const char* kNotInArchive = "Not in archive: ";
 inline constexpr const char* kInterruptedText = "Interrupted";
+inline constexpr const char* kCouldNotReadStdin = "Could not read standard input: ";
+inline constexpr const char* kCouldNotWriteListing = "Could not write the listing: ";
+inline constexpr const char* kCouldNotWriteReport = "Could not write the report: ";
+
+// The command line's pack.
 inline constexpr const char* kNoArchiveWritten = "No archive written.";
 inline constexpr const char* kCouldNotWriteArchive = "Could not write the archive: ";
+inline constexpr const char* kNameNotEncodable = "Name cannot be encoded in ";
+inline constexpr const char* kNameTooLong = "Name longer than ";
+inline constexpr const char* kNameNotSafe = "Name that cannot be extracted safely: ";
+inline constexpr const char* kCouldNotOpenFolder = "Could not open folder ";
+inline constexpr const char* kCouldNotReadFolder = "Could not read folder ";
+inline constexpr const char* kCouldNotRead = "Could not read ";
+inline constexpr const char* kCouldNotOpenFile = "Could not open file ";
+inline constexpr const char* kSkippedSymbolicLink = "Skipped symbolic link ";
+inline constexpr const char* kSkippedSpecialFile = "Skipped special file ";
+inline constexpr const char* kFoldersNestTooDeep = "Folders nest deeper than ";
+inline constexpr const char* kDataPast4GiB =
+    "Data would lie past 4 GiB, beyond the reach of the archive's offsets: ";
+inline constexpr const char* kFileChanged = "File changed while packing: ";
+inline constexpr const char* kTooManyEntries = "The folder holds too many entries for one archive";
+
+// The desktop program.
+inline constexpr const char* kCaption = "Vorpex";
+inline constexpr const char* kMoreMessages = "%1 more messages:";
+inline constexpr const char* kUnknownEncoding = "Unknown encoding ";
+inline constexpr const char* kOpenManyFiles = "Open %1 files, each with its program?";

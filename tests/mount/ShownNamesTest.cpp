@@ -13,6 +13,7 @@
 #include "catalogue/PackFile.h"
 #include "catalogue/ShownNames.h"
 #include "platform/MessageSink.h"
+#include "platform/MessageTexts.h"
 #include "tests/hostile/HostileCases.h"
 #include "tests/mount/MountSupport.h"
 
@@ -94,7 +95,7 @@ TEST(ShownNames, AgreeWithCheckAndTheMountOnEveryHostileArchive) {
             if (line.size() > 13 && line.compare(line.size() - 13, 13, " (empty name)") == 0)
                 line.resize(line.size() - 13);
             // Names that only clash once decoded are renamed on the mount like any other clash.
-            const std::string alike = CArchiveChecker::kDecodedAlike;
+            const std::string alike = kDecodedAlike;
             if (line.rfind(alike, 0) == 0)
                 line = "Duplicate name in one folder: " + line.substr(alike.size());
             if (line.rfind("Unsafe name: ", 0) == 0 || line.rfind("Duplicate name in one folder: ", 0) == 0)
