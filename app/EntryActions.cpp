@@ -54,10 +54,6 @@ CEntryActions::CEntryActions(CMainFrame* frame, CVorpexDoc* doc)
         drag->setMimeData(data);
         return drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
     };
-    m_fnOpenArchive = [](const QString& path) {
-        CVorpexApp* app = CVorpexApp::Instance();
-        return app && app->OpenDocumentFile(path);
-    };
     m_pTree = m_pFrame->GetDirView();
     m_pList = m_pFrame->GetFilesView();
     m_pTreePort = m_pTree->viewport();
@@ -348,7 +344,7 @@ bool CEntryActions::DropArchive(QEvent* event) {
     if (path.isEmpty())
         return false;
     drop->acceptProposedAction();
-    if (event->type() == QEvent::Drop)
+    if (event->type() == QEvent::Drop && m_fnOpenArchive)
         m_fnOpenArchive(path);
     return true;
 }

@@ -82,7 +82,7 @@ CMainFrame::CMainFrame(CVorpexDoc* doc, QWidget* parent) : QMainWindow(parent), 
     OnCreateClient();
     OnCreate();
     // Opening entries, the preview pane, drag and drop, properties.
-    new CEntryActions(this, doc);
+    m_pEntryActions = new CEntryActions(this, doc);
     // The layout of the last run, where there was one; the splitter's then wins over the start width.
     m_bSized = CWindowState::Restore(*this, *m_wndSplitter, *m_pFilesView->header());
 }
@@ -456,4 +456,8 @@ void CMainFrame::OnEncodingChosen(const QString& encoding) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     CWindowState::Save(*this, *m_wndSplitter, *m_pFilesView->header());
     QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::SetArchiveOpener(std::function<bool(const QString&)> fn) {
+    m_pEntryActions->SetArchiveOpener(std::move(fn));
 }

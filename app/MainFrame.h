@@ -6,6 +6,7 @@
 
 class CDirView;
 class CEncodingMenu;
+class CEntryActions;
 class CFilesView;
 class CFindBar;
 class CFindController;
@@ -71,6 +72,8 @@ public:
     void SetMessageSink(CMessageSink* sink) { m_pSink = sink; }
     CMessageSink* GetMessageSink() const { return m_pSink; }
     void SetExtractDirSource(std::function<QString()> fn) { m_fnExtractDir = std::move(fn); }
+    // Opens an archive dropped on the window; true when it opened.
+    void SetArchiveOpener(std::function<bool(const QString&)> fn);
 
     // The pane that receives Extract: the list at start, then whichever pane last had the focus.
     CPaneView* GetActiveView() const { return m_pActiveView; }
@@ -127,6 +130,7 @@ private:
     CPaneView* m_pActiveView = nullptr;
     CMessageSink* m_pSink = nullptr;
     std::function<QString()> m_fnExtractDir;
+    CEntryActions* m_pEntryActions = nullptr; // a child of the frame
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentPlaceholder = nullptr;
     QAction* m_pRecentSeparator = nullptr; // the recent files stand just before it

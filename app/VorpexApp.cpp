@@ -9,21 +9,11 @@
 #include "app/VorpexDoc.h"
 #include "extract/OptionsDlg.h"
 
-static CVorpexApp* s_pApp = nullptr;
-
-CVorpexApp::CVorpexApp() {
-    s_pApp = this;
-}
+CVorpexApp::CVorpexApp() = default;
 
 CVorpexApp::~CVorpexApp() {
     m_pMainWnd.reset();
     m_pDocument.reset();
-    if (s_pApp == this)
-        s_pApp = nullptr;
-}
-
-CVorpexApp* CVorpexApp::Instance() {
-    return s_pApp;
 }
 
 void CVorpexApp::SetMessageSink(CMessageSink* sink) {
@@ -56,6 +46,7 @@ bool CVorpexApp::InitInstance(const QStringList& args) {
     CMainFrame* frame = m_pMainWnd.get();
     frame->SetMessageSink(m_pSink);
     frame->SetExtractDirSource([this] { return m_strExtractDir; });
+    frame->SetArchiveOpener([this](const QString& path) { return OpenDocumentFile(path); });
     frame->UpdateRecentFileMenu(m_RecentFiles);
     connect(frame->Command(CMainFrame::ID_FILE_NEW), &QAction::triggered, this, &CVorpexApp::OnFileNew);
     connect(frame->Command(CMainFrame::ID_FILE_OPEN), &QAction::triggered, this, &CVorpexApp::OnFileOpen);

@@ -16,7 +16,7 @@ class QWidget;
 
 // The application: reads the settings, makes the document and the main window, opens the archive named on
 // the command line, and runs the application-wide commands (Open, the recent files, New, Save, About,
-// Options). One exists at a time (Instance()); it owns the document and the main window. GUI thread only.
+// Options). It owns the document and the main window. GUI thread only.
 class CVorpexApp : public QObject {
     Q_OBJECT
 public:
@@ -29,7 +29,6 @@ public:
     CVorpexApp& operator=(const CVorpexApp&) = delete;
 
     // The application object in use; null before one is made.
-    static CVorpexApp* Instance();
 
     // Start-up. `args` are the command-line arguments after the program's name: none, or one archive
     // path, opened before the window shows. False (after a message) when that archive cannot be opened:
