@@ -22,30 +22,20 @@ void Click(QWidget* w, const QString& name) {
     QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
 }
 
-QLineEdit* Edit(QWidget* w) {
-    return w->findChild<QLineEdit*>(QStringLiteral("IDC_FOLDER"));
-}
-
 // Answers a folder dialog: notes the text it opened with, types `text` (unless null), presses `button`.
 Action Press(const QString& button, const QString& text = QString(), QString* pShown = nullptr) {
     return [=](QWidget* w) {
+        auto* edit = w->findChild<QLineEdit*>(QStringLiteral("IDC_FOLDER"));
         if (pShown)
-            *pShown = Edit(w)->text();
+            *pShown = edit->text();
         if (!text.isNull())
-            Edit(w)->setText(text);
+            edit->setText(text);
         Click(w, button);
     };
 }
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-const CPackFolder* Child(const CPackFolder* folder, const char* name) {
-    for (const CPackFolder* child : folder->GetChildren())
-        if (child->GetName() == name)
-            return child;
-    return nullptr;
 }
 
 } // namespace
@@ -84,7 +74,9 @@ class CExtractGuiTest : public QObject {
     }
     CDirView* Tree() const { return m_App.Tree(); }
     CFilesView* List() const { return m_App.List(); }
-    const CPackFolder* Top() const { return &m_App.m_pApp->GetDocument()->m_pPackFile->GetTop(); }
+    void Select(const QStringList& labels) const {
+        Tree()->setCurrentIndex(TreeItem(Tree()->model(), labels));
+    }
     std::string Dest(const char* name) const {
         return QDir().mkpath(Q(*m_pTemp / name)) ? *m_pTemp / name : "";
     }
@@ -104,7 +96,8 @@ class CExtractGuiTest : public QObject {
         CExtractCommand::CContext context(doc->m_pPackFile.get(), &doc->Codec(), &m_Sink, Q(dest),
                                           m_App.Frame());
         context.m_fnProgressHook = [msPerPiece](const CProgress&) { QThread::msleep(msPerPiece); };
-        const CSelection selection{{Child(Top(), folder)}, {}, false};
+        const CSelection selection{
+            {Tree()->GetModel()->Folder(TreeItem(Tree()->model(), {folder}))}, {}, false};
         return CExtractCommand::Run(
             CExtractCommand::EFrom::Tree, context, [=] { return selection; }, pResult);
     }
@@ -132,9 +125,9 @@ private slots:
         Start({File("LOOSE.TXT"), Folder("A", {Folder("X", {File("A.TXT")})}),
                Folder("B", {Folder("X", {File("B.TXT"), Folder("BS")}), Folder("XX", {File("XX")})})});
         Then({Press("IDOK", Q(Dest("tree"))), Press("IDOK", Q(Dest("list"))), Press("IDOK", Q(Dest("all")))});
-        QVERIFY(Tree()->SelectFolder(Child(Child(Top(), "B"), "X")));
+        Select({"B", "X"});
         RunExtract(Tree(), true);
-        QVERIFY(Tree()->SelectFolder(Child(Top(), "A")));
+        Select({"A"});
         List()->setCurrentIndex(List()->model()->index(0, 0));
         RunExtract(List(), true);
         Tree()->selectionModel()->setCurrentIndex(Tree()->GetRootItem(), QItemSelectionModel::ClearAndSelect);
@@ -149,7 +142,7 @@ private slots:
 
     void DestinationMessagesAndTheStoredDefault() {
         Start({Folder("DATA", {File("D", "d")})});
-        QVERIFY(Tree()->SelectFolder(Child(Top(), "DATA")));
+        Select({"DATA"});
         List()->selectAll();
         const std::string missing = *m_pTemp / "missing", file = *m_pTemp / "game.pak";
         Then({Press("IDOK", Q(missing)), Press("IDOK", Q(missing)), Press("IDOK", Q(file)),
