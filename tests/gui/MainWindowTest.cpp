@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QStatusBar>
-#include <QTimer>
 
 #include "app/EncodingMenu.h"
 #include "app/EntryActions.h"
@@ -71,21 +70,10 @@ class MainWindowTest : public QObject {
     // The value labelled `label` in the Properties box that `run` shows.
     QString Modal(const std::function<void()>& run, const QString& label) {
         QString value;
-        QTimer::singleShot(0, [&] {
-            if (auto* dlg = qobject_cast<CPropertiesDlg*>(QApplication::activeModalWidget())) {
-                value = dlg->Value(label);
-                dlg->reject();
-            }
-        });
-        run();
+        WithModal<CPropertiesDlg>(run, [&](CPropertiesDlg& dlg) { value = dlg.Value(label); });
         return value;
     }
-    QStringList Names() {
-        QStringList names;
-        for (int row = 0; row < List()->model()->rowCount(); ++row)
-            names << List()->model()->index(row, 0).data().toString();
-        return names;
-    }
+    QStringList Names() { return ListRows().replaceInStrings(QRegularExpression("\\|.*"), QString()); }
     void ClickHeader(int column) {
         QHeaderView* header = List()->header();
         const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
@@ -243,8 +231,6 @@ private slots:
     // The tree drives the list; a folder row double-clicked selects that very folder in the tree.
     void openedArchiveIsShownAndEachPaneDrivesTheOther() {
         QVERIFY(OpenMaps());
-        QCOMPARE(Rows(Tree()->model()), QStringList{"MAPS.DIR"});
-        QCOMPARE(ListRows(), QStringList());
         QCOMPARE(Frame()->GetMessageText(), QStringLiteral("7 folders, 9 files"));
         Select({"OTHER"});
         DoubleClickRow(List(), 0);
@@ -332,7 +318,8 @@ private slots:
         QCOMPARE(Names(), archiveOrder);
         ClickHeader(1); // by bytes: 0, 1023, 1024, 1 MiB, though the first two both show 0KB
         QCOMPARE(Names().mid(3), QStringList({"EMPTY", "ALMOST", "ONE", "MEG"}));
-        Select({"DATA"}); // a sort holds for every folder shown until changed
+        Select({"DATA", "MAPS"}); // a sort holds for every folder shown until changed
+        Select({"DATA"});
         QCOMPARE(Names().mid(3), QStringList({"EMPTY", "ALMOST", "ONE", "MEG"}));
         ClickHeader(1);
         ClickHeader(1);
