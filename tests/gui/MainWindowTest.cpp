@@ -1,6 +1,7 @@
 // The real main window: opening entries, the preview pane, dragging out, properties and the context menu; its
 // commands, status bar and panes; archives opened and browsed in it, the list sorted, names found across the
-// archive, the code page; and the window kept on screen.
+// archive, the code page; the window kept on screen. Start-up: settings, recent files across restarts, the
+// command line; and the message box messages end in.
 #include <QAbstractItemModelTester>
 #include <QBuffer>
 #include <QClipboard>
@@ -8,8 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
+#include <thread>
 
 #include "app/EncodingMenu.h"
 #include "app/EntryActions.h"
@@ -23,6 +27,7 @@
 #include "views/PropertiesDlg.h"
 
 using F = CMainFrame;
+static const std::vector<std::string> kCannotOpen{"Error opening file."};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -258,19 +263,7 @@ private slots:
         QCOMPARE(ListRows(), QStringList{"DEEPER||File Folder"});
     }
 
-    // Qt highlights no greyed item by itself: their prompts must reach the status bar all the same.
-    void greyedItemsShowTheirPrompts() {
-        QAction* undo = Frame()->Command(F::ID_EDIT_UNDO);
-        QMenu* edit = Frame()->findChild<QMenu*>(QStringLiteral("EditMenu"));
-        QVERIFY(!undo->isEnabled());
-        edit->popup(QPoint(0, 0));
-        QVERIFY(QTest::qWaitForWindowExposed(edit));
-        QTest::mouseMove(edit, edit->actionGeometry(undo).center());
-        QTRY_COMPARE(Frame()->GetMessageText(), undo->statusTip());
-        edit->hide();
-    }
-
-    void damagedArchiveIsToldInStatusBar() {
+    void damagedArchiveIsToldInStatusBarUnderThePrompts() {
         // A folder DATA whose list holds a file and a record of unknown type (7), and runs off the end.
         CRawArchive raw;
         raw.Folder(0, "DATA", 88).End(44).File(88, "A.TXT", 1, 0).Record(132, "ODD", 7, 0, 0).Size(176);
@@ -280,12 +273,17 @@ private slots:
             QStringLiteral("Damaged archive: 1 record of unknown type skipped; 1 list cut "
                            "short by the end of the file (1 folder, 1 file read).");
         QCOMPARE(Frame()->GetMessageText(), summary);
-        // The summary stays the idle text once a prompt has come and gone.
-        for (const QString& tip : {QStringLiteral("a prompt"), QString()}) {
-            QStatusTipEvent event(tip);
-            QCoreApplication::sendEvent(Frame(), &event);
-        }
-        QCOMPARE(Frame()->GetMessageText(), summary);
+        // Qt highlights no greyed item by itself: their prompts must reach the status bar all the same. The
+        // summary stays the idle text once a prompt has come and gone.
+        QAction* undo = Frame()->Command(F::ID_EDIT_UNDO);
+        QMenu* edit = Frame()->findChild<QMenu*>(QStringLiteral("EditMenu"));
+        QVERIFY(!undo->isEnabled());
+        edit->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(edit));
+        QTest::mouseMove(edit, edit->actionGeometry(undo).center());
+        QTRY_COMPARE(Frame()->GetMessageText(), undo->statusTip());
+        edit->hide();
+        QTRY_COMPARE(Frame()->GetMessageText(), summary);
         // Cut short when the bar is too narrow, it is whole in the tooltip.
         auto* idle = Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("Ready"));
         const QSize size = Frame()->size();
@@ -392,6 +390,72 @@ private slots:
         const QRect moved = CWindowState::OnScreen(QRect(2500, 100, 800, 600), screens);
         QVERIFY(screens[0].contains(moved) && moved.size() == QSize(800, 600));
         QVERIFY(screens[0].contains(CWindowState::OnScreen(QRect(-100, -50, 3000, 2000), screens)));
+    }
+
+    // From empty settings, in applications of its own, started and closed as the user would.
+    void recentFilesSurviveRestartsAndDropOneThatCannotBeOpened() {
+        UseEmptySettings();
+        QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).setValue("Settings/ExtractDir", "/tmp/x y/");
+        QStringList paths;
+        for (const char* name : {"a", "b", "c", "d", "e&f", "c"}) // c again: to the front, listed once
+            paths << WriteArchive(m_Dir, name, {Folder(name)});
+        {
+            CTestApp app;
+            QVERIFY(app.Start());
+            QCOMPARE(app.m_pApp->m_strExtractDir, QStringLiteral("/tmp/x y/"));
+            for (const QString& path : paths)
+                QVERIFY(app.m_pApp->OpenDocumentFile(path));
+            app.Frame()->resize(900, 600); // the window's layout is kept too
+            QVERIFY(app.Frame()->close());
+        }
+        QVERIFY(QFile::remove(paths[1]));
+        CTestApp app;
+        QVERIFY(app.Start());
+        QCOMPARE(app.Frame()->size(), QSize(900, 600));
+        QStringList menu; // the recent files as the File menu shows them
+        for (QAction* action : app.Frame()->RecentFileActions())
+            menu << (app.Frame()->GetFileMenu()->actions().contains(action) ? action->text() : QString());
+        QCOMPARE(menu, (QStringList{"&1 " + paths[2], "&2 " + QString(paths[4]).replace("&", "&&"),
+                                    "&3 " + paths[3], "&4 " + paths[1]}));
+        app.Frame()->RecentFileActions().at(2)->trigger(); // opens that archive and brings it to the front
+        QCOMPARE(Rows(app.Tree()->model()), QStringList{"D"});
+        app.Frame()->RecentFileActions().at(3)->trigger(); // now gone: a message, and it goes
+        QCOMPARE(app.m_Messages.Texts(), kCannotOpen);
+        QCOMPARE(app.m_pApp->GetDocument()->GetPathName(), paths[3]);
+        QCOMPARE(app.Frame()->RecentFileActions().size(), 3);
+        CTestApp next;
+        QVERIFY(next.Start());
+        QCOMPARE(next.m_pApp->GetRecentFiles().Files(), (QStringList{paths[3], paths[2], paths[4]}));
+    }
+
+    void commandLineArchiveThatCannotBeOpenedEndsStartUp() {
+        CTestApp failed;
+        QVERIFY(!failed.Start({m_Dir.filePath("nowhere.dir")}));
+        QCOMPARE(failed.m_Messages.Texts(), kCannotOpen);
+        QVERIFY(!failed.Frame() || !failed.Frame()->isVisible());
+    }
+
+    // Plain text whatever the name holds.
+    void messageBoxFromAWorkerWaitsForOk() {
+        CMessageBoxSink sink;
+        std::atomic<bool> returned = false;
+        QString seen;
+        QTimer poll; // closes the box with OK once it is up, noting what it showed
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen = box->windowTitle() + "|" + box->text() + (returned ? "|returned" : "|waiting") +
+                       (box->textFormat() == Qt::PlainText ? "|plain" : "|rich");
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        poll.start(10);
+        std::thread worker([&] {
+            sink.Report({"Could not make directory ", "<h1>BIG", ".", true});
+            returned = true;
+        });
+        QTRY_VERIFY(returned);
+        worker.join();
+        QCOMPARE(seen, QStringLiteral("Vorpex|Could not make directory <h1>BIG.|waiting|plain"));
     }
 };
 
