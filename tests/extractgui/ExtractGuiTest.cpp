@@ -46,7 +46,6 @@ class CExtractGuiTest : public QObject {
     std::unique_ptr<CTempDir> m_pTemp;
     CTestApp m_App;
     CTestSink& m_Sink = m_App.m_Messages;
-    const QString m_strCwd = QDir::currentPath();
     // Each window that becomes the active modal one (again, after a nested one closed) gets the next action.
     // A window that appears when none is left is closed and noted, so no test hangs on a forgotten box.
     QList<Action> m_Script;
@@ -70,10 +69,8 @@ class CExtractGuiTest : public QObject {
     void Start(const std::vector<CNode>& top) {
         WriteFileBytes(*m_pTemp / "game.pak", BuildArchive(top));
         QVERIFY(m_App.Start({Q(*m_pTemp / "game.pak")}));
-        m_App.Frame()->show();
     }
     CDirView* Tree() const { return m_App.Tree(); }
-    CFilesView* List() const { return m_App.List(); }
     void Select(const QStringList& labels) { Tree()->setCurrentIndex(TreeItem(Tree()->model(), labels)); }
     std::string Dest(const char* name) const {
         return QDir().mkpath(Q(*m_pTemp / name)) ? *m_pTemp / name : "";
@@ -113,10 +110,7 @@ private slots:
         m_bUnexpected = false;
         UseEmptySettings();
     }
-    void cleanup() {
-        m_App.m_pApp.reset();
-        QDir::setCurrent(m_strCwd);
-    }
+    void cleanup() { m_App.m_pApp.reset(); }
 
     // Two folders named X: each pane extracts the one selected in it. The tree's top item is everything.
     void EachPaneExtractsExactlyItsSelectionAlsoWithCtrlE() {
@@ -126,8 +120,8 @@ private slots:
         Select({"B", "X"});
         RunExtract(Tree(), true);
         Select({"A"});
-        List()->setCurrentIndex(List()->model()->index(0, 0));
-        RunExtract(List(), true);
+        m_App.List()->setCurrentIndex(m_App.List()->model()->index(0, 0));
+        RunExtract(m_App.List(), true);
         Select({});
         RunExtract(Tree());
         QVERIFY(Done());
@@ -141,22 +135,23 @@ private slots:
     void DestinationMessagesAndTheStoredDefault() {
         Start({Folder("DATA", {File("D", "d")})});
         Select({"DATA"});
-        List()->selectAll();
+        m_App.List()->selectAll();
         const std::string missing = *m_pTemp / "missing", file = *m_pTemp / "game.pak";
         Then({Press("IDOK", Q(missing)), Press("IDOK", Q(missing)), Press("IDOK", Q(file)),
               Press("IDOK", "")});
         for (int i = 0; i < 4; ++i)
-            RunExtract(i % 2 ? static_cast<CPaneView*>(List()) : Tree());
+            RunExtract(i % 2 ? static_cast<CPaneView*>(m_App.List()) : Tree());
         QCOMPARE(m_Sink.Texts(),
                  Strings({"Could not change to directory " + missing, "Could not create directory " + missing,
                           "Could not change to directory " + file, "Could not create directory "}));
         QCOMPARE(ListTree(m_pTemp->Path()), Strings({"game.pak"}));
 
         // A relative destination is taken from the current directory; Cancel writes and shows nothing.
+        const auto restore = qScopeGuard([cwd = QDir::currentPath()] { QDir::setCurrent(cwd); });
         QDir::setCurrent(Q(Dest("base/rel") + "/.."));
         Then({Press("IDOK", "rel"), Press("IDCANCEL", "rel")});
         RunExtract(Tree());
-        RunExtract(List());
+        RunExtract(m_App.List());
         QCOMPARE(ListTree(*m_pTemp / "base"), Strings({"rel/", "rel/DATA/", "rel/DATA/D"}));
         QCOMPARE(m_Sink.Count(), size_t(4)); // no more than the four above
 
@@ -174,7 +169,7 @@ private slots:
         QString shown1, shown2;
         // Neither OK on another folder nor Cancel in the Extract dialog stores anything.
         Then({Press("IDOK", Q(Dest("other")), &shown1), Press("IDCANCEL", "/x", &shown2)});
-        RunExtract(List());
+        RunExtract(m_App.List());
         RunExtract(Tree());
         QCOMPARE(QStringList({shown1, shown2, settings.value("Settings/ExtractDir").toString(),
                               m_App.m_pApp->m_strExtractDir}),

@@ -3,7 +3,6 @@
 // archive, the code page; the window kept on screen. Start-up: settings, recent files across restarts, the
 // command line; and the message box messages end in.
 #include <QAbstractItemModelTester>
-#include <QBuffer>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
@@ -42,8 +41,7 @@ class MainWindowTest : public QObject {
     CDirView* Tree() { return m_App.Tree(); }
     CFilesView* List() { return m_App.List(); }
     QStringList ListRows() { return Rows(List()->model()); }
-    QModelIndex Item(const QStringList& labels) { return TreeItem(Tree()->model(), labels); }
-    void Select(const QStringList& labels) { Tree()->setCurrentIndex(Item(labels)); }
+    void Select(const QStringList& labels) { Tree()->setCurrentIndex(TreeItem(Tree()->model(), labels)); }
     // Opens through File, Open; true when the window now shows `path`.
     bool OpenFromMenu(const QString& path) {
         m_App.m_pApp->SetOpenFileChooser([path](QWidget*) { return path; });
@@ -55,15 +53,13 @@ class MainWindowTest : public QObject {
     bool OpenEntries() {
         QImage image(3, 2, QImage::Format_RGB32);
         image.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
+        image.save(m_Dir.filePath("pic.png"));
         return OpenFromMenu(WriteArchive(
             m_Dir, "test.dir",
             {Folder("DATA",
                     {Folder("SUB", {File("INNER.TXT", "inner")}), File("TEXT.TXT", "caf\xE9\r\nline 2"),
-                     File("PIC.PNG", png.toStdString()), File("BIN.DAT", std::string("\x01\x02\x00zz", 5)),
+                     File("PIC.PNG", ReadFileBytes(m_Dir.filePath("pic.png").toStdString())),
+                     File("BIN.DAT", std::string("\x01\x02\x00zz", 5)),
                      File("BIG.TXT", std::string(CEntryPeek::kMaxBytes + 10, 'x'))})}));
     }
     CEntryActions* Actions() { return Frame()->findChild<CEntryActions*>(); }
@@ -72,8 +68,7 @@ class MainWindowTest : public QObject {
         Select({"DATA"});
         List()->setCurrentIndex(List()->model()->index(row, 0));
     }
-    // The value labelled `label` in the Properties box that `run` shows.
-    QString Modal(const std::function<void()>& run, const QString& label) {
+    QString PropertiesValue(const std::function<void()>& run, const QString& label) {
         QString value;
         WithModal<CPropertiesDlg>(run, [&](CPropertiesDlg& dlg) { value = dlg.Value(label); });
         return value;
@@ -193,14 +188,15 @@ private slots:
         QVERIFY(!std::unique_ptr<QMenu>(Actions()->ContextMenu(List()))->isEmpty());
         Frame()->activateWindow();
         List()->setFocus();
-        QCOMPARE(Modal([&] { QTest::keyClick(List(), Qt::Key_Return, Qt::AltModifier); }, "Size"),
+        QCOMPARE(PropertiesValue([&] { QTest::keyClick(List(), Qt::Key_Return, Qt::AltModifier); }, "Size"),
                  QStringLiteral("12 bytes (0KB)"));
-        QCOMPARE(Modal([&] { Actions()->OnProperties(); }, "Path"), QStringLiteral("DATA/TEXT.TXT"));
+        QCOMPARE(PropertiesValue([&] { Actions()->OnProperties(); }, "Path"),
+                 QStringLiteral("DATA/TEXT.TXT"));
         Frame()->SetActiveView(Tree());
-        QCOMPARE(Modal([&] { Actions()->OnProperties(); }, "Contains"), QStringLiteral("1 folder, 5 files"));
+        QCOMPARE(PropertiesValue([&] { Actions()->OnProperties(); }, "Contains"),
+                 QStringLiteral("1 folder, 5 files"));
         Actions()->OnCopyPath();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("DATA/"));
-        Frame()->SetActiveView(List());
     }
 
     // Dropping archive files on the window opens the first, as File, Open does.
@@ -239,12 +235,12 @@ private slots:
         QCOMPARE(Frame()->GetMessageText(), QStringLiteral("7 folders, 9 files"));
         Select({"OTHER"});
         DoubleClickRow(List(), 0);
-        QCOMPARE(Tree()->GetSelectedItem(), Item({"OTHER", "MAPS"}));
+        QCOMPARE(Tree()->GetSelectedItem(), TreeItem(Tree()->model(), {"OTHER", "MAPS"}));
         QCOMPARE(ListRows(), (QStringList{"INNER||File Folder", QString::fromUtf8("\u20AC.MAP|0KB|")}));
         Select({}); // from the top item down two levels
         DoubleClickRow(List(), 0);
         DoubleClickRow(List(), 0);
-        QCOMPARE(Tree()->GetSelectedItem(), Item({"DATA", "MAPS"}));
+        QCOMPARE(Tree()->GetSelectedItem(), TreeItem(Tree()->model(), {"DATA", "MAPS"}));
         QCOMPARE(ListRows(), QStringList{"M1.MAP|0KB|"});
     }
 
@@ -253,7 +249,7 @@ private slots:
         Select({"DATA"});
         QVERIFY(OpenFromMenu(WriteArchive(m_Dir, "second.dir", {Folder("SECOND", {Folder("DEEPER")})})));
         QCOMPARE(Rows(Tree()->model()), QStringList{"SECOND.DIR"});
-        QCOMPARE(Rows(Tree()->model(), Item({})), QStringList{"SECOND"});
+        QCOMPARE(Rows(Tree()->model(), TreeItem(Tree()->model(), {})), QStringList{"SECOND"});
         QVERIFY(Tree()->selectionModel()->selectedIndexes().isEmpty());
         QCOMPARE(ListRows(), QStringList());
         // What cannot be opened leaves the archive as it was.
