@@ -1,7 +1,8 @@
 #pragma once
+#include <QApplication>
 #include <QSettings>
+#include <QTimer>
 #include <functional>
-#include <sys/stat.h>
 
 #include "app/MainFrame.h"
 #include "app/VorpexApp.h"
@@ -42,8 +43,19 @@ struct CTestApp {
     CFilesView* List() const { return Frame()->GetFilesView(); }
 };
 
-// A FIFO that nobody writes to: opening it for reading the ordinary way would wait for ever.
-inline QString MakeFifo(const QTemporaryDir& dir, const QString& name) {
-    const QString path = dir.filePath(name);
-    return mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
+// Runs `start`, which should show a modal T, and `inside` on that window before it is closed; false when no
+// such window came up.
+template <class T> bool WithModal(const std::function<void()>& start, const std::function<void(T&)>& inside) {
+    bool bShown = false;
+    QTimer timer; // gone on return, so it cannot fire into a finished call
+    timer.callOnTimeout([&] {
+        if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            bShown = QTest::qWaitForWindowActive(window);
+            inside(*window);
+            window->reject();
+        }
+    });
+    timer.start(20);
+    start();
+    return bShown;
 }

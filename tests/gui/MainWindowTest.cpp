@@ -1,13 +1,31 @@
-// The real main window: its commands, status bar and panes, and archives opened and browsed in it.
+// The real main window: opening entries, the preview pane, dragging out, properties and the context menu; its
+// commands, status bar and panes; archives opened and browsed in it, the list sorted, names found across the
+// archive, the code page; the window kept on screen. Start-up: settings, recent files across restarts, the
+// command line; and the message box messages end in.
 #include <QAbstractItemModelTester>
+#include <QClipboard>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
+#include <thread>
 
+#include "app/EncodingMenu.h"
 #include "app/EntryActions.h"
+#include "app/WindowState.h"
+#include "catalogue/EntryPeek.h"
+#include "catalogue/PackFile.h"
 #include "tests/gui/AppTestSupport.h"
+#include "views/FindBar.h"
+#include "views/HexView.h"
+#include "views/PreviewPane.h"
+#include "views/PropertiesDlg.h"
 
-using F = CMainFrame;
+static const std::vector<std::string> kCannotOpen{"Error opening file."};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -16,37 +34,188 @@ class MainWindowTest : public QObject {
     CTestApp m_App;
     // Both models of the window are checked through every step the tests take.
     std::unique_ptr<QAbstractItemModelTester> m_pTreeTester, m_pListTester;
+    QList<QUrl> m_Opened; // what the window asked the desktop to open
 
     CMainFrame* Frame() { return m_App.Frame(); }
     CDirView* Tree() { return m_App.Tree(); }
     CFilesView* List() { return m_App.List(); }
     QStringList ListRows() { return Rows(List()->model()); }
-    QModelIndex Item(const QStringList& labels) { return TreeItem(Tree()->model(), labels); }
-    void Select(const QStringList& labels) { Tree()->setCurrentIndex(Item(labels)); }
+    void Select(const QStringList& labels) { Tree()->setCurrentIndex(TreeItem(Tree()->model(), labels)); }
     // Opens through File, Open; true when the window now shows `path`.
     bool OpenFromMenu(const QString& path) {
         m_App.m_pApp->SetOpenFileChooser([path](QWidget*) { return path; });
-        Frame()->Command(F::ID_FILE_OPEN)->trigger();
+        Frame()->Command(CMainFrame::ID_FILE_OPEN)->trigger();
         return m_App.m_pApp->GetDocument()->GetPathName() == path;
     }
     bool OpenMaps() { return OpenFromMenu(WriteArchive(m_Dir, "Maps.dir", MapsArchive())); }
+    // DATA lists SUB, then TEXT.TXT, PIC.PNG, BIN.DAT and BIG.TXT.
+    bool OpenEntries() {
+        QImage image(3, 2, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        image.save(m_Dir.filePath("pic.png"));
+        return OpenFromMenu(WriteArchive(
+            m_Dir, "test.dir",
+            {Folder("DATA",
+                    {Folder("SUB", {File("INNER.TXT", "inner")}), File("TEXT.TXT", "caf\xE9\r\nline 2"),
+                     File("PIC.PNG", ReadFileBytes(m_Dir.filePath("pic.png").toStdString())),
+                     File("BIN.DAT", std::string("\x01\x02\x00zz", 5)),
+                     File("BIG.TXT", std::string(CEntryPeek::kMaxBytes + 10, 'x'))})}));
+    }
+    CEntryActions* Actions() { return Frame()->findChild<CEntryActions*>(); }
+    // Shows folder DATA and makes `row` of the list current.
+    void ShowData(int row) {
+        Select({"DATA"});
+        List()->setCurrentIndex(List()->model()->index(row, 0));
+    }
+    QString PropertiesValue(const std::function<void()>& run, const QString& label) {
+        QString value;
+        WithModal<CPropertiesDlg>(run, [&](CPropertiesDlg& dlg) { value = dlg.Value(label); });
+        return value;
+    }
+    QStringList Names() { return ListRows().replaceInStrings(QRegularExpression("\\|.*"), QString()); }
+    void ClickHeader(int column) {
+        QHeaderView* header = List()->header();
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    }
+    void SelectRows(const QStringList& names) {
+        List()->clearSelection();
+        for (const QString& name : names)
+            List()->selectionModel()->select(List()->model()->index(int(Names().indexOf(name)), 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
 
 private slots:
     void initTestCase() {
         UseEmptySettings();
         QVERIFY(m_App.Start());
-        // A file row double-clicked opens the file: nothing is launched from here.
-        Frame()->findChild<CEntryActions*>()->SetOpener([](const QUrl&) { return true; });
+        Actions()->SetOpener([this](const QUrl& url) { // nothing is launched from here
+            m_Opened << url;
+            return true;
+        });
         const auto mode = QAbstractItemModelTester::FailureReportingMode::QtTest;
         m_pTreeTester = std::make_unique<QAbstractItemModelTester>(Tree()->model(), mode);
         m_pListTester = std::make_unique<QAbstractItemModelTester>(List()->model(), mode);
         QVERIFY(QTest::qWaitForWindowExposed(Frame()));
     }
 
+    void openingStagesIntoAPrivateFolderAndNavigates() {
+        QVERIFY(OpenEntries());
+        ShowData(1);
+        QTest::keyClick(List(), Qt::Key_Return);
+        QCOMPARE(m_Opened.size(), 1);
+        const QString staged = m_Opened[0].toLocalFile();
+        QCOMPARE(QFileInfo(staged).fileName(), QStringLiteral("TEXT.TXT"));
+        QCOMPARE(ReadFileBytes(staged.toStdString()), std::string("caf\xE9\r\nline 2"));
+        // Each opening gets a fresh folder, so the file another program holds is never replaced.
+        DoubleClickRow(List(), 1);
+        QCOMPARE(m_Opened.size(), 2);
+        QVERIFY(m_Opened[1] != m_Opened[0]);
+        QCOMPARE(m_App.m_Messages.Count(), size_t(0));
+
+        // Enter on a folder row opens it; Backspace and Alt+Up go back up, the folder left stays current.
+        ShowData(0);
+        QTest::keyClick(List(), Qt::Key_Enter);
+        QCOMPARE(Rows(List()->model()), QStringList{"INNER.TXT|0KB|"});
+        QTest::keyClick(List(), Qt::Key_Backspace);
+        QCOMPARE(List()->currentIndex().data().toString(), QStringLiteral("SUB"));
+        QTest::keyClick(List(), Qt::Key_Up, Qt::AltModifier);
+        QCOMPARE(Rows(List()->model()), QStringList{"DATA||File Folder"});
+        QCOMPARE(m_Opened.size(), 2);
+    }
+
+    void previewIsOffUntilTurnedOnAndShowsEachKind() {
+        QVERIFY(OpenEntries());
+        CPreviewPane* pane = Actions()->Preview();
+        QVERIFY(pane->isHidden());
+        QVERIFY(!Actions()->PreviewAction()->isChecked());
+        Frame()->activateWindow();
+        QTest::keyClick(Frame(), Qt::Key_F3);
+        QVERIFY(pane->isVisible());
+        QVERIFY(
+            QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).value(CEntryActions::kPreviewKey).toBool());
+
+        ShowData(1);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
+        QCOMPARE(pane->Text(), QStringLiteral("caf\u00e9\nline 2"));
+        ShowData(2);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Image);
+        QCOMPARE(pane->Note(), QStringLiteral("3 x 2 pixels"));
+        ShowData(3);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Hex);
+        QVERIFY(pane->HexView()->RowText(0).startsWith(QStringLiteral("00000000  01 02 00 7a 7a")));
+        QVERIFY(pane->HexView()->RowText(0).endsWith(QStringLiteral("|...zz|")));
+        ShowData(4);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
+        QTRY_COMPARE(pane->Text().count(QLatin1Char('x')), qsizetype(CEntryPeek::kMaxBytes));
+        QVERIFY(pane->Note().startsWith(QStringLiteral("Only the first")));
+        ShowData(0); // a folder row
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Empty);
+
+        QTest::keyClick(Frame(), Qt::Key_F3);
+        QVERIFY(pane->isHidden());
+    }
+
+    void dragOutOffersWhatWasExtracted() {
+        QVERIFY(OpenEntries());
+        ShowData(1);
+        List()->selectionModel()->select(List()->model()->index(0, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        std::vector<std::string>
+            dropped; // each offered path, read as a file manager would while the drop happens
+        Actions()->SetDragger([&dropped](QWidget*, QMimeData* data) {
+            for (const QUrl& url : data->urls()) {
+                const QFileInfo info(url.toLocalFile());
+                const QString file = info.isDir() ? info.filePath() + "/INNER.TXT" : info.filePath();
+                dropped.push_back(ReadFileBytes(file.toStdString()));
+            }
+            delete data;
+            return Qt::CopyAction;
+        });
+        QWidget* viewport = List()->viewport();
+        const QPoint at = List()->visualRect(List()->currentIndex()).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 5, 0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        // The folder row comes with everything below it, the file as itself.
+        QCOMPARE(dropped, (std::vector<std::string>{"inner", "caf\xE9\r\nline 2"}));
+    }
+
+    void propertiesContextMenuAndCopyPath() {
+        QVERIFY(OpenEntries());
+        ShowData(1);
+        QVERIFY(!std::unique_ptr<QMenu>(Actions()->ContextMenu(List()))->isEmpty());
+        Frame()->activateWindow();
+        List()->setFocus();
+        QCOMPARE(PropertiesValue([&] { QTest::keyClick(List(), Qt::Key_Return, Qt::AltModifier); }, "Size"),
+                 QStringLiteral("12 bytes (0KB)"));
+        QCOMPARE(PropertiesValue([&] { Actions()->OnProperties(); }, "Path"),
+                 QStringLiteral("DATA/TEXT.TXT"));
+        Frame()->SetActiveView(Tree());
+        QCOMPARE(PropertiesValue([&] { Actions()->OnProperties(); }, "Contains"),
+                 QStringLiteral("1 folder, 5 files"));
+        Actions()->OnCopyPath();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("DATA/"));
+    }
+
+    // Dropping archive files on the window opens the first, as File, Open does.
+    void droppingArchivesOpensTheFirst() {
+        const QString second = WriteArchive(m_Dir, "second.dir", {Folder("OTHER")});
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(second), QUrl::fromLocalFile(m_Dir.filePath("test.dir"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(Frame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(Frame(), &drop);
+        QCOMPARE(m_App.m_pApp->GetDocument()->GetPathName(), second);
+        QCOMPARE(m_App.m_pApp->GetRecentFiles()[0], second);
+    }
+
     // Extract follows the active pane's selection: the tree's top item counts, an empty list does not.
     void extractIsEnabledWhileTheActivePaneHasASelection() {
         QVERIFY(OpenMaps());
-        QAction* extract = Frame()->Command(F::ID_FILE_EXTRACT);
+        QAction* extract = Frame()->Command(CMainFrame::ID_FILE_EXTRACT);
         Frame()->SetActiveView(Tree());
         QVERIFY(!extract->isEnabled());
         Select({});
@@ -62,17 +231,15 @@ private slots:
     // The tree drives the list; a folder row double-clicked selects that very folder in the tree.
     void openedArchiveIsShownAndEachPaneDrivesTheOther() {
         QVERIFY(OpenMaps());
-        QCOMPARE(Rows(Tree()->model()), QStringList{"MAPS.DIR"});
-        QCOMPARE(ListRows(), QStringList());
         QCOMPARE(Frame()->GetMessageText(), QStringLiteral("7 folders, 9 files"));
         Select({"OTHER"});
         DoubleClickRow(List(), 0);
-        QCOMPARE(Tree()->GetSelectedItem(), Item({"OTHER", "MAPS"}));
+        QCOMPARE(Tree()->GetSelectedItem(), TreeItem(Tree()->model(), {"OTHER", "MAPS"}));
         QCOMPARE(ListRows(), (QStringList{"INNER||File Folder", QString::fromUtf8("\u20AC.MAP|0KB|")}));
         Select({}); // from the top item down two levels
         DoubleClickRow(List(), 0);
         DoubleClickRow(List(), 0);
-        QCOMPARE(Tree()->GetSelectedItem(), Item({"DATA", "MAPS"}));
+        QCOMPARE(Tree()->GetSelectedItem(), TreeItem(Tree()->model(), {"DATA", "MAPS"}));
         QCOMPARE(ListRows(), QStringList{"M1.MAP|0KB|"});
     }
 
@@ -81,7 +248,7 @@ private slots:
         Select({"DATA"});
         QVERIFY(OpenFromMenu(WriteArchive(m_Dir, "second.dir", {Folder("SECOND", {Folder("DEEPER")})})));
         QCOMPARE(Rows(Tree()->model()), QStringList{"SECOND.DIR"});
-        QCOMPARE(Rows(Tree()->model(), Item({})), QStringList{"SECOND"});
+        QCOMPARE(Rows(Tree()->model(), TreeItem(Tree()->model(), {})), QStringList{"SECOND"});
         QVERIFY(Tree()->selectionModel()->selectedIndexes().isEmpty());
         QCOMPARE(ListRows(), QStringList());
         // What cannot be opened leaves the archive as it was.
@@ -91,19 +258,7 @@ private slots:
         QCOMPARE(ListRows(), QStringList{"DEEPER||File Folder"});
     }
 
-    // Qt highlights no greyed item by itself: their prompts must reach the status bar all the same.
-    void greyedItemsShowTheirPrompts() {
-        QAction* undo = Frame()->Command(F::ID_EDIT_UNDO);
-        QMenu* edit = Frame()->findChild<QMenu*>(QStringLiteral("EditMenu"));
-        QVERIFY(!undo->isEnabled());
-        edit->popup(QPoint(0, 0));
-        QVERIFY(QTest::qWaitForWindowExposed(edit));
-        QTest::mouseMove(edit, edit->actionGeometry(undo).center());
-        QTRY_COMPARE(Frame()->GetMessageText(), undo->statusTip());
-        edit->hide();
-    }
-
-    void damagedArchiveIsToldInStatusBar() {
+    void damagedArchiveIsToldInStatusBarUnderThePrompts() {
         // A folder DATA whose list holds a file and a record of unknown type (7), and runs off the end.
         CRawArchive raw;
         raw.Folder(0, "DATA", 88).End(44).File(88, "A.TXT", 1, 0).Record(132, "ODD", 7, 0, 0).Size(176);
@@ -113,12 +268,17 @@ private slots:
             QStringLiteral("Damaged archive: 1 record of unknown type skipped; 1 list cut "
                            "short by the end of the file (1 folder, 1 file read).");
         QCOMPARE(Frame()->GetMessageText(), summary);
-        // The summary stays the idle text once a prompt has come and gone.
-        for (const QString& tip : {QStringLiteral("a prompt"), QString()}) {
-            QStatusTipEvent event(tip);
-            QCoreApplication::sendEvent(Frame(), &event);
-        }
-        QCOMPARE(Frame()->GetMessageText(), summary);
+        // Qt highlights no greyed item by itself: their prompts must reach the status bar all the same. The
+        // summary stays the idle text once a prompt has come and gone.
+        QAction* undo = Frame()->Command(CMainFrame::ID_EDIT_UNDO);
+        QMenu* edit = Frame()->findChild<QMenu*>(QStringLiteral("EditMenu"));
+        QVERIFY(!undo->isEnabled());
+        edit->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(edit));
+        QTest::mouseMove(edit, edit->actionGeometry(undo).center());
+        QTRY_COMPARE(Frame()->GetMessageText(), undo->statusTip());
+        edit->hide();
+        QTRY_COMPARE(Frame()->GetMessageText(), summary);
         // Cut short when the bar is too narrow, it is whole in the tooltip.
         auto* idle = Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("Ready"));
         const QSize size = Frame()->size();
@@ -134,6 +294,162 @@ private slots:
         QVERIFY(OpenFromMenu(WriteArchive(m_Dir, "empty.dir", {}))); // an empty file is an empty archive
         QCOMPARE(Rows(Tree()->model()), QStringList());
         QCOMPARE(Frame()->GetMessageText(), QStringLiteral("0 folders, 0 files"));
+    }
+
+    void headerClicksSortReverseAndRestore() {
+        QVERIFY(OpenMaps());
+        Select({"DATA"});
+        const QStringList archiveOrder = Names();
+        SelectRows({QStringLiteral("MEG")});
+        ClickHeader(0);
+        const QStringList byName = {"DAT", "MAPS", "MAPS2", "ALMOST", "EMPTY", "MEG", "ONE"};
+        QCOMPARE(Names(), byName);
+        QCOMPARE(List()->GetSelection().m_Files.size(), size_t(1)); // the selection follows its row
+        QCOMPARE(std::string(List()->GetSelection().m_Files[0]->GetName()), std::string("MEG"));
+        Select({"DATA", "MAPS"}); // a sort holds for every folder shown until changed
+        Select({"DATA"});
+        QCOMPARE(Names(), byName);
+        ClickHeader(0);
+        QCOMPARE(Names(), QStringList({"MAPS2", "MAPS", "DAT", "ONE", "MEG", "EMPTY", "ALMOST"}));
+        ClickHeader(0);
+        QCOMPARE(Names(), archiveOrder);
+        ClickHeader(1); // by bytes, not by the text shown: ALMOST and EMPTY both show 0KB
+        ClickHeader(1);
+        QCOMPARE(Names().mid(3), QStringList({"MEG", "ONE", "ALMOST", "EMPTY"}));
+        ClickHeader(1);
+        QCOMPARE(Names(), archiveOrder);
+    }
+
+    // While rows are selected the status bar totals them; cleared, the archive's summary comes back.
+    void statusBarTotalsTheSelection() {
+        QVERIFY(OpenMaps());
+        Select({"DATA"});
+        List()->clearSelection();
+        auto pane = [this] { return Frame()->findChild<QLabel*>(QStringLiteral("Ready"))->text(); };
+        const QString idle = pane();
+        QVERIFY2(idle.contains(QStringLiteral("files")), qPrintable(idle));
+        SelectRows({QStringLiteral("ONE"), QStringLiteral("MEG")});
+        QCOMPARE(pane(), QStringLiteral("2 items, 1.0 MiB"));
+        SelectRows({QStringLiteral("MAPS")}); // a folder counts what lies below it
+        QCOMPARE(pane(), QStringLiteral("1 item, 1 byte"));
+        List()->clearSelection();
+        QCOMPARE(pane(), idle);
+    }
+
+    void findListsMatchesAndShowsThemWhereTheyLie() {
+        QVERIFY(OpenMaps());
+        Select({"DATA"});
+        Frame()->Command(CMainFrame::ID_EDIT_FIND)->trigger();
+        CFindBar* bar = Frame()->GetFindBar();
+        QVERIFY(bar->isVisible());
+        QTest::keyClicks(bar->Edit(), QStringLiteral("2"));
+        QTRY_COMPARE(Rows(List()->model()),
+                     QStringList({"MAPS2||File Folder|\\DATA", "M2.MAP|0KB||\\DATA\\MAPS2"}));
+        bar->Edit()->setText(QStringLiteral("*.map"));
+        QTRY_COMPARE(Names(), QStringList({"M1.MAP", "M2.MAP", "\u20AC.MAP"}));
+        // Extract takes matches as any selection.
+        SelectRows({QStringLiteral("\u20AC.MAP")});
+        QCOMPARE(List()->GetSelection().m_Files.size(), size_t(1));
+        List()->setCurrentIndex(List()->model()->index(2, 0));
+        QTest::keyClick(bar->Edit(), Qt::Key_Return);
+        QCOMPARE(Tree()->SelectedFolder()->GetPath(), std::string("\\OTHER\\MAPS"));
+        QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
+        QCOMPARE(List()->GetSelectedRowNumbers(), std::vector<int>{1});
+        // Typing again lists matches again; Esc closes the bar and the tree's folder comes back.
+        bar->Edit()->setText(QStringLiteral("maps"));
+        QTRY_COMPARE(Names(), QStringList({"MAPS", "MAPS2", "MAPS"}));
+        QTest::keyClick(List(), Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
+    }
+
+    void encodingRedecodesEverythingAndIsStored() {
+        QVERIFY(OpenMaps());
+        Select({"OTHER", "MAPS"});
+        CEncodingMenu* menu = Frame()->GetEncodingMenu();
+        menu->findChild<QAction*>(QStringLiteral("CP437"))->trigger();
+        QCOMPARE(Names(), QStringList({"INNER", "\u00C7.MAP"})); // byte 0x80 in code page 437
+        QCOMPARE(Tree()->SelectedFolder()->GetPath(), std::string("\\OTHER\\MAPS"));
+        QCOMPARE(CEncodingMenu::Stored(), QStringLiteral("CP437"));
+        menu->m_fnAskName = [](QWidget*, const QString&) { return QStringLiteral("NO-SUCH-PAGE"); };
+        menu->findChild<QAction*>(QStringLiteral("OtherEncoding"))->trigger();
+        QCOMPARE(m_App.m_Messages.Texts().back(), std::string("Unknown encoding NO-SUCH-PAGE"));
+        QVERIFY(menu->findChild<QAction*>(QStringLiteral("CP437"))->isChecked());
+        menu->findChild<QAction*>(QStringLiteral("WINDOWS-1252"))->trigger();
+        QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
+    }
+
+    // A window once on a monitor now gone comes back whole; one bigger than the screen is brought within it.
+    void windowIsKeptOnScreen() {
+        const QList<QRect> screens = {QRect(0, 0, 1920, 1080)};
+        QCOMPARE(CWindowState::OnScreen(QRect(100, 80, 800, 600), screens), QRect(100, 80, 800, 600));
+        const QRect moved = CWindowState::OnScreen(QRect(2500, 100, 800, 600), screens);
+        QVERIFY(screens[0].contains(moved) && moved.size() == QSize(800, 600));
+        QVERIFY(screens[0].contains(CWindowState::OnScreen(QRect(-100, -50, 3000, 2000), screens)));
+    }
+
+    // From empty settings, in applications of its own, started and closed as the user would.
+    void recentFilesSurviveRestartsAndDropOneThatCannotBeOpened() {
+        UseEmptySettings();
+        QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).setValue("Settings/ExtractDir", "/tmp/x y/");
+        QStringList paths;
+        for (const char* name : {"a", "b", "c", "d", "e&f", "c"}) // c again: to the front, listed once
+            paths << WriteArchive(m_Dir, name, {Folder(name)});
+        {
+            CTestApp app;
+            QVERIFY(app.Start());
+            QCOMPARE(app.m_pApp->m_strExtractDir, QStringLiteral("/tmp/x y/"));
+            for (const QString& path : paths)
+                QVERIFY(app.m_pApp->OpenDocumentFile(path));
+            app.Frame()->resize(900, 600); // the window's layout is kept too
+            QVERIFY(app.Frame()->close());
+        }
+        QVERIFY(QFile::remove(paths[1]));
+        CTestApp app;
+        QVERIFY(app.Start());
+        QCOMPARE(app.Frame()->size(), QSize(900, 600));
+        QStringList menu; // the recent files as the File menu shows them
+        for (QAction* action : app.Frame()->RecentFileActions())
+            menu << (app.Frame()->GetFileMenu()->actions().contains(action) ? action->text() : QString());
+        QCOMPARE(menu, (QStringList{"&1 " + paths[2], "&2 " + QString(paths[4]).replace("&", "&&"),
+                                    "&3 " + paths[3], "&4 " + paths[1]}));
+        app.Frame()->RecentFileActions().at(2)->trigger(); // opens that archive and brings it to the front
+        app.Frame()->RecentFileActions().at(3)->trigger(); // now gone: a message, and it goes
+        QCOMPARE(app.m_Messages.Texts(), kCannotOpen);
+        QCOMPARE(app.Frame()->RecentFileActions().size(), 3);
+        CTestApp next;
+        QVERIFY(next.Start());
+        QCOMPARE(next.m_pApp->GetRecentFiles().Files(), (QStringList{paths[3], paths[2], paths[4]}));
+    }
+
+    void commandLineArchiveThatCannotBeOpenedEndsStartUp() {
+        CTestApp failed;
+        QVERIFY(!failed.Start({m_Dir.filePath("nowhere.dir")}));
+        QCOMPARE(failed.m_Messages.Texts(), kCannotOpen);
+        QVERIFY(!failed.Frame() || !failed.Frame()->isVisible());
+    }
+
+    // Plain text whatever the name holds.
+    void messageBoxFromAWorkerWaitsForOk() {
+        CMessageBoxSink sink;
+        std::atomic<bool> returned = false;
+        QString seen;
+        QTimer poll; // closes the box with OK once it is up, noting what it showed
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen = box->windowTitle() + "|" + box->text() + (returned ? "|returned" : "|waiting") +
+                       (box->textFormat() == Qt::PlainText ? "|plain" : "|rich");
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        poll.start(10);
+        std::thread worker([&] {
+            sink.Report({"Could not make directory ", "<h1>BIG", ".", true});
+            returned = true;
+        });
+        QTRY_VERIFY(returned);
+        worker.join();
+        QCOMPARE(seen, QStringLiteral("Vorpex|Could not make directory <h1>BIG.|waiting|plain"));
     }
 };
 

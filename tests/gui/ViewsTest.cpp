@@ -12,18 +12,28 @@
 #include "views/FilesView.h"
 #include "views/FolderTreeModel.h"
 
+// A catalogue read from an archive our helper writes, shown in a tree of its own.
+struct CShownArchive {
+    QTemporaryDir m_Dir;
+    CNullSink m_Sink;
+    CNameCodec m_Codec;
+    CPackFile m_Pack;
+    CDirView m_Tree;
+    explicit CShownArchive(const std::vector<CNode>& top)
+        : m_Pack(WriteArchive(m_Dir, "Maps.dir", top).toStdString(), m_Sink) {
+        m_Tree.SetCatalogue(&m_Pack, &m_Codec);
+    }
+    ~CShownArchive() { m_Tree.SetCatalogue(nullptr, nullptr); }
+};
+
 class ViewsTest : public QObject {
     Q_OBJECT
 
 private slots:
     // Dotted lines join the items of one list: past the first of DATA's sub-folders, not past the last.
     void treeDrawsBranchLines() {
-        QTemporaryDir dir;
-        CNullSink sink;
-        CNameCodec codec;
-        CPackFile pack(WriteArchive(dir, "Maps.dir", MapsArchive()).toStdString(), sink);
-        CDirView tree;
-        tree.SetCatalogue(&pack, &codec);
+        CShownArchive shown(MapsArchive());
+        CDirView& tree = shown.m_Tree;
         tree.resize(300, 300);
         tree.show();
         tree.expand(TreeItem(tree.model(), {"DATA"}));
@@ -43,7 +53,6 @@ private slots:
         QVERIFY(linePixels(first, height / 2 + 2, height) > 0); // goes on to the next sibling
         QVERIFY(linePixels(last, 0, height / 2) > 0);
         QCOMPARE(linePixels(last, height / 2 + 2, height), 0); // ends at the last one
-        tree.SetCatalogue(nullptr, nullptr);
     }
 
     // More top-level folders than a batch: the tree holds one batch of rows until the view scrolls to the
@@ -53,12 +62,8 @@ private slots:
         std::vector<CNode> top;
         for (int i = 0; i < count; ++i)
             top.push_back(Folder(QStringLiteral("F%1").arg(i, 5, 10, QLatin1Char('0')).toStdString()));
-        QTemporaryDir dir;
-        CNullSink sink;
-        CNameCodec codec;
-        CPackFile pack(WriteArchive(dir, "Many.dir", top).toStdString(), sink);
-        CDirView tree;
-        tree.SetCatalogue(&pack, &codec);
+        CShownArchive shown(top);
+        CDirView& tree = shown.m_Tree;
         tree.resize(200, 300);
         tree.show();
         const QModelIndex topItem = TreeItem(tree.model(), {});
@@ -66,26 +71,21 @@ private slots:
         tree.verticalScrollBar()->setValue(tree.verticalScrollBar()->maximum());
         QCOMPARE(tree.model()->rowCount(topItem), count);
 
-        tree.SetCatalogue(&pack, &codec); // anew: one batch again
+        tree.SetCatalogue(&shown.m_Pack, &shown.m_Codec); // anew: one batch again
         QCOMPARE(tree.model()->rowCount(topItem), int(CFolderTreeModel::kBatch));
-        QVERIFY(tree.SelectFolder(pack.GetTop().GetChildren()[count - 1]));
+        QVERIFY(tree.SelectFolder(shown.m_Pack.GetTop().GetChildren()[count - 1]));
         QCOMPARE(tree.currentIndex().data().toString(), QStringLiteral("F%1").arg(count - 1));
-        QCOMPARE(tree.SelectedFolder(), pack.GetTop().GetChildren()[count - 1]);
+        QCOMPARE(tree.SelectedFolder(), shown.m_Pack.GetTop().GetChildren()[count - 1]);
         QAbstractItemModelTester(tree.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        tree.SetCatalogue(nullptr, nullptr);
     }
 
     void listShowsThatVeryFolderWithSizesInKB() {
-        QTemporaryDir dir;
-        CNullSink sink;
-        CNameCodec codec;
-        CPackFile pack(WriteArchive(dir, "Maps.dir", MapsArchive()).toStdString(), sink);
-        CDirView tree;
+        CShownArchive shown(MapsArchive());
+        CDirView& tree = shown.m_Tree;
         CFilesView list;
         const auto mode = QAbstractItemModelTester::FailureReportingMode::QtTest;
         QAbstractItemModelTester treeTester(tree.model(), mode), listTester(list.model(), mode);
-        tree.SetCatalogue(&pack, &codec);
-        list.SetCatalogue(&pack, &codec);
+        list.SetCatalogue(&shown.m_Pack, &shown.m_Codec);
         // The top item bears the file name in upper case, open.
         QCOMPARE(Rows(tree.model()), QStringList{"MAPS.DIR"});
         QVERIFY(tree.isExpanded(TreeItem(tree.model(), {})));
@@ -101,22 +101,21 @@ private slots:
             list.ShowFolder(tree.GetModel()->Folder(TreeItem(tree.model(), labels)));
             QCOMPARE(Rows(list.model()), rows);
         }
-        list.SetCatalogue(&pack, &codec); // a catalogue given again starts empty
+        list.SetCatalogue(&shown.m_Pack, &shown.m_Codec); // a catalogue given again starts empty
         QCOMPARE(Rows(list.model()), QStringList());
 
         // The biggest size there is, without overflow.
+        const std::string path = shown.m_Dir.filePath("big.dir").toStdString();
         WriteFileBytes(
-            dir.filePath("big.dir").toStdString(),
-            CRawArchive().Folder(0, "BIG", 88).End(44).File(88, "HUGE", 0xFFFFFFFF, 0).End(132).Str());
-        CPackFile big(dir.filePath("big.dir").toStdString(), sink);
-        list.SetCatalogue(&big, &codec);
+            path, CRawArchive().Folder(0, "BIG", 88).End(44).File(88, "HUGE", 0xFFFFFFFF, 0).End(132).Str());
+        CPackFile big(path, shown.m_Sink);
+        list.SetCatalogue(&big, &shown.m_Codec);
         list.ShowFolder(big.GetTop().GetChildren()[0]);
         QCOMPARE(Rows(list.model()), QStringList{"HUGE|4194303KB|"});
         // The size column widens so the biggest size shows whole, never below its 60 pixels.
         const int text = list.fontMetrics().horizontalAdvance(QStringLiteral("4194303KB"));
         QVERIFY(list.header()->sectionSize(1) > std::max(text, CFilesView::kSizeWidth));
         list.SetCatalogue(nullptr, nullptr);
-        tree.SetCatalogue(nullptr, nullptr);
     }
 };
 
