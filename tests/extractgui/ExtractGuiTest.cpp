@@ -6,6 +6,7 @@
 
 #include "catalogue/PackFile.h"
 #include "extract/ExtractCommand.h"
+#include "platform/MessageTexts.h"
 #include "tests/gui/AppTestSupport.h"
 
 namespace {
@@ -142,8 +143,8 @@ private slots:
         for (int i = 0; i < 4; ++i)
             RunExtract(i % 2 ? static_cast<CPaneView*>(m_App.List()) : Tree());
         QCOMPARE(m_Sink.Texts(),
-                 Strings({"Could not change to directory " + missing, "Could not create directory " + missing,
-                          "Could not change to directory " + file, "Could not create directory "}));
+                 Strings({kCouldNotChangeToDirectory + missing, kCouldNotCreateDirectory + missing,
+                          kCouldNotChangeToDirectory + file, kCouldNotCreateDirectory}));
         QCOMPARE(ListTree(m_pTemp->Path()), Strings({"game.pak"}));
 
         // A relative destination is taken from the current directory; Cancel writes and shows nothing.
@@ -237,13 +238,14 @@ private slots:
             QVERIFY(Done());
             QCOMPARE(result.m_bCancelled, quit);
             if (quit) {
-                QCOMPARE(m_Sink.Texts(), Strings{"Skipped unsafe name .."});
+                QCOMPARE(m_Sink.Texts(), Strings{kSkippedUnsafeName + std::string("..")});
                 QVERIFY(ListTree(dest).size() < 7);
             } else {
                 QCOMPARE(whileOpen.size(), size_t(7)); // DATA/, ONE and the five big files
                 QCOMPARE(m_Sink.Texts(),
-                         Strings({"Skipped unsafe name ..",
-                                  "2 more messages:\nSkipped unsafe name a\\b\nSkipped unsafe name ."}));
+                         Strings({kSkippedUnsafeName + std::string(".."),
+                                  QString::fromLatin1(kMoreMessages).arg(2).toStdString() + "\n" +
+                                      kSkippedUnsafeName + "a\\b\n" + kSkippedUnsafeName + "."}));
             }
         }
     }

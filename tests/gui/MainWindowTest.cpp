@@ -19,13 +19,14 @@
 #include "app/WindowState.h"
 #include "catalogue/EntryPeek.h"
 #include "catalogue/PackFile.h"
+#include "platform/MessageTexts.h"
 #include "tests/gui/AppTestSupport.h"
 #include "views/FindBar.h"
 #include "views/HexView.h"
 #include "views/PreviewPane.h"
 #include "views/PropertiesDlg.h"
 
-static const std::vector<std::string> kCannotOpen{"Error opening file."};
+static const std::vector<std::string> kCannotOpen{kErrorOpeningFile};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -254,7 +255,7 @@ private slots:
         // What cannot be opened leaves the archive as it was.
         Select({"SECOND"});
         QVERIFY(!OpenFromMenu(m_Dir.path()));
-        QCOMPARE(m_App.m_Messages.Texts(), std::vector<std::string>{"Error opening file."});
+        QCOMPARE(m_App.m_Messages.Texts(), kCannotOpen);
         QCOMPARE(ListRows(), QStringList{"DEEPER||File Folder"});
     }
 
@@ -444,7 +445,7 @@ private slots:
         });
         poll.start(10);
         std::thread worker([&] {
-            sink.Report({"Could not make directory ", "<h1>BIG", ".", true});
+            sink.Report({kCouldNotMakeDirectory, "<h1>BIG", ".", true});
             returned = true;
         });
         QTRY_VERIFY(returned);
