@@ -9,11 +9,6 @@
 #include "platform/MessageSink.h"
 #include "tests/support/ArchiveBuilder.h"
 
-// The format's example: DATA holding README.TXT and MAPS, MAPS holding M1.MAP.
-inline std::vector<CNode> ExampleTree() {
-    return {Folder("DATA", {File("README.TXT", "hello"), Folder("MAPS", {File("M1.MAP", "abc")})})};
-}
-
 // An archive written into `dir` and read back.
 struct COpened {
     CTempDir m_Dir;

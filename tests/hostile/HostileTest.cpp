@@ -9,7 +9,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include "catalogue/ArchiveRecord.h"
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
 #include "extract/FolderWalk.h"
@@ -29,18 +28,6 @@ namespace {
 using CLines = std::vector<std::string>;
 const std::string kSentinel = "sentinel: must never change\n";
 const auto kPrintable = [](unsigned char ch) { return ch >= 0x20 && ch != 0x7F; };
-
-// Every path below `root` as ListTree gives it, each regular file followed by "=" and its bytes; sorted.
-CLines Snapshot(const std::string& root) {
-    CLines paths = ListTree(root);
-    for (std::string& p : paths) {
-        struct stat st {};
-        if (lstat((root + "/" + p).c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            p += "=" + ReadFileBytes(root + "/" + p);
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
 
 // base/outside/SENTINEL, base/archive/ and base/dest/: nothing but the destination may change.
 struct CArea {
@@ -326,10 +313,6 @@ TEST(Destination, WritableAndSearchableButNotListable) {
     chmod(dest.c_str(), 0755);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Snapshot(dest), (CLines{"D/", "D/F=data"}));
-}
-
-TEST(Regression, RecordWithAnEmptyNameCopiesNothingFromANullPointer) { // undefined behaviour, once
-    EXPECT_EQ(CArchiveRecord::Make(std::string_view{}, CArchiveRecord::kEnd, 7, 9).Bytes().size(), 44u);
 }
 
 // Opening a FIFO for reading waits for a writer that never comes: only what can be read by position is

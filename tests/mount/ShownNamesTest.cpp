@@ -69,7 +69,7 @@ TEST(ShownNames, AgreeWithCheckAndTheMountOnEveryHostileArchive) {
         CTempDir dir;
         WriteFileBytes(dir / "H.DIR", c.m_strArchive);
         mkdir((dir / "m").c_str(), 0755);
-        const std::string encoding = c.m_strEncoding.empty() ? CNameCodec::kDefault : c.m_strEncoding;
+        const std::string& encoding = c.m_strEncoding;
         CNullSink sink;
         const CPackFile pack(dir / "H.DIR", sink);
         const CNameCodec codec(encoding);

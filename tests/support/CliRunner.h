@@ -16,13 +16,6 @@
 
 // Runs the built command-line companion in a child process, for end-to-end tests.
 // Its path comes from the build (VORPEX_CLI_PATH).
-inline const char* CliPath() {
-#ifdef VORPEX_CLI_PATH
-    return VORPEX_CLI_PATH;
-#else
-    return nullptr;
-#endif
-}
 
 struct CCliRun {
     int m_nStatus = -1; // the exit status; 128 + the signal when it was killed
@@ -71,11 +64,11 @@ inline CCliRun RunCli(const std::vector<std::string>& args, const CCliSetup& set
             _exit(125);
         if (setup.m_fnInChild)
             setup.m_fnInChild();
-        std::vector<char*> argv{const_cast<char*>(CliPath())};
+        std::vector<char*> argv{const_cast<char*>(VORPEX_CLI_PATH)};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(CliPath(), argv.data());
+        execv(VORPEX_CLI_PATH, argv.data());
         _exit(127);
     }
     close(in[0]);
