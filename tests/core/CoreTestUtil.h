@@ -22,12 +22,12 @@ struct COpened {
     CPackFile& Pack() { return *m_pPack; }
 };
 
-// An empty destination directory, open for the walk.
+// An empty destination directory, open for the walk; Tree() is what it holds, as Snapshot gives it.
 struct CDestination {
     CTempDir m_Dir;
     int m_nFd;
     CDestination() : m_nFd(open(m_Dir.Path().c_str(), O_RDONLY | O_DIRECTORY)) {}
     ~CDestination() { close(m_nFd); }
     std::string operator/(std::string_view name) const { return m_Dir / name; }
-    std::vector<std::string> Tree() const { return ListTree(m_Dir.Path()); }
+    std::vector<std::string> Tree() const { return Snapshot(m_Dir.Path()); }
 };

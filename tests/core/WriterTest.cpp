@@ -18,12 +18,10 @@ TEST_F(CWriterFixture, ExtractFileFindsTheFirstEntryIgnoringLetterCase) {
     COpened a(BuildArchive({Folder("D", {File("Readme.TXT", "first"),
                                          Folder("S", {File("README.TXT", "second")}), File("EMPTY", "")})}));
     EXPECT_TRUE(a.Pack().ExtractFile("readme.txt", m_Dest.m_nFd, a.m_Sink, m_Codec));
-    EXPECT_EQ(ReadFileBytes(m_Dest / "Readme.TXT"), "first");
     EXPECT_TRUE(a.Pack().ExtractFile("empty", m_Dest.m_nFd, a.m_Sink, m_Codec));
-    EXPECT_EQ(ReadFileBytes(m_Dest / "EMPTY"), "");
     EXPECT_FALSE(a.Pack().ExtractFile("MISSING.TXT", m_Dest.m_nFd, a.m_Sink, m_Codec));
     EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{kCouldNotFindFile + std::string("MISSING.TXT.")});
-    EXPECT_EQ(m_Dest.Tree(), (std::vector<std::string>{"EMPTY", "Readme.TXT"}));
+    EXPECT_EQ(m_Dest.Tree(), (std::vector<std::string>{"EMPTY=", "Readme.TXT=first"}));
 }
 
 TEST_F(CWriterFixture, CancelAbandonsTheFileInHand) {
@@ -58,10 +56,7 @@ TEST_F(CWriterFixture, CancelAbandonsTheFileInHand) {
         EXPECT_GT(seen, 0u);
         EXPECT_LT(seen, data.size());
         // The old file stays as it was; a new one is removed with the temporary.
-        EXPECT_EQ(m_Dest.Tree(), std::vector<std::string>(replacing, "HUGE"));
-        if (replacing) {
-            EXPECT_EQ(ReadFileBytes(m_Dest / "HUGE"), "old");
-        }
+        EXPECT_EQ(m_Dest.Tree(), std::vector<std::string>(replacing, "HUGE=old"));
         EXPECT_EQ(a.m_Sink.Count(), 0u);
     }
 }
@@ -78,8 +73,7 @@ TEST_F(CWriterFixture, BothCopyMethodsWriteExactBytes) {
         writer.SetCopyMethod(method);
         for (const CPackEntry& e : a.Pack().GetEntries())
             EXPECT_EQ(writer.WriteEntry(dest.m_nFd, e), CEntryWriter::EResult::Written);
-        EXPECT_EQ(ReadFileBytes(dest / "BIG"), data);
-        EXPECT_EQ(ReadFileBytes(dest / "SMALL"), data.substr(7, 5000));
+        EXPECT_EQ(dest.Tree(), (std::vector<std::string>{"BIG=" + data, "SMALL=" + data.substr(7, 5000)}));
     }
     EXPECT_EQ(a.m_Sink.Count(), 0u);
 }
