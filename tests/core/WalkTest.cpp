@@ -36,15 +36,10 @@ TEST_F(CWalkFixture, FoldersAreTakenByIdentityNotByName) {
 TEST_F(CWalkFixture, AnExistingFolderIsSkippedWithEverythingBelow) {
     COpened a(BuildArchive({Folder("D", {File("NEW", "n"), Folder("S", {File("DEEP", "d")})})}));
     ASSERT_EQ(mkdir((m_Dest / "D").c_str(), 0755), 0);
-    CFolderWalk walk(a.Pack(), a.m_Sink, m_Codec, CFolderWalk::kListMakeDir);
-    CProgress last;
-    walk.SetProgressCallback([&](const CProgress& p) { last = p; });
     CSelection selection;
     selection.m_Folders.push_back(a.Pack().GetRoot());
-    walk.Extract(m_Dest.m_nFd, selection);
+    CFolderWalk(a.Pack(), a.m_Sink, m_Codec, CFolderWalk::kListMakeDir).Extract(m_Dest.m_nFd, selection);
     EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{kCouldNotCreateDirectory + std::string("D")});
-    EXPECT_EQ(last.m_nFilesDone, 2u); // the skipped files count as dealt with
-    EXPECT_EQ(last.m_nBytesDone, last.m_nBytesTotal);
     EXPECT_EQ(m_Dest.Tree(), std::vector<std::string>{"D/"});
 }
 

@@ -28,15 +28,13 @@ TEST_F(CWriterFixture, CancelAbandonsTheFileInHand) {
     const std::string data(3 * CEntryWriter::kChunk + 10, 'c');
     COpened a(BuildArchive({Folder("D", {File("HUGE", data)})}));
     // Unnamed files and named temporaries, new and replacing.
-    struct CWay {
-        CEntryWriter::ECopy m_eMethod;
-        bool m_bReplacing, m_bUnnamed;
-    };
-    for (auto [method, replacing, unnamed] : {CWay{CEntryWriter::ECopy::Buffer, true, true},
-                                              {CEntryWriter::ECopy::Kernel, true, true},
-                                              {CEntryWriter::ECopy::Buffer, false, true},
-                                              {CEntryWriter::ECopy::Kernel, true, false},
-                                              {CEntryWriter::ECopy::Buffer, false, false}}) {
+    using E = CEntryWriter::ECopy;
+    for (auto [method, replacing, unnamed] :
+         std::vector<std::tuple<E, bool, bool>>{{E::Buffer, true, true},
+                                                {E::Kernel, true, true},
+                                                {E::Buffer, false, true},
+                                                {E::Kernel, true, false},
+                                                {E::Buffer, false, false}}) {
         std::remove((m_Dest / "HUGE").c_str());
         if (replacing)
             WriteFileBytes(m_Dest / "HUGE", "old");

@@ -24,14 +24,11 @@ constexpr uint64_t kRecords = 1000000;
 void WriteArchives(const std::string& zeros, const std::string& folders) {
     WriteFileBytes(zeros, "");
     ASSERT_EQ(truncate(zeros.c_str(), kRecords * CArchiveRecord::kSize), 0);
-    const std::string folder = CArchiveRecord::Make(std::string(32, 'F'), CArchiveRecord::kFolder, 0,
-                                                    static_cast<uint32_t>(kRecords * CArchiveRecord::kSize))
-                                   .Bytes();
-    std::string bytes;
-    bytes.reserve((kRecords + 1) * CArchiveRecord::kSize);
-    for (uint64_t i = 0; i < kRecords; ++i)
-        bytes += folder;
-    WriteFileBytes(folders, bytes + CArchiveRecord::Make("", CArchiveRecord::kEnd, 0, 0).Bytes());
+    constexpr uint32_t kEnd = kRecords * CArchiveRecord::kSize;
+    CRawArchive raw;
+    for (uint32_t at = 0; at < kEnd; at += CArchiveRecord::kSize)
+        raw.Folder(at, std::string(32, 'F'), kEnd);
+    WriteFileBytes(folders, raw.End(kEnd).Str());
 }
 
 // Runs vorpex-cli with `args`, its output thrown away; returns its exit status and the peak resident

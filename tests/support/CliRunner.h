@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
 #include "tests/support/ArchiveBuilder.h"
 
 // Runs the built command-line companion in a child process, for end-to-end tests.
@@ -74,12 +75,7 @@ inline CCliRun RunCli(const std::vector<std::string>& args, const CCliSetup& set
     close(in[0]);
     // A child that stops reading early closes the pipe: the rest of the input is dropped.
     const auto oldPipe = signal(SIGPIPE, SIG_IGN);
-    for (size_t done = 0; done < setup.m_strInput.size();) {
-        const ssize_t n = write(in[1], setup.m_strInput.data() + done, setup.m_strInput.size() - done);
-        if (n <= 0 && errno != EINTR)
-            break;
-        done += n > 0 ? size_t(n) : 0;
-    }
+    WriteAll(in[1], setup.m_strInput.data(), setup.m_strInput.size());
     close(in[1]);
     signal(SIGPIPE, oldPipe);
     int status = 0;
