@@ -21,8 +21,7 @@ struct CMounted {
     CMounted(const std::string& archive, const std::string& dir, std::vector<std::string> args = {})
         : m_strDir(dir) {
         args.insert(args.begin(), "mount");
-        args.push_back(archive);
-        args.push_back(dir);
+        args.insert(args.end(), {archive, dir});
         m_Run = RunCli(args);
     }
     ~CMounted() {

@@ -33,7 +33,6 @@ TEST(Mount, SampleArchiveEqualsItsExtractionUntilUnmounted) {
     {
         CMounted mount(area.m_strArchive, area.m_strMount);
         ASSERT_TRUE(mount.Ready());
-        EXPECT_EQ(mount.m_Run.m_nStatus, 0);
         EXPECT_EQ(std::system(("diff -r '" + area.m_strOut + "' '" + area.m_strMount + "'").c_str()), 0);
         for (const std::string& path : ListTree(area.m_strMount)) {
             struct stat st {};
