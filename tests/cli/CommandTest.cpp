@@ -25,7 +25,7 @@ void ExpectRun(Lines args, const std::string& bytes, int status, const Lines& ou
 const std::string kExample =
     BuildArchive({Folder("DATA", {File("README.TXT", "hello"), Folder("MAPS", {File("M1.MAP", "abc")})})});
 
-TEST(UsageTest, VersionHelpAndUsageErrors) {
+TEST(UsageTest, HelpAndUsageErrors) {
     for (const std::string command : {"list", "extract", "check", "pack"}) {
         const CCliRun a = RunCli({"help", command}), b = RunCli({command, "--help"});
         EXPECT_EQ(a.m_nStatus + b.m_nStatus, 0);

@@ -12,6 +12,7 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
 #include "extract/FolderWalk.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 #include "tests/hostile/HostileCases.h"
@@ -55,11 +56,9 @@ CExtractResult ExtractAll(const CPackFile& pack, const std::string& dest, CMessa
     walk.Writer().SetUnnamedFiles(unnamedFiles);
     CSelection all;
     all.m_bWholeArchive = true;
-    const int dirfd = CFolderWalk::OpenDestination(dest);
-    EXPECT_TRUE(dirfd >= 0 && codec.IsValid());
-    const CExtractResult result = walk.Extract(dirfd, all);
-    close(dirfd);
-    return result;
+    const CFileDescriptor dirfd(CFolderWalk::OpenDestination(dest));
+    EXPECT_TRUE(dirfd.IsOpen() && codec.IsValid());
+    return walk.Extract(dirfd.Get(), all);
 }
 
 // The exit status and standard error of vorpex-cli run with `args`; `inChild` runs in it before exec.
