@@ -40,8 +40,7 @@ TEST_F(ExtractTest, IntoTheCurrentDirectoryByDefaultNeverIntoOneMissingOrEmpty) 
     CTempDir current;
     const CCliRun here = RunCli({"extract", "--quiet", archive}, {.m_strDir = current.Path()});
     EXPECT_EQ(here.m_nStatus, 0);
-    EXPECT_EQ(ListTree(current.Path()), (Lines{"A/", "A/S/", "A/S/s1", "A/a1", "T"}));
-    EXPECT_EQ(ReadFileBytes(current / "A/S/s1"), "deep");
+    EXPECT_EQ(Snapshot(current.Path()), (Lines{"A/", "A/S/", "A/S/s1=deep", "A/a1=one", "T=top"}));
 
     // The destination is never created; an empty one (an unset variable in a script) is not the current one.
     for (const std::string& dir : {m_Dir / "missing", std::string()}) {
@@ -108,12 +107,14 @@ TEST_F(ExtractTest, ToStdoutConcatenatesInWalkOrderAndMakesNothing) {
 TEST_F(ExtractTest, ExistingFoldersAndFilesByPolicy) {
     const std::string archive =
         Archive({Folder("D", {File("new", "N"), File("old", "A"), Folder("S", {File("s", "S")})})});
-    const Lines merged = {"D/", "D/S/", "D/S/s=S", "D/new=N"};
-    for (const auto& [options, old, err] : std::vector<std::tuple<Lines, std::string, Lines>>{
-             {{}, "", {"Could not make directory D"}},
-             {{"-k"}, "mine", {}},
-             {{"--keep-old-files", "-v"}, "mine", {"Kept existing file old"}},
-             {{"--overwrite"}, "A", {}}}) {
+    const auto merged = [](std::string old) {
+        return Lines{"D/", "D/S/", "D/S/s=S", "D/new=N", "D/old=" + old};
+    };
+    for (const auto& [options, tree, err] : std::vector<std::tuple<Lines, Lines, Lines>>{
+             {{}, {"D/", "D/old=mine"}, {"Could not make directory D"}},
+             {{"-k"}, merged("mine"), {}},
+             {{"--keep-old-files", "-v"}, merged("mine"), {"Kept existing file old"}},
+             {{"--overwrite"}, merged("A"), {}}}) {
         CTempDir dest;
         std::filesystem::create_directories(dest / "D");
         WriteFileBytes(dest / "D/old", "mine");
@@ -122,14 +123,7 @@ TEST_F(ExtractTest, ExistingFoldersAndFilesByPolicy) {
         const CCliRun r = RunCli(args);
         EXPECT_EQ(r.m_nStatus, options.empty() ? 1 : 0); // keeping a file is no failure
         EXPECT_EQ(r.m_ErrLines, err);
-        Lines tree = ListTree(dest.Path());
-        for (std::string& path : tree)
-            if (path.back() != '/')
-                path += "=" + ReadFileBytes(dest / path);
-        Lines expected = old.empty() ? Lines{"D/", "D/old=mine"} : merged;
-        if (!old.empty())
-            expected.push_back("D/old=" + old);
-        EXPECT_EQ(tree, expected) << (options.empty() ? "default" : options[0]);
+        EXPECT_EQ(Snapshot(dest.Path()), tree) << (options.empty() ? "default" : options[0]);
     }
 
     // What one extraction made is never merged into or kept for another item of the same name.

@@ -9,11 +9,6 @@
 #include "platform/MessageSink.h"
 #include "tests/support/ArchiveBuilder.h"
 
-// The format's example: DATA holding README.TXT and MAPS, MAPS holding M1.MAP.
-inline std::vector<CNode> ExampleTree() {
-    return {Folder("DATA", {File("README.TXT", "hello"), Folder("MAPS", {File("M1.MAP", "abc")})})};
-}
-
 // An archive written into `dir` and read back.
 struct COpened {
     CTempDir m_Dir;
@@ -27,12 +22,12 @@ struct COpened {
     CPackFile& Pack() { return *m_pPack; }
 };
 
-// An empty destination directory, open for the walk.
+// An empty destination directory, open for the walk; Tree() is what it holds, as Snapshot gives it.
 struct CDestination {
     CTempDir m_Dir;
     int m_nFd;
     CDestination() : m_nFd(open(m_Dir.Path().c_str(), O_RDONLY | O_DIRECTORY)) {}
     ~CDestination() { close(m_nFd); }
     std::string operator/(std::string_view name) const { return m_Dir / name; }
-    std::vector<std::string> Tree() const { return ListTree(m_Dir.Path()); }
+    std::vector<std::string> Tree() const { return Snapshot(m_Dir.Path()); }
 };

@@ -77,18 +77,14 @@ TEST(NameFinder, FindsFoldersAndFilesByPartOrWildcards) {
 }
 
 TEST(NameFinder, WildcardsMatchWholeNames) {
-    struct Case {
-        const char* pattern;
-        const char* name;
-        bool match;
-    };
-    const Case cases[] = {
+    using CCase = std::tuple<const char*, const char*, bool>; // a pattern, a name, whether they match
+    const CCase cases[] = {
         {"a*b*c", "axxbyyc", true}, {"a*b*c", "axxbyycd", false}, {"*a", "banana", true},
         {"?", "\xC3\xA9", true},    {"??", "\xC3\xA9", false},    {"*?*", "", false},
         {"a**", "a", true},         {"*ab", "aab", true},         {"a?c*", "abcabc", true},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(CNameFinder::MatchWildcards(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+    for (const auto& [pattern, name, match] : cases)
+        EXPECT_EQ(CNameFinder::MatchWildcards(pattern, name), match) << pattern << " " << name;
 }
 
 } // namespace

@@ -2,25 +2,15 @@
 
 #include "catalogue/NameCodec.h"
 
-TEST(NameCodec, Windows1252DecodesAndEveryByteRoundTrips) {
+TEST(NameCodec, EveryByteRoundTripsAndWhatIsNoCharacterIsRefused) {
     CNameCodec codec;
     ASSERT_TRUE(codec.IsValid());
-    EXPECT_EQ(codec.Decode("\x80"), "\xE2\x82\xAC"); // euro sign
-    EXPECT_EQ(codec.Decode("\x9F"), "\xC5\xB8");     // Y with diaeresis
+    std::string back;
     for (int b = 1; b < 256; ++b) {
         const std::string raw(1, static_cast<char>(b));
-        std::string back;
         ASSERT_TRUE(codec.Encode(codec.Decode(raw), back)) << b;
         EXPECT_EQ(back, raw) << b;
     }
-}
-
-TEST(NameCodec, EncodingRefusesWhatTheCodePageLacks) {
-    CNameCodec codec("windows-1252");
-    std::string raw;
-    EXPECT_TRUE(codec.Encode("M\xC3\xBCLLER", raw));
-    EXPECT_EQ(raw, "M\xFCLLER");
-    EXPECT_FALSE(codec.Encode("\xE6\x97\xA5", raw)); // a CJK character
-    EXPECT_FALSE(codec.Encode("\xC3", raw));         // cut UTF-8
-    EXPECT_FALSE(codec.Encode("\xED\xA0\x80", raw)); // an encoded surrogate
+    EXPECT_FALSE(codec.Encode("\xC3", back));         // cut UTF-8
+    EXPECT_FALSE(codec.Encode("\xED\xA0\x80", back)); // an encoded surrogate
 }

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "catalogue/EntryPeek.h"
 #include "catalogue/NameCodec.h"
 #include "extract/FolderWalk.h"
 #include "extract/StagingArea.h"
+#include "platform/FileDescriptor.h"
 #include "tests/core/CoreTestUtil.h"
 
 namespace {
@@ -61,9 +63,7 @@ TEST_F(CStagingTest, PrivateFolderUnderRuntimeElseCacheRemovedWithEverythingButL
             ASSERT_TRUE(area.IsValid());
             path = area.Path();
             EXPECT_EQ(path.rfind(base + "/", 0), 0u) << path;
-            struct stat st;
-            ASSERT_EQ(stat(path.c_str(), &st), 0);
-            EXPECT_EQ(st.st_mode & 0777, 0700u);
+            EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0700));
 
             std::string one, two;
             const int fd1 = area.NewSlot(one), fd2 = area.NewSlot(two);
@@ -97,10 +97,9 @@ TEST_F(CStagingTest, MadePathsFollowTheSelectionAndSkipWhatWasNotMade) {
     // What the walk made in a fresh slot for `s`, as MadePaths gives it, each with the slot cut off.
     const auto made = [&](const CSelection& s) {
         std::string slot;
-        const int fd = area.NewSlot(slot);
-        EXPECT_GE(fd, 0);
-        CFolderWalk(pack, sink, codec).Extract(fd, s);
-        close(fd);
+        const CFileDescriptor fd(area.NewSlot(slot));
+        EXPECT_TRUE(fd.IsOpen());
+        CFolderWalk(pack, sink, codec).Extract(fd.Get(), s);
         std::vector<std::string> paths = CStagingArea::MadePaths(slot, s, codec);
         for (std::string& p : paths)
             p = p.rfind(slot + "/", 0) == 0 ? p.substr(slot.size() + 1) : "outside the slot: " + p;

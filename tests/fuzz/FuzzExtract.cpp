@@ -54,13 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CRecordingSink sink;
     CPackFile pack(ArchiveInMemory(data, size), "/fuzz/ARCHIVE.DIR", sink);
-    const int dirfd = CFolderWalk::OpenDestination(g_strDest);
-    Require(dirfd >= 0, "cannot open the destination");
+    const CFileDescriptor dirfd(CFolderWalk::OpenDestination(g_strDest));
+    Require(dirfd.IsOpen(), "cannot open the destination");
     CFolderWalk walk(pack, sink, codec);
     CSelection all;
     all.m_bWholeArchive = true;
-    const CExtractResult result = walk.Extract(dirfd, all);
-    close(dirfd);
+    const CExtractResult result = walk.Extract(dirfd.Get(), all);
 
     Require(result.m_nFilesWritten <= pack.GetEntries().size() &&
                 result.m_nFoldersMade <= pack.GetFolderCount(),

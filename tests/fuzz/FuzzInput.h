@@ -7,6 +7,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "platform/FileDescriptor.h"
+
 // What both fuzz targets share: a failed invariant aborts, as the fuzzer expects of a finding.
 inline void Require(bool ok, const std::string& what) {
     if (!ok) {
@@ -19,7 +21,6 @@ inline void Require(bool ok, const std::string& what) {
 inline int ArchiveInMemory(const uint8_t* data, size_t size) {
     const int fd = memfd_create("archive", MFD_CLOEXEC);
     Require(fd >= 0, "memfd_create failed");
-    for (ssize_t n = 0; size > 0; data += n, size -= static_cast<size_t>(n))
-        Require((n = write(fd, data, size)) > 0, "cannot write the memfd");
+    Require(WriteAll(fd, data, size), "cannot write the memfd");
     return fd;
 }

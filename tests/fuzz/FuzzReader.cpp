@@ -57,7 +57,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "unexpected messages from the reader");
     return 0;
 }
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    return 0;
-}

@@ -12,7 +12,7 @@
 #include "tests/hostile/HostileCases.h"
 #include "tests/support/ArchiveBuilder.h"
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv); // as in libFuzzer
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
@@ -43,7 +43,8 @@ long PeakKiB() {
 } // namespace
 
 int main(int argc, char** argv) {
-    LLVMFuzzerInitialize(&argc, &argv);
+    if (LLVMFuzzerInitialize)
+        LLVMFuzzerInitialize(&argc, &argv);
     size_t inputs = 0;
     for (const CHostileCase& c : HostileCases())
         inputs += Run("hostile " + c.m_strName, c.m_strArchive) >= 0;

@@ -121,7 +121,7 @@ std::vector<CHostileCase> HostileCases() {
         unknown.insert(unknown.end() - 1, {"U" + std::to_string(type), 1, 0, static_cast<uint8_t>(type)});
     using R = CRawArchive;
     const std::string top = BuildArchive({File("LINK", "new")}), inD = InD({File("OUT", "x")});
-    std::vector<CHostileCase> cases = {
+    return {
         C("names_dotdot_file", InD({File("..", "x"), File("OK", "ok")}), "D/|D/OK=ok", "skip .."),
         C("names_dot_file", InD({File(".", "x")}), "D/", "skip ."),
         C("names_empty", InD({File("", "x"), Folder("", {File("IN")})}), "D/", "skip |skip "),
@@ -216,7 +216,4 @@ std::vector<CHostileCase> HostileCases() {
           "create HOSTILE.DIR|^"),
         C("destination_hard_link_to_the_archive", top, "LINK=*", "create LINK|+LINK=>../archive/HOSTILE.DIR"),
     };
-    for (CHostileCase& c : cases)
-        c.m_strClass = c.m_strName.substr(0, c.m_strName.find('_'));
-    return cases;
 }

@@ -5,6 +5,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include "platform/FileDescriptor.h"
 #include "tests/support/CliRunner.h"
 
 inline bool IsMountPoint(const std::string& dir) {
@@ -21,8 +22,7 @@ struct CMounted {
     CMounted(const std::string& archive, const std::string& dir, std::vector<std::string> args = {})
         : m_strDir(dir) {
         args.insert(args.begin(), "mount");
-        args.push_back(archive);
-        args.push_back(dir);
+        args.insert(args.end(), {archive, dir});
         m_Run = RunCli(args);
     }
     ~CMounted() {
@@ -52,13 +52,10 @@ inline const std::string& FuseUnavailable() {
 // Reads all of `path` into `bytes`; returns 0 or the errno of the call that failed.
 inline int ReadAll(const std::string& path, std::string& bytes) {
     bytes.clear();
-    const int fd = open(path.c_str(), O_RDONLY);
+    const CFileDescriptor fd(open(path.c_str(), O_RDONLY));
     char buf[65536];
-    ssize_t got = fd < 0 ? -1 : 0;
-    while (fd >= 0 && (got = read(fd, buf, sizeof buf)) > 0)
+    ssize_t got = fd.IsOpen() ? 0 : -1;
+    while (fd.IsOpen() && (got = read(fd.Get(), buf, sizeof buf)) > 0)
         bytes.append(buf, size_t(got));
-    const int error = got < 0 ? errno : 0;
-    if (fd >= 0)
-        close(fd);
-    return error;
+    return got < 0 ? errno : 0; // taken before the descriptor is closed
 }

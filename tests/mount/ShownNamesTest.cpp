@@ -70,15 +70,14 @@ TEST(ShownNames, AgreeWithCheckAndTheMountOnEveryHostileArchive) {
         CTempDir dir;
         WriteFileBytes(dir / "H.DIR", c.m_strArchive);
         mkdir((dir / "m").c_str(), 0755);
-        const std::string encoding = c.m_strEncoding.empty() ? CNameCodec::kDefault : c.m_strEncoding;
         CNullSink sink;
         const CPackFile pack(dir / "H.DIR", sink);
-        const CNameCodec codec(encoding);
+        const CNameCodec codec(c.m_strEncoding);
         const CNameEscaper escaper(codec);
         std::unique_ptr<CMounted> mount;
         if (fuse) {
             mount = std::make_unique<CMounted>(dir / "H.DIR", dir / "m",
-                                               std::vector<std::string>{"-e", encoding});
+                                               std::vector<std::string>{"-e", c.m_strEncoding});
             EXPECT_EQ(mount->m_Run.m_nStatus, !pack.IsOpen() ? 2 : pack.GetReport().IsClean() ? 0 : 1);
             EXPECT_EQ(mount->Ready(), pack.IsOpen());
         }
@@ -91,7 +90,7 @@ TEST(ShownNames, AgreeWithCheckAndTheMountOnEveryHostileArchive) {
             EXPECT_EQ(ListTree(walk.m_strMount), walk.m_Shown);
         }
         std::set<std::string> reported;
-        for (std::string line : RunCli({"check", "-e", encoding, dir / "H.DIR"}).m_OutLines) {
+        for (std::string line : RunCli({"check", "-e", c.m_strEncoding, dir / "H.DIR"}).m_OutLines) {
             if (line.size() > 13 && line.compare(line.size() - 13, 13, " (empty name)") == 0)
                 line.resize(line.size() - 13);
             // Names that only clash once decoded are renamed on the mount like any other clash.

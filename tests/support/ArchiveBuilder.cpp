@@ -24,22 +24,22 @@ CNode File(std::string name, std::string data) {
     return n;
 }
 
-std::string BuildArchive(const std::vector<CNode>& top, const CBuildOptions& options) {
+std::string BuildArchive(const std::vector<CNode>& top) {
     // The lists come first, each folder's list where the walk meets the folder, then the data of every file
     // in the same order; so the records' space is counted before anything is laid out.
     constexpr size_t kRecord = CArchiveRecord::kSize;
     size_t records = 0, nextList = 0;
-    auto count = [&](auto& self, const std::vector<CNode>& nodes, bool end) -> void {
-        records += nodes.size() + (end ? 1 : 0);
+    auto count = [&](auto& self, const std::vector<CNode>& nodes) -> void {
+        records += nodes.size() + 1;
         for (const CNode& n : nodes)
             if (n.m_bFolder)
-                self(self, n.m_Children, true);
+                self(self, n.m_Children);
     };
-    count(count, top, options.m_bTopEndRecord);
+    count(count, top);
     std::string out(records * kRecord, '\0');
-    auto list = [&](auto& self, const std::vector<CNode>& nodes, bool end) -> void {
+    auto list = [&](auto& self, const std::vector<CNode>& nodes) -> void {
         size_t pos = nextList;
-        nextList += (nodes.size() + (end ? 1 : 0)) * kRecord;
+        nextList += (nodes.size() + 1) * kRecord;
         for (const CNode& n : nodes) {
             const uint32_t size = n.m_bFolder ? 0 : uint32_t(n.m_strData.size());
             const uint32_t offset = uint32_t(n.m_bFolder ? nextList : out.size());
@@ -50,14 +50,13 @@ std::string BuildArchive(const std::vector<CNode>& top, const CBuildOptions& opt
                             .Bytes());
             pos += kRecord;
             if (n.m_bFolder)
-                self(self, n.m_Children, true);
+                self(self, n.m_Children);
             else
                 out += n.m_strData;
         }
-        if (end)
-            out.replace(pos, kRecord, CArchiveRecord::Make({}, CArchiveRecord::kEnd, 0, 0).Bytes());
+        out.replace(pos, kRecord, CArchiveRecord::Make({}, CArchiveRecord::kEnd, 0, 0).Bytes());
     };
-    list(list, top, options.m_bTopEndRecord);
+    list(list, top);
     return out;
 }
 
@@ -141,5 +140,14 @@ std::vector<std::string> ListTree(const std::string& root) {
         paths.push_back(rel);
     }
     std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+std::vector<std::string> Snapshot(const std::string& root) {
+    std::vector<std::string> paths = ListTree(root);
+    for (std::string& p : paths)
+        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(root + "/" + p)))
+            p += "=" + ReadFileBytes(root + "/" + p);
+    std::sort(paths.begin(), paths.end()); // "=" may sort a file after a longer name
     return paths;
 }

@@ -22,11 +22,7 @@ struct CNode {
 CNode Folder(std::string name, std::vector<CNode> children = {});
 CNode File(std::string name, std::string data = {});
 
-struct CBuildOptions {
-    bool m_bTopEndRecord = true; // the top-level list's end record may be missing
-};
-
-std::string BuildArchive(const std::vector<CNode>& top, const CBuildOptions& options = {});
+std::string BuildArchive(const std::vector<CNode>& top);
 
 class CRawArchive {
 public:
@@ -62,3 +58,5 @@ private:
 
 // Every path below `root` ("a/", "a/b.txt": folders end in '/'), sorted; links are listed, not followed.
 std::vector<std::string> ListTree(const std::string& root);
+// ListTree with each regular file followed by "=" and its bytes; sorted.
+std::vector<std::string> Snapshot(const std::string& root);

@@ -12,17 +12,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
 #include "tests/support/ArchiveBuilder.h"
 
 // Runs the built command-line companion in a child process, for end-to-end tests.
 // Its path comes from the build (VORPEX_CLI_PATH).
-inline const char* CliPath() {
-#ifdef VORPEX_CLI_PATH
-    return VORPEX_CLI_PATH;
-#else
-    return nullptr;
-#endif
-}
 
 struct CCliRun {
     int m_nStatus = -1; // the exit status; 128 + the signal when it was killed
@@ -71,22 +65,17 @@ inline CCliRun RunCli(const std::vector<std::string>& args, const CCliSetup& set
             _exit(125);
         if (setup.m_fnInChild)
             setup.m_fnInChild();
-        std::vector<char*> argv{const_cast<char*>(CliPath())};
+        std::vector<char*> argv{const_cast<char*>(VORPEX_CLI_PATH)};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(CliPath(), argv.data());
+        execv(VORPEX_CLI_PATH, argv.data());
         _exit(127);
     }
     close(in[0]);
     // A child that stops reading early closes the pipe: the rest of the input is dropped.
     const auto oldPipe = signal(SIGPIPE, SIG_IGN);
-    for (size_t done = 0; done < setup.m_strInput.size();) {
-        const ssize_t n = write(in[1], setup.m_strInput.data() + done, setup.m_strInput.size() - done);
-        if (n <= 0 && errno != EINTR)
-            break;
-        done += n > 0 ? size_t(n) : 0;
-    }
+    WriteAll(in[1], setup.m_strInput.data(), setup.m_strInput.size());
     close(in[1]);
     signal(SIGPIPE, oldPipe);
     int status = 0;
