@@ -4,6 +4,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/MessageTexts.h"
 #include "tests/support/CliRunner.h"
 
 namespace {
@@ -107,21 +108,20 @@ TEST(ListTest, NullJsonAndCheckKeepNamesExactAndNameEveryProblem) {
     EXPECT_EQ(null.m_nStatus, 1);
     const std::string file = R"("type":"file","size":)",
                       folder = R"("type":"folder","size":0,"offset":null,"folder":true)";
+    const auto problem = [](const char* text) { return R"(,"problems":[")" + std::string(text) + R"("]})"; };
     const CCliRun json = RunCli({"list", "--json", dir / "p.dir"});
-    EXPECT_EQ(
-        json.m_OutLines,
-        (Lines{R"({"path":"a\\x5Cb","name":"a\\b",)" + file +
-                   R"(0,"offset":0,"folder":false,"problems":["Unsafe name"]})",
-               R"({"path":"D/","name":"D",)" + folder + R"(,"problems":[]})",
-               R"({"path":"D/twice","name":"twice",)" + file +
-                   R"(3,"offset":600,"folder":false,"problems":[]})",
-               R"({"path":"D/twice","name":"twice",)" + file +
-                   R"(3,"offset":600,"folder":false,"problems":["Duplicate name in one folder"]})",
-               R"({"path":"D/past","name":"past",)" + file +
-                   R"(10,"offset":598,"folder":false,"problems":["Data beyond the end of the archive"]})",
-               R"({"path":"D/../","name":"..",)" + folder + R"(,"problems":["Unsafe name"]})",
-               R"({"path":"D/../","name":"",)" + file +
-                   R"(0,"offset":0,"folder":false,"problems":["Unsafe name"]})"}));
+    EXPECT_EQ(json.m_OutLines, (Lines{R"({"path":"a\\x5Cb","name":"a\\b",)" + file +
+                                          R"(0,"offset":0,"folder":false)" + problem(kUnsafeName),
+                                      R"({"path":"D/","name":"D",)" + folder + R"(,"problems":[]})",
+                                      R"({"path":"D/twice","name":"twice",)" + file +
+                                          R"(3,"offset":600,"folder":false,"problems":[]})",
+                                      R"({"path":"D/twice","name":"twice",)" + file +
+                                          R"(3,"offset":600,"folder":false)" + problem(kDuplicateName),
+                                      R"({"path":"D/past","name":"past",)" + file +
+                                          R"(10,"offset":598,"folder":false)" + problem(kDataBeyondEnd),
+                                      R"({"path":"D/../","name":"..",)" + folder + problem(kUnsafeName),
+                                      R"({"path":"D/../","name":"",)" + file +
+                                          R"(0,"offset":0,"folder":false)" + problem(kUnsafeName)}));
     // In a UTF-8 archive a byte that is no part of a character keeps its value in the name, the JSON way.
     WriteFileBytes(dir / "u.dir", BuildArchive({File("X\xFFY", "x"), File("caf\xC3\xA9", "y")}));
     const Lines utf8 = RunCli({"list", "--json", "-e", "utf-8", dir / "u.dir"}).m_OutLines;
@@ -130,15 +130,14 @@ TEST(ListTest, NullJsonAndCheckKeepNamesExactAndNameEveryProblem) {
     EXPECT_NE(utf8[1].find("\"name\":\"caf\xC3\xA9\""), std::string::npos) << utf8[1];
     // What the reader met follows the listing, on standard error.
     for (const CCliRun* r : {&null, &json})
-        EXPECT_EQ(r->m_ErrLines, Lines{"Unknown file type encountered: 2 records of unknown type skipped"});
+        EXPECT_EQ(r->m_ErrLines, Lines{kUnknownRecordsSkipped + "2 records of unknown type skipped"s});
     // check counts, then names every kind of problem on standard output.
-    ExpectRun({"check"}, kExample, 0, {"Folders: 2", "Files: 2", "Bytes: 8", "No problems found."});
+    ExpectRun({"check"}, kExample, 0, {"Folders: 2", "Files: 2", "Bytes: 8", kNoProblemsFound});
     ExpectRun({"check"}, ProblemArchive(), 1,
               {"Folders: 2", "Files: 5", "Bytes: 16",
-               "Unknown file type encountered: 2 records of unknown type skipped",
-               "Data beyond the end of the archive: D/past", "Unsafe name: a\\x5Cb", "Unsafe name: D/../",
-               "Unsafe name: D/../ (empty name)", "Duplicate name in one folder: D/twice",
-               "6 problems found."});
+               kUnknownRecordsSkipped + "2 records of unknown type skipped"s, kDataBeyondEnd + ": D/past"s,
+               kUnsafeName + ": a\\x5Cb"s, kUnsafeName + ": D/../"s, kUnsafeName + ": D/../"s + kEmptyName,
+               kDuplicateName + ": D/twice"s, "6 problems found."});
 }
 
 TEST(ListTest, ArchiveFromStandardInputWorksWithEveryCommand) {

@@ -2,7 +2,10 @@
 
 #include <filesystem>
 
+#include "platform/MessageTexts.h"
 #include "tests/support/CliRunner.h"
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -46,7 +49,7 @@ TEST_F(ExtractTest, IntoTheCurrentDirectoryByDefaultNeverIntoOneMissingOrEmpty) 
     for (const std::string& dir : {m_Dir / "missing", std::string()}) {
         const CCliRun r = RunCli({"extract", "-C", dir, archive}, {.m_strDir = current.Path()});
         EXPECT_EQ(r.m_nStatus, 2);
-        EXPECT_EQ(r.m_ErrLines, Lines{"Could not change to directory " + dir});
+        EXPECT_EQ(r.m_ErrLines, Lines{kCouldNotChangeToDirectory + dir});
     }
     EXPECT_EQ(ListTree(m_Dir.Path()), Lines{"test.dir"});
 }
@@ -61,7 +64,7 @@ TEST_F(ExtractTest, ItemsUnderTheirOwnNamesFirstOfSamePathTakenMissingOnesReport
         {CCase{{"D"}, {"D/", "D/S/", "D/S/s1", "D/first"}, {}},
          CCase{{"D/S/", "missing/x", "D/only-here", "D/first/", "X"},
                {"S/", "S/s1", "X", "only-here"},
-               {"Not in archive: missing/x", "Not in archive: D/first/"}}, // a folder's path names no file
+               {kNotInArchive + "missing/x"s, kNotInArchive + "D/first/"s}}, // a folder's path names no file
          CCase{{"X/"}, {"X/", "X/in-folder"}, {}},                 // "X" alone is the file: files come first
          CCase{{"caf\xc3\xa9/tab\\x09here"}, {"tab\there"}, {}}}); // matched by its printed form
 }
@@ -78,7 +81,7 @@ TEST_F(ExtractTest, PatternsExclusionsAndFullPaths) {
                       {CCase{{"DATA/*.TXT"}, {"NOTE.TXT", "README.TXT", "V.TXT"}, {}}, // '*' spans '/'
                        CCase{{"--no-wildcards-match-slash", "DATA/*.TXT"}, {"README.TXT", "V.TXT"}, {}},
                        CCase{{"DATA/M*"}, maps, {}}, // the folder brings everything below it, each once
-                       CCase{{"DATA/[R-T]*/D??R.WAV", "*.NOPE"}, {"DOOR.WAV"}, {"Not in archive: *.NOPE"}},
+                       CCase{{"DATA/[R-T]*/D??R.WAV", "*.NOPE"}, {"DOOR.WAV"}, {kNotInArchive + "*.NOPE"s}},
                        CCase{{"--exclude", "*.MAP", "--exclude=SOUNDS", "DATA"},
                              {"DATA/", "DATA/MAPS/", "DATA/MAPS/SECRET/", "DATA/MAPS/SECRET/NOTE.TXT",
                               "DATA/README.TXT", "DATA/V.TXT"},
@@ -111,9 +114,9 @@ TEST_F(ExtractTest, ExistingFoldersAndFilesByPolicy) {
         return Lines{"D/", "D/S/", "D/S/s=S", "D/new=N", "D/old=" + old};
     };
     for (const auto& [options, tree, err] : std::vector<std::tuple<Lines, Lines, Lines>>{
-             {{}, {"D/", "D/old=mine"}, {"Could not make directory D"}},
+             {{}, {"D/", "D/old=mine"}, {kCouldNotMakeDirectory + "D"s}},
              {{"-k"}, merged("mine"), {}},
-             {{"--keep-old-files", "-v"}, merged("mine"), {"Kept existing file old"}},
+             {{"--keep-old-files", "-v"}, merged("mine"), {kKeptExistingFile + "old"s}},
              {{"--overwrite"}, merged("A"), {}}}) {
         CTempDir dest;
         std::filesystem::create_directories(dest / "D");
@@ -131,7 +134,7 @@ TEST_F(ExtractTest, ExistingFoldersAndFilesByPolicy) {
     for (const char* policy : {"-k", "--overwrite"}) {
         CTempDir dest;
         const CCliRun r = RunCli({"extract", policy, "-C", dest.Path(), twins});
-        EXPECT_EQ(r.m_ErrLines, Lines{"Could not make directory D"}) << policy;
+        EXPECT_EQ(r.m_ErrLines, Lines{kCouldNotMakeDirectory + "D"s}) << policy;
         EXPECT_EQ(ReadFileBytes(dest / "D/a"), "1");
     }
 }

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/MessageTexts.h"
 #include "tests/support/CliRunner.h"
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -70,8 +73,8 @@ TEST(PackRefusalTest, RefusedPackKeepsTheOldArchiveAndLeavesNoTemporary) {
         Lines m_Files;                          // made below the folder with their folders, sparse
         off_t m_nSize;
     };
-    for (const CCase& c : {CCase{"Name cannot be encoded in WINDOWS-1252: ", kanji, {kanji}, 1},
-                           CCase{"Folders nest deeper than 10 levels: ", deep, {deep + "/f"}, 1},
+    for (const CCase& c : {CCase{kNameNotEncodable + "WINDOWS-1252: "s, kanji, {kanji}, 1},
+                           CCase{kFoldersNestTooDeep + "10 levels: "s, deep, {deep + "/f"}, 1},
                            CCase{past, "b", {"a", "b", "c"}, off_t(2) << 30}}) {
         CTempDir area;
         std::filesystem::create_directories(area / "out");
@@ -83,8 +86,7 @@ TEST(PackRefusalTest, RefusedPackKeepsTheOldArchiveAndLeavesNoTemporary) {
         }
         const CCliRun r = RunCli({"pack", area / "Game", area / "out/game.dir"});
         EXPECT_EQ(r.m_nStatus, 1) << c.m_strMessage;
-        EXPECT_EQ(r.m_ErrLines,
-                  (Lines{c.m_strMessage + area / "Game/" + c.m_strCulprit, "No archive written."}));
+        EXPECT_EQ(r.m_ErrLines, (Lines{c.m_strMessage + area / "Game/" + c.m_strCulprit, kNoArchiveWritten}));
         EXPECT_EQ(Snapshot(area / "out"), Lines{"game.dir=old archive"});
     }
 }
@@ -98,9 +100,9 @@ TEST_F(PackTest, LinksAndSpecialFilesAreSkippedWithAMessageEvenWithOutputsClosed
     EXPECT_EQ(r.m_nStatus, 1);
     Lines err = r.m_ErrLines;
     std::sort(err.begin(), err.end());
-    EXPECT_EQ(err, (Lines{"Skipped special file " + m_strGame + "/fifo",
-                          "Skipped symbolic link " + m_strGame + "/link",
-                          "Skipped symbolic link " + m_strGame + "/rootlink"}));
+    EXPECT_EQ(err,
+              (Lines{kSkippedSpecialFile + m_strGame + "/fifo", kSkippedSymbolicLink + m_strGame + "/link",
+                     kSkippedSymbolicLink + m_strGame + "/rootlink"}));
     EXPECT_EQ(RunCli({"list", m_strArchive}).m_OutLines, (Lines{"Game/", "Game/real"}));
 
     // With standard output and error closed, the archive's file would take descriptor 1 or 2 and receive
@@ -129,7 +131,7 @@ TEST_F(PackTest, SkipUnfitPacksTheRestAndCapsTheNamesItPrints) {
         EXPECT_EQ(r.m_nStatus, 1);
         EXPECT_EQ(std::count_if(r.m_ErrLines.begin(), r.m_ErrLines.end(),
                                 [&](const std::string& l) {
-                                    return l.rfind("Name longer than 32 bytes: " + m_strGame, 0) == 0;
+                                    return l.rfind(kNameTooLong + "32 bytes: "s + m_strGame, 0) == 0;
                                 }),
                   verbose ? 22 : 20);
         EXPECT_EQ(r.m_ErrLines.at(verbose ? 21 : 20),
@@ -151,7 +153,7 @@ TEST_F(PackTest, OnlyAWritableRegularFileIsReplacedAndKeepsItsPermissions) {
     for (const std::string& archive : {readOnly, link, fifo, dir, std::string()}) {
         const CCliRun r = RunCli({"pack", m_strGame, archive});
         EXPECT_EQ(r.m_nStatus, 2) << archive;
-        EXPECT_EQ(r.m_ErrLines, Lines{"Could not create file " + archive});
+        EXPECT_EQ(r.m_ErrLines, Lines{kCouldNotCreateFile + archive});
     }
     EXPECT_EQ(Snapshot(dir), (Lines{"fifo.dir", "kept.dir=old", "link.dir", "ro.dir=old"}));
 

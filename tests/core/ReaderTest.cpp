@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/MessageTexts.h"
 #include "tests/core/CoreTestUtil.h"
 
 namespace {
@@ -65,7 +66,7 @@ TEST(Reader, UnopenableFileOrClosedArchiveLeavesAnEmptyCatalogue) {
         EXPECT_EQ(pack.GetArchiveName(), "");
         EXPECT_EQ(pack.GetRoot(), nullptr);
     }
-    EXPECT_EQ(sink.Texts(), std::vector<std::string>(2, "Error opening file."));
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>(2, kErrorOpeningFile));
     COpened a(BuildArchive({File("F")}), "a-rather-long-name.dir");
     EXPECT_EQ(a.Pack().GetArchiveName(), "a-rather-long-name.dir");
     for (int twice = 0; twice < 2; ++twice) {

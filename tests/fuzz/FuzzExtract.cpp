@@ -11,6 +11,7 @@
 #include "catalogue/PackFile.h"
 #include "extract/FolderWalk.h"
 #include "platform/MessageSink.h"
+#include "platform/MessageTexts.h"
 #include "tests/fuzz/FuzzInput.h"
 #include "tests/support/ArchiveBuilder.h"
 
@@ -64,10 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(result.m_nFilesWritten <= pack.GetEntries().size() &&
                 result.m_nFoldersMade <= pack.GetFolderCount(),
             "more files or folders made than the archive holds");
-    static const std::set<std::string> known = {"Unknown file type encountered.", "Could not make directory ",
-                                                "Could not change to directory ", "Skipped unsafe name ",
-                                                "Could not read file ",           "Could not create file ",
-                                                "Could not write file "};
+    static const std::set<std::string> known = {
+        kUnknownFileType,  kCouldNotMakeDirectory, kCouldNotChangeToDirectory, kSkippedUnsafeName,
+        kCouldNotReadFile, kCouldNotCreateFile,    kCouldNotWriteFile};
     for (const CMessage& m : sink.Messages())
         Require(known.count(m.m_strText), "unexpected message: " + m.Full());
     // Outside: the sentinel alone, unchanged (HARD may be replaced, never joined by another link).

@@ -5,6 +5,7 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
+#include "platform/MessageTexts.h"
 #include "tests/fuzz/FuzzInput.h"
 
 namespace {
@@ -52,8 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require((pack.GetRoot() == nullptr) == pack.GetTop().GetChildren().empty(),
             "the root is not the first top folder");
     const auto texts = sink.Texts();
-    Require(texts ==
-                std::vector<std::string>(report.m_nUnknownRecords ? 1 : 0, "Unknown file type encountered."),
+    Require(texts == std::vector<std::string>(report.m_nUnknownRecords ? 1 : 0, kUnknownFileType),
             "unexpected messages from the reader");
     return 0;
 }

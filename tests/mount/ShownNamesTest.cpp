@@ -17,6 +17,8 @@
 #include "tests/hostile/HostileCases.h"
 #include "tests/mount/MountSupport.h"
 
+using namespace std::string_literals;
+
 namespace {
 
 struct CWalk {
@@ -42,9 +44,9 @@ struct CWalk {
             const std::string path =
                 listed + m_Escaper.Escape(isFile ? entry->GetName() : child->GetName()) + (isFile ? "" : "/");
             if (names.Fix(i) & CShownNames::kUnsafe)
-                m_Fixed.insert("Unsafe name: " + path);
+                m_Fixed.insert(kUnsafeName + ": "s + path);
             if (names.Fix(i) & CShownNames::kDuplicate)
-                m_Fixed.insert("Duplicate name in one folder: " + path);
+                m_Fixed.insert(kDuplicateName + ": "s + path);
             m_Shown.push_back(dir + shown + (child ? "/" : ""));
             if (child) {
                 Folder(*child, path, std::string(m_Shown.back())); // a copy: m_Shown grows below
@@ -90,14 +92,15 @@ TEST(ShownNames, AgreeWithCheckAndTheMountOnEveryHostileArchive) {
             EXPECT_EQ(ListTree(walk.m_strMount), walk.m_Shown);
         }
         std::set<std::string> reported;
+        const std::string empty = kEmptyName, alike = kDecodedAlike, unsafe = kUnsafeName + ": "s,
+                          twice = kDuplicateName + ": "s;
         for (std::string line : RunCli({"check", "-e", c.m_strEncoding, dir / "H.DIR"}).m_OutLines) {
-            if (line.size() > 13 && line.compare(line.size() - 13, 13, " (empty name)") == 0)
-                line.resize(line.size() - 13);
+            if (line.size() > empty.size() && line.ends_with(empty))
+                line.resize(line.size() - empty.size());
             // Names that only clash once decoded are renamed on the mount like any other clash.
-            const std::string alike = kDecodedAlike;
-            if (line.rfind(alike, 0) == 0)
-                line = "Duplicate name in one folder: " + line.substr(alike.size());
-            if (line.rfind("Unsafe name: ", 0) == 0 || line.rfind("Duplicate name in one folder: ", 0) == 0)
+            if (line.starts_with(alike))
+                line = twice + line.substr(alike.size());
+            if (line.starts_with(unsafe) || line.starts_with(twice))
                 reported.insert(line);
         }
         EXPECT_EQ(walk.m_Fixed, reported);
