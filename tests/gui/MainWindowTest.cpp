@@ -374,7 +374,7 @@ private slots:
         QCOMPARE(CEncodingMenu::Stored(), QStringLiteral("CP437"));
         menu->m_fnAskName = [](QWidget*, const QString&) { return QStringLiteral("NO-SUCH-PAGE"); };
         menu->findChild<QAction*>(QStringLiteral("OtherEncoding"))->trigger();
-        QCOMPARE(m_App.m_Messages.Texts().back(), std::string("Unknown encoding NO-SUCH-PAGE"));
+        QCOMPARE(m_App.m_Messages.Texts().back(), kUnknownEncoding + std::string("NO-SUCH-PAGE"));
         QVERIFY(menu->findChild<QAction*>(QStringLiteral("CP437"))->isChecked());
         menu->findChild<QAction*>(QStringLiteral("WINDOWS-1252"))->trigger();
         QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
@@ -450,7 +450,7 @@ private slots:
         });
         QTRY_VERIFY(returned);
         worker.join();
-        QCOMPARE(seen, QStringLiteral("Vorpex|Could not make directory <h1>BIG.|waiting|plain"));
+        QCOMPARE(seen, QStringLiteral("%1|%2<h1>BIG.|waiting|plain").arg(kCaption, kCouldNotMakeDirectory));
     }
 };
 
