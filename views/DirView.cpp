@@ -30,7 +30,6 @@ CDirView::CDirView(QWidget* parent) : CPaneView(parent) {
 void CDirView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
     m_pPackFile = pack;
     m_pCodec = codec;
-    scrollToTop(); // left at the end, the view would fetch a second batch of the new tree at once
     if (pack)
         FillTree();
     else
