@@ -15,6 +15,7 @@ struct CArchiveRecord {
     static constexpr uint8_t kFile = 0;
     static constexpr uint8_t kFolder = 1;
     static constexpr uint8_t kEnd = 0xFF;
+    static constexpr uint64_t kAddressable = uint64_t(1) << 32; // offsets and sizes are 32-bit
 
     char m_name[kNameSize] = {}; // up to the first NUL; a 32-byte name fills the field without one
     uint8_t m_nType = kEnd;

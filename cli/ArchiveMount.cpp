@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "catalogue/PackFile.h"
+#include "platform/MessageTexts.h"
 
 namespace {
 
@@ -270,11 +271,11 @@ bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
     m_pSession = fuse_session_new(&args, &ops, sizeof ops, this);
     fuse_opt_free_args(&args); // the session keeps what it parsed, not the list
     if (!m_pSession) {
-        error = "Could not start FUSE";
+        error = kCouldNotStartFuse;
         return false;
     }
     if (fuse_session_mount(m_pSession, dir.c_str()) != 0) {
-        error = "Could not mount on " + dir;
+        error = kCouldNotMountOn + dir;
         return false;
     }
     m_bMounted = true;

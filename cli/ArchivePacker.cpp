@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr uint64_t kLimit = uint64_t(1) << 32; // offsets and sizes are 32-bit
-
 std::string Reason(int error) {
     return std::strerror(error);
 }
@@ -176,7 +174,7 @@ void CArchivePacker::LayOutLists(CNode& folder, uint64_t& pos) {
 void CArchivePacker::LayOutData(CNode& folder, uint64_t& pos, const std::string& path) {
     for (CNode& file : folder.m_Files) {
         file.m_nOffset = pos;
-        if (pos >= kLimit || pos + file.m_nSize > kLimit) {
+        if (pos >= CArchiveRecord::kAddressable || pos + file.m_nSize > CArchiveRecord::kAddressable) {
             Refuse(kDataPast4GiB + path + "/" + file.m_strDisk);
             return;
         }
@@ -308,13 +306,12 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     const bool named = NameFor(topName, folder, root.m_strRaw);
     const bool scanned = Scan(::dup(top), root, folder, 1);
     if (m_nUnfit > kShownUnfit && !m_bVerbose)
-        m_Sink.Print("... and " + std::to_string(m_nUnfit - kShownUnfit) + " more names " +
-                     (m_bSkipUnfit ? "left out" : "refused") + " (--verbose names them all)");
+        m_Sink.Print(WithCount(m_bSkipUnfit ? kMoreNamesLeftOut : kMoreNamesRefused, m_nUnfit - kShownUnfit));
     bool ok = named && scanned && !m_nRefusals && !Cancelled();
     if (ok) {
         uint64_t pos = 2 * CArchiveRecord::kSize; // the top-level list: the folder and the end record
         LayOutLists(root, pos);
-        if (pos >= kLimit)
+        if (pos >= CArchiveRecord::kAddressable)
             Refuse(kTooManyEntries);
         else
             LayOutData(root, pos, folder);

@@ -17,6 +17,7 @@
 
 #include "VorpexVersion.h"
 #include "catalogue/ArchiveChecker.h"
+#include "catalogue/ArchiveRecord.h"
 #include "catalogue/NameCodec.h"
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
@@ -64,7 +65,6 @@ int InterruptedStatus() {
 // An archive given as "-": standard input itself when it is a file, else its bytes copied into memory (a
 // memfd), up to the 4 GiB an archive's offsets reach. -1 after reporting why not.
 int ReadStandardInput(CConsoleSink& sink) {
-    constexpr uint64_t kLimit = uint64_t(1) << 32;
     struct stat st {};
     if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode))
         return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
@@ -80,8 +80,8 @@ int ReadStandardInput(CConsoleSink& sink) {
         if (n < 0 && errno == EINTR && !g_bInterrupted.load())
             continue;
         const char* failure = n < 0 ? std::strerror(errno) : nullptr;
-        if (!failure && n > 0 && (total += uint64_t(n)) > kLimit)
-            failure = "more than 4 GiB, past what an archive can address";
+        if (!failure && n > 0 && (total += uint64_t(n)) > CArchiveRecord::kAddressable)
+            failure = kStdinPast4GiB;
         if (!failure && n > 0 && !WriteAll(fd, buffer.get(), size_t(n)))
             failure = std::strerror(errno);
         if (failure) {

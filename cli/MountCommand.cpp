@@ -63,7 +63,7 @@ int Unmount(const std::string& dir) {
     while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (pid < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "vorpex-cli: Could not unmount %s\n", dir.c_str());
+        std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotUnmount, dir.c_str());
         return kReported;
     }
     return kDone;
@@ -82,7 +82,7 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     struct stat mountPoint {};
     const bool exists = ::stat(dir.c_str(), &mountPoint) == 0;
     if (!exists || !S_ISDIR(mountPoint.st_mode)) {
-        std::fprintf(stderr, "vorpex-cli: Could not mount on %s: %s\n", dir.c_str(),
+        std::fprintf(stderr, "vorpex-cli: %s%s: %s\n", kCouldNotMountOn, dir.c_str(),
                      std::strerror(exists ? ENOTDIR : errno));
         return kFailed;
     }
@@ -107,13 +107,13 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     // only once the folder is ready, with the status of the mount.
     int ready[2];
     if (::pipe(ready) != 0) {
-        std::fprintf(stderr, "vorpex-cli: Could not start the mount: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotStartMount, std::strerror(errno));
         return kFailed;
     }
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) {
-        std::fprintf(stderr, "vorpex-cli: Could not start the mount: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotStartMount, std::strerror(errno));
         return kFailed;
     }
     if (pid > 0) {
@@ -131,7 +131,7 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
         std::fprintf(stderr, "vorpex-cli: %s\n", error.c_str());
     // Like any daemon, it keeps no folder busy (the archive and the mount point are open already).
     if (mounted && ::chdir("/") != 0)
-        std::fprintf(stderr, "vorpex-cli: Could not leave the current folder: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotLeaveFolder, std::strerror(errno));
     const int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
         ::dup2(null, STDIN_FILENO);

@@ -57,7 +57,7 @@ bool CStdoutWriter::WriteEntry(const CPackEntry& entry) {
             return false;
         }
         if (!WriteAll(m_nFd, m_pBuffer.get(), static_cast<size_t>(got))) {
-            m_Sink.Print(std::string("Could not write to standard output: ") + std::strerror(errno));
+            m_Sink.Print(kCouldNotWriteStdout + std::string(std::strerror(errno)));
             return false;
         }
         done += static_cast<uint64_t>(got);

@@ -35,8 +35,6 @@ class CExtractJob : public QObject, private CMessageSink {
 
 public:
     static constexpr int kProgressDelayMs = 500;
-    // The first line of the gathered messages; %1 is their count.
-    static constexpr const char* kOneMoreMessage = "1 more message:";
 
     // `pack`, `codec`, `uiSink` and `pWindow` must outlive Run(). `pWindow` parents the progress dialog.
     CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 // Every text the program reports, in one place: the core, the command line, the desktop program and the
 // tests all take them from here. A text that ends in a blank is followed by a name or a path.
 
@@ -45,6 +48,8 @@ inline constexpr const char* kInterruptedText = "Interrupted";
 inline constexpr const char* kCouldNotReadStdin = "Could not read standard input: ";
 inline constexpr const char* kCouldNotWriteListing = "Could not write the listing: ";
 inline constexpr const char* kCouldNotWriteReport = "Could not write the report: ";
+inline constexpr const char* kCouldNotWriteStdout = "Could not write to standard output: ";
+inline constexpr const char* kStdinPast4GiB = "more than 4 GiB, past what an archive can address";
 
 // The command line's pack.
 inline constexpr const char* kNoArchiveWritten = "No archive written.";
@@ -63,9 +68,27 @@ inline constexpr const char* kDataPast4GiB =
     "Data would lie past 4 GiB, beyond the reach of the archive's offsets: ";
 inline constexpr const char* kFileChanged = "File changed while packing: ";
 inline constexpr const char* kTooManyEntries = "The folder holds too many entries for one archive";
+// With --skip-unfit, and without.
+inline constexpr const char* kMoreNamesLeftOut = "... and %1 more names left out (--verbose names them all)";
+inline constexpr const char* kMoreNamesRefused = "... and %1 more names refused (--verbose names them all)";
+
+// The command line's mount.
+inline constexpr const char* kCouldNotMountOn = "Could not mount on ";
+inline constexpr const char* kCouldNotStartFuse = "Could not start FUSE";
+inline constexpr const char* kCouldNotStartMount = "Could not start the mount: ";
+inline constexpr const char* kCouldNotUnmount = "Could not unmount ";
+inline constexpr const char* kCouldNotLeaveFolder = "Could not leave the current folder: ";
 
 // The desktop program.
 inline constexpr const char* kCaption = "Vorpex";
-inline constexpr const char* kMoreMessages = "%1 more messages:";
+inline constexpr const char* kMoreMessages = "%1 more messages:"; // %1 is their count
+inline constexpr const char* kOneMoreMessage = "1 more message:";
 inline constexpr const char* kUnknownEncoding = "Unknown encoding ";
 inline constexpr const char* kOpenManyFiles = "Open %1 files, each with its program?";
+
+// `text` with its "%1" replaced by `count`.
+inline std::string WithCount(const char* text, uint64_t count) {
+    std::string line(text);
+    line.replace(line.find("%1"), 2, std::to_string(count));
+    return line;
+}
