@@ -5,6 +5,7 @@
 #include <QSettings>
 
 #include "app/VorpexApp.h"
+#include "catalogue/NameCodec.h"
 
 namespace {
 
@@ -22,10 +23,6 @@ const char* const kEncodings[][2] = {
 };
 
 constexpr const char* kKey = "Settings/Encoding";
-
-QSettings Settings() {
-    return QSettings(QString::fromLatin1(CVorpexApp::kCompany), QString::fromLatin1(CVorpexApp::kAppName));
-}
 
 } // namespace
 
@@ -57,8 +54,8 @@ CEncodingMenu::CEncodingMenu(std::function<bool(const QString&)> accepts, QWidge
 }
 
 QString CEncodingMenu::Stored() {
-    const QString stored = Settings().value(QString::fromLatin1(kKey)).toString();
-    return stored.isEmpty() ? QString::fromLatin1(kEncodings[0][0]) : stored;
+    const QString stored = CVorpexApp::Settings().value(QString::fromLatin1(kKey)).toString();
+    return stored.isEmpty() ? QString::fromLatin1(CNameCodec::kDefault) : stored;
 }
 
 void CEncodingMenu::SetCurrent(const QString& encoding) {
@@ -73,7 +70,7 @@ void CEncodingMenu::SetCurrent(const QString& encoding) {
 }
 
 void CEncodingMenu::Choose(const QString& encoding) {
-    Settings().setValue(QString::fromLatin1(kKey), encoding);
+    CVorpexApp::Settings().setValue(QString::fromLatin1(kKey), encoding);
     SetCurrent(encoding);
     emit EncodingChosen(encoding);
 }

@@ -35,10 +35,6 @@ CMessageSink& SinkOf(const CMainFrame* frame) {
     return frame->GetMessageSink() ? *frame->GetMessageSink() : none;
 }
 
-QSettings Settings() {
-    return QSettings(QString::fromLatin1(CVorpexApp::kCompany), QString::fromLatin1(CVorpexApp::kAppName));
-}
-
 } // namespace
 
 CEntryActions::CEntryActions(CMainFrame* frame, CVorpexDoc* doc)
@@ -94,7 +90,8 @@ void CEntryActions::BuildPreview() {
         view->insertAction(before, m_pPreviewAction);
     }
     connect(m_pPreviewAction, &QAction::toggled, this, &CEntryActions::OnTogglePreview);
-    m_pPreviewAction->setChecked(Settings().value(QString::fromLatin1(kPreviewKey), false).toBool());
+    m_pPreviewAction->setChecked(
+        CVorpexApp::Settings().value(QString::fromLatin1(kPreviewKey), false).toBool());
 }
 
 void CEntryActions::BuildCommands() {
@@ -305,8 +302,8 @@ void CEntryActions::OnParentFolder() {
 }
 
 void CEntryActions::OnTogglePreview(bool bOn) {
-    Settings().setValue(QString::fromLatin1(kPreviewKey), bOn);
-    if (bOn == m_pPreview->isVisible() || (!bOn && m_pPreview->isHidden()))
+    CVorpexApp::Settings().setValue(QString::fromLatin1(kPreviewKey), bOn);
+    if (bOn != m_pPreview->isHidden())
         return;
     m_pPreview->setVisible(bOn);
     if (bOn) {

@@ -71,7 +71,7 @@ void CFindController::ShowMatch(int row) {
     const CPackEntry* entry = model->EntryAt(row);
     m_pTree->SelectFolder(parent);
     // The tree tells the list only when its selection moves; it may stand on that folder already.
-    if (m_pList->IsShowingMatches() || m_pList->ShownFolder() != parent)
+    if (m_pList->IsShowingMatches())
         m_pList->ShowFolder(parent);
     const int shown = m_pList->GetModel()->RowOf(folder, entry);
     if (shown < 0)

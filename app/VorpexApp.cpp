@@ -11,6 +11,10 @@
 
 CVorpexApp::CVorpexApp() = default;
 
+QSettings CVorpexApp::Settings() {
+    return QSettings(QString::fromLatin1(kCompany), QString::fromLatin1(kAppName));
+}
+
 CVorpexApp::~CVorpexApp() {
     m_pMainWnd.reset();
     m_pDocument.reset();
@@ -25,18 +29,18 @@ void CVorpexApp::SetMessageSink(CMessageSink* sink) {
 }
 
 QString CVorpexApp::GetProfileString(const QString& section, const QString& entry, const QString& def) const {
-    QSettings settings(QString::fromLatin1(kCompany), QString::fromLatin1(kAppName));
+    QSettings settings = Settings();
     return settings.value(section + QLatin1Char('/') + entry, def).toString();
 }
 
 void CVorpexApp::WriteProfileString(const QString& section, const QString& entry, const QString& value) {
-    QSettings settings(QString::fromLatin1(kCompany), QString::fromLatin1(kAppName));
+    QSettings settings = Settings();
     settings.setValue(section + QLatin1Char('/') + entry, value);
 }
 
 bool CVorpexApp::InitInstance(const QStringList& args) {
     {
-        QSettings settings(QString::fromLatin1(kCompany), QString::fromLatin1(kAppName));
+        QSettings settings = Settings();
         m_RecentFiles.ReadList(settings);
     }
     m_strExtractDir = GetProfileString(QStringLiteral("Settings"), QStringLiteral("ExtractDir"));
@@ -76,7 +80,7 @@ bool CVorpexApp::OpenDocumentFile(const QString& path) {
 }
 
 void CVorpexApp::SaveRecentFiles() {
-    QSettings settings(QString::fromLatin1(kCompany), QString::fromLatin1(kAppName));
+    QSettings settings = Settings();
     m_RecentFiles.WriteList(settings);
 }
 

@@ -9,16 +9,8 @@
 
 #include "app/VorpexApp.h"
 
-namespace {
-
-QSettings Settings() {
-    return QSettings(QString::fromLatin1(CVorpexApp::kCompany), QString::fromLatin1(CVorpexApp::kAppName));
-}
-
-} // namespace
-
 void CWindowState::Save(const QMainWindow& window, const QSplitter& splitter, const QHeaderView& columns) {
-    QSettings settings = Settings();
+    QSettings settings = CVorpexApp::Settings();
     settings.setValue(QStringLiteral("window/geometry"), window.saveGeometry());
     settings.setValue(QStringLiteral("window/state"), window.saveState());
     settings.setValue(QStringLiteral("window/splitter"), splitter.saveState());
@@ -29,7 +21,7 @@ void CWindowState::Save(const QMainWindow& window, const QSplitter& splitter, co
 }
 
 bool CWindowState::Restore(QMainWindow& window, QSplitter& splitter, QHeaderView& columns) {
-    const QSettings settings = Settings();
+    const QSettings settings = CVorpexApp::Settings();
     if (window.restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray()) &&
         !window.isMaximized()) {
         QList<QRect> screens;

@@ -385,6 +385,22 @@ void CPackFile::Close() {
     }
 }
 
+CFolderTotals CPackFile::CountBelow(const CPackFolder& folder) const {
+    // The catalogue is a tree at most ten levels deep (the reader reads no record twice).
+    CFolderTotals totals;
+    totals.m_nFolders = folder.GetChildren().size();
+    totals.m_nFiles = folder.GetFiles().size();
+    for (uint32_t index : folder.GetFiles())
+        totals.m_nBytes += m_Entries[index].GetSize();
+    for (const CPackFolder* child : folder.GetChildren()) {
+        const CFolderTotals below = CountBelow(*child);
+        totals.m_nFolders += below.m_nFolders;
+        totals.m_nFiles += below.m_nFiles;
+        totals.m_nBytes += below.m_nBytes;
+    }
+    return totals;
+}
+
 std::string CPackFile::GetArchiveName() const {
     const size_t slash = m_strArchivePath.find_last_of("/\\");
     return slash == std::string::npos ? m_strArchivePath : m_strArchivePath.substr(slash + 1);

@@ -27,6 +27,14 @@ struct CReadReport {
     }
 };
 
+// What lies below a folder, the folder itself not counted: sub-folders at every depth, their files and
+// the files' bytes.
+struct CFolderTotals {
+    uint64_t m_nFolders = 0;
+    uint64_t m_nFiles = 0;
+    uint64_t m_nBytes = 0;
+};
+
 // One opened archive: its folder tree, its flat list of file entries in archive order, and the archive's
 // descriptor, kept open for the entry writer. Built completely by the constructor (the reader) and
 // read-only afterwards, so any number of threads may read it at once.
@@ -66,6 +74,8 @@ public:
     // The file name after the last '/' or '\' of the archive's path.
     std::string GetArchiveName() const;
     size_t GetFolderCount() const { return m_FolderStore.size(); }
+    // Everything below `folder` (a folder of this catalogue, or its top).
+    CFolderTotals CountBelow(const CPackFolder& folder) const;
     // True when (dev, ino) is the archive file itself, which extraction must never replace.
     bool IsArchive(uint64_t dev, uint64_t ino) const { return m_bOpen && dev == m_nDev && ino == m_nIno; }
 

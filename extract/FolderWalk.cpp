@@ -9,18 +9,6 @@
 #include "catalogue/PackFile.h"
 #include "platform/FileDescriptor.h"
 
-namespace {
-
-void CountBelow(const CPackFile& pack, const CPackFolder& folder, uint64_t& files, uint64_t& bytes) {
-    files += folder.GetFiles().size();
-    for (uint32_t index : folder.GetFiles())
-        bytes += pack.Entry(index).GetSize();
-    for (const CPackFolder* child : folder.GetChildren())
-        CountBelow(pack, *child, files, bytes);
-}
-
-} // namespace
-
 CFolderWalk::CFolderWalk(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec,
                          const char* makeDirMessage)
     : m_Pack(pack), m_Writer(pack, sink, codec), m_pszMakeDir(makeDirMessage) {}
@@ -34,9 +22,8 @@ int CFolderWalk::OpenDestination(const std::string& path) {
 }
 
 void CFolderWalk::AddToTotals(const CPackFolder& folder) {
-    uint64_t files = 0, bytes = 0;
-    CountBelow(m_Pack, folder, files, bytes);
-    m_Writer.AddToTotals(files, bytes);
+    const CFolderTotals below = m_Pack.CountBelow(folder);
+    m_Writer.AddToTotals(below.m_nFiles, below.m_nBytes);
 }
 
 void CFolderWalk::AddToTotals(const CPackEntry& entry) {
@@ -71,20 +58,17 @@ void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
         return;
     // Whatever is not made below here still counts as dealt with, so progress reaches its totals.
     auto skip = [&](const char* text) {
-        m_Writer.ReportName(text, folder.GetName());
-        uint64_t files = 0, bytes = 0;
-        CountBelow(m_Pack, folder, files, bytes);
-        m_Writer.Skipped(files, bytes);
+        if (text)
+            m_Writer.ReportName(text, folder.GetName());
+        const CFolderTotals below = m_Pack.CountBelow(folder);
+        m_Writer.Skipped(below.m_nFiles, below.m_nBytes);
     };
-    if (m_fnSkip && m_fnSkip(&folder, nullptr)) {
-        uint64_t files = 0, bytes = 0;
-        CountBelow(m_Pack, folder, files, bytes);
-        return m_Writer.Skipped(files, bytes);
-    }
+    if (m_fnSkip && m_fnSkip(&folder, nullptr))
+        return skip(nullptr);
     const std::string_view raw = folder.GetName();
     const std::string name = m_Writer.Codec().Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name))
-        return skip(kUnsafeName);
+        return skip(kSkippedUnsafeName);
     // By default an existing folder, file or link of that name is not entered: nothing of this folder is
     // written. Merging enters an existing folder, never a link (O_NOFOLLOW).
     const bool made = mkdirat(dirfd, name.c_str(), 0777) == 0;
@@ -118,7 +102,7 @@ int CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
     const std::string_view raw = folder->GetName();
     const std::string name = m_Writer.Codec().Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name)) {
-        m_Writer.ReportName(kUnsafeName, raw);
+        m_Writer.ReportName(kSkippedUnsafeName, raw);
         return -1;
     }
     m_nFoldersMade += mkdirat(parent, name.c_str(), 0777) == 0;

@@ -42,7 +42,6 @@ public:
     static constexpr const char* kTreeMakeDir = kCouldNotMakeDirectory;
     static constexpr const char* kListMakeDir = kCouldNotCreateDirectory;
     static constexpr const char* kChangeDir = kCouldNotChangeToDirectory;
-    static constexpr const char* kUnsafeName = kSkippedUnsafeName;
 
     CFolderWalk(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec,
                 const char* makeDirMessage = kTreeMakeDir);

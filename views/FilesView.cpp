@@ -106,16 +106,6 @@ QString CFilesView::SummaryText(uint64_t items, uint64_t bytes) {
         .arg(items == 1 ? QStringLiteral("item") : QStringLiteral("items"), size);
 }
 
-// The bytes of a folder row count everything below it: what Extract would write.
-static uint64_t FolderBytes(const CPackFile& pack, const CPackFolder& folder) {
-    uint64_t bytes = 0;
-    for (uint32_t index : folder.GetFiles())
-        bytes += pack.Entry(index).GetSize();
-    for (const CPackFolder* child : folder.GetChildren())
-        bytes += FolderBytes(pack, *child);
-    return bytes;
-}
-
 QString CFilesView::SelectionSummary() const {
     const std::vector<int> rows = GetSelectedRowNumbers();
     if (rows.empty() || !m_pPackFile)
@@ -123,7 +113,7 @@ QString CFilesView::SelectionSummary() const {
     uint64_t bytes = 0;
     for (int row : rows) {
         if (const CPackFolder* folder = m_Model.FolderAt(row))
-            bytes += FolderBytes(*m_pPackFile, *folder);
+            bytes += m_pPackFile->CountBelow(*folder).m_nBytes; // what Extract would write
         else if (const CPackEntry* entry = m_Model.EntryAt(row))
             bytes += entry->GetSize();
     }

@@ -6,41 +6,21 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QVBoxLayout>
-#include <vector>
 
 #include "catalogue/NameCodec.h"
+#include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
 
-namespace {
-
-QString EscapedName(std::string_view raw, const CNameCodec& codec) {
-    const std::string name = codec.Decode(raw);
-    QByteArray bytes;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f || c == '/' || c == '\\') {
-            static const char kHex[] = "0123456789ABCDEF";
-            bytes += "\\x";
-            bytes += kHex[byte >> 4];
-            bytes += kHex[byte & 15];
-        } else {
-            bytes += c;
-        }
-    }
-    return QString::fromUtf8(bytes);
-}
-
-} // namespace
-
 QString CPropertiesDlg::FolderPath(const CPackFolder& folder, const CNameCodec& codec) {
+    const CNameEscaper escaper(codec);
     QString path;
     for (const CPackFolder* f = &folder; f; f = f->GetParent())
-        path.prepend(EscapedName(f->GetName(), codec) + QLatin1Char('/'));
+        path.prepend(QString::fromStdString(escaper.Escape(f->GetName())) + QLatin1Char('/'));
     return path;
 }
 
 QString CPropertiesDlg::EntryPath(const CPackEntry& entry, const CNameCodec& codec) {
-    const QString name = EscapedName(entry.GetName(), codec);
+    const QString name = QString::fromStdString(CNameEscaper(codec).Escape(entry.GetName()));
     return entry.GetFolder() ? FolderPath(*entry.GetFolder(), codec) + name : name;
 }
 
@@ -73,18 +53,7 @@ CPropertiesDlg::CPropertiesDlg(const CPackFile& pack, const CPackFolder* folder,
         AddLine(tr("Name"), bTop ? QString::fromStdString(pack.GetArchiveName())
                                  : QString::fromStdString(codec.Decode(folder->GetName())));
         AddLine(tr("Path"), bTop ? QStringLiteral("/") : FolderPath(*folder, codec));
-        // The catalogue is a tree (the reader reads no record twice), so the walk ends.
-        uint64_t folders = 0, files = 0, bytes = 0;
-        std::vector<const CPackFolder*> todo{folder};
-        while (!todo.empty()) {
-            const CPackFolder* f = todo.back();
-            todo.pop_back();
-            files += f->GetFiles().size();
-            for (uint32_t index : f->GetFiles())
-                bytes += pack.Entry(index).GetSize();
-            folders += f->GetChildren().size();
-            todo.insert(todo.end(), f->GetChildren().begin(), f->GetChildren().end());
-        }
+        const auto [folders, files, bytes] = pack.CountBelow(*folder);
         AddLine(tr("Contains"),
                 (folders == 1 ? tr("%1 folder, ") : tr("%1 folders, "))
                         .arg(locale.toString(qulonglong(folders))) +
