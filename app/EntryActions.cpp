@@ -134,8 +134,9 @@ void CEntryActions::WatchView(CPaneView* view) {
     view->installEventFilter(this);
     view->viewport()->installEventFilter(this);
     if (view == m_pFrame->GetFilesView()) {
+        // A match is shown where it lies (the list's MatchOpened), not opened.
         connect(view, &CPaneView::doubleClicked, this, [this](const QModelIndex& index) {
-            if (m_pFrame->GetFilesView()->GetModel()->EntryAt(index.row()))
+            if (!m_pList->IsShowingMatches() && m_pList->GetModel()->EntryAt(index.row()))
                 OnOpen();
         });
         connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -365,7 +366,7 @@ bool CEntryActions::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (watched == list && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            mods == Qt::NoModifier) {
+            mods == Qt::NoModifier && !list->IsShowingMatches()) {
             m_pFrame->SetActiveView(list);
             OnOpen();
             return true;

@@ -362,6 +362,22 @@ private slots:
         QTest::keyClick(List(), Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
         QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
+        // In the list itself, a double-click or Enter on a match shows it where it lies and launches nothing.
+        const qsizetype launched = m_Opened.size();
+        for (const std::string where : {"\\DATA\\MAPS2", "\\DATA\\MAPS"}) {
+            Frame()->Command(CMainFrame::ID_EDIT_FIND)->trigger();
+            bar->Edit()->clear();
+            bar->Edit()->setText(QStringLiteral("*.map"));
+            QTRY_COMPARE(Names(), QStringList({"M1.MAP", "M2.MAP", "\u20AC.MAP"}));
+            if (where.ends_with('2')) {
+                DoubleClickRow(List(), 1);
+            } else {
+                List()->setCurrentIndex(List()->model()->index(0, 0));
+                QTest::keyClick(List(), Qt::Key_Return);
+            }
+            QCOMPARE(Tree()->SelectedFolder()->GetPath(), where);
+        }
+        QCOMPARE(m_Opened.size(), launched);
     }
 
     void encodingRedecodesEverythingAndIsStored() {
