@@ -1,6 +1,7 @@
 #include "catalogue/ArchiveChecker.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "catalogue/NameCodec.h"

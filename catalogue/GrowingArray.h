@@ -9,8 +9,8 @@
 
 // A contiguous array of plain values that grows without copying them: its block is an anonymous mapping
 // that doubles with mremap, which moves the old pages instead of copying them. Memory in use stays what
-// the values themselves need, whatever capacity the array has reached, and nothing is reserved ahead of
-// what has been added.
+// the values themselves need (rounded up to whole pages, huge ones for a large array), whatever capacity
+// the array has reached.
 //
 // Large blocks ask for huge pages: a catalogue of a million entries is tens of megabytes filled once,
 // front to back, and with 4 KiB pages faulting the pages in costs more than reading the records

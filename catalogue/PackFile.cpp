@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <fcntl.h>
 #include <iterator>
 #include <map>
@@ -160,7 +159,7 @@ bool EqualsFoldingAscii(std::string_view a, std::string_view b) {
 class CCatalogueReader {
 public:
     CCatalogueReader(CPackFile& pack, CMessageSink& sink)
-        : m_Pack(pack), m_Sink(sink), m_Source(pack.m_nFd, pack.m_nFileSize) {}
+        : m_Pack(pack), m_Sink(sink), m_Source(pack.m_Fd.Get(), pack.m_nFileSize) {}
 
     void Run() {
         m_Ranges.Start(0);
@@ -325,7 +324,7 @@ private:
     unsigned m_nDepth = 0;
     CPackFolder* m_pCurrent = nullptr; // the folder whose list is being read; null for the top-level list
     uint64_t m_nPos = 0;
-    CGrowingArray<CRun> m_Runs;
+    CGrowingArray<CRun, false> m_Runs; // a few runs a folder: huge pages would not pay
 };
 
 CPackFile::CPackFile(const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {
@@ -338,18 +337,16 @@ CPackFile::CPackFile(int fd, const std::string& path, CMessageSink& sink) : m_st
 }
 
 void CPackFile::Open(int fd, CMessageSink& sink) {
+    // Held from here on, so that the descriptor is closed whatever ends the reading (out of memory too).
+    m_Fd.Reset(fd);
     // Only what can be read by position (a file or a disk) is read as an archive.
     struct stat st {};
-    if (fd >= 0 && (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)))) {
-        close(fd);
-        fd = -1;
-    }
-    if (fd < 0) {
+    if (fd < 0 || fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
+        m_Fd.Reset();
         sink.Report({kErrorOpeningFile, {}, {}, false});
         m_strArchivePath.clear();
         return;
     }
-    m_nFd = fd;
     m_nDev = st.st_dev;
     m_nIno = st.st_ino;
     if (S_ISREG(st.st_mode)) {
@@ -359,14 +356,7 @@ void CPackFile::Open(int fd, CMessageSink& sink) {
         const off_t end = lseek(fd, 0, SEEK_END);
         m_nFileSize = end > 0 ? static_cast<uint64_t>(end) : 0;
     }
-    try {
-        CCatalogueReader(*this, sink).Run();
-    } catch (...) {
-        // Out of memory: the destructor will not run, so the descriptor is given back here.
-        close(m_nFd);
-        m_nFd = -1;
-        throw;
-    }
+    CCatalogueReader(*this, sink).Run();
     m_bOpen = true;
 }
 
@@ -375,10 +365,7 @@ CPackFile::~CPackFile() {
 }
 
 void CPackFile::Close() {
-    if (m_nFd >= 0) {
-        close(m_nFd);
-        m_nFd = -1;
-    }
+    m_Fd.Reset();
     if (m_bOpen) {
         m_bOpen = false;
         m_strArchivePath.clear();

@@ -5,11 +5,11 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "catalogue/GrowingArray.h"
 #include "catalogue/PackEntry.h"
 #include "catalogue/PackFolder.h"
+#include "platform/FileDescriptor.h"
 
 class CMessageSink;
 class CNameCodec;
@@ -58,7 +58,7 @@ public:
     // The archive's path as given to the constructor; empty once closed or when it could not be opened.
     const std::string& GetArchivePath() const { return m_strArchivePath; }
     // The archive, open for reading until Close; -1 when not open.
-    int GetFd() const { return m_nFd; }
+    int GetFd() const { return m_Fd.Get(); }
     // How far the archive can be read: a file's size, or a disk's.
     uint64_t GetFileSize() const { return m_nFileSize; }
     // Every file record, in reader order.
@@ -92,7 +92,7 @@ private:
 
     bool m_bOpen = false;
     std::string m_strArchivePath;
-    int m_nFd = -1; // the archive, open for reading until Close
+    CFileDescriptor m_Fd; // the archive, open for reading until Close
     uint64_t m_nFileSize = 0;
     CGrowingArray<CPackEntry> m_Entries; // every file record, in reader order
     CPackFolder* m_pRoot = nullptr;      // the first top-level folder, or null

@@ -9,8 +9,8 @@
 // Visits every folder and file of a catalogue in the order of the extraction walk, with its printed path:
 // the top-level files, then each top-level folder; for a folder, the folder itself, then its files in archive
 // order, then each sub-folder the same way. Names are escaped and joined with '/'; a folder's path ends
-// with '/'. The visitor is called as visit(path, folder, entry) with exactly one of folder and entry set;
-// `parent` is the folder (or the top pseudo-folder) whose list holds the item.
+// with '/'. The visitor is called as visit(path, parent, folder, entry) with exactly one of folder and entry
+// set; `parent` is the folder (or the top pseudo-folder) whose list holds the item.
 class CPathWalk {
 public:
     CPathWalk(const CPackFile& pack, const CNameEscaper& escaper) : m_Pack(pack), m_Escaper(escaper) {}

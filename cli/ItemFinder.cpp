@@ -53,7 +53,9 @@ bool CItemFinder::IsPattern(std::string_view item) {
 
 bool CItemFinder::Matches(const std::string& pattern, std::string_view path, bool folder, int flags,
                           bool lastName) {
-    std::string text(path);
+    // Called for every item of the archive and every pattern: the copy that fnmatch needs reuses its room.
+    thread_local std::string text;
+    text.assign(path);
     if (fnmatch(pattern.c_str(), text.c_str(), flags) == 0)
         return true;
     if (folder) {

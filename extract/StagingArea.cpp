@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackEntry.h"
@@ -105,13 +106,14 @@ int CStagingArea::NewSlot(std::string& slotPath) {
 std::vector<std::string> CStagingArea::MadePaths(const std::string& slotPath, const CSelection& selection,
                                                  const CNameCodec& codec) {
     std::vector<std::string> paths;
+    std::unordered_set<std::string> seen; // two items of one name are made once
     auto add = [&](std::string_view raw) {
         const std::string name = codec.Decode(raw);
         if (IsUnsafeName(raw) || IsUnsafeName(name))
             return;
         const std::string path = slotPath + "/" + name;
         struct stat st;
-        if (lstat(path.c_str(), &st) == 0 && std::find(paths.begin(), paths.end(), path) == paths.end())
+        if (lstat(path.c_str(), &st) == 0 && seen.insert(path).second)
             paths.push_back(path);
     };
     if (selection.m_bWholeArchive) {
