@@ -136,6 +136,7 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     }
     if (made.st_dev == m_nDirDev)
         m_Written.insert(made.st_ino);
+    m_LastWritten = {uint64_t(made.st_dev), uint64_t(made.st_ino)};
     ++m_Progress.m_nFilesDone;
     Tick();
     return EResult::Written;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <sys/types.h>
 #include <unordered_set>
+#include <utility>
 
 class CMessageSink;
 class CNameCodec;
@@ -62,6 +63,8 @@ public:
 
     // Writes `entry` into the folder open at `dirfd` under its decoded name.
     EResult WriteEntry(int dirfd, const CPackEntry& entry);
+    // The device and inode of the file the last Written WriteEntry made.
+    std::pair<uint64_t, uint64_t> LastWritten() const { return m_LastWritten; }
 
     bool IsCancelled() const {
         return m_bCancelled || (m_pCancel && m_pCancel->load(std::memory_order_relaxed));
@@ -98,5 +101,6 @@ private:
     dev_t m_nDirDev = 0;
     ino_t m_nDirIno = 0;
     std::unordered_set<ino_t> m_Written;
+    std::pair<uint64_t, uint64_t> m_LastWritten; // device and inode
     ECopy m_eCopy = ECopy::Auto;
 };

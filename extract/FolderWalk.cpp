@@ -150,10 +150,8 @@ bool CFolderWalk::WriteEntry(int dirfd, const CPackEntry& entry) {
     }
     if (m_Writer.WriteEntry(dirfd, entry) != CEntryWriter::EResult::Written)
         return false;
-    struct stat st {};
-    if (m_eExisting == EExisting::KeepOld &&
-        fstatat(dirfd, m_Writer.Codec().Decode(entry.GetName()).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        m_Made.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
+    if (m_eExisting == EExisting::KeepOld)
+        m_Made.insert(m_Writer.LastWritten());
     ++m_nFilesWritten;
     return true;
 }
