@@ -24,6 +24,8 @@ public:
     int Run();
 
     static const char* Version();
+    // Says what is wrong with the command line and where help is; returns kFailed.
+    static int UsageError(const std::string& command, const std::string& message);
 
 private:
     // What to do with something that already stands where extraction puts a folder or a file.
@@ -53,7 +55,6 @@ private:
     int Check(const COptions& options);
     int Pack(const COptions& options);
 
-    int UsageError(const std::string& command, const std::string& message);
     std::unique_ptr<CPackFile> OpenArchive(const std::string& path, CConsoleSink& sink);
     static void PrintHelp(const std::string& command);
 

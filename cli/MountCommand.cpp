@@ -1,5 +1,7 @@
 #include "cli/MountCommand.h"
 
+#include "cli/CliApp.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
+#include "cli/CliApp.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 #ifdef VORPEX_HAVE_FUSE
@@ -20,8 +23,6 @@
 #endif
 
 namespace {
-
-constexpr int kDone = 0, kReported = 1, kFailed = 2;
 
 const char* const kMountHelp =
     "Usage: vorpex-cli mount [--encoding NAME] [-f] ARCHIVE DIR\n"
@@ -42,12 +43,6 @@ const char* const kMountHelp =
     "Exit status: 0 mounted (unmounted); 1 mounted, with problems of the archive reported (or not\n"
     "unmounted); 2 usage error, an archive that cannot be opened or a DIR that cannot be mounted on.\n";
 
-int Usage(const char* command, const std::string& message) {
-    std::fprintf(stderr, "vorpex-cli: %s\nvorpex-cli: Try 'vorpex-cli %s --help'.\n", message.c_str(),
-                 command);
-    return kFailed;
-}
-
 int Unmount(const std::string& dir) {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -64,9 +59,9 @@ int Unmount(const std::string& dir) {
     }
     if (pid < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotUnmount, dir.c_str());
-        return kReported;
+        return CCliApp::kReported;
     }
-    return kDone;
+    return CCliApp::kDone;
 }
 
 #ifdef VORPEX_HAVE_FUSE
@@ -76,7 +71,7 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     struct stat st;
     if (!pack.IsOpen() || ::fstat(pack.GetFd(), &st) != 0) {
         std::fprintf(stderr, "vorpex-cli: %s %s\n", kErrorOpeningFile, archive.c_str());
-        return kFailed;
+        return CCliApp::kFailed;
     }
     // Said here rather than by libfuse, whose words would not start with our name.
     struct stat mountPoint {};
@@ -84,12 +79,12 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     if (!exists || !S_ISDIR(mountPoint.st_mode)) {
         std::fprintf(stderr, "vorpex-cli: %s%s: %s\n", kCouldNotMountOn, dir.c_str(),
                      std::strerror(exists ? ENOTDIR : errno));
-        return kFailed;
+        return CCliApp::kFailed;
     }
     const std::vector<std::string> problems = CArchiveChecker::ReadProblems(pack.GetReport());
     for (const std::string& line : problems)
         std::fprintf(stderr, "vorpex-cli: %s\n", line.c_str());
-    const int status = problems.empty() ? kDone : kReported;
+    const int status = problems.empty() ? CCliApp::kDone : CCliApp::kReported;
     const CNameCodec codec(encoding);
     const CNameEscaper escaper(codec);
     CArchiveMount mount(pack, codec, escaper, st);
@@ -98,7 +93,7 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     if (foreground) {
         if (!mount.Mount(dir, error)) {
             std::fprintf(stderr, "vorpex-cli: %s\n", error.c_str());
-            return kFailed;
+            return CCliApp::kFailed;
         }
         mount.Serve();
         return status;
@@ -108,13 +103,13 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     int ready[2];
     if (::pipe(ready) != 0) {
         std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotStartMount, std::strerror(errno));
-        return kFailed;
+        return CCliApp::kFailed;
     }
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) {
         std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotStartMount, std::strerror(errno));
-        return kFailed;
+        return CCliApp::kFailed;
     }
     if (pid > 0) {
         ::close(ready[1]);
@@ -122,7 +117,7 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
         ssize_t got;
         while ((got = ::read(ready[0], &result, 1)) < 0 && errno == EINTR) {
         }
-        return got == 1 && result == 'y' ? status : kFailed;
+        return got == 1 && result == 'y' ? status : CCliApp::kFailed;
     }
     ::close(ready[0]);
     ::setsid();
@@ -146,7 +141,7 @@ int Mount(const std::string& archive, const std::string& dir, const std::string&
     ::close(ready[1]);
     if (mounted)
         mount.Serve();
-    return mounted ? kDone : kFailed;
+    return mounted ? CCliApp::kDone : CCliApp::kFailed;
 }
 #endif
 
@@ -165,40 +160,40 @@ int MountCommand(const std::vector<std::string>& args) {
             break;
         }
         if (arg == "--help" || arg == "-h")
-            return std::fputs(kMountHelp, stdout), kDone;
+            return std::fputs(kMountHelp, stdout), CCliApp::kDone;
         if (command == "mount" && (arg == "-f" || arg == "--foreground")) {
             foreground = true;
         } else if (command == "mount" && (arg == "-e" || arg == "--encoding")) {
             if (i + 1 == args.size())
-                return Usage("mount", "option " + arg + " needs a value");
+                return CCliApp::UsageError("mount", "option " + arg + " needs a value");
             encoding = args[++i];
         } else if (command == "mount" && arg.rfind("--encoding=", 0) == 0) {
             encoding = arg.substr(11);
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(command.c_str(), "unknown option '" + arg + "'");
+            return CCliApp::UsageError(command, "unknown option '" + arg + "'");
         } else {
             operands.push_back(arg);
         }
     }
     if (help) {
         std::fputs(kMountHelp, stdout);
-        return kDone;
+        return CCliApp::kDone;
     }
     if (command == "unmount") {
         if (operands.size() != 1)
-            return Usage("unmount", "unmount takes one DIR");
+            return CCliApp::UsageError("unmount", "unmount takes one DIR");
         return Unmount(operands[0]);
     }
     if (operands.size() != 2)
-        return Usage("mount", "mount takes an ARCHIVE and a DIR");
+        return CCliApp::UsageError("mount", "mount takes an ARCHIVE and a DIR");
     if (encoding.empty() || !CNameCodec(encoding).IsValid())
-        return Usage("mount", "unknown encoding '" + encoding + "'");
+        return CCliApp::UsageError("mount", "unknown encoding '" + encoding + "'");
 #ifdef VORPEX_HAVE_FUSE
     return Mount(operands[0], operands[1], encoding, foreground);
 #else
     (void)foreground;
     std::fprintf(stderr,
                  "vorpex-cli: built without FUSE: mount needs libfuse 3 (CMake option VORPEX_FUSE)\n");
-    return kFailed;
+    return CCliApp::kFailed;
 #endif
 }
