@@ -12,40 +12,6 @@ constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x
                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// Reads one UTF-8 character; false on a malformed sequence.
-bool NextUtf8(std::string_view s, size_t& i, char32_t& c) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    size_t len;
-    if (b < 0x80) {
-        c = b;
-        len = 1;
-    } else if ((b & 0xE0) == 0xC0) {
-        c = b & 0x1F;
-        len = 2;
-    } else if ((b & 0xF0) == 0xE0) {
-        c = b & 0x0F;
-        len = 3;
-    } else if ((b & 0xF8) == 0xF0) {
-        c = b & 0x07;
-        len = 4;
-    } else {
-        return false;
-    }
-    if (i + len > s.size())
-        return false;
-    for (size_t k = 1; k < len; ++k) {
-        const auto cb = static_cast<unsigned char>(s[i + k]);
-        if ((cb & 0xC0) != 0x80)
-            return false;
-        c = (c << 6) | (cb & 0x3F);
-    }
-    static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kMin[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return false;
-    i += len;
-    return true;
-}
-
 bool IsCp1252Name(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char ch) { return std::toupper(ch); });
     name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
@@ -84,6 +50,39 @@ bool Convert(iconv_t cd, std::string_view text, std::string& out, bool replace) 
 }
 
 } // namespace
+
+bool NextUtf8(std::string_view s, size_t& i, char32_t& c) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    size_t len;
+    if (b < 0x80) {
+        c = b;
+        len = 1;
+    } else if ((b & 0xE0) == 0xC0) {
+        c = b & 0x1F;
+        len = 2;
+    } else if ((b & 0xF0) == 0xE0) {
+        c = b & 0x0F;
+        len = 3;
+    } else if ((b & 0xF8) == 0xF0) {
+        c = b & 0x07;
+        len = 4;
+    } else {
+        return false;
+    }
+    if (i + len > s.size())
+        return false;
+    for (size_t k = 1; k < len; ++k) {
+        const auto cb = static_cast<unsigned char>(s[i + k]);
+        if ((cb & 0xC0) != 0x80)
+            return false;
+        c = (c << 6) | (cb & 0x3F);
+    }
+    static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kMin[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return false;
+    i += len;
+    return true;
+}
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {

@@ -39,5 +39,9 @@ private:
 // Checked on the raw name and again on its decoded form.
 bool IsUnsafeName(std::string_view name);
 
+// Reads the UTF-8 character at `i` of `s` into `c` and moves `i` past it; false, `i` unmoved, on a malformed
+// sequence (overlong forms, surrogates and code points past U+10FFFF included).
+bool NextUtf8(std::string_view s, size_t& i, char32_t& c);
+
 // Appends the code point `c` to `out` in UTF-8.
 void AppendUtf8(std::string& out, char32_t c);

@@ -60,31 +60,14 @@ void AppendJsonString(std::string& line, std::string_view text) {
     line += '"';
 }
 
-// The length of the valid UTF-8 sequence that starts `text` (no overlong forms, no surrogates), 0 if none.
-size_t Utf8Length(std::string_view text) {
-    const auto at = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
-    const unsigned lead = at(0);
-    if (lead < 0x80)
-        return 1;
-    const size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
-                     : lead >= 0xE0 && lead <= 0xEF ? 3
-                     : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                    : 0;
-    const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-    const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-    for (size_t i = 1; i < n; ++i)
-        if (at(i) < (i == 1 ? low : 0x80) || at(i) > (i == 1 ? high : 0xBF))
-            return 0;
-    return n;
-}
-
 // Appends a raw name of a UTF-8 archive as a JSON string: valid sequences as they are, each byte that is no
 // part of one as \\u00XX, so that no byte is lost to a replacement character.
 void AppendJsonBytes(std::string& line, std::string_view raw) {
     line += '"';
     while (!raw.empty()) {
-        const size_t n = Utf8Length(raw);
-        if (n) {
+        size_t n = 0;
+        char32_t code;
+        if (NextUtf8(raw, n, code)) {
             AppendJsonChars(line, raw.substr(0, n));
         } else {
             const auto c = static_cast<unsigned char>(raw[0]);
