@@ -100,24 +100,22 @@ void ExtractFullPaths(CFolderWalk& walk, int dirfd, const CSelection& selection)
         walk.AddToTotals(*folder);
     for (const CPackEntry* entry : selection.m_Files)
         walk.AddToTotals(*entry);
-    for (const CPackFolder* folder : selection.m_Folders) {
-        if (walk.Writer().IsCancelled())
-            return;
-        const int sub = walk.EnterPath(dirfd, folder->GetParent());
-        if (sub >= 0) {
-            walk.ExtractFolder(sub, *folder);
-            ::close(sub);
+    // Items of one folder come together: its path is entered once for them (a failure, for each).
+    const CPackFolder* entered = nullptr;
+    CFileDescriptor sub;
+    auto enter = [&](const CPackFolder* folder) {
+        if (!sub.IsOpen() || folder != entered) {
+            sub.Reset(walk.EnterPath(dirfd, folder));
+            entered = folder;
         }
-    }
-    for (const CPackEntry* entry : selection.m_Files) {
-        if (walk.Writer().IsCancelled())
-            return;
-        const int sub = walk.EnterPath(dirfd, entry->GetFolder());
-        if (sub >= 0) {
-            walk.WriteEntry(sub, *entry);
-            ::close(sub);
-        }
-    }
+        return sub.IsOpen();
+    };
+    for (const CPackFolder* folder : selection.m_Folders)
+        if (!walk.Writer().IsCancelled() && enter(folder->GetParent()))
+            walk.ExtractFolder(sub.Get(), *folder);
+    for (const CPackEntry* entry : selection.m_Files)
+        if (!walk.Writer().IsCancelled() && enter(entry->GetFolder()))
+            walk.WriteEntry(sub.Get(), *entry);
 }
 
 void Out(const std::string& text) {
