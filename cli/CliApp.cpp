@@ -232,7 +232,8 @@ void CCliApp::PrintHelp(const std::string& command) {
             "  extract  extract folders and files, or the whole archive\n"
             "  check    count an archive's contents and find its problems\n"
             "  pack     build an archive from a folder\n"
-            "  mount    show an archive as a read-only folder (FUSE); unmount ends that\n\n");
+            "  mount    show an archive as a read-only folder (FUSE)\n"
+            "  unmount  end what mount began\n\n");
         Out(kCommon);
         Out("\n");
         Out(kStatus);

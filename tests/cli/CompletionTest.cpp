@@ -1,0 +1,120 @@
+// Tab completion of vorpex-cli in a real bash, with bash-completion's helpers and the built program, on an
+// archive whose names are hostile to a shell: what completion offers is read back by the shell as exactly
+// the path `list` prints, and nothing named in the archive ever runs or is globbed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/support/CliRunner.h"
+
+namespace {
+
+using Paths = std::set<std::string>;
+
+// One Tab: the line up to the cursor, the line without the text completion replaces (with the quote that
+// opens it, if any) and what closes it (readline closes an open quote after the one candidate), and what
+// the shell passes as the completed word for each candidate.
+struct CTab {
+    std::string m_strLine, m_strBefore, m_strAfter;
+    Paths m_Expected;
+};
+
+const char* const kDriver = R"(source /usr/share/bash-completion/bash_completion
+source "$1"
+compopt() { :; } # only works inside a real completion
+while IFS=$'\t' read -r line before after; do
+    COMP_LINE=$line COMP_POINT=${#line}
+    read -ra COMP_WORDS <<<"$line"
+    [[ $line != *" " ]] || COMP_WORDS+=("")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    _vorpex_cli vorpex-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    echo "-- $line"
+    for reply in "${COMPREPLY[@]}"; do
+        # Readline adds the closing quote unless the text ends in that character.
+        close=$after
+        [[ $reply != *"$after" ]] || close=""
+        eval "set -- $before$reply$close" # the line as Enter hands it to the shell
+        printf '%s\n' "${@: -1}"
+    done
+done <cases
+)";
+
+TEST(CompletionTest, CandidatesAreQuotedSoThatTheShellReadsBackExactlyThePath) {
+    const char* const library = "/usr/share/bash-completion/bash_completion";
+    if (access(library, R_OK) != 0)
+        GTEST_SKIP() << "bash-completion is not installed";
+    CTempDir dir;
+    const std::vector<std::string> hostile = {
+        "$(touch pwned)", "`touch pwned`", "*",     "[ab]",  "a b",    "it's", "say \"hi\"", "!x",
+        "~root",          "back\\slash",   "a=b:c", "$HOME", "caf\xE9"};
+    std::vector<CNode> files;
+    for (const std::string& name : hostile)
+        files.push_back(File(name, "x"));
+    files.push_back(Folder("sub dir", {File("f")}));
+    const std::string archive = BuildArchive({Folder("D", files)});
+    WriteFileBytes(dir / "a b.dir", archive);
+    mkdir((dir / "home").c_str(), 0755);
+    WriteFileBytes(dir / "home/x.dir", archive);
+    // What an unquoted pattern would match instead.
+    mkdir((dir / "D").c_str(), 0755);
+    for (const char* name : {"D/a", "D/b", "D/mine"})
+        WriteFileBytes(dir / name, "");
+
+    Paths level; // what `list` prints one level below D/
+    for (const std::string& line : RunCli({"list", dir / "a b.dir"}).m_OutLines)
+        if (line.rfind("D/", 0) == 0 && line != "D/" && line.find('/', 2) >= line.size() - 1)
+            level.insert(line);
+    ASSERT_EQ(level.size(), hostile.size() + 1);
+    EXPECT_TRUE(level.count("D/back\\x5Cslash") && level.count("D/caf\xC3\xA9") && level.count("D/sub dir/"));
+
+    const std::string plain = "vorpex-cli extract " + dir / "home/x.dir" + " ";
+    const std::vector<CTab> tabs = {
+        {plain + "D/", plain, "", level},
+        {"vorpex-cli extract 'a b.dir' D/", "vorpex-cli extract 'a b.dir' ", "", level},
+        {"vorpex-cli extract a\\ b.dir D/\\$",
+         "vorpex-cli extract a\\ b.dir ",
+         "",
+         {"D/$(touch pwned)", "D/$HOME"}},
+        {"vorpex-cli extract ~/x.dir 'D/it", "vorpex-cli extract ~/x.dir '", "'", {"D/it's"}},
+        {"vorpex-cli extract \"a b.dir\" \"D/s",
+         "vorpex-cli extract \"a b.dir\" \"",
+         "\"",
+         {"D/say \"hi\"", "D/sub dir/"}},
+        {"vorpex-cli extract -e CP1252 a\\ b.dir \"D/!",
+         "vorpex-cli extract -e CP1252 a\\ b.dir \"",
+         "\"",
+         {"D/!x"}},
+        // Readline replaces only what follows an unquoted '=' or ':'.
+        {"vorpex-cli extract a\\ b.dir D/a=", "vorpex-cli extract a\\ b.dir D/a=", "", {"D/a=b:c"}},
+        {"vorpex-cli unm", "vorpex-cli ", "", {"unmount"}},
+    };
+    std::string cases;
+    for (const CTab& tab : tabs)
+        cases += tab.m_strLine + "\t" + tab.m_strBefore + "\t" + tab.m_strAfter + "\n";
+    WriteFileBytes(dir / "cases", cases);
+    WriteFileBytes(dir / "driver.sh", kDriver);
+    const std::string cli = VORPEX_CLI_PATH, bin = cli.substr(0, cli.rfind('/'));
+    const std::string command = "cd '" + dir.Path() + "' && HOME='" + dir / "home" + "' PATH='" + bin +
+                                "':\"$PATH\" bash driver.sh '" VORPEX_COMPLETION_PATH "' >out 2>err";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadFileBytes(dir / "err");
+
+    std::vector<Paths> got;
+    for (const std::string& line : SplitLines(ReadFileBytes(dir / "out"))) {
+        if (line.rfind("-- ", 0) == 0)
+            got.emplace_back();
+        else if (!got.empty())
+            got.back().insert(line);
+    }
+    ASSERT_EQ(got.size(), tabs.size());
+    for (size_t i = 0; i < tabs.size(); ++i)
+        EXPECT_EQ(got[i], tabs[i].m_Expected) << tabs[i].m_strLine;
+    EXPECT_EQ(ListTree(dir.Path()),
+              (std::vector<std::string>{"D/", "D/a", "D/b", "D/mine", "a b.dir", "cases", "driver.sh", "err",
+                                        "home/", "home/x.dir", "out"}));
+}
+
+} // namespace
