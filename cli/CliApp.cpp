@@ -1,6 +1,7 @@
 #include "cli/CliApp.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -122,6 +123,15 @@ void Out(const std::string& text) {
     std::fputs(text.c_str(), stdout);
 }
 
+// True, after saying so, when standard output was closed at start-up: what a command prints there would be
+// lost, so it does nothing and fails.
+bool OutputClosed() {
+    if (!WasClosedAtStart(STDOUT_FILENO))
+        return false;
+    std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotWriteStdout, std::strerror(EBADF));
+    return true;
+}
+
 const char* const kUsage =
     "Usage:\n"
     "  vorpex-cli list    [--long | --null | --json] [--encoding NAME] ARCHIVE\n"
@@ -147,9 +157,10 @@ const char* const kStatus =
     "  0  everything asked for was done and nothing was reported\n"
     "  1  something was reported: a problem the reader recorded, an ITEM not in the\n"
     "     archive, a message of the extraction, a skipped file or a refusal of pack\n"
-    "  2  usage error, an archive that cannot be opened (\"Error opening file.\"), or a\n"
-    "     DIR that cannot be entered (\"Could not change to directory \"); for pack, a FOLDER\n"
-    "     that cannot be opened or an ARCHIVE that cannot be created\n"
+    "  2  usage error, an archive that cannot be opened (\"Error opening file.\"), a DIR\n"
+    "     that cannot be entered (\"Could not change to directory \"), or output to a standard\n"
+    "     output that was closed; for pack, a FOLDER that cannot be opened or an ARCHIVE that\n"
+    "     cannot be created\n"
     "  130  interrupted (extract and pack stop cleanly)\n"
     "  141  the reader of the output went away (SIGPIPE); extract and pack stop as cleanly\n";
 
@@ -376,6 +387,10 @@ int CCliApp::Run() {
     if (m_Args.empty())
         return UsageError("", "no command given");
     const std::string& command = m_Args[0];
+    if ((command == "--help" || command == "-h" || command == "--version" || command == "-V" ||
+         command == "help") &&
+        OutputClosed())
+        return kFailed;
     if (command == "--help" || command == "-h") {
         PrintHelp("");
         return kDone;
@@ -401,6 +416,8 @@ int CCliApp::Run() {
 
     COptions options;
     if (!Parse(command, options))
+        return kFailed;
+    if ((options.m_bHelp || command == "list" || command == "check" || options.m_bToStdout) && OutputClosed())
         return kFailed;
     if (options.m_bHelp) {
         PrintHelp(command);

@@ -61,13 +61,24 @@ ssize_t PreadAll(int fd, void* data, size_t size, off_t offset) {
     return static_cast<ssize_t>(done);
 }
 
+namespace {
+bool g_bClosedAtStart[3] = {}; // set once, by OpenStandardDescriptors, before any thread starts
+} // namespace
+
 void OpenStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd)
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            g_bClosedAtStart[fd] = true;
             // The lowest free number is `fd` itself; should /dev/null be missing, nothing is lost by going
-            // on.
-            const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            // on. It is opened the other way round (standard input for writing, the outputs for reading),
+            // so that reading or writing there still fails with EBADF, as on the closed descriptor: output
+            // that goes nowhere is reported, never taken for done.
+            const int null = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
             if (null >= 0 && null != fd)
                 ::close(null);
         }
+}
+
+bool WasClosedAtStart(int fd) {
+    return fd >= 0 && fd <= 2 && g_bClosedAtStart[fd];
 }

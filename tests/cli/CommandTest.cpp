@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -138,6 +139,27 @@ TEST(ListTest, NullJsonAndCheckKeepNamesExactAndNameEveryProblem) {
                kUnknownRecordsSkipped + "2 records of unknown type skipped"s, kDataBeyondEnd + ": D/past"s,
                kUnsafeName + ": a\\x5Cb"s, kUnsafeName + ": D/../"s, kUnsafeName + ": D/../"s + kEmptyName,
                kDuplicateName + ": D/twice"s, "6 problems found."});
+}
+
+// A command whose output goes to a descriptor that was closed at start-up fails with one message, though
+// the program keeps the number taken (by /dev/null) so that nothing it opens lands there.
+TEST(ListTest, OutputToAStandardDescriptorClosedAtStartFails) {
+    CTempDir dir;
+    WriteFileBytes(dir / "a.dir", kExample);
+    const auto closing = [](int fd) { return CCliSetup{.m_fnInChild = [fd] { close(fd); }}; };
+    const std::string badFd = std::strerror(EBADF);
+    for (const Lines& args :
+         {Lines{"list", dir / "a.dir"}, Lines{"list", "--json", dir / "a.dir"}, Lines{"check", dir / "a.dir"},
+          Lines{"extract", "-O", dir / "a.dir"}, Lines{"--version"}}) {
+        const CCliRun r = RunCli(args, closing(STDOUT_FILENO));
+        EXPECT_EQ(r.m_nStatus, 2) << args[0];
+        EXPECT_EQ(r.m_ErrLines, Lines{kCouldNotWriteStdout + badFd}) << args[0];
+    }
+    const CCliRun in = RunCli({"list", "-"}, closing(STDIN_FILENO));
+    EXPECT_EQ(in.m_nStatus, 2);
+    EXPECT_EQ(in.m_ErrLines, Lines{kCouldNotReadStdin + badFd});
+    // Extraction to disk writes nothing to standard output.
+    EXPECT_EQ(RunCli({"extract", "-C", dir.Path(), dir / "a.dir"}, closing(STDOUT_FILENO)).m_nStatus, 0);
 }
 
 TEST(ListTest, ArchiveFromStandardInputWorksWithEveryCommand) {
