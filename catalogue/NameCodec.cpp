@@ -49,6 +49,28 @@ bool Convert(iconv_t cd, std::string_view text, std::string& out, bool replace) 
     return true;
 }
 
+// Replaces each byte of `text` that is no part of a well-formed UTF-8 character with U+FFFD, as a byte the
+// code page cannot decode: iconv lets some through (code points past U+10FFFF, from UTF-8 itself).
+void KeepWellFormed(std::string& text) {
+    size_t i = 0;
+    char32_t c;
+    while (i < text.size() && NextUtf8(text, i, c)) {
+    }
+    if (i == text.size())
+        return;
+    std::string out(text, 0, i);
+    while (i < text.size()) {
+        const size_t start = i;
+        if (NextUtf8(text, i, c)) {
+            out.append(text, start, i - start);
+        } else {
+            AppendUtf8(out, 0xFFFD);
+            ++i;
+        }
+    }
+    text = std::move(out);
+}
+
 } // namespace
 
 bool NextUtf8(std::string_view s, size_t& i, char32_t& c) {
@@ -142,8 +164,11 @@ std::string CNameCodec::Decode(std::string_view raw) const {
         }
         return out;
     }
-    std::lock_guard lock(m_mutex);
-    Convert(m_pIconv->m_toUtf8, raw, out, true);
+    {
+        std::lock_guard lock(m_mutex);
+        Convert(m_pIconv->m_toUtf8, raw, out, true);
+    }
+    KeepWellFormed(out);
     return out;
 }
 

@@ -21,7 +21,7 @@ public:
     bool IsValid() const { return m_bValid; } // false when iconv knows no such encoding
     const std::string& Encoding() const { return m_strEncoding; }
 
-    // Bytes the code page cannot decode become U+FFFD.
+    // Always well-formed UTF-8: bytes the code page cannot decode become U+FFFD.
     std::string Decode(std::string_view raw) const;
     // False when some character has no code in the code page (or the text is not UTF-8).
     bool Encode(std::string_view utf8, std::string& raw) const;

@@ -39,10 +39,19 @@ void CNameEscaper::Append(std::string& out, std::string_view raw) const {
             return;
         }
     }
-    if (m_bEscape)
+    if (m_bEscape) {
         AppendDecoded(out, m_Codec.Decode(raw));
-    else
-        out += m_Codec.Decode(raw);
+        return;
+    }
+    // A code page may decode some bytes to U+0000 (UTF-7 does): it never becomes part of a name, which a
+    // NUL ends where names are separated by NULs. It is spelt \x00, as an escaped name spells it.
+    const std::string decoded = m_Codec.Decode(raw);
+    for (const char c : decoded) {
+        if (c == '\0')
+            AppendHex(out, 0);
+        else
+            out += c;
+    }
 }
 
 std::string CNameEscaper::Escape(std::string_view raw) const {

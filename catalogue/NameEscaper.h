@@ -10,7 +10,8 @@ class CNameCodec;
 // into names at its '/' and every line means exactly one thing. The codec must outlive the escaper.
 class CNameEscaper {
 public:
-    // With `escape` false, names are only decoded: for output that separates paths otherwise (NUL).
+    // With `escape` false, names are only decoded: for output that separates paths otherwise (NUL). A
+    // decoded NUL is spelt \x00 all the same.
     explicit CNameEscaper(const CNameCodec& codec, bool escape = true);
 
     // Appends the raw archive name `raw`, decoded and escaped, to `out`.

@@ -141,6 +141,25 @@ TEST(ListTest, NullJsonAndCheckKeepNamesExactAndNameEveryProblem) {
                kDuplicateName + ": D/twice"s, "6 problems found."});
 }
 
+// Machine-readable output stays well-formed whatever the code page decodes: a code point past U+10FFFF
+// (which iconv lets through from UTF-8) is bytes that are no part of a character, and a decoded U+0000
+// (UTF-7's +AAA-) is spelt \x00 in a NUL-separated listing, which check names as unsafe.
+TEST(ListTest, DecodedNamesKeepJsonWellFormedAndNulsOutOfNullListings) {
+    CTempDir dir;
+    WriteFileBytes(dir / "u.dir", BuildArchive({File("A\xF4\x90\x80\x80", "x")}));
+    const CCliRun json = RunCli({"list", "--json", "-e", "UTF-8", dir / "u.dir"});
+    const std::string replaced = "\xEF\xBF\xBD"; // U+FFFD
+    EXPECT_EQ(json.m_OutLines, Lines{R"({"path":"A)" + replaced + replaced + replaced + replaced +
+                                     R"(","name":"A\u00f4\u0090\u0080\u0080","type":"file","size":1,)"
+                                     R"("offset":88,"folder":false,"problems":[]})"});
+    WriteFileBytes(dir / "n.dir", BuildArchive({Folder("D", {File("a+AAA-b", "x"), File("c", "y")})}));
+    const CCliRun null = RunCli({"list", "-0", "-e", "UTF-7", dir / "n.dir"});
+    EXPECT_EQ(null.m_strOut, "D/\0D/a\\x00b\0D/c\0"s);
+    const CCliRun check = RunCli({"check", "-e", "UTF-7", dir / "n.dir"});
+    EXPECT_EQ(check.m_nStatus, 1);
+    EXPECT_EQ(check.m_OutLines.at(3), kUnsafeName + ": D/a\\x00b"s);
+}
+
 // A command whose output goes to a descriptor that was closed at start-up fails with one message, though
 // the program keeps the number taken (by /dev/null) so that nothing it opens lands there.
 TEST(ListTest, OutputToAStandardDescriptorClosedAtStartFails) {
