@@ -88,7 +88,8 @@ QString CVorpexDoc::ReadSummary() const {
                         QStringLiteral(" of unknown type skipped");
     if (report.m_nListsCut)
         troubles << Count(report.m_nListsCut, "list", "lists") +
-                        QStringLiteral(" cut short by the end of the file");
+                        QString::fromLatin1(report.m_bEndsInsideRecord ? kListsCutInsideRecord
+                                                                       : kListsCutShort);
     if (report.m_nRepeated)
         troubles << Count(report.m_nRepeated, "list", "lists") +
                         QStringLiteral(" ran into records already read");

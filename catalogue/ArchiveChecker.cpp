@@ -25,7 +25,8 @@ std::vector<std::string> CArchiveChecker::ReadProblems(const CReadReport& report
             Counted(report.m_nUnknownRecords, "record of unknown type", "records of unknown type") +
             " skipped");
     if (report.m_nListsCut)
-        lines.push_back(Counted(report.m_nListsCut, "list", "lists") + " cut short by the end of the file");
+        lines.push_back(Counted(report.m_nListsCut, "list", "lists") +
+                        (report.m_bEndsInsideRecord ? kListsCutInsideRecord : kListsCutShort));
     if (report.m_bNestingLimit)
         lines.push_back(kNestedTooDeep + std::to_string(CPackFile::kMaxDepth) +
                         " levels (or a cycle of folder offsets): reading stopped there");

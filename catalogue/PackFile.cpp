@@ -181,9 +181,14 @@ private:
         size_t inRow = 0;
         const unsigned char* p = m_Source.Get(m_nPos, &inRow);
         if (!p) {
-            // End of the file (or a failed read) inside a list; the top-level list may end with the file.
-            if (m_nDepth > 0)
+            // End of the file (or a failed read) inside a list: any list, the top-level one too, ends with
+            // its end record. Only an empty file, which holds no list at all, is an empty archive.
+            const uint64_t size = m_Pack.m_nFileSize;
+            const bool failed = m_Source.Failed();
+            if (m_nDepth > 0 || (size > 0 && !failed)) {
                 ++m_Pack.m_Report.m_nListsCut;
+                m_Pack.m_Report.m_bEndsInsideRecord = !failed && m_nPos < size;
+            }
             return false;
         }
         switch (p[32]) {

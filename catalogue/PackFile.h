@@ -16,11 +16,12 @@ class CNameCodec;
 
 // What went wrong while reading, kept so that the GUI and the command line can tell the user.
 struct CReadReport {
-    uint64_t m_nUnknownRecords = 0; // records of an unknown type, skipped
-    uint64_t m_nListsCut = 0;       // lists cut short by the end of the file (the top-level list aside)
-    uint64_t m_nRepeated = 0;       // lists that ran into records already read, folders whose list lay there
-    bool m_bNestingLimit = false;   // a folder more than 10 levels deep (or a cycle) ended the reading
-    bool m_bReadError = false;      // the file could not be read to its end
+    uint64_t m_nUnknownRecords = 0;   // records of an unknown type, skipped
+    uint64_t m_nListsCut = 0;         // lists cut short by the end of the file (an empty file aside)
+    bool m_bEndsInsideRecord = false; // ...where the file ends inside a record: a piece of 1 to 43 bytes
+    uint64_t m_nRepeated = 0;     // lists that ran into records already read, folders whose list lay there
+    bool m_bNestingLimit = false; // a folder more than 10 levels deep (or a cycle) ended the reading
+    bool m_bReadError = false;    // the file could not be read to its end
 
     bool IsClean() const {
         return !m_nUnknownRecords && !m_nListsCut && !m_nRepeated && !m_bNestingLimit && !m_bReadError;

@@ -27,6 +27,9 @@ inline constexpr const char* kCouldNotChangeToDirectory = "Could not change to d
 // the problems of `list --json`, where no path follows).
 inline constexpr const char* kUnknownRecordsSkipped = "Unknown file type encountered: ";
 inline constexpr const char* kNestedTooDeep = "Folders nested deeper than ";
+// After "1 list" or "N lists"; the second, when the file ends partway through a record, replaces the first.
+inline constexpr const char* kListsCutShort = " cut short by the end of the file";
+inline constexpr const char* kListsCutInsideRecord = " cut short: the file ends inside a record";
 inline constexpr const char* kArchiveNotReadToEnd = "The archive could not be read to its end";
 inline constexpr const char* kDataBeyondEnd = "Data beyond the end of the archive";
 inline constexpr const char* kUnsafeName = "Unsafe name";

@@ -160,6 +160,21 @@ TEST(ListTest, DecodedNamesKeepJsonWellFormedAndNulsOutOfNullListings) {
     EXPECT_EQ(check.m_OutLines.at(3), kUnsafeName + ": D/a\\x00b"s);
 }
 
+// A file that ends inside a record, or a list (the top-level one too) without its end record, is damaged;
+// only an empty file is an empty archive.
+TEST(ListTest, CheckNamesAnArchiveCutShort) {
+    const std::string text = "This is a text file: 30 bytes.";
+    ASSERT_EQ(text.size(), 30u);
+    ExpectRun({"check"}, text, 1,
+              {"Folders: 0", "Files: 0", "Bytes: 0", "1 list"s + kListsCutInsideRecord, "1 problem found."});
+    // Two files whose data lies in their own records, and no end record.
+    CRawArchive raw;
+    raw.File(0, "F", 1, 0).File(44, "G", 2, 0);
+    ExpectRun({"check"}, raw.Str(), 1,
+              {"Folders: 0", "Files: 2", "Bytes: 3", "1 list"s + kListsCutShort, "1 problem found."});
+    ExpectRun({"check"}, "", 0, {"Folders: 0", "Files: 0", "Bytes: 0", kNoProblemsFound});
+}
+
 // A command whose output goes to a descriptor that was closed at start-up fails with one message, though
 // the program keeps the number taken (by /dev/null) so that nothing it opens lands there.
 TEST(ListTest, OutputToAStandardDescriptorClosedAtStartFails) {
