@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <thread>
@@ -450,6 +451,28 @@ private slots:
         QVERIFY(!failed.Start({m_Dir.filePath("nowhere.dir")}));
         QCOMPARE(failed.m_Messages.Texts(), kCannotOpen);
         QVERIFY(!failed.Frame() || !failed.Frame()->isVisible());
+    }
+
+    // Over ssh there is no display: the program answers --help and --version, and refuses a second
+    // ARCHIVE, without one.
+    void helpAndVersionNeedNoDisplay() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        for (const auto& [args, status, start] :
+             std::vector<std::tuple<QStringList, int, QString>>{{{"--help"}, 0, "Usage: "},
+                                                                {{"--version"}, 0, "Vorpex "},
+                                                                {{"a.dir", "b.dir"}, 2, "vorpex: "}}) {
+            QProcess vorpex;
+            vorpex.setProcessEnvironment(env);
+            vorpex.start(QStringLiteral(VORPEX_PATH), args);
+            QVERIFY(vorpex.waitForFinished(30000));
+            QCOMPARE(vorpex.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(vorpex.exitCode(), status);
+            const QByteArray said = status ? vorpex.readAllStandardError() : vorpex.readAllStandardOutput();
+            QVERIFY2(QString::fromLocal8Bit(said).startsWith(start), said.constData());
+        }
     }
 
     // Plain text whatever the name holds.
