@@ -44,8 +44,8 @@ QString Q(const std::string& s) {
 // Answers the replace question with `button`, noting its text in `pText` (unless null).
 Action Answer(const char* button, QString* pText = nullptr) {
     return [=](QWidget* w) {
-        if (pText)
-            *pText = qobject_cast<QMessageBox*>(w)->text();
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && pText)
+            *pText = box->text();
         Click(w, QString::fromLatin1(button));
     };
 }
