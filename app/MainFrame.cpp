@@ -357,8 +357,24 @@ void CMainFrame::OnFileExtract() {
         return;
     const CExtractCommand::CContext context{m_pDocument->m_pPackFile.get(), &m_pDocument->Codec(), m_pSink,
                                             m_fnExtractDir ? m_fnExtractDir() : QString(), this};
-    CExtractCommand::Run(pane == m_pDirView ? CExtractCommand::EFrom::Tree : CExtractCommand::EFrom::List,
-                         context, [pane] { return pane->GetSelection(); });
+    // Matches of a search come from many folders: each goes below its folders' path, so that matches of
+    // one name never meet.
+    const auto select = [this, pane] {
+        CSelection selection = pane->GetSelection();
+        selection.m_bUnderPaths = pane == m_pFilesView && m_pFilesView->IsShowingMatches();
+        return selection;
+    };
+    CExtractResult result;
+    QString strFolder;
+    if (!CExtractCommand::Run(pane == m_pDirView ? CExtractCommand::EFrom::Tree
+                                                 : CExtractCommand::EFrom::List,
+                              context, select, &result, &strFolder))
+        return;
+    const QString files = result.m_nFilesWritten == 1
+                              ? QString::fromLatin1(kOneFile)
+                              : QString::fromLatin1(kFiles).arg(result.m_nFilesWritten);
+    SetMessageText(QString::fromLatin1(result.m_bCancelled ? kCancelledAfter : kExtractedTo)
+                       .arg(files, CFilesView::SizeText(result.m_nBytesWritten), strFolder));
 }
 
 void CMainFrame::SetMessageText(const QString& text) {

@@ -77,6 +77,11 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
                    (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) ||
                    (st.st_dev == m_nDirDev && m_Written.contains(st.st_ino))))
         return skip(kCouldNotCreateFile);
+    if (exists && !MayReplace(entry)) {
+        if (m_bCancelled)
+            return EResult::Cancelled;
+        return skip(nullptr);
+    }
 
     // The data goes into a file without a name in the target folder (O_TMPFILE), linked in only when
     // complete: a crash, a kill or a power cut leaves nothing under the entry's name but a complete file.
@@ -140,6 +145,17 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     ++m_Progress.m_nFilesDone;
     Tick();
     return EResult::Written;
+}
+
+bool CEntryWriter::MayReplace(const CPackEntry& entry) {
+    if (!m_fnAskReplace)
+        return true;
+    EReplace answer = m_eReplaceAll ? *m_eReplaceAll : m_fnAskReplace(entry);
+    if (answer == EReplace::ReplaceAll || answer == EReplace::SkipAll)
+        m_eReplaceAll = answer;
+    if (answer == EReplace::Cancel)
+        m_bCancelled = true;
+    return answer == EReplace::Replace || answer == EReplace::ReplaceAll;
 }
 
 // Tries fresh temporary names in the target folder until `make` succeeds, or fails for another reason

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -53,6 +54,16 @@ public:
     CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec);
     ~CEntryWriter();
 
+    // What becomes of a file that stood where an entry goes before the extraction: Replace All and Skip All
+    // answer every later question of this writer too; Cancel stops the extraction, as the cancel flag does.
+    enum class EReplace { Replace, ReplaceAll, Skip, SkipAll, Cancel };
+    // Asked, on the writer's thread and before any data moves, for each such file that may be replaced
+    // (never for what is refused anyway); without a question every one is replaced. A skipped entry counts
+    // as dealt with and is not reported.
+    void SetReplaceQuestion(std::function<EReplace(const CPackEntry&)> ask) {
+        m_fnAskReplace = std::move(ask);
+    }
+
     // Checked between pieces; when it turns true the file in hand is abandoned and its temporary removed.
     void SetCancelFlag(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
     // Called after every piece and every finished file.
@@ -81,6 +92,8 @@ private:
     bool CopyData(int out, const CPackEntry& entry, const char*& failure, bool& cancelled);
     bool CopyKernel(int out, uint64_t& offset, uint64_t& remaining, const char*& failure, bool& cancelled);
     void Tick();
+    // False when the file standing at `entry`'s target is to stay (Skip, or Cancel, which sets m_bCancelled).
+    bool MayReplace(const CPackEntry& entry);
     bool MakeTemporary(std::string& temp, const std::function<bool(const char*)>& make);
     static bool LinkUnnamed(int fd, int dirfd, const char* name);
     void EnterFolder(int dirfd);
@@ -90,6 +103,8 @@ private:
     const CNameCodec& m_Codec;
     const std::atomic<bool>* m_pCancel = nullptr;
     std::function<void(const CProgress&)> m_fnProgress;
+    std::function<EReplace(const CPackEntry&)> m_fnAskReplace;
+    std::optional<EReplace> m_eReplaceAll; // the answer Replace All or Skip All gave
     CProgress m_Progress;
     std::unique_ptr<char[]> m_pBuffer; // allocated on first use
     unsigned m_nMessages = 0;

@@ -95,30 +95,6 @@ int ReadStandardInput(CConsoleSink& sink) {
     }
 }
 
-// `extract --full-paths`: each item goes below the folders that hold it in the archive, made on the way.
-void ExtractFullPaths(CFolderWalk& walk, int dirfd, const CSelection& selection) {
-    for (const CPackFolder* folder : selection.m_Folders)
-        walk.AddToTotals(*folder);
-    for (const CPackEntry* entry : selection.m_Files)
-        walk.AddToTotals(*entry);
-    // Items of one folder come together: its path is entered once for them (a failure, for each).
-    const CPackFolder* entered = nullptr;
-    CFileDescriptor sub;
-    auto enter = [&](const CPackFolder* folder) {
-        if (!sub.IsOpen() || folder != entered) {
-            sub.Reset(walk.EnterPath(dirfd, folder));
-            entered = folder;
-        }
-        return sub.IsOpen();
-    };
-    for (const CPackFolder* folder : selection.m_Folders)
-        if (!walk.Writer().IsCancelled() && enter(folder->GetParent()))
-            walk.ExtractFolder(sub.Get(), *folder);
-    for (const CPackEntry* entry : selection.m_Files)
-        if (!walk.Writer().IsCancelled() && enter(entry->GetFolder()))
-            walk.WriteEntry(sub.Get(), *entry);
-}
-
 void Out(const std::string& text) {
     std::fputs(text.c_str(), stdout);
 }
@@ -578,10 +554,8 @@ int CCliApp::Extract(const COptions& options) {
                     sink.Note(line);
             });
         progress.Start();
-        if (options.m_bFullPaths && !selection.m_bWholeArchive)
-            ExtractFullPaths(walk, dirfd, selection);
-        else
-            walk.Extract(dirfd, selection);
+        selection.m_bUnderPaths = options.m_bFullPaths;
+        walk.Extract(dirfd, selection);
         ::close(dirfd);
     }
     progress.Clear();

@@ -1,5 +1,6 @@
 #include "extract/ExtractCommand.h"
 
+#include <QDir>
 #include <QFile>
 #include <unistd.h>
 
@@ -8,7 +9,7 @@
 #include "platform/MessageSink.h"
 
 bool CExtractCommand::Run(EFrom from, const CContext& context, const std::function<CSelection()>& select,
-                          CExtractResult* pResult) {
+                          CExtractResult* pResult, QString* pFolder) {
     if (!context.m_pPackFile || !context.m_pSink || !context.m_pCodec)
         return false;
 
@@ -36,5 +37,7 @@ bool CExtractCommand::Run(EFrom from, const CContext& context, const std::functi
     ::close(dirfd);
     if (pResult)
         *pResult = result;
+    if (pFolder)
+        *pFolder = QDir(strFolder).absolutePath();
     return true;
 }

@@ -34,7 +34,8 @@ public:
     };
 
     // `select` is asked for the selection after the dialog's OK, so the dialog sees the pane as it was.
-    // Returns false when nothing was attempted (no archive, Cancel, or a destination that cannot be opened).
+    // Returns false when nothing was attempted (no archive, Cancel, or a destination that cannot be opened);
+    // otherwise `pResult` and `pFolder` (the destination's absolute path) receive how it went and where.
     static bool Run(EFrom from, const CContext& context, const std::function<CSelection()>& select,
-                    CExtractResult* pResult = nullptr);
+                    CExtractResult* pResult = nullptr, QString* pFolder = nullptr);
 };

@@ -1,17 +1,23 @@
 #include "extract/ExtractJob.h"
 
+#include "catalogue/NameEscaper.h"
+#include "catalogue/PackFile.h"
 #include "platform/MessageTexts.h"
 #include <QApplication>
 #include <QEventLoop>
 #include <QLocale>
+#include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <chrono>
 #include <thread>
 
 CExtractJob::CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,
                          const char* makeDirMessage, QWidget* pWindow)
-    : m_UiSink(uiSink), m_Sink(*this, this), m_Walk(pack, m_Sink, codec, makeDirMessage), m_pWindow(pWindow) {
+    : m_UiSink(uiSink), m_Codec(codec), m_Sink(*this, this), m_Walk(pack, m_Sink, codec, makeDirMessage),
+      m_pWindow(pWindow) {
     m_Walk.SetCancelFlag(&m_bCancel);
     m_pShowFirst = new QTimer(this);
     m_pShowFirst->setSingleShot(true);
@@ -24,6 +30,7 @@ CExtractJob::CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessag
         if (m_fnProgressHook)
             m_fnProgressHook(p);
     });
+    m_Walk.Writer().SetReplaceQuestion([this](const CPackEntry& entry) { return AskReplace(entry); });
 }
 
 CExtractJob::~CExtractJob() {
@@ -99,17 +106,63 @@ void CExtractJob::Report(const CMessage& message) {
     m_pShowFirst->start(0);
 }
 
+template <class F> auto CExtractJob::WithoutBusyCursor(F show) {
+    const bool bBusy = m_bBusyCursor;
+    if (bBusy)
+        QApplication::restoreOverrideCursor();
+    const auto restore = qScopeGuard([bBusy] {
+        if (bBusy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    });
+    return show();
+}
+
 void CExtractJob::ShowFirst() {
     if (!m_FirstMessage)
         return;
     const CMessage message = std::move(*m_FirstMessage);
     m_FirstMessage.reset();
-    const bool bBusy = m_bBusyCursor;
-    if (bBusy)
-        QApplication::restoreOverrideCursor();
-    m_UiSink.Report(message);
-    if (bBusy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+    WithoutBusyCursor([&] { m_UiSink.Report(message); });
+}
+
+CEntryWriter::EReplace CExtractJob::AskReplace(const CPackEntry& entry) {
+    CEntryWriter::EReplace answer = CEntryWriter::EReplace::Cancel;
+    // Dropping the call (Abandon) releases the worker with the answer above.
+    QMetaObject::invokeMethod(
+        this, [&] { answer = WithoutBusyCursor([&] { return ShowReplaceQuestion(entry); }); },
+        Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+CEntryWriter::EReplace CExtractJob::ShowReplaceQuestion(const CPackEntry& entry) {
+    using E = CEntryWriter::EReplace;
+    // The entry's path as the list and Copy Path show it; names are plain text, never markup.
+    const CNameEscaper escaper(m_Codec);
+    std::string path = escaper.Escape(entry.GetName());
+    for (const CPackFolder* folder = entry.GetFolder(); folder; folder = folder->GetParent())
+        path = escaper.Escape(folder->GetName()) + "/" + path;
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kCaption),
+                    QString::fromLatin1(kReplaceExistingFile).arg(QString::fromStdString(path)),
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("ReplaceQuestion"));
+    box.setTextFormat(Qt::PlainText);
+    const std::pair<const char*, E> answers[] = {
+        {kReplace, E::Replace}, {kReplaceAll, E::ReplaceAll}, {kSkip, E::Skip}, {kSkipAll, E::SkipAll}};
+    std::vector<std::pair<QAbstractButton*, E>> buttons;
+    for (const auto& [text, answer] : answers)
+        buttons.emplace_back(
+            box.addButton(QString::fromLatin1(text), answer == E::Replace || answer == E::ReplaceAll
+                                                         ? QMessageBox::YesRole
+                                                         : QMessageBox::NoRole),
+            answer);
+    // Escape, the close box and a quitting application all answer Cancel; Enter keeps the file.
+    box.setEscapeButton(box.addButton(QString::fromLatin1(kCancelText), QMessageBox::RejectRole));
+    box.setDefaultButton(static_cast<QPushButton*>(buttons[2].first));
+    box.exec();
+    for (const auto& [button, answer] : buttons)
+        if (box.clickedButton() == button)
+            return answer;
+    return E::Cancel;
 }
 
 void CExtractJob::ShowGathered() {

@@ -23,13 +23,15 @@ class QWidget;
 // user-interface thread as soon as it arises, and the extraction goes on while it is shown; the messages
 // after it are gathered and reach `uiSink` together, as one message, when the extraction has ended: the
 // count first, then their texts one per line, in order. So a thousand failures cost two boxes, not a
-// thousand.
+// thousand. Before a file that stood in the destination is replaced, the user is asked (Replace, Replace
+// All, Skip, Skip All, Cancel); the worker waits for the answer.
 //
 // Threads: Run() and everything else here is called on the user-interface thread, except the walk, the
 // progress callback and the progress hook, which run on the worker. They share only the atomics below
-// (written by one side, read by the other, no other lock) and the forwarding sink, which blocks the worker
-// while the user-interface thread reports. The walk and the catalogue are used by the worker alone until it
-// ends; the catalogue is read-only, and the modal dialog keeps the user from closing it meanwhile.
+// (written by one side, read by the other, no other lock), the forwarding sink and the replace question,
+// both of which block the worker while the user-interface thread takes the call. The walk and the catalogue
+// are used by the worker alone until it ends; the catalogue is read-only, and the modal dialog keeps the user
+// from closing it meanwhile.
 class CExtractJob : public QObject, private CMessageSink {
     Q_OBJECT
 
@@ -61,6 +63,13 @@ private:
     // The forwarding sink's target, on the user-interface thread: the box gets the ordinary pointer even
     // during the quiet half second.
     void Report(const CMessage& message) override;
+    // On the worker: hands the question to the user-interface thread and waits for the answer, which is
+    // Cancel when the question could not be asked (the application quitting).
+    CEntryWriter::EReplace AskReplace(const CPackEntry& entry);
+    // On the user-interface thread: the question box.
+    CEntryWriter::EReplace ShowReplaceQuestion(const CPackEntry& entry);
+    // Lifts the wait cursor of the quiet half second while `show` runs, then puts it back.
+    template <class F> auto WithoutBusyCursor(F show);
     void ShowFirst();
     void ShowGathered();
     void Abandon();
@@ -68,6 +77,7 @@ private:
     void UpdateProgress();
 
     CMessageSink& m_UiSink;
+    const CNameCodec& m_Codec;
     CUiThreadSink m_Sink;
     bool m_bBusyCursor = false; // user-interface thread only
     // The messages, user-interface thread only: the first until it is shown, then every later one.

@@ -5,9 +5,9 @@
 
 // The folder chooser behind the Browse buttons: a file dialog that lists folders only, titled
 // "Choose folder", with "Select" and "Cancel". It opens on the process's current directory; Select returns
-// the full path of the folder being shown (not one merely highlighted in the list) and makes it the current
-// directory, so the next chooser opens there and a relative destination typed later is taken from there.
-// This is the one place the desktop program changes its working directory, and it does so on the
+// the full path of the folder highlighted in the list, or of the folder being shown when none is, and makes
+// it the current directory, so the next chooser opens there and a relative destination typed later is taken
+// from there. This is the one place the desktop program changes its working directory, and it does so on the
 // user-interface thread while no extraction runs (extractions are modal).
 class CFolderDialog : public QFileDialog {
     Q_OBJECT
@@ -24,4 +24,8 @@ public:
 
 public slots:
     void accept() override;
+
+private:
+    // The full path of the folder highlighted in the list; empty when none is.
+    QString Highlighted() const;
 };

@@ -1,9 +1,12 @@
 #include "extract/FolderWalk.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
@@ -31,6 +34,10 @@ void CFolderWalk::AddToTotals(const CPackEntry& entry) {
 }
 
 CExtractResult CFolderWalk::Extract(int dirfd, const CSelection& selection) {
+    if (selection.m_bUnderPaths && !selection.m_bWholeArchive) {
+        ExtractUnderPaths(dirfd, selection);
+        return Result();
+    }
     if (selection.m_bWholeArchive)
         AddToTotals(m_Pack.GetTop());
     for (const CPackFolder* folder : selection.m_Folders)
@@ -51,6 +58,61 @@ CExtractResult CFolderWalk::Extract(int dirfd, const CSelection& selection) {
         WriteEntry(dirfd, *entry);
     }
     return Result();
+}
+
+void CFolderWalk::ExtractUnderPaths(int dirfd, const CSelection& selection) {
+    const std::unordered_set<const CPackFolder*> chosen(selection.m_Folders.begin(),
+                                                        selection.m_Folders.end());
+    auto covered = [&](const CPackFolder* folder) {
+        for (; folder; folder = folder->GetParent())
+            if (chosen.count(folder))
+                return true;
+        return false;
+    };
+    std::vector<const CPackFolder*> folders;
+    for (const CPackFolder* folder : selection.m_Folders)
+        if (!covered(folder->GetParent())) {
+            folders.push_back(folder);
+            AddToTotals(*folder);
+        }
+    // The files of one folder are written together, in the order their folders first come: the writer
+    // tells what it wrote itself from what stood there before only within the folder in hand.
+    std::unordered_map<const CPackFolder*, size_t> rank;
+    std::vector<const CPackEntry*> files;
+    for (const CPackEntry* entry : selection.m_Files)
+        if (!covered(entry->GetFolder())) {
+            rank.emplace(entry->GetFolder(), rank.size());
+            files.push_back(entry);
+            AddToTotals(*entry);
+        }
+    std::stable_sort(files.begin(), files.end(), [&](const CPackEntry* a, const CPackEntry* b) {
+        return rank.at(a->GetFolder()) < rank.at(b->GetFolder());
+    });
+
+    // A folder's path is entered once for the items that lie in it; when it cannot be, that is said once and
+    // its items are passed over.
+    const CPackFolder* entered = nullptr;
+    CFileDescriptor sub;
+    auto enter = [&](const CPackFolder* parent, const CPackFolder* folder, const CPackEntry* entry) {
+        if (m_Writer.IsCancelled())
+            return false;
+        if (!sub.IsOpen() || parent != entered) {
+            entered = parent;
+            sub.Reset(EnterPath(dirfd, parent));
+        }
+        if (!sub.IsOpen()) {
+            const CFolderTotals below =
+                folder ? m_Pack.CountBelow(*folder) : CFolderTotals{0, 1, entry->GetSize()};
+            m_Writer.Skipped(below.m_nFiles, below.m_nBytes);
+        }
+        return sub.IsOpen();
+    };
+    for (const CPackFolder* folder : folders)
+        if (enter(folder->GetParent(), folder, nullptr))
+            ExtractFolder(sub.Get(), *folder);
+    for (const CPackEntry* entry : files)
+        if (enter(entry->GetFolder(), nullptr, entry))
+            WriteEntry(sub.Get(), *entry);
 }
 
 void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
@@ -153,12 +215,14 @@ bool CFolderWalk::WriteEntry(int dirfd, const CPackEntry& entry) {
     if (m_eExisting == EExisting::KeepOld)
         m_Made.insert(m_Writer.LastWritten());
     ++m_nFilesWritten;
+    m_nBytesWritten += entry.GetSize();
     return true;
 }
 
 CExtractResult CFolderWalk::Result() const {
     CExtractResult result;
     result.m_nFilesWritten = m_nFilesWritten;
+    result.m_nBytesWritten = m_nBytesWritten;
     result.m_nFoldersMade = m_nFoldersMade;
     result.m_nMessages = m_Writer.GetMessageCount();
     result.m_bCancelled = m_Writer.IsCancelled();

@@ -18,15 +18,21 @@ class CPackFolder;
 // What the user picked: folders (each with everything below it) and single files, extracted in that
 // order: every folder in the order given, then every file. The whole archive is the catalogue's top
 // pseudo-folder (CPackFile::GetTop()), whose contents go straight into the destination.
+// Folders and files go straight into the destination too, unless `m_bUnderPaths`: then each goes below the
+// folders that hold it in the archive (made, or entered where they exist), so that items of the same name
+// from different folders never meet, and an item that lies below a chosen folder comes with that folder
+// alone.
 struct CSelection {
     std::vector<const CPackFolder*> m_Folders;
     std::vector<const CPackEntry*> m_Files;
     bool m_bWholeArchive = false;
+    bool m_bUnderPaths = false;
 };
 
 // How an extraction ended, for a caller that turns it into an exit status or a final note.
 struct CExtractResult {
     uint64_t m_nFilesWritten = 0;
+    uint64_t m_nBytesWritten = 0;
     uint64_t m_nFoldersMade = 0;
     unsigned m_nMessages = 0; // messages shown: anything but zero means something was not extracted
     bool m_bCancelled = false;
@@ -92,6 +98,8 @@ public:
     static int OpenDestination(const std::string& path);
 
 private:
+    // The folders and files of `selection` below their folders' paths (CSelection::m_bUnderPaths).
+    void ExtractUnderPaths(int dirfd, const CSelection& selection);
     // With a folder just made, notes it; with one that stood there, false when this walk made it.
     bool Remember(int fd, bool made);
 
@@ -106,4 +114,5 @@ private:
     std::set<std::pair<uint64_t, uint64_t>> m_Made;
     uint64_t m_nFoldersMade = 0;
     uint64_t m_nFilesWritten = 0;
+    uint64_t m_nBytesWritten = 0;
 };

@@ -17,6 +17,14 @@ inline constexpr const char* kCouldNotCreateFile = "Could not create file ";
 inline constexpr const char* kCouldNotWriteFile = "Could not write file ";
 inline constexpr const char* kSkippedUnsafeName = "Skipped unsafe name ";
 inline constexpr const char* kKeptExistingFile = "Kept existing file ";
+// The desktop program asks before it replaces a file that stood in the destination; %1 is the entry's path
+// in the archive. Then the answers, as the buttons say them.
+inline constexpr const char* kReplaceExistingFile = "There is already a file where %1 goes. Replace it?";
+inline constexpr const char* kReplace = "Replace";
+inline constexpr const char* kReplaceAll = "Replace All";
+inline constexpr const char* kSkip = "Skip";
+inline constexpr const char* kSkipAll = "Skip All";
+inline constexpr const char* kCancelText = "Cancel";
 
 // Extraction: folders. The folder tree's Extract says "make", the file list's "create".
 inline constexpr const char* kCouldNotMakeDirectory = "Could not make directory ";
@@ -86,6 +94,13 @@ inline constexpr const char* kCouldNotLeaveFolder = "Could not leave the current
 inline constexpr const char* kCaption = "Vorpex";
 inline constexpr const char* kMoreMessages = "%1 more messages:"; // %1 is their count
 inline constexpr const char* kOneMoreMessage = "1 more message:";
+// The status bar after an extraction: %1 the files ("1 file" or "12 files"), %2 their size, %3 the
+// destination folder.
+inline constexpr const char* kOneFile = "1 file";
+inline constexpr const char* kFiles = "%1 files";
+inline constexpr const char* kExtractedTo = "Extracted %1, %2, to %3";
+inline constexpr const char* kCancelledAfter =
+    "Extraction cancelled: %1, %2, written to %3 before it stopped";
 inline constexpr const char* kUnknownEncoding = "Unknown encoding ";
 inline constexpr const char* kOpenManyFiles = "Open %1 files, each with its program?";
 

@@ -86,24 +86,24 @@ void CFilesView::ShowSortIndicator() {
         header()->setSortIndicator(column, m_Model.SortOrder());
 }
 
-QString CFilesView::SummaryText(uint64_t items, uint64_t bytes) {
-    QString size;
-    if (bytes < 1024) {
-        size = QStringLiteral("%1 %2").arg(bytes).arg(bytes == 1 ? QStringLiteral("byte")
+QString CFilesView::SizeText(uint64_t bytes) {
+    if (bytes < 1024)
+        return QStringLiteral("%1 %2").arg(bytes).arg(bytes == 1 ? QStringLiteral("byte")
                                                                  : QStringLiteral("bytes"));
-    } else {
-        static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
-        double value = static_cast<double>(bytes) / 1024;
-        int unit = 0;
-        while (value >= 1024 && unit < 3) {
-            value /= 1024;
-            ++unit;
-        }
-        size = QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QString::fromLatin1(kUnits[unit]));
+    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes) / 1024;
+    int unit = 0;
+    while (value >= 1024 && unit < 3) {
+        value /= 1024;
+        ++unit;
     }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QString::fromLatin1(kUnits[unit]));
+}
+
+QString CFilesView::SummaryText(uint64_t items, uint64_t bytes) {
     return QStringLiteral("%1 %2, %3")
         .arg(items)
-        .arg(items == 1 ? QStringLiteral("item") : QStringLiteral("items"), size);
+        .arg(items == 1 ? QStringLiteral("item") : QStringLiteral("items"), SizeText(bytes));
 }
 
 QString CFilesView::SelectionSummary() const {

@@ -42,6 +42,8 @@ public:
     // "3 items, 1.2 MiB" for the selected rows (a folder row with everything below it); empty when none.
     QString SelectionSummary() const;
     static QString SummaryText(uint64_t items, uint64_t bytes);
+    // "5 bytes", "1.2 MiB": a size as the status bar tells it.
+    static QString SizeText(uint64_t bytes);
     const CPackFolder* ShownFolder() const { return m_Model.Shown(); }
 
     // The selected rows in list order, by identity: folder rows as folders, file rows as entries.

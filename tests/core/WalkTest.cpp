@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "catalogue/NameCodec.h"
@@ -65,6 +66,30 @@ TEST_F(CWalkFixture, WholeArchiveWritesFilesFirstCountsWhatItMakesAndEndsWithFul
               std::make_pair(uint64_t(3), uint64_t(3)));
     EXPECT_EQ(std::make_pair(last.m_nBytesDone, last.m_nBytesTotal),
               std::make_pair(uint64_t(5), uint64_t(5)));
+}
+
+// Items from many folders go below their folders' paths: a chosen folder and a file inside it (which comes
+// with the folder, once), a loose file, a path that stands on disk already (entered) and one that a file
+// blocks (said once, its item counted as dealt with).
+TEST_F(CWalkFixture, UnderPathsTakesEachItemOnceBelowItsFolders) {
+    COpened a(BuildArchive({File("X", "top"), Folder("A", {File("X", "a"), Folder("S", {File("X", "as")})}),
+                            Folder("F", {File("X", "f")})}));
+    const CPackFolder& top = a.Pack().GetTop();
+    const CPackFolder *fa = top.GetChildren()[0], *ff = top.GetChildren()[1], *s = fa->GetChildren()[0];
+    auto file = [&](const CPackFolder* folder) { return &a.Pack().Entry(folder->GetFiles()[0]); };
+    CSelection chosen{{s}, {file(ff), file(&top), file(s), file(fa)}, false, true};
+    ASSERT_EQ(mkdir((m_Dest / "A").c_str(), 0755), 0);
+    WriteFileBytes(m_Dest / "F", "blocker");
+    CFolderWalk walk(a.Pack(), a.m_Sink, m_Codec);
+    CProgress last;
+    walk.SetProgressCallback([&](const CProgress& p) { last = p; });
+    const CExtractResult result = walk.Extract(m_Dest.m_nFd, chosen);
+    EXPECT_EQ(m_Dest.Tree(),
+              (std::vector<std::string>{"A/", "A/S/", "A/S/X=as", "A/X=a", "F=blocker", "X=top"}));
+    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{kCouldNotMakeDirectory + std::string("F")});
+    EXPECT_EQ(std::make_tuple(result.m_nFilesWritten, result.m_nBytesWritten, last.m_nFilesDone,
+                              last.m_nFilesTotal),
+              std::make_tuple(3ul, 6ul, 4ul, 4ul));
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 
 #include "catalogue/PackFile.h"
 #include "extract/ExtractCommand.h"
+#include "extract/FolderDialog.h"
 #include "platform/MessageTexts.h"
 #include "tests/gui/AppTestSupport.h"
+#include "views/FindBar.h"
 
 namespace {
 
@@ -37,6 +39,36 @@ Action Press(const QString& button, const QString& text = QString(), QString* pS
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// Answers the replace question with `button`, noting its text in `pText` (unless null).
+Action Answer(const char* button, QString* pText = nullptr) {
+    return [=](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && pText)
+            *pText = box->text();
+        Click(w, QString::fromLatin1(button));
+    };
+}
+
+// Clicks the folder `name` in the chooser's list, once the list shows it, then Select.
+Action Highlight(const QString& name) {
+    return [=](QWidget* w) {
+        auto* view = w->findChild<QListView*>(QStringLiteral("listView"));
+        const auto* model = qobject_cast<QFileSystemModel*>(view->model());
+        QModelIndex index;
+        QVERIFY(QTest::qWaitFor([&] {
+            index = model->index(QDir::current().filePath(name));
+            return view->visualRect(index).isValid();
+        }));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+        Click(w, QStringLiteral("Select"));
+    };
+}
+
+QString StatusText(const char* text, uint64_t files, uint64_t bytes, const std::string& folder) {
+    return QString::fromLatin1(text).arg(files == 1 ? QString::fromLatin1(kOneFile)
+                                                    : QString::fromLatin1(kFiles).arg(files),
+                                         CFilesView::SizeText(bytes), Q(folder));
 }
 
 } // namespace
@@ -176,6 +208,70 @@ private slots:
                  QStringList(4, Q(dest)));
         QCOMPARE(ListTree(*m_pTemp / "other"), Strings({"D"}));
         QVERIFY(Done());
+    }
+
+    // Matches of a search from many folders land below their folders' paths, where names cannot meet; the
+    // status bar then tells what was written, and where.
+    void FindMatchesExtractUnderTheirFoldersAndTheStatusBarTells() {
+        Start({File("X.PNG", "t"), Folder("A", {File("X.PNG", "a"), Folder("S", {File("X.PNG", "s")})}),
+               Folder("B", {File("X.PNG", "bb"), File("Y.TXT", "y")})});
+        Select({});
+        m_App.Frame()->Command(CMainFrame::ID_EDIT_FIND)->trigger();
+        m_App.Frame()->GetFindBar()->Edit()->setText(QStringLiteral("*.png"));
+        QTRY_COMPARE(m_App.List()->model()->rowCount(), 4);
+        m_App.List()->selectAll();
+        const std::string dest = Dest("found");
+        Then({Press("IDOK", Q(dest))});
+        RunExtract(m_App.List());
+        QVERIFY(Done());
+        QCOMPARE(Snapshot(dest),
+                 Strings({"A/", "A/S/", "A/S/X.PNG=s", "A/X.PNG=a", "B/", "B/X.PNG=bb", "X.PNG=t"}));
+        QCOMPARE(m_Sink.Count(), size_t(0));
+        QCOMPARE(m_App.Frame()->GetMessageText(), StatusText(kExtractedTo, 4, 5, dest));
+    }
+
+    // Files that stood in the destination are replaced only as the user answers, asked file by file, the
+    // "All" answers holding for the rest; Cancel keeps what was written before it, as the status bar tells.
+    void ReplacingAFileIsAskedFirst() {
+        Start(
+            {Folder("D", {File("N", "n"), File("A", "a"), File("B", "b"), File("C", "c"), File("E", "e")})});
+        Select({"D"});
+        m_App.List()->selectAll();
+        std::vector<std::string> dests;
+        for (const char* name : {"answered", "skipped", "cancelled"}) {
+            dests.push_back(Dest(name));
+            for (const char* file : {"A", "B", "C", "E"})
+                WriteFileBytes(dests.back() + "/" + file, "old");
+        }
+        QString question;
+        Then({Press("IDOK", Q(dests[0])), Answer(kReplace, &question), Answer(kSkip), Answer(kReplaceAll),
+              Press("IDOK", Q(dests[1])), Answer(kSkipAll), Press("IDOK", Q(dests[2])), Answer(kReplace),
+              Answer(kCancelText)});
+        for (int run = 0; run < 3; ++run)
+            RunExtract(m_App.List());
+        QVERIFY(Done());
+        QCOMPARE(question, QString::fromLatin1(kReplaceExistingFile).arg("D/A"));
+        QCOMPARE(Snapshot(dests[0]), Strings({"A=a", "B=old", "C=c", "E=e", "N=n"}));
+        QCOMPARE(Snapshot(dests[1]), Strings({"A=old", "B=old", "C=old", "E=old", "N=n"}));
+        QCOMPARE(Snapshot(dests[2]), Strings({"A=a", "B=old", "C=old", "E=old", "N=n"}));
+        QCOMPARE(m_App.Frame()->GetMessageText(), StatusText(kCancelledAfter, 2, 2, dests[2]));
+        QCOMPARE(m_Sink.Count(), size_t(0));
+    }
+
+    // Select answers the folder highlighted in the list, else the folder shown.
+    void ChooserSelectsTheHighlightedFolderElseTheOneShown() {
+        const std::string base = Dest("base"), sub = Dest("base/sub");
+        const auto restore = qScopeGuard([cwd = QDir::currentPath()] { QDir::setCurrent(cwd); });
+        QStringList chosen;
+        for (const Action& answer : {Highlight(QStringLiteral("sub")), Press("Select")}) {
+            QDir::setCurrent(Q(base));
+            QString folder;
+            Then({answer});
+            CFolderDialog(&folder).DoModal();
+            chosen << folder << QDir::currentPath();
+        }
+        QVERIFY(Done());
+        QCOMPARE(chosen, QStringList({Q(sub), Q(sub), Q(base), Q(base)}));
     }
 
     void ProgressWindowCancelsTheJob() {
