@@ -1,13 +1,18 @@
 #define FUSE_USE_VERSION 34
 #include "cli/ArchiveMount.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <fuse_lowlevel.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "catalogue/PackFile.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
 namespace {
@@ -117,7 +122,9 @@ void OnOpen(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
         fuse_reply_err(req, EROFS);
         return;
     }
-    fi->keep_cache = 1;
+    // What the kernel kept of this file came from the archive as mounted; once the archive has changed it is
+    // dropped, and every read comes here and fails.
+    fi->keep_cache = mount.Unchanged();
     fuse_reply_open(req, fi);
 }
 
@@ -130,20 +137,17 @@ void OnRead(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_fil
     }
     const size_t want = static_cast<size_t>(std::min<uint64_t>(size, entry.GetSize() - uint64_t(offset)));
     const uint64_t from = uint64_t(entry.GetOffset()) + uint64_t(offset);
-    // Bytes the archive does not hold (past its end, or cut away while mounted) are an error, not zeros
-    // and not the end of the file.
-    struct stat st {};
-    if (::fstat(mount.Pack().GetFd(), &st) != 0 || from + want > static_cast<uint64_t>(st.st_size)) {
+    // A short answer would be taken by the kernel for the end of the file (and the file's size cut to it),
+    // so bytes the archive does not hold, or no longer holds as it did when mounted, are an error.
+    std::vector<char>& buffer = mount.ReadBuffer();
+    buffer.resize(want);
+    if (!mount.Unchanged() ||
+        PreadAll(mount.Pack().GetFd(), buffer.data(), want, static_cast<off_t>(from)) != ssize_t(want) ||
+        !mount.Unchanged()) {
         fuse_reply_err(req, EIO);
         return;
     }
-    // The kernel is handed the archive's descriptor and position: libfuse splices the bytes from the page
-    // cache into the reply where it can, with no copy through this process.
-    fuse_bufvec data = FUSE_BUFVEC_INIT(want);
-    data.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
-    data.buf[0].fd = mount.Pack().GetFd();
-    data.buf[0].pos = static_cast<off_t>(from);
-    fuse_reply_data(req, &data, FUSE_BUF_SPLICE_MOVE);
+    fuse_reply_buf(req, buffer.data(), want);
 }
 
 void OnStatfs(fuse_req_t req, fuse_ino_t) {
@@ -161,6 +165,61 @@ void OnStatfs(fuse_req_t req, fuse_ino_t) {
 void OnWriteLike(fuse_req_t req) {
     fuse_reply_err(req, EROFS);
 }
+
+// libfuse's own lines, in the foreground, as ours: "vorpex-cli: " and the text without its "fuse: ".
+void LogAsOurs(fuse_log_level, const char* format, va_list args) {
+    char line[1024];
+    std::vsnprintf(line, sizeof line, format, args);
+    const char* text = std::strncmp(line, "fuse: ", 6) == 0 ? line + 6 : line;
+    std::fprintf(stderr, "vorpex-cli: %s%s", text, *text && text[std::strlen(text) - 1] == '\n' ? "" : "\n");
+}
+
+// While it lives, standard error goes to a memory file, so that what libfuse and the fusermount3 it may
+// start say about a failed mount reaches the user as the reason in one line of ours, not in theirs.
+class CStderrCatcher {
+public:
+    CStderrCatcher()
+        : m_Saved(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)),
+          m_Caught(::memfd_create("vorpex-mount-errors", MFD_CLOEXEC)) {
+        if (m_Saved.IsOpen() && m_Caught.IsOpen())
+            ::dup2(m_Caught.Get(), STDERR_FILENO);
+    }
+    ~CStderrCatcher() { Restore(); }
+    CStderrCatcher(const CStderrCatcher&) = delete;
+    CStderrCatcher& operator=(const CStderrCatcher&) = delete;
+
+    // Puts standard error back and returns the lines caught, each once, without the tool's name, joined by
+    // "; "; empty when nothing was said.
+    std::string Restore() {
+        if (!m_Saved.IsOpen() || !m_Caught.IsOpen())
+            return {};
+        ::dup2(m_Saved.Get(), STDERR_FILENO);
+        m_Saved.Reset(-1);
+        std::string text(4096, '\0');
+        const ssize_t got = PreadAll(m_Caught.Get(), text.data(), text.size(), 0);
+        text.resize(got > 0 ? size_t(got) : 0);
+        std::vector<std::string> lines;
+        for (size_t start = 0; start < text.size();) {
+            size_t end = text.find('\n', start);
+            end = end == std::string::npos ? text.size() : end;
+            std::string line = text.substr(start, end - start);
+            start = end + 1;
+            for (const char* tool : {"vorpex-cli: ", "fusermount3: ", "fusermount: ", "fuse: "})
+                if (line.rfind(tool, 0) == 0)
+                    line.erase(0, std::strlen(tool));
+            if (!line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end())
+                lines.push_back(line);
+        }
+        std::string reason;
+        for (const std::string& line : lines)
+            reason += (reason.empty() ? "" : "; ") + line;
+        return reason;
+    }
+
+private:
+    CFileDescriptor m_Saved;
+    CFileDescriptor m_Caught;
+};
 
 } // namespace
 
@@ -184,6 +243,14 @@ CArchiveMount::~CArchiveMount() {
             fuse_session_unmount(m_pSession);
         fuse_session_destroy(m_pSession);
     }
+}
+
+bool CArchiveMount::Unchanged() {
+    struct stat now {};
+    m_bChanged = m_bChanged || ::fstat(m_Pack.GetFd(), &now) != 0 || now.st_size != m_Archive.st_size ||
+                 now.st_mtim.tv_sec != m_Archive.st_mtim.tv_sec ||
+                 now.st_mtim.tv_nsec != m_Archive.st_mtim.tv_nsec;
+    return !m_bChanged;
 }
 
 bool CArchiveMount::IsFile(uint64_t node) const {
@@ -268,18 +335,16 @@ bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
     // Files are mostly read from start to end: a larger read-ahead on the archive keeps the disk ahead of
     // the kernel's requests, which come a few hundred KiB at a time.
     ::posix_fadvise(m_Pack.GetFd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    fuse_set_log_func(LogAsOurs);
+    CStderrCatcher catcher;
     m_pSession = fuse_session_new(&args, &ops, sizeof ops, this);
     fuse_opt_free_args(&args); // the session keeps what it parsed, not the list
-    if (!m_pSession) {
-        error = kCouldNotStartFuse;
-        return false;
-    }
-    if (fuse_session_mount(m_pSession, dir.c_str()) != 0) {
-        error = kCouldNotMountOn + dir;
-        return false;
-    }
-    m_bMounted = true;
-    return true;
+    m_bMounted = m_pSession && fuse_session_mount(m_pSession, dir.c_str()) == 0;
+    const std::string reason = catcher.Restore();
+    if (!m_bMounted)
+        error = (m_pSession ? kCouldNotMountOn + dir : std::string(kCouldNotStartFuse)) +
+                (reason.empty() ? "" : ": " + reason);
+    return m_bMounted;
 }
 
 void CArchiveMount::Serve() {
