@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fuse_lowlevel.h>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include "catalogue/PackFile.h"
+#include "cli/MountTable.h"
 #include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
@@ -20,6 +23,7 @@ namespace {
 // The archive never changes through the mount, so the kernel may keep names and attributes for as long as
 // it likes; a day keeps them well past any browsing session.
 constexpr double kCacheSeconds = 86400.0;
+constexpr unsigned kReadAheadBytes = 1 << 20;
 
 CArchiveMount& Self(fuse_req_t req) {
     return *static_cast<CArchiveMount*>(fuse_req_userdata(req));
@@ -83,28 +87,32 @@ void OnOpendir(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
     fuse_reply_open(req, fi);
 }
 
-// Positions: 0 is ".", 1 is "..", 2 + i the folder's item i. Plain entries only: the kernel asks for
-// attributes by name when a program wants them, so that `find` over a million entries makes the kernel
-// build no inode for a file it never looks at.
-void OnReaddir(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
+// Positions: 0 is ".", 1 is "..", 2 + i the folder's item i. With `plus` (READDIRPLUS) each entry carries its
+// attributes, known from the catalogue, so that `ls -l` or `du` over a folder costs no request per entry;
+// the kernel asks for plain entries where no program looks at attributes (`find`).
+void ListFolder(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, bool plus) {
     CArchiveMount& mount = Self(req);
     const CShownNames& names = mount.Names(node);
     std::vector<char>& buffer = mount.ReadBuffer();
     buffer.resize(size);
     size_t used = 0;
     for (uint64_t pos = offset < 0 ? 0 : uint64_t(offset); pos < 2 + uint64_t(names.Count()); ++pos) {
-        struct stat st;
-        uint64_t itemNode = node;
+        fuse_entry_param entry = {};
+        entry.attr_timeout = kCacheSeconds;
+        entry.entry_timeout = kCacheSeconds;
         std::string name;
         if (pos < 2) {
-            mount.FolderStat(node, st);
+            mount.FolderStat(node, entry.attr);
+            entry.ino = node;
             name = pos == 0 ? "." : "..";
         } else {
-            mount.ItemStat(node, static_cast<uint32_t>(pos - 2), st, itemNode);
+            mount.ItemStat(node, static_cast<uint32_t>(pos - 2), entry.attr, entry.ino);
             name = names.Name(static_cast<uint32_t>(pos - 2));
         }
-        const size_t len = fuse_add_direntry(req, buffer.data() + used, size - used, name.c_str(), &st,
-                                             static_cast<off_t>(pos + 1));
+        char* const at = buffer.data() + used;
+        const off_t next = static_cast<off_t>(pos + 1);
+        const size_t len = plus ? fuse_add_direntry_plus(req, at, size - used, name.c_str(), &entry, next)
+                                : fuse_add_direntry(req, at, size - used, name.c_str(), &entry.attr, next);
         if (len > size - used)
             break;
         used += len;
@@ -139,10 +147,13 @@ void OnRead(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_fil
     const uint64_t from = uint64_t(entry.GetOffset()) + uint64_t(offset);
     // A short answer would be taken by the kernel for the end of the file (and the file's size cut to it),
     // so bytes the archive does not hold, or no longer holds as it did when mounted, are an error.
+    if (!mount.Unchanged()) {
+        fuse_reply_err(req, EIO);
+        return;
+    }
     std::vector<char>& buffer = mount.ReadBuffer();
     buffer.resize(want);
-    if (!mount.Unchanged() ||
-        PreadAll(mount.Pack().GetFd(), buffer.data(), want, static_cast<off_t>(from)) != ssize_t(want) ||
+    if (PreadAll(mount.Pack().GetFd(), buffer.data(), want, static_cast<off_t>(from)) != ssize_t(want) ||
         !mount.Unchanged()) {
         fuse_reply_err(req, EIO);
         return;
@@ -304,6 +315,19 @@ const CShownNames& CArchiveMount::Names(uint64_t folderNode) {
     return *names;
 }
 
+void CArchiveMount::WidenReadAhead() const {
+    // The kernel reads ahead on a FUSE mount by its backing device's setting, 128 KiB unless raised; only
+    // root may raise it, and it lasts as long as the mount.
+    const CMountEntry mounted = FindMount(m_strPoint);
+    if (mounted.m_strType != CMountEntry::kOurType)
+        return;
+    const CFileDescriptor setting(
+        ::open(("/sys/class/bdi/" + mounted.m_strDevice + "/read_ahead_kb").c_str(), O_WRONLY | O_CLOEXEC));
+    const std::string kib = std::to_string(kReadAheadBytes / 1024);
+    if (setting.IsOpen())
+        WriteAll(setting.Get(), kib.data(), kib.size());
+}
+
 bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
     static const fuse_lowlevel_ops ops = [] {
         fuse_lowlevel_ops o = {};
@@ -311,13 +335,22 @@ bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
         o.getattr = OnGetattr;
         o.setattr = OnSetattr;
         o.opendir = OnOpendir;
-        o.readdir = OnReaddir;
+        o.readdir = [](fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
+            ListFolder(req, node, size, offset, false);
+        };
+        o.readdirplus = [](fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
+            ListFolder(req, node, size, offset, true);
+        };
         o.open = OnOpen;
         o.read = OnRead;
         o.statfs = OnStatfs;
-        o.init = [](void*, fuse_conn_info* conn) {
-            conn->want &= ~FUSE_CAP_READDIRPLUS;
-            conn->want |= conn->capable & (FUSE_CAP_SPLICE_WRITE | FUSE_CAP_SPLICE_MOVE);
+        o.init = [](void* self, fuse_conn_info* conn) {
+            // libfuse takes requests of up to 1 MiB (max_pages); reading ahead as far lets the kernel ask for
+            // a file 1 MiB at a time instead of its default 128 KiB.
+            conn->max_readahead = kReadAheadBytes;
+            static_cast<CArchiveMount*>(self)->WidenReadAhead();
+            conn->want |= conn->capable & FUSE_CAP_READDIRPLUS;
+            conn->want &= ~FUSE_CAP_READDIRPLUS_AUTO;
         };
         // The mount is read-only, so the kernel refuses these itself; answer alike should one get through.
         o.mknod = [](fuse_req_t req, fuse_ino_t, const char*, mode_t, dev_t) { OnWriteLike(req); };
@@ -333,8 +366,10 @@ bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
     const char* argv[] = {"vorpex-cli", "-o", "ro,default_permissions,fsname=vorpex,subtype=vorpex"};
     fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
     // Files are mostly read from start to end: a larger read-ahead on the archive keeps the disk ahead of
-    // the kernel's requests, which come a few hundred KiB at a time.
+    // the kernel's requests, which come up to 1 MiB at a time.
     ::posix_fadvise(m_Pack.GetFd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    char point[PATH_MAX];
+    m_strPoint = ::realpath(dir.c_str(), point) ? point : dir;
     fuse_set_log_func(LogAsOurs);
     CStderrCatcher catcher;
     m_pSession = fuse_session_new(&args, &ops, sizeof ops, this);

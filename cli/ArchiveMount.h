@@ -50,6 +50,8 @@ public:
     uint64_t FirstFileNode() const { return m_Folders.size() + 1; }
     uint64_t ArchiveSize() const { return static_cast<uint64_t>(m_Archive.st_size); }
     std::vector<char>& ReadBuffer() { return m_Buffer; }
+    // Raises the kernel's read-ahead on the mount to the largest request, where it may (as root).
+    void WidenReadAhead() const;
     // False from the first time the archive file is seen changed since it was mounted, for good.
     bool Unchanged();
 
@@ -64,6 +66,7 @@ private:
     std::vector<uint32_t> m_FirstChild;        // node - 1: the node of the folder's first sub-folder
     std::vector<std::unique_ptr<CShownNames>> m_Names;
     std::vector<char> m_Buffer; // one read at a time
+    std::string m_strPoint; // the mount point's absolute path
     fuse_session* m_pSession = nullptr;
     bool m_bMounted = false;
     bool m_bChanged = false;

@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,6 +19,7 @@
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
 #include "cli/ConsoleSink.h"
+#include "cli/MountTable.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 #ifdef VORPEX_HAVE_FUSE
@@ -75,43 +74,11 @@ std::string ResolveMountPoint(std::string dir) {
     return std::string(resolved) + (std::strcmp(resolved, "/") == 0 ? "" : "/") + name;
 }
 
-// A field of /proc/self/mountinfo as it stands on disk: the kernel writes space, tab, newline and
-// backslash as \ and three octal digits.
-std::string MountInfoField(const std::string& field) {
-    std::string text;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            text += char(std::stoi(field.substr(i + 1, 3), nullptr, 8));
-            i += 3;
-        } else {
-            text += field[i];
-        }
-    }
-    return text;
-}
-
-// Whether the file system mounted last at the absolute path `point` is one `mount` made.
-bool IsOurMount(const std::string& point) {
-    std::ifstream mounts("/proc/self/mountinfo");
-    bool ours = false;
-    for (std::string line; std::getline(mounts, line);) {
-        // ID PARENT MAJOR:MINOR ROOT POINT OPTIONS [TAGS...] - TYPE SOURCE OPTIONS
-        std::istringstream in(line);
-        std::vector<std::string> fields;
-        for (std::string field; in >> field;)
-            fields.push_back(field);
-        const auto dash = std::find(fields.begin(), fields.end(), "-");
-        if (fields.size() < 5 || fields.end() - dash < 3 || MountInfoField(fields[4]) != point)
-            continue;
-        ours = dash[1] == "fuse.vorpex" && MountInfoField(dash[2]) == "vorpex";
-    }
-    return ours;
-}
-
 int Unmount(const std::string& dir) {
     // Only a mount of ours is taken away: as root, fusermount3 and the kernel would remove any.
     const std::string point = ResolveMountPoint(dir);
-    if (point.empty() || !IsOurMount(point)) {
+    const CMountEntry mounted = point.empty() ? CMountEntry{} : FindMount(point);
+    if (mounted.m_strType != CMountEntry::kOurType || mounted.m_strSource != CMountEntry::kOurSource) {
         std::fprintf(stderr, "vorpex-cli: %s%s\n", kNotOurMount, dir.c_str());
         return CCliApp::kReported;
     }
