@@ -1,13 +1,21 @@
 #define FUSE_USE_VERSION 34
 #include "cli/ArchiveMount.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fuse_lowlevel.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "catalogue/PackFile.h"
+#include "cli/MountTable.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
 namespace {
@@ -15,6 +23,7 @@ namespace {
 // The archive never changes through the mount, so the kernel may keep names and attributes for as long as
 // it likes; a day keeps them well past any browsing session.
 constexpr double kCacheSeconds = 86400.0;
+constexpr unsigned kReadAheadBytes = 1 << 20;
 
 CArchiveMount& Self(fuse_req_t req) {
     return *static_cast<CArchiveMount*>(fuse_req_userdata(req));
@@ -78,28 +87,32 @@ void OnOpendir(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
     fuse_reply_open(req, fi);
 }
 
-// Positions: 0 is ".", 1 is "..", 2 + i the folder's item i. Plain entries only: the kernel asks for
-// attributes by name when a program wants them, so that `find` over a million entries makes the kernel
-// build no inode for a file it never looks at.
-void OnReaddir(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
+// Positions: 0 is ".", 1 is "..", 2 + i the folder's item i. With `plus` (READDIRPLUS) each entry carries its
+// attributes, known from the catalogue, so that `ls -l` or `du` over a folder costs no request per entry;
+// the kernel asks for plain entries where no program looks at attributes (`find`).
+void ListFolder(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, bool plus) {
     CArchiveMount& mount = Self(req);
     const CShownNames& names = mount.Names(node);
     std::vector<char>& buffer = mount.ReadBuffer();
     buffer.resize(size);
     size_t used = 0;
     for (uint64_t pos = offset < 0 ? 0 : uint64_t(offset); pos < 2 + uint64_t(names.Count()); ++pos) {
-        struct stat st;
-        uint64_t itemNode = node;
+        fuse_entry_param entry = {};
+        entry.attr_timeout = kCacheSeconds;
+        entry.entry_timeout = kCacheSeconds;
         std::string name;
         if (pos < 2) {
-            mount.FolderStat(node, st);
+            mount.FolderStat(node, entry.attr);
+            entry.ino = node;
             name = pos == 0 ? "." : "..";
         } else {
-            mount.ItemStat(node, static_cast<uint32_t>(pos - 2), st, itemNode);
+            mount.ItemStat(node, static_cast<uint32_t>(pos - 2), entry.attr, entry.ino);
             name = names.Name(static_cast<uint32_t>(pos - 2));
         }
-        const size_t len = fuse_add_direntry(req, buffer.data() + used, size - used, name.c_str(), &st,
-                                             static_cast<off_t>(pos + 1));
+        char* const at = buffer.data() + used;
+        const off_t next = static_cast<off_t>(pos + 1);
+        const size_t len = plus ? fuse_add_direntry_plus(req, at, size - used, name.c_str(), &entry, next)
+                                : fuse_add_direntry(req, at, size - used, name.c_str(), &entry.attr, next);
         if (len > size - used)
             break;
         used += len;
@@ -117,7 +130,9 @@ void OnOpen(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
         fuse_reply_err(req, EROFS);
         return;
     }
-    fi->keep_cache = 1;
+    // What the kernel kept of this file came from the archive as mounted; once the archive has changed it is
+    // dropped, and every read comes here and fails.
+    fi->keep_cache = mount.Unchanged();
     fuse_reply_open(req, fi);
 }
 
@@ -130,20 +145,20 @@ void OnRead(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_fil
     }
     const size_t want = static_cast<size_t>(std::min<uint64_t>(size, entry.GetSize() - uint64_t(offset)));
     const uint64_t from = uint64_t(entry.GetOffset()) + uint64_t(offset);
-    // Bytes the archive does not hold (past its end, or cut away while mounted) are an error, not zeros
-    // and not the end of the file.
-    struct stat st {};
-    if (::fstat(mount.Pack().GetFd(), &st) != 0 || from + want > static_cast<uint64_t>(st.st_size)) {
+    // A short answer would be taken by the kernel for the end of the file (and the file's size cut to it),
+    // so bytes the archive does not hold, or no longer holds as it did when mounted, are an error.
+    if (!mount.Unchanged()) {
         fuse_reply_err(req, EIO);
         return;
     }
-    // The kernel is handed the archive's descriptor and position: libfuse splices the bytes from the page
-    // cache into the reply where it can, with no copy through this process.
-    fuse_bufvec data = FUSE_BUFVEC_INIT(want);
-    data.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
-    data.buf[0].fd = mount.Pack().GetFd();
-    data.buf[0].pos = static_cast<off_t>(from);
-    fuse_reply_data(req, &data, FUSE_BUF_SPLICE_MOVE);
+    std::vector<char>& buffer = mount.ReadBuffer();
+    buffer.resize(want);
+    if (PreadAll(mount.Pack().GetFd(), buffer.data(), want, static_cast<off_t>(from)) != ssize_t(want) ||
+        !mount.Unchanged()) {
+        fuse_reply_err(req, EIO);
+        return;
+    }
+    fuse_reply_buf(req, buffer.data(), want);
 }
 
 void OnStatfs(fuse_req_t req, fuse_ino_t) {
@@ -161,6 +176,61 @@ void OnStatfs(fuse_req_t req, fuse_ino_t) {
 void OnWriteLike(fuse_req_t req) {
     fuse_reply_err(req, EROFS);
 }
+
+// libfuse's own lines, in the foreground, as ours: "vorpex-cli: " and the text without its "fuse: ".
+void LogAsOurs(fuse_log_level, const char* format, va_list args) {
+    char line[1024];
+    std::vsnprintf(line, sizeof line, format, args);
+    const char* text = std::strncmp(line, "fuse: ", 6) == 0 ? line + 6 : line;
+    std::fprintf(stderr, "vorpex-cli: %s%s", text, *text && text[std::strlen(text) - 1] == '\n' ? "" : "\n");
+}
+
+// While it lives, standard error goes to a memory file, so that what libfuse and the fusermount3 it may
+// start say about a failed mount reaches the user as the reason in one line of ours, not in theirs.
+class CStderrCatcher {
+public:
+    CStderrCatcher()
+        : m_Saved(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)),
+          m_Caught(::memfd_create("vorpex-mount-errors", MFD_CLOEXEC)) {
+        if (m_Saved.IsOpen() && m_Caught.IsOpen())
+            ::dup2(m_Caught.Get(), STDERR_FILENO);
+    }
+    ~CStderrCatcher() { Restore(); }
+    CStderrCatcher(const CStderrCatcher&) = delete;
+    CStderrCatcher& operator=(const CStderrCatcher&) = delete;
+
+    // Puts standard error back and returns the lines caught, each once, without the tool's name, joined by
+    // "; "; empty when nothing was said.
+    std::string Restore() {
+        if (!m_Saved.IsOpen() || !m_Caught.IsOpen())
+            return {};
+        ::dup2(m_Saved.Get(), STDERR_FILENO);
+        m_Saved.Reset(-1);
+        std::string text(4096, '\0');
+        const ssize_t got = PreadAll(m_Caught.Get(), text.data(), text.size(), 0);
+        text.resize(got > 0 ? size_t(got) : 0);
+        std::vector<std::string> lines;
+        for (size_t start = 0; start < text.size();) {
+            size_t end = text.find('\n', start);
+            end = end == std::string::npos ? text.size() : end;
+            std::string line = text.substr(start, end - start);
+            start = end + 1;
+            for (const char* tool : {"vorpex-cli: ", "fusermount3: ", "fusermount: ", "fuse: "})
+                if (line.rfind(tool, 0) == 0)
+                    line.erase(0, std::strlen(tool));
+            if (!line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end())
+                lines.push_back(line);
+        }
+        std::string reason;
+        for (const std::string& line : lines)
+            reason += (reason.empty() ? "" : "; ") + line;
+        return reason;
+    }
+
+private:
+    CFileDescriptor m_Saved;
+    CFileDescriptor m_Caught;
+};
 
 } // namespace
 
@@ -184,6 +254,14 @@ CArchiveMount::~CArchiveMount() {
             fuse_session_unmount(m_pSession);
         fuse_session_destroy(m_pSession);
     }
+}
+
+bool CArchiveMount::Unchanged() {
+    struct stat now {};
+    m_bChanged = m_bChanged || ::fstat(m_Pack.GetFd(), &now) != 0 || now.st_size != m_Archive.st_size ||
+                 now.st_mtim.tv_sec != m_Archive.st_mtim.tv_sec ||
+                 now.st_mtim.tv_nsec != m_Archive.st_mtim.tv_nsec;
+    return !m_bChanged;
 }
 
 bool CArchiveMount::IsFile(uint64_t node) const {
@@ -237,6 +315,19 @@ const CShownNames& CArchiveMount::Names(uint64_t folderNode) {
     return *names;
 }
 
+void CArchiveMount::WidenReadAhead() const {
+    // The kernel reads ahead on a FUSE mount by its backing device's setting, 128 KiB unless raised; only
+    // root may raise it, and it lasts as long as the mount.
+    const CMountEntry mounted = FindMount(m_strPoint);
+    if (mounted.m_strType != CMountEntry::kOurType)
+        return;
+    const CFileDescriptor setting(
+        ::open(("/sys/class/bdi/" + mounted.m_strDevice + "/read_ahead_kb").c_str(), O_WRONLY | O_CLOEXEC));
+    const std::string kib = std::to_string(kReadAheadBytes / 1024);
+    if (setting.IsOpen())
+        WriteAll(setting.Get(), kib.data(), kib.size());
+}
+
 bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
     static const fuse_lowlevel_ops ops = [] {
         fuse_lowlevel_ops o = {};
@@ -244,13 +335,22 @@ bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
         o.getattr = OnGetattr;
         o.setattr = OnSetattr;
         o.opendir = OnOpendir;
-        o.readdir = OnReaddir;
+        o.readdir = [](fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
+            ListFolder(req, node, size, offset, false);
+        };
+        o.readdirplus = [](fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
+            ListFolder(req, node, size, offset, true);
+        };
         o.open = OnOpen;
         o.read = OnRead;
         o.statfs = OnStatfs;
-        o.init = [](void*, fuse_conn_info* conn) {
-            conn->want &= ~FUSE_CAP_READDIRPLUS;
-            conn->want |= conn->capable & (FUSE_CAP_SPLICE_WRITE | FUSE_CAP_SPLICE_MOVE);
+        o.init = [](void* self, fuse_conn_info* conn) {
+            // libfuse takes requests of up to 1 MiB (max_pages); reading ahead as far lets the kernel ask for
+            // a file 1 MiB at a time instead of its default 128 KiB.
+            conn->max_readahead = kReadAheadBytes;
+            static_cast<CArchiveMount*>(self)->WidenReadAhead();
+            conn->want |= conn->capable & FUSE_CAP_READDIRPLUS;
+            conn->want &= ~FUSE_CAP_READDIRPLUS_AUTO;
         };
         // The mount is read-only, so the kernel refuses these itself; answer alike should one get through.
         o.mknod = [](fuse_req_t req, fuse_ino_t, const char*, mode_t, dev_t) { OnWriteLike(req); };
@@ -266,20 +366,20 @@ bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
     const char* argv[] = {"vorpex-cli", "-o", "ro,default_permissions,fsname=vorpex,subtype=vorpex"};
     fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
     // Files are mostly read from start to end: a larger read-ahead on the archive keeps the disk ahead of
-    // the kernel's requests, which come a few hundred KiB at a time.
+    // the kernel's requests, which come up to 1 MiB at a time.
     ::posix_fadvise(m_Pack.GetFd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    char point[PATH_MAX];
+    m_strPoint = ::realpath(dir.c_str(), point) ? point : dir;
+    fuse_set_log_func(LogAsOurs);
+    CStderrCatcher catcher;
     m_pSession = fuse_session_new(&args, &ops, sizeof ops, this);
     fuse_opt_free_args(&args); // the session keeps what it parsed, not the list
-    if (!m_pSession) {
-        error = kCouldNotStartFuse;
-        return false;
-    }
-    if (fuse_session_mount(m_pSession, dir.c_str()) != 0) {
-        error = kCouldNotMountOn + dir;
-        return false;
-    }
-    m_bMounted = true;
-    return true;
+    m_bMounted = m_pSession && fuse_session_mount(m_pSession, dir.c_str()) == 0;
+    const std::string reason = catcher.Restore();
+    if (!m_bMounted)
+        error = (m_pSession ? kCouldNotMountOn + dir : std::string(kCouldNotStartFuse)) +
+                (reason.empty() ? "" : ": " + reason);
+    return m_bMounted;
 }
 
 void CArchiveMount::Serve() {

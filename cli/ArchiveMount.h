@@ -19,8 +19,10 @@ struct fuse_session;
 // consecutive numbers, then every file entry by its index.
 // Folders are 0555 and files 0444, owned by the mounting user, with the archive file's times; names are
 // those of CShownNames, built for a folder when it is first looked into and kept (four bytes an item).
-// File data is read with pread at the entry's offset, never copied elsewhere; bytes the archive no longer
-// holds (data past its end, or an archive cut short while mounted) read as EIO.
+// File data is read with pread at the entry's offset and answered only whole: bytes the archive does not
+// hold (data past its end) read as EIO, and so does everything once the archive file differs in size or
+// modification time from what it was when mounted (cut short, written to, or cut and written back), so
+// that a read gives the archive's bytes as mounted or an error, never other bytes and never a short count.
 // One thread serves every request, so nothing here is shared between threads.
 class CArchiveMount {
 public:
@@ -48,6 +50,10 @@ public:
     uint64_t FirstFileNode() const { return m_Folders.size() + 1; }
     uint64_t ArchiveSize() const { return static_cast<uint64_t>(m_Archive.st_size); }
     std::vector<char>& ReadBuffer() { return m_Buffer; }
+    // Raises the kernel's read-ahead on the mount to the largest request, where it may (as root).
+    void WidenReadAhead() const;
+    // False from the first time the archive file is seen changed since it was mounted, for good.
+    bool Unchanged();
 
 private:
     const CPackFile& m_Pack;
@@ -60,6 +66,8 @@ private:
     std::vector<uint32_t> m_FirstChild;        // node - 1: the node of the folder's first sub-folder
     std::vector<std::unique_ptr<CShownNames>> m_Names;
     std::vector<char> m_Buffer; // one read at a time
+    std::string m_strPoint; // the mount point's absolute path
     fuse_session* m_pSession = nullptr;
     bool m_bMounted = false;
+    bool m_bChanged = false;
 };

@@ -26,6 +26,8 @@ public:
     static const char* Version();
     // Says what is wrong with the command line and where help is; returns kFailed.
     static int UsageError(const std::string& command, const std::string& message);
+    // Opens ARCHIVE ("-": standard input) for a command; null after reporting why it cannot be opened.
+    static std::unique_ptr<CPackFile> OpenArchive(const std::string& path, CConsoleSink& sink);
 
 private:
     // What to do with something that already stands where extraction puts a folder or a file.
@@ -55,7 +57,6 @@ private:
     int Check(const COptions& options);
     int Pack(const COptions& options);
 
-    std::unique_ptr<CPackFile> OpenArchive(const std::string& path, CConsoleSink& sink);
     static void PrintHelp(const std::string& command);
 
     std::vector<std::string> m_Args;

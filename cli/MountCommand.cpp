@@ -2,8 +2,11 @@
 
 #include "cli/CliApp.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mount.h>
@@ -15,7 +18,8 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
-#include "cli/CliApp.h"
+#include "cli/ConsoleSink.h"
+#include "cli/MountTable.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 #ifdef VORPEX_HAVE_FUSE
@@ -31,7 +35,8 @@ const char* const kMountHelp =
     "`vorpex-cli unmount DIR` or `fusermount3 -u DIR`. Folders are 0555, files 0444, owned by the\n"
     "mounting user, with the archive file's times. The mount runs in the background once ready; with -f\n"
     "it stays in the foreground and Ctrl-C unmounts. Nothing can be written through it (EROFS); data\n"
-    "the archive does not hold reads as an I/O error.\n\n"
+    "the archive does not hold, and everything once the archive file has changed while mounted, reads\n"
+    "as an I/O error. ARCHIVE - is read from standard input. unmount takes away only a mount of ours.\n\n"
     "Names are those `list` prints (decoded, '/', '\\' and control characters as \\xHH), except where\n"
     "a name cannot be used on disk or is already taken in its folder:\n"
     "  an empty name shows as \\x00, \".\" as \\x2E and \"..\" as \\x2E\\x2E;\n"
@@ -43,16 +48,49 @@ const char* const kMountHelp =
     "Exit status: 0 mounted (unmounted); 1 mounted, with problems of the archive reported (or not\n"
     "unmounted); 2 usage error, an archive that cannot be opened or a DIR that cannot be mounted on.\n";
 
+// The absolute path of the folder `dir` names, links followed, without asking the file system that may be
+// mounted there (its process may have gone): the folder holding it is resolved, its last name followed by
+// hand. Empty when the folder holding it cannot be resolved.
+std::string ResolveMountPoint(std::string dir) {
+    for (int hops = 0; hops < 40; ++hops) {
+        while (dir.size() > 1 && dir.back() == '/')
+            dir.pop_back();
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(dir.c_str(), target, sizeof target);
+        if (n <= 0 || size_t(n) == sizeof target)
+            break;
+        const std::string link(target, size_t(n));
+        const size_t slash = dir.rfind('/');
+        dir = link[0] == '/' || slash == std::string::npos ? link : dir.substr(0, slash + 1) + link;
+    }
+    const size_t slash = dir.rfind('/');
+    const std::string name = slash == std::string::npos ? dir : dir.substr(slash + 1);
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+    char resolved[PATH_MAX];
+    if (name.empty() || name == "." || name == "..")
+        return ::realpath(dir.c_str(), resolved) ? resolved : "";
+    if (!::realpath(parent.c_str(), resolved))
+        return {};
+    return std::string(resolved) + (std::strcmp(resolved, "/") == 0 ? "" : "/") + name;
+}
+
 int Unmount(const std::string& dir) {
+    // Only a mount of ours is taken away: as root, fusermount3 and the kernel would remove any.
+    const std::string point = ResolveMountPoint(dir);
+    const CMountEntry mounted = point.empty() ? CMountEntry{} : FindMount(point);
+    if (mounted.m_strType != CMountEntry::kOurType || mounted.m_strSource != CMountEntry::kOurSource) {
+        std::fprintf(stderr, "vorpex-cli: %s%s\n", kNotOurMount, dir.c_str());
+        return CCliApp::kReported;
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         // Our own line says what failed; the tool's would not start with our name.
         const int null = ::open("/dev/null", O_WRONLY);
         if (null >= 0)
             ::dup2(null, STDERR_FILENO);
-        ::execlp("fusermount3", "fusermount3", "-u", "--", dir.c_str(), static_cast<char*>(nullptr));
+        ::execlp("fusermount3", "fusermount3", "-u", "--", point.c_str(), static_cast<char*>(nullptr));
         // Without fusermount3 (root, or an unusual system) the kernel is asked directly.
-        _exit(::umount2(dir.c_str(), 0) == 0 ? 0 : 1);
+        _exit(::umount2(point.c_str(), UMOUNT_NOFOLLOW) == 0 ? 0 : 1);
     }
     int status = 0;
     while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -66,13 +104,15 @@ int Unmount(const std::string& dir) {
 
 #ifdef VORPEX_HAVE_FUSE
 int Mount(const std::string& archive, const std::string& dir, const std::string& encoding, bool foreground) {
-    CNullSink readerSink;
-    const CPackFile pack(archive, readerSink);
+    CConsoleSink sink;
+    const std::unique_ptr<CPackFile> opened = CCliApp::OpenArchive(archive, sink);
     struct stat st;
-    if (!pack.IsOpen() || ::fstat(pack.GetFd(), &st) != 0) {
-        std::fprintf(stderr, "vorpex-cli: %s %s\n", kErrorOpeningFile, archive.c_str());
+    if (!opened || ::fstat(opened->GetFd(), &st) != 0) {
+        if (opened)
+            sink.Print(std::string(kErrorOpeningFile) + " " + archive);
         return CCliApp::kFailed;
     }
+    const CPackFile& pack = *opened;
     // Said here rather than by libfuse, whose words would not start with our name.
     struct stat mountPoint {};
     const bool exists = ::stat(dir.c_str(), &mountPoint) == 0;

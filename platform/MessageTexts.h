@@ -88,6 +88,7 @@ inline constexpr const char* kCouldNotMountOn = "Could not mount on ";
 inline constexpr const char* kCouldNotStartFuse = "Could not start FUSE";
 inline constexpr const char* kCouldNotStartMount = "Could not start the mount: ";
 inline constexpr const char* kCouldNotUnmount = "Could not unmount ";
+inline constexpr const char* kNotOurMount = "Not mounted by vorpex-cli: ";
 inline constexpr const char* kCouldNotLeaveFolder = "Could not leave the current folder: ";
 
 // The desktop program.

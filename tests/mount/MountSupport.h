@@ -19,11 +19,12 @@ inline bool IsMountPoint(const std::string& dir) {
 struct CMounted {
     std::string m_strDir;
     CCliRun m_Run;
-    CMounted(const std::string& archive, const std::string& dir, std::vector<std::string> args = {})
+    CMounted(const std::string& archive, const std::string& dir, std::vector<std::string> args = {},
+             const CCliSetup& setup = {})
         : m_strDir(dir) {
         args.insert(args.begin(), "mount");
         args.insert(args.end(), {archive, dir});
-        m_Run = RunCli(args);
+        m_Run = RunCli(args, setup);
     }
     ~CMounted() {
         if (IsMountPoint(m_strDir) && RunCli({"unmount", m_strDir}).m_nStatus != 0)
