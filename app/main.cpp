@@ -43,8 +43,5 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "vorpex: %s\n\n%s", qPrintable(error), qPrintable(parser.helpText()));
         return 2;
     }
-    CVorpexApp app;
-    if (!app.InitInstance(args))
-        return 1;
-    return QApplication::exec();
+    return CVorpexApp::Run(args);
 }
