@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDrag>
 #include <QDropEvent>
 #include <QFile>
@@ -12,16 +11,16 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QSettings>
 #include <QSplitter>
-#include <unistd.h>
 
+#include "app/LinkStatic.h"
 #include "app/MainFrame.h"
 #include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
 #include "catalogue/PackFile.h"
 #include "extract/ExtractJob.h"
-#include "extract/StagingArea.h"
 #include "platform/MessageTexts.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
@@ -35,11 +34,15 @@ CMessageSink& SinkOf(const CMainFrame* frame) {
     return frame->GetMessageSink() ? *frame->GetMessageSink() : none;
 }
 
+// The staging folder's paths are absolute and normalised, so the URL names no host.
+QUrl UrlOf(const std::string& path) {
+    return QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path)));
+}
+
 } // namespace
 
 CEntryActions::CEntryActions(CMainFrame* frame, CVorpexDoc* doc)
     : QObject(frame), m_pFrame(frame), m_pDocument(doc) {
-    m_fnOpen = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     m_fnDrag = [](QWidget* source, QMimeData* data) {
         // The button may have been let go while a large selection was extracted: no drag then.
         if (QGuiApplication::mouseButtons() == Qt::NoButton) {
@@ -175,38 +178,37 @@ CSelection CEntryActions::SelectionOf(CPaneView* view) const {
     return view->GetSelection();
 }
 
-QStringList CEntryActions::Stage(const CSelection& selection) {
+std::vector<CStagingArea::CMade> CEntryActions::Stage(const CSelection& selection) {
     const CPackFile* pack = m_pDocument ? m_pDocument->m_pPackFile.get() : nullptr;
     if (!pack)
         return {};
-    if (!m_pStaging)
+    // A refused base is looked at again next time: the user may have mended it meanwhile.
+    if (!m_pStaging || !m_pStaging->IsValid())
         m_pStaging = std::make_unique<CStagingArea>();
-    std::string slot;
-    const int fd = m_pStaging->NewSlot(slot);
-    if (fd < 0) {
+    if (!m_pStaging->IsValid()) {
+        SinkOf(m_pFrame).Report(m_pStaging->Refusal());
+        return {};
+    }
+    CStagingArea::CSlot slot = m_pStaging->NewSlot();
+    if (!slot.m_Fd.IsOpen()) {
         SinkOf(m_pFrame).Report({CFolderWalk::kListMakeDir, m_pStaging->Path(), {}, false});
         return {};
     }
     CExtractJob job(*pack, m_pDocument->Codec(), SinkOf(m_pFrame), CFolderWalk::kListMakeDir, m_pFrame);
-    const CExtractResult result = job.Run(fd, selection);
-    ::close(fd);
-    if (result.m_bCancelled) {
-        CStagingArea::RemoveTree(slot);
+    if (job.Run(slot.m_Fd.Get(), selection).m_bCancelled) {
+        m_pStaging->DropSlot(slot);
         return {};
     }
-    QStringList paths;
-    for (const std::string& path : CStagingArea::MadePaths(slot, selection, m_pDocument->Codec()))
-        paths << QFile::decodeName(QByteArray::fromStdString(path));
-    return paths;
+    return CStagingArea::MadePaths(slot, selection, m_pDocument->Codec());
 }
 
 QMimeData* CEntryActions::StageForDrag(CPaneView* view) {
-    const QStringList paths = Stage(SelectionOf(view));
-    if (paths.isEmpty())
+    const std::vector<CStagingArea::CMade> made = Stage(SelectionOf(view));
+    if (made.empty())
         return nullptr;
     QList<QUrl> urls;
-    for (const QString& path : paths)
-        urls << QUrl::fromLocalFile(path);
+    for (const CStagingArea::CMade& item : made)
+        urls << UrlOf(item.m_strPath);
     auto* data = new QMimeData;
     data->setUrls(urls);
     return data;
@@ -241,9 +243,42 @@ void CEntryActions::OnOpen() {
                               QString::fromLatin1(kOpenManyFiles).arg(selection.m_Files.size())) !=
             QMessageBox::Yes)
         return;
-    for (const QString& path : Stage(selection))
-        if (!m_fnOpen(QUrl::fromLocalFile(path)))
-            SinkOf(m_pFrame).Report({kCouldNotOpenFile, path.toStdString(), {}, false});
+    for (const CStagingArea::CMade& made : Stage(selection)) {
+        const QUrl url = UrlOf(made.m_strPath);
+        OpenStaged(url, made.m_pEntry ? CPropertiesDlg::EntryPath(*made.m_pEntry, m_pDocument->Codec())
+                                      : url.fileName());
+    }
+}
+
+void CEntryActions::OpenStaged(const QUrl& url, const QString& entry) {
+    if (m_fnOpen) {
+        if (!m_fnOpen(url))
+            ReportOpenFailure(entry, CLinkStatic::kOpenNoHandler);
+        return;
+    }
+    // xdg-open may run the program itself until it ends, so its verdict is awaited beside the window. One
+    // still running when the window goes is ended; the program it started is not.
+    auto* process = new QProcess(this);
+    connect(process, &QProcess::finished, this,
+            [this, process, entry](int nExitCode, QProcess::ExitStatus status) {
+                process->deleteLater();
+                const int code = CLinkStatic::XdgOpenResult(status != QProcess::NormalExit, nExitCode);
+                if (code <= CLinkStatic::kOpenLastFailure)
+                    ReportOpenFailure(entry, code);
+            });
+    connect(process, &QProcess::errorOccurred, this, [this, process, entry](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return; // finished() follows
+        process->deleteLater();
+        ReportOpenFailure(entry, CLinkStatic::kOpenNoHandler);
+    });
+    process->start(QStringLiteral("xdg-open"), {url.toLocalFile()});
+}
+
+void CEntryActions::ReportOpenFailure(const QString& entry, int code) {
+    const QString why = code == CLinkStatic::kOpenFailed ? QString::fromLatin1(kOpenerFailed)
+                                                         : CLinkStatic::OpenErrorText(code);
+    SinkOf(m_pFrame).Report({kCouldNotOpenFile, entry.toStdString(), ":\n\n" + why.toStdString(), true});
 }
 
 void CEntryActions::OnProperties() {

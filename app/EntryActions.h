@@ -8,12 +8,12 @@
 #include <memory>
 
 #include "extract/FolderWalk.h"
+#include "extract/StagingArea.h"
 
 class CDirView;
 class CFilesView;
 class CMainFrame;
 class CPreviewPane;
-class CStagingArea;
 class CVorpexDoc;
 class CPaneView;
 class QAction;
@@ -32,7 +32,8 @@ public:
     static constexpr const char* kPreviewKey = "View/Preview";
     static constexpr size_t kAskAbove = 16; // opening more files at once asks first
 
-    // Hands a staged file to the desktop; tests put their own in its place so that nothing is launched.
+    // Hands a staged file to a program; false when there is none for it. Tests put their own in place of
+    // the default, which runs xdg-open beside the window and reports its failure when it ends.
     using COpener = std::function<bool(const QUrl&)>;
     // Runs a drag of `data` (owned by the call) from `source`; the default is a QDrag.
     using CDragger = std::function<Qt::DropAction(QWidget* source, QMimeData* data)>;
@@ -42,7 +43,7 @@ public:
     CEntryActions(CMainFrame* frame, CVorpexDoc* doc);
     ~CEntryActions() override;
 
-    void SetOpener(COpener opener) { m_fnOpen = std::move(opener); }
+    void SetOpener(COpener opener) { m_fnOpen = std::move(opener); } // empty: the default again
     void SetDragger(CDragger dragger) { m_fnDrag = std::move(dragger); }
     void SetArchiveOpener(CArchiveOpener opener) { m_fnOpenArchive = std::move(opener); }
 
@@ -73,8 +74,11 @@ private:
     CPaneView* ActiveView() const;
     // The selection of `view` as the extraction walk takes it.
     CSelection SelectionOf(CPaneView* view) const;
-    // Extracts `selection` into a fresh staging folder; the paths made there, in selection order.
-    QStringList Stage(const CSelection& selection);
+    // Extracts `selection` into a fresh staging folder; what was made there, in selection order.
+    std::vector<CStagingArea::CMade> Stage(const CSelection& selection);
+    // Opens a staged file with its program; `entry` names it as the archive shows it.
+    void OpenStaged(const QUrl& url, const QString& entry);
+    void ReportOpenFailure(const QString& entry, int code);
     void StartDrag(CPaneView* view);
     bool DropArchive(QEvent* event);
 

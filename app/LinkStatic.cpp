@@ -39,7 +39,7 @@ constexpr COpenError kOpenErrors[] = {
     {28, "The DDE transaction could not\nbe completed because the request timed out."},
     {29, "The DDE transaction failed."},
     {30, "The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed."},
-    {31, "There is no application associated\nwith the given filename extension."},
+    {31, kNoAssociatedApplication},
     {32, "The specified dynamic-link library was not found."},
 };
 
@@ -73,14 +73,10 @@ int RunXdgOpen(const QString& address) {
         QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
         return CLinkStatic::kOpenSucceeded;
     }
-    const bool bCrashed = process->exitStatus() != QProcess::NormalExit;
-    const int nExitCode = process->exitCode();
+    const int nCode =
+        CLinkStatic::XdgOpenResult(process->exitStatus() != QProcess::NormalExit, process->exitCode());
     delete process;
-    if (bCrashed)
-        return CLinkStatic::kOpenFailed;
-    if (nExitCode == 0)
-        return CLinkStatic::kOpenSucceeded;
-    return nExitCode == kXdgNoMethod ? CLinkStatic::kOpenNoHandler : CLinkStatic::kOpenFailed;
+    return nCode;
 }
 
 } // namespace
@@ -205,13 +201,24 @@ int CLinkStatic::OpenLink(const QString& url) {
     return RunXdgOpen(address);
 }
 
-QString CLinkStatic::OpenErrorMessage(int code) {
-    QString explanation = QStringLiteral("Unknown Error (%1) occurred.").arg(code);
+int CLinkStatic::XdgOpenResult(bool bCrashed, int nExitCode) {
+    if (bCrashed)
+        return kOpenFailed;
+    if (nExitCode == 0)
+        return kOpenSucceeded;
+    return nExitCode == kXdgNoMethod ? kOpenNoHandler : kOpenFailed;
+}
+
+QString CLinkStatic::OpenErrorText(int code) {
     for (const COpenError& error : kOpenErrors) {
         if (error.m_nCode == code)
-            explanation = QString::fromLatin1(error.m_pszText);
+            return QString::fromLatin1(error.m_pszText);
     }
-    return QStringLiteral("Unable to open hyperlink:\n\n") + explanation;
+    return QStringLiteral("Unknown Error (%1) occurred.").arg(code);
+}
+
+QString CLinkStatic::OpenErrorMessage(int code) {
+    return QStringLiteral("Unable to open hyperlink:\n\n") + OpenErrorText(code);
 }
 
 void CLinkStatic::enterEvent(QEnterEvent* event) {

@@ -62,6 +62,11 @@ public:
     // (quoted or not; what follows it is dropped, the whole command if it has none), one blank, the address.
     static QString BuildOpenCommand(const QString& command, const QString& url);
 
+    // The result code of an xdg-open that ended: crashed, or with `nExitCode`.
+    static int XdgOpenResult(bool bCrashed, int nExitCode);
+    // What a failure's result code means, from the table of the classic shell-open codes.
+    static QString OpenErrorText(int code);
+
 protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;

@@ -1,11 +1,13 @@
 #include "app/VorpexApp.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileDialog>
 #include <QSettings>
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
+#include "app/QuitOnSignals.h"
 #include "app/VorpexDoc.h"
 #include "extract/OptionsDlg.h"
 
@@ -65,6 +67,23 @@ bool CVorpexApp::InitInstance(const QStringList& args) {
         m_pDocument->OnNewDocument();
     frame->show();
     return true;
+}
+
+int CVorpexApp::Run(const QStringList& args, const std::function<void(CVorpexApp&)>& started) {
+    CQuitOnSignals quitter;
+    int status = 1;
+    {
+        CVorpexApp app;
+        if (app.InitInstance(args)) {
+            if (started)
+                started(app);
+            // A signal taken in a loop of the start-up (a message box) has left that loop already.
+            if (!quitter.Caught())
+                status = QApplication::exec();
+        }
+    }
+    quitter.RaiseCaught();
+    return status;
 }
 
 bool CVorpexApp::OpenDocumentFile(const QString& path) {

@@ -38,6 +38,12 @@ public:
     // the program then ends without showing its window.
     bool InitInstance(const QStringList& args);
 
+    // Runs the program with `args` as InitInstance takes them, until its window is closed or SIGTERM,
+    // SIGHUP or SIGINT asks it to end; either way everything is torn down (the private folder of opened
+    // files goes with the window), and a signal then ends the process by itself. `started` runs once the
+    // window is up (tests stage files there). Returns the exit status.
+    static int Run(const QStringList& args, const std::function<void(CVorpexApp&)>& started = {});
+
     CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }
     CVorpexDoc* GetDocument() const { return m_pDocument.get(); }
 

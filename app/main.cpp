@@ -78,8 +78,5 @@ int main(int argc, char* argv[]) {
     if (!parsed || args.size() > 1)
         return UsageError(parser,
                           parsed ? QStringLiteral("only one ARCHIVE can be opened") : parser.errorText());
-    CVorpexApp app;
-    if (!app.InitInstance(args))
-        return 1;
-    return QApplication::exec();
+    return CVorpexApp::Run(args);
 }

@@ -104,6 +104,18 @@ inline constexpr const char* kCancelledAfter =
     "Extraction cancelled: %1, %2, written to %3 before it stopped";
 inline constexpr const char* kUnknownEncoding = "Unknown encoding ";
 inline constexpr const char* kOpenManyFiles = "Open %1 files, each with its program?";
+// Opening an entry with the desktop's program failed: the entry's path in the archive follows, then why.
+inline constexpr const char* kNoAssociatedApplication =
+    "There is no application associated\nwith the given filename extension.";
+inline constexpr const char* kOpenerFailed = "The program for this kind of file could not open it.";
+// No private folder to extract into for opening and dragging: the reasons follow, separated by "; ", each
+// a folder with what is wrong with it (or the system's error).
+inline constexpr const char* kNoPrivateFolder = "No private folder to extract into for opening or dragging: ";
+inline constexpr const char* kNoBaseFolder = "neither $XDG_RUNTIME_DIR nor a cache folder is set";
+inline constexpr const char* kBaseNotFolder = " is not a folder";
+inline constexpr const char* kBaseIsLink = " is a symbolic link";
+inline constexpr const char* kBaseNotOwned = " belongs to another user";
+inline constexpr const char* kBaseShared = " may be written by other users";
 
 // `text` with its "%1" replaced by `count`.
 inline std::string WithCount(const char* text, uint64_t count) {

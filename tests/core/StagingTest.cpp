@@ -65,11 +65,9 @@ TEST_F(CStagingTest, PrivateFolderUnderRuntimeElseCacheRemovedWithEverythingButL
             EXPECT_EQ(path.rfind(base + "/", 0), 0u) << path;
             EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0700));
 
-            std::string one, two;
-            const int fd1 = area.NewSlot(one), fd2 = area.NewSlot(two);
-            ASSERT_TRUE(fd1 >= 0 && fd2 >= 0 && one != two) << one;
-            close(fd1);
-            close(fd2);
+            const CStagingArea::CSlot slot1 = area.NewSlot(), slot2 = area.NewSlot();
+            const std::string one = slot1.m_strPath, two = slot2.m_strPath;
+            ASSERT_TRUE(slot1.m_Fd.IsOpen() && slot2.m_Fd.IsOpen() && one != two) << one;
             mkdir((one + "/deep").c_str(), 0500); // a folder the user cannot write to
             WriteFileBytes(two + "/file", "x");
             ASSERT_EQ(symlink(m_Outside.Path().c_str(), (one + "/link").c_str()), 0);
@@ -94,21 +92,100 @@ TEST_F(CStagingTest, MadePathsFollowTheSelectionAndSkipWhatWasNotMade) {
 
     CStagingArea area;
     CRecordingSink sink;
-    // What the walk made in a fresh slot for `s`, as MadePaths gives it, each with the slot cut off.
+    // What the walk made in a fresh slot for `s`, as MadePaths gives it, each with the slot cut off and
+    // the entry it names, if any.
     const auto made = [&](const CSelection& s) {
-        std::string slot;
-        const CFileDescriptor fd(area.NewSlot(slot));
-        EXPECT_TRUE(fd.IsOpen());
-        CFolderWalk(pack, sink, codec).Extract(fd.Get(), s);
-        std::vector<std::string> paths = CStagingArea::MadePaths(slot, s, codec);
-        for (std::string& p : paths)
-            p = p.rfind(slot + "/", 0) == 0 ? p.substr(slot.size() + 1) : "outside the slot: " + p;
+        const CStagingArea::CSlot slot = area.NewSlot();
+        EXPECT_TRUE(slot.m_Fd.IsOpen());
+        CFolderWalk(pack, sink, codec).Extract(slot.m_Fd.Get(), s);
+        std::vector<std::pair<std::string, const CPackEntry*>> paths;
+        for (const CStagingArea::CMade& m : CStagingArea::MadePaths(slot, s, codec)) {
+            const std::string& p = m.m_strPath;
+            paths.emplace_back(p.rfind(slot.m_strPath + "/", 0) == 0 ? p.substr(slot.m_strPath.size() + 1)
+                                                                     : "outside the slot: " + p,
+                               m.m_pEntry);
+        }
         return paths;
     };
-    EXPECT_EQ(made(selection), (std::vector<std::string>{"SUB", "Z.TXT", "A\xC3\x89.TXT"}));
+    using CMadeList = std::vector<std::pair<std::string, const CPackEntry*>>;
+    EXPECT_EQ(made(selection), (CMadeList{{"SUB", nullptr},
+                                          {"Z.TXT", selection.m_Files[0]},
+                                          {"A\xC3\x89.TXT", selection.m_Files[2]}}));
     CSelection all;
     all.m_bWholeArchive = true;
-    EXPECT_EQ(made(all), (std::vector<std::string>{"A\xC3\x89.TXT", "D"}));
+    EXPECT_EQ(made(all), (CMadeList{{"A\xC3\x89.TXT", nullptr}, {"D", nullptr}}));
+}
+
+// Another user who may write to the base could put a link in place of the private folder: only a real
+// folder of this user that no one else may write to is taken, the runtime folder first, else the cache
+// folder; with neither, nothing is made anywhere and the refusal says why.
+TEST_F(CStagingTest, BaseIsARealFolderOfTheUserThatNoOneElseMayWrite) {
+    setenv("XDG_CACHE_HOME", m_Cache.Path().c_str(), 1);
+    const std::string target = m_Outside / "private";
+    mkdir(target.c_str(), 0700);
+    const std::string link = m_Outside / "link";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    struct CCase {
+        std::string m_strRuntime;
+        mode_t m_nMode;
+        uid_t m_nOwner; // of the runtime folder
+        const char* m_pszWhy;
+    };
+    std::vector<CCase> cases{{m_Runtime.Path(), 0777, geteuid(), kBaseShared},
+                             {m_Runtime.Path(), 0720, geteuid(), kBaseShared},
+                             {link, 0700, geteuid(), kBaseIsLink},
+                             {m_Outside / "file", 0700, geteuid(), kBaseNotFolder}};
+    WriteFileBytes(m_Outside / "file", "");
+    if (geteuid() == 0) // only root can give a folder away
+        cases.push_back({m_Runtime.Path(), 0700, 65534, kBaseNotOwned});
+    for (const CCase& c : cases) {
+        chmod(m_Runtime.Path().c_str(), c.m_nMode);
+        ASSERT_EQ(chown(m_Runtime.Path().c_str(), c.m_nOwner, getegid()), 0);
+        setenv("XDG_RUNTIME_DIR", c.m_strRuntime.c_str(), 1);
+        {
+            CStagingArea area;
+            EXPECT_EQ(area.Path().rfind(m_Cache.Path() + "/vorpex-", 0), 0u) << c.m_strRuntime << area.Path();
+        }
+        chmod(m_Cache.Path().c_str(), 0777);
+        {
+            CStagingArea area;
+            EXPECT_FALSE(area.IsValid()) << area.Path();
+            EXPECT_EQ(area.Refusal().Full(),
+                      kNoPrivateFolder + c.m_strRuntime + c.m_pszWhy + "; " + m_Cache.Path() + kBaseShared);
+        }
+        chmod(m_Cache.Path().c_str(), 0700);
+        ASSERT_EQ(chown(m_Runtime.Path().c_str(), geteuid(), getegid()), 0);
+        EXPECT_EQ(ListTree(m_Runtime.Path()), std::vector<std::string>{}) << c.m_strRuntime;
+        EXPECT_EQ(ListTree(target), std::vector<std::string>{}) << c.m_strRuntime;
+    }
+    // No runtime folder, no cache folder, and no falling back to a folder everyone shares.
+    unsetenv("XDG_RUNTIME_DIR");
+    unsetenv("XDG_CACHE_HOME");
+    unsetenv("HOME");
+    const CStagingArea none;
+    EXPECT_FALSE(none.IsValid());
+    EXPECT_EQ(none.Refusal().Full(), std::string(kNoPrivateFolder) + kNoBaseFolder);
+}
+
+// The path handed to other programs is normalised: one starting `//` would name a host in a URL. Below the
+// base everything goes through descriptors, so a link put in place of the private folder is not followed.
+TEST_F(CStagingTest, PathIsNormalisedAndNothingBelowTheBaseFollowsALink) {
+    setenv("XDG_RUNTIME_DIR", ("/" + m_Runtime.Path() + "/./").c_str(), 1);
+    CStagingArea area;
+    ASSERT_TRUE(area.IsValid());
+    char* real = realpath(m_Runtime.Path().c_str(), nullptr);
+    const std::string base(real);
+    free(real);
+    EXPECT_EQ(area.Path().rfind(base + "/vorpex-", 0), 0u) << area.Path();
+    EXPECT_EQ(area.Path().find("//"), std::string::npos) << area.Path();
+
+    const std::string moved = m_Runtime / "moved";
+    ASSERT_EQ(rename(area.Path().c_str(), moved.c_str()), 0);
+    ASSERT_EQ(symlink(m_Outside.Path().c_str(), area.Path().c_str()), 0);
+    const CStagingArea::CSlot slot = area.NewSlot();
+    ASSERT_TRUE(slot.m_Fd.IsOpen());
+    EXPECT_EQ(ListTree(m_Outside.Path()), std::vector<std::string>{});
+    EXPECT_EQ(ListTree(moved), std::vector<std::string>{"1/"});
 }
 
 } // namespace

@@ -33,6 +33,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_Dir;
+    QTemporaryDir m_Runtime; // the runtime folder the private folder goes in
     CTestApp m_App;
     // Both models of the window are checked through every step the tests take.
     std::unique_ptr<QAbstractItemModelTester> m_pTreeTester, m_pListTester;
@@ -64,6 +65,13 @@ class MainWindowTest : public QObject {
                      File("BIG.TXT", std::string(CEntryPeek::kMaxBytes + 10, 'x'))})}));
     }
     CEntryActions* Actions() { return Frame()->findChild<CEntryActions*>(); }
+    // Nothing is launched from here: what the window hands to a program is kept in m_Opened.
+    void RecordOpened() {
+        Actions()->SetOpener([this](const QUrl& url) {
+            m_Opened << url;
+            return true;
+        });
+    }
     // Shows folder DATA and makes `row` of the list current.
     void ShowData(int row) {
         Select({"DATA"});
@@ -90,11 +98,10 @@ class MainWindowTest : public QObject {
 private slots:
     void initTestCase() {
         UseEmptySettings();
+        // Given as `//tmp/...`, which in a URL would name the host "tmp".
+        qputenv("XDG_RUNTIME_DIR", "/" + QFile::encodeName(m_Runtime.path()));
         QVERIFY(m_App.Start());
-        Actions()->SetOpener([this](const QUrl& url) { // nothing is launched from here
-            m_Opened << url;
-            return true;
-        });
+        RecordOpened();
         const auto mode = QAbstractItemModelTester::FailureReportingMode::QtTest;
         m_pTreeTester = std::make_unique<QAbstractItemModelTester>(Tree()->model(), mode);
         m_pListTester = std::make_unique<QAbstractItemModelTester>(List()->model(), mode);
@@ -106,7 +113,10 @@ private slots:
         ShowData(1);
         QTest::keyClick(List(), Qt::Key_Return);
         QCOMPARE(m_Opened.size(), 1);
+        QVERIFY2(m_Opened[0].host().isEmpty(), qPrintable(m_Opened[0].toString()));
         const QString staged = m_Opened[0].toLocalFile();
+        QVERIFY2(staged.startsWith(QFileInfo(m_Runtime.path()).canonicalFilePath() + "/vorpex-"),
+                 qPrintable(staged));
         QCOMPARE(QFileInfo(staged).fileName(), QStringLiteral("TEXT.TXT"));
         QCOMPARE(ReadFileBytes(staged.toStdString()), std::string("caf\xE9\r\nline 2"));
         // Each opening gets a fresh folder, so the file another program holds is never replaced.
@@ -124,6 +134,37 @@ private slots:
         QTest::keyClick(List(), Qt::Key_Up, Qt::AltModifier);
         QCOMPARE(Rows(List()->model()), QStringList{"DATA||File Folder"});
         QCOMPARE(m_Opened.size(), 2);
+    }
+
+    // A file no program takes is named as the archive shows it, with the reason; so is one whose program
+    // fails. The default opener is xdg-open, here a stand-in that ends as xdg-open does.
+    void openingWithoutAProgramNamesTheEntryAndWhy() {
+        QVERIFY(OpenEntries());
+        ShowData(1);
+        const std::string failed = std::string(kCouldNotOpenFile) + "DATA/TEXT.TXT:\n\n";
+        const std::string noProgram = failed + kNoAssociatedApplication;
+        Actions()->SetOpener([](const QUrl&) { return false; });
+        m_App.m_Messages.Clear();
+        QTest::keyClick(List(), Qt::Key_Return);
+        QCOMPARE(m_App.m_Messages.Texts(), std::vector<std::string>{noProgram});
+
+        QTemporaryDir bin;
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ":" + path);
+        Actions()->SetOpener({});
+        for (const auto& [status, text] : {std::pair{3, noProgram}, {4, failed + kOpenerFailed}}) {
+            QFile script(bin.filePath("xdg-open"));
+            QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            script.write(QStringLiteral("#!/bin/sh\ntest -f \"$1\" && exit %1\n").arg(status).toLatin1());
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            m_App.m_Messages.Clear();
+            QTest::keyClick(List(), Qt::Key_Return);
+            QTRY_COMPARE(m_App.m_Messages.Texts(), std::vector<std::string>{text});
+        }
+        qputenv("PATH", path);
+        RecordOpened();
+        m_App.m_Messages.Clear();
     }
 
     void previewIsOffUntilTurnedOnAndShowsEachKind() {

@@ -1,0 +1,72 @@
+// The desktop program ended by SIGTERM, SIGHUP or SIGINT: a real process, run as main() runs it, that has
+// opened a file of its archive; the signal ends it the normal way, its private folder with it.
+#include <QDir>
+#include <QProcess>
+#include <csignal>
+#include <cstdio>
+
+#include "app/EntryActions.h"
+#include "tests/gui/AppTestSupport.h"
+
+namespace {
+
+// The program on `archive`; once its window is up it opens DATA/TEXT.TXT and prints where that was put.
+int RunChild(int argc, char* argv[]) {
+    QApplication qtApp(argc, argv);
+    UseEmptySettings();
+    return CVorpexApp::Run({QString::fromLocal8Bit(argv[2])}, [](CVorpexApp& app) {
+        CMainFrame* frame = app.GetMainWnd();
+        auto* actions = frame->findChild<CEntryActions*>();
+        actions->SetOpener([](const QUrl& url) {
+            std::printf("%s\n", qPrintable(url.toLocalFile()));
+            return std::fflush(stdout) == 0;
+        });
+        frame->GetDirView()->setCurrentIndex(TreeItem(frame->GetDirView()->model(), {"DATA"}));
+        frame->SetActiveView(frame->GetFilesView());
+        frame->GetFilesView()->setCurrentIndex(frame->GetFilesView()->model()->index(0, 0));
+        actions->OnOpen();
+    });
+}
+
+} // namespace
+
+class QuitOnSignalsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void signalEndsTheProgramAndTakesItsPrivateFolder() {
+        QTemporaryDir dir;
+        const QString archive = WriteArchive(dir, "test.dir", {Folder("DATA", {File("TEXT.TXT", "text")})});
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            QTemporaryDir runtime;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            QProcess child;
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), archive});
+            QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine() || child.state() == QProcess::NotRunning, 30000);
+            const QString staged = QString::fromLocal8Bit(child.readLine()).trimmed();
+            QVERIFY2(staged.startsWith(runtime.path() + "/vorpex-"), qPrintable(staged));
+            QCOMPARE(ReadFileBytes(staged.toStdString()), std::string("text"));
+
+            ::kill(child.processId(), signal);
+            QVERIFY(child.waitForFinished(30000));
+            // Ended by the signal itself, as its sender expects, and with nothing left behind.
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            QCOMPARE(child.exitCode(), signal);
+            QCOMPARE(QDir(runtime.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                     QStringList());
+        }
+    }
+};
+
+int main(int argc, char* argv[]) {
+    if (argc == 3 && qstrcmp(argv[1], "--child") == 0)
+        return RunChild(argc, argv);
+    QApplication app(argc, argv);
+    QuitOnSignalsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "QuitOnSignalsTest.moc"
