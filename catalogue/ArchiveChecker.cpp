@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string_view>
 
 #include "catalogue/NameCodec.h"
@@ -38,11 +39,35 @@ std::vector<std::string> CArchiveChecker::ReadProblems(const CReadReport& report
     return lines;
 }
 
+bool CArchiveChecker::DecodesAsItself(std::string_view raw) const {
+    // For plain ASCII the decoded name is the raw name itself. Names are short: eight bytes at a time.
+    if (!m_Escaper.IsAsciiIdentity())
+        return false;
+    uint64_t bits = 0;
+    size_t i = 0;
+    for (uint64_t word; i + sizeof word <= raw.size(); i += sizeof word) {
+        std::memcpy(&word, raw.data() + i, sizeof word);
+        bits |= word;
+    }
+    for (; i < raw.size(); ++i)
+        bits |= static_cast<uint8_t>(raw[i]);
+    return (bits & 0x8080808080808080) == 0;
+}
+
 std::string CArchiveChecker::Decoded(std::string_view raw) const {
-    // For plain ASCII the decoded name is the raw name itself.
-    if (m_Escaper.IsAsciiIdentity() && std::none_of(raw.begin(), raw.end(), [](char c) { return c & 0x80; }))
-        return std::string(raw);
-    return m_Codec.Decode(raw);
+    return DecodesAsItself(raw) ? std::string(raw) : m_Codec.Decode(raw);
+}
+
+bool CArchiveChecker::IsUnsafe(std::string_view raw) const {
+    return IsUnsafeName(raw) || (!DecodesAsItself(raw) && IsUnsafeName(m_Codec.Decode(raw)));
+}
+
+template <class Visitor>
+void CArchiveChecker::ForEachFolder(const CPackFolder& folder, Visitor& visit) const {
+    // Folders nest at most CPackFile::kMaxDepth levels, so the recursion stays shallow.
+    visit(folder);
+    for (const CPackFolder* child : folder.GetChildren())
+        ForEachFolder(*child, visit);
 }
 
 void CArchiveChecker::FindClashes(const CPackFolder& folder, CFolderClashes& clashes) {
@@ -63,9 +88,14 @@ void CArchiveChecker::FindClashes(const CPackFolder& folder, CFolderClashes& cla
     clashes.m_pFolder = &folder;
     clashes.m_Children.assign(children.size(), kClashNone);
 
+    // std::hash gives a string and its view the same value: a name that decodes as itself is not copied.
     std::vector<std::pair<uint64_t, uint32_t>> keys(count);
-    for (size_t i = 0; i < count; ++i)
-        keys[i] = {std::hash<std::string>()(Decoded(raw(i))), static_cast<uint32_t>(i)};
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view name = raw(i);
+        keys[i] = {DecodesAsItself(name) ? std::hash<std::string_view>()(name)
+                                         : std::hash<std::string>()(m_Codec.Decode(name)),
+                   static_cast<uint32_t>(i)};
+    }
     std::sort(keys.begin(), keys.end());
     std::vector<uint32_t> run;
     std::vector<uint32_t> group;
@@ -121,34 +151,63 @@ void CArchiveChecker::Check(const std::function<void(const std::string&)>& repor
     for (const std::string& line : ReadProblems(m_Pack.GetReport()))
         problem(line);
 
+    // A clean archive is the common case: each kind of problem is first looked for without the paths, and
+    // the walk that builds them runs only for a kind that is there.
     const CPathWalk walk(m_Pack, m_Escaper);
-    walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder*, const CPackEntry* entry) {
-        if (entry && uint64_t(entry->GetOffset()) + entry->GetSize() > m_Pack.GetFileSize())
-            problem(std::string(kDataBeyondEnd) + ": " + std::string(path));
-    });
-    walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
-                  const CPackEntry* entry) {
-        const std::string_view raw = folder ? folder->GetName() : entry->GetName();
-        if (IsUnsafeName(raw) || IsUnsafeName(Decoded(raw)))
-            problem(std::string(kUnsafeName) + ": " + std::string(path) + (raw.empty() ? kEmptyName : ""));
-    });
+    auto pastEnd = [&](const CPackEntry& entry) {
+        return uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.GetFileSize();
+    };
+    if (std::any_of(m_Pack.GetEntries().begin(), m_Pack.GetEntries().end(), pastEnd))
+        walk.Walk(
+            [&](std::string_view path, const CPackFolder&, const CPackFolder*, const CPackEntry* entry) {
+                if (entry && pastEnd(*entry))
+                    problem(std::string(kDataBeyondEnd) + ": " + std::string(path));
+            });
+
+    bool unsafe = std::any_of(m_Pack.GetEntries().begin(), m_Pack.GetEntries().end(),
+                              [&](const CPackEntry& entry) { return IsUnsafe(entry.GetName()); });
+    auto unsafeFolder = [&](const CPackFolder& folder) {
+        unsafe = unsafe || (&folder != &m_Pack.GetTop() && IsUnsafe(folder.GetName()));
+    };
+    ForEachFolder(m_Pack.GetTop(), unsafeFolder);
+    if (unsafe)
+        walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
+                      const CPackEntry* entry) {
+            const std::string_view raw = folder ? folder->GetName() : entry->GetName();
+            if (IsUnsafe(raw))
+                problem(std::string(kUnsafeName) + ": " + std::string(path) +
+                        (raw.empty() ? kEmptyName : ""));
+        });
 
     // One folder's clashes per level: the walk finishes a folder's list before it goes on in its parent's.
     m_EntryClashes.assign(m_Pack.GetEntryCount(), kClashNone);
+    bool clashes = false;
+    CFolderClashes scratch;
+    auto clashIn = [&](const CPackFolder& folder) {
+        if (clashes)
+            return;
+        FindClashes(folder, scratch);
+        clashes =
+            std::any_of(scratch.m_Children.begin(), scratch.m_Children.end(), [](uint8_t c) { return c; }) ||
+            std::any_of(folder.GetFiles().begin(), folder.GetFiles().end(),
+                        [&](uint32_t index) { return m_EntryClashes[index]; });
+    };
+    ForEachFolder(m_Pack.GetTop(), clashIn);
     std::array<CFolderClashes, CPackFile::kMaxDepth + 1> levels;
-    walk.Walk([&](std::string_view path, const CPackFolder& parent, const CPackFolder* folder,
-                  const CPackEntry* entry) {
-        CFolderClashes& level = levels[&parent == &m_Pack.GetTop() ? 0 : parent.GetDepth()];
-        if (level.m_pFolder != &parent)
-            FindClashes(parent, level);
-        const uint8_t clash = folder
-                                  ? level.m_Children[folder->GetRow()]
-                                  : m_EntryClashes[static_cast<size_t>(entry - m_Pack.GetEntries().data())];
-        if (clash == kClashSame)
-            problem(std::string(kDuplicateName) + ": " + std::string(path));
-        else if (clash == kClashDecoded)
-            problem(kDecodedAlike + std::string(path));
-    });
+    if (clashes)
+        walk.Walk([&](std::string_view path, const CPackFolder& parent, const CPackFolder* folder,
+                      const CPackEntry* entry) {
+            CFolderClashes& level = levels[&parent == &m_Pack.GetTop() ? 0 : parent.GetDepth()];
+            if (level.m_pFolder != &parent)
+                FindClashes(parent, level);
+            const uint8_t clash =
+                folder ? level.m_Children[folder->GetRow()]
+                       : m_EntryClashes[static_cast<size_t>(entry - m_Pack.GetEntries().data())];
+            if (clash == kClashSame)
+                problem(std::string(kDuplicateName) + ": " + std::string(path));
+            else if (clash == kClashDecoded)
+                problem(kDecodedAlike + std::string(path));
+        });
     m_EntryClashes = {};
 }
 

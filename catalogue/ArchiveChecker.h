@@ -52,6 +52,12 @@ private:
     void FindClashes(const CPackFolder& folder, CFolderClashes& clashes);
     // The name as it will be made on disk.
     std::string Decoded(std::string_view raw) const;
+    // True when Decoded(raw) is `raw` itself.
+    bool DecodesAsItself(std::string_view raw) const;
+    // An unsafe name as it stands or once decoded.
+    bool IsUnsafe(std::string_view raw) const;
+    // `folder` and every folder below it, without their paths.
+    template <class Visitor> void ForEachFolder(const CPackFolder& folder, Visitor& visit) const;
 
     const CPackFile& m_Pack;
     const CNameCodec& m_Codec;

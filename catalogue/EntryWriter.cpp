@@ -15,7 +15,15 @@ CEntryWriter::CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNam
     : m_Pack(pack), m_Sink(sink), m_Codec(codec), m_nPid(getpid()),
       // An unnamed file is linked in through /proc, or else with AT_EMPTY_PATH, which needs a privilege
       // only root is sure to have.
-      m_bUnnamed(access("/proc/self/fd", X_OK) == 0 || geteuid() == 0) {}
+      m_bUnnamed(access("/proc/self/fd", X_OK) == 0 || geteuid() == 0) {
+    m_Copy.SetCancelCheck([this] { return IsCancelled(); });
+    m_Copy.SetProgress([this](uint64_t moved) {
+        // The last piece is told with the finished file.
+        m_Progress.m_nBytesDone += moved;
+        if (m_Progress.m_nBytesDone < m_nFileEnd)
+            Tick();
+    });
+}
 
 CEntryWriter::~CEntryWriter() = default;
 
@@ -104,9 +112,15 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
         return skip(kCouldNotCreateFile);
 
     const uint64_t bytesBefore = m_Progress.m_nBytesDone;
-    bool cancelled = false;
+    m_nFileEnd = bytesBefore + entry.GetSize();
+    const CFileCopy::CResult copied =
+        m_Copy.Copy(m_Pack.GetFd(), entry.GetOffset(), out.Get(), entry.GetSize());
+    const bool cancelled = copied.m_eOutcome == CFileCopy::EOutcome::Cancelled;
     const char* failure = nullptr;
-    if (!CopyData(out.Get(), entry, failure, cancelled) && !failure && !cancelled)
+    if (copied.m_eOutcome == CFileCopy::EOutcome::ReadFailed ||
+        copied.m_eOutcome == CFileCopy::EOutcome::InputEnded)
+        failure = kCouldNotReadFile;
+    else if (copied.m_eOutcome == CFileCopy::EOutcome::WriteFailed)
         failure = kCouldNotWriteFile;
     // An unnamed file that is not linked vanishes with its descriptor.
     auto link = [&](const char* as) { return LinkUnnamed(out.Get(), dirfd, as); };
@@ -195,73 +209,4 @@ void CEntryWriter::EnterFolder(int dirfd) {
         m_nDirIno = dir.st_ino;
         m_Written.clear();
     }
-}
-
-// Copies in the kernel while it can; false with neither `failure` nor `cancelled` set when the rest is
-// to go through the buffer (a file system or kernel without support, or an error whose side is unclear).
-bool CEntryWriter::CopyKernel(int out, uint64_t& offset, uint64_t& remaining, const char*& failure,
-                              bool& cancelled) {
-    while (remaining > 0) {
-        if (IsCancelled()) {
-            cancelled = true;
-            return false;
-        }
-        loff_t in = static_cast<loff_t>(offset);
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
-        const ssize_t n = copy_file_range(m_Pack.GetFd(), &in, out, nullptr, want, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)
-                failure = kCouldNotWriteFile;
-            return false;
-        }
-        if (n == 0) {
-            failure = kCouldNotReadFile;
-            return false;
-        }
-        offset += static_cast<uint64_t>(n);
-        remaining -= static_cast<uint64_t>(n);
-        m_Progress.m_nBytesDone += static_cast<uint64_t>(n);
-        if (remaining > 0)
-            Tick();
-    }
-    return true;
-}
-
-bool CEntryWriter::CopyData(int out, const CPackEntry& entry, const char*& failure, bool& cancelled) {
-    uint64_t offset = entry.GetOffset();
-    uint64_t remaining = entry.GetSize();
-    if (remaining == 0)
-        return true;
-    const bool kernel = m_eCopy == ECopy::Kernel || (m_eCopy == ECopy::Auto && remaining <= kSmallEntry);
-    if (kernel && CopyKernel(out, offset, remaining, failure, cancelled))
-        return true;
-    if (failure || cancelled)
-        return false;
-    if (!m_pBuffer)
-        m_pBuffer = std::make_unique_for_overwrite<char[]>(kChunk); // pread fills what is used
-    while (remaining > 0) {
-        if (IsCancelled()) {
-            cancelled = true;
-            return false;
-        }
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
-        const ssize_t got = PreadAll(m_Pack.GetFd(), m_pBuffer.get(), want, static_cast<off_t>(offset));
-        if (got <= 0) {
-            // The archive ended (or failed) before the entry's end.
-            failure = kCouldNotReadFile;
-            return false;
-        }
-        if (!WriteAll(out, m_pBuffer.get(), static_cast<size_t>(got))) {
-            failure = kCouldNotWriteFile;
-            return false;
-        }
-        offset += static_cast<uint64_t>(got);
-        remaining -= static_cast<uint64_t>(got);
-        m_Progress.m_nBytesDone += static_cast<uint64_t>(got);
-        if (remaining > 0)
-            Tick();
-    }
-    return true;
 }

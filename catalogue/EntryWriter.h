@@ -11,6 +11,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/FileCopy.h"
+
 class CMessageSink;
 class CNameCodec;
 class CPackEntry;
@@ -34,19 +36,18 @@ struct CProgress {
 //   alike): that entry is skipped with a message;
 // - names that are empty, ".", "..", or hold '/' or '\' are never used;
 // - the archive itself is never replaced;
-// - memory stays bounded: data moves in pieces of at most kChunk bytes.
+// - memory stays bounded: data moves in pieces of at most kChunk bytes (CFileCopy).
 // One writer serves one extraction on one thread; the progress callback runs on that thread.
 class CEntryWriter {
 public:
-    static constexpr size_t kChunk = 1 << 20;
+    static constexpr size_t kChunk = CFileCopy::kPiece;
 
     enum class EResult { Written, Failed, Cancelled };
 
-    // How data moves: through a user-space buffer, or in the kernel (copy_file_range), or the kernel for
-    // entries up to kSmallEntry bytes and the buffer above (the default: measured fastest here).
-    enum class ECopy { Auto, Buffer, Kernel };
-    static constexpr uint64_t kSmallEntry = 256 * 1024;
-    void SetCopyMethod(ECopy method) { m_eCopy = method; }
+    // How data moves: through a user-space buffer, or in the kernel, or the kernel for entries of
+    // CFileCopy::kKernelFrom bytes or more and the buffer below (the default: measured fastest here).
+    using ECopy = CFileCopy::EMethod;
+    void SetCopyMethod(ECopy method) { m_Copy.SetMethod(method); }
     // Named temporaries instead of unnamed files, as where the file system has none (for tests and
     // benchmarks).
     void SetUnnamedFiles(bool unnamed) { m_bUnnamed = unnamed; }
@@ -89,8 +90,6 @@ public:
     void ReportPath(const char* text, const std::string& path);
 
 private:
-    bool CopyData(int out, const CPackEntry& entry, const char*& failure, bool& cancelled);
-    bool CopyKernel(int out, uint64_t& offset, uint64_t& remaining, const char*& failure, bool& cancelled);
     void Tick();
     // False when the file standing at `entry`'s target is to stay (Skip, or Cancel, which sets m_bCancelled).
     bool MayReplace(const CPackEntry& entry);
@@ -106,7 +105,8 @@ private:
     std::function<EReplace(const CPackEntry&)> m_fnAskReplace;
     std::optional<EReplace> m_eReplaceAll; // the answer Replace All or Skip All gave
     CProgress m_Progress;
-    std::unique_ptr<char[]> m_pBuffer; // allocated on first use
+    uint64_t m_nFileEnd = 0; // m_nBytesDone once the file in hand is written
+    CFileCopy m_Copy;
     unsigned m_nMessages = 0;
     unsigned m_nTempSerial = 0;
     long m_nPid;
@@ -117,5 +117,4 @@ private:
     ino_t m_nDirIno = 0;
     std::unordered_set<ino_t> m_Written;
     std::pair<uint64_t, uint64_t> m_LastWritten; // device and inode
-    ECopy m_eCopy = ECopy::Auto;
 };

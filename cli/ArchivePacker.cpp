@@ -173,6 +173,8 @@ void CArchivePacker::LayOutLists(CNode& folder, uint64_t& pos) {
 
 void CArchivePacker::LayOutData(CNode& folder, uint64_t& pos, const std::string& path) {
     for (CNode& file : folder.m_Files) {
+        if (file.m_nSize >= kBlock)
+            pos = (pos + kBlock - 1) / kBlock * kBlock;
         file.m_nOffset = pos;
         if (pos >= CArchiveRecord::kAddressable || pos + file.m_nSize > CArchiveRecord::kAddressable) {
             Refuse(kDataPast4GiB + path + "/" + file.m_strDisk);
@@ -201,47 +203,29 @@ bool CArchivePacker::WriteLists(COutputBuffer& out, const CNode& folder) {
     return !out.Failed();
 }
 
-bool CArchivePacker::CopyFile(int in, uint64_t size, const std::string& path) {
-    uint64_t left = size;
-    bool tryRange = true;
-    while (left > 0) {
-        if (Cancelled())
-            return false;
-        ssize_t n = -1;
-        if (tryRange) {
-            n = ::copy_file_range(in, nullptr, m_nOut, nullptr, std::min<uint64_t>(left, 1 << 30), 0);
-            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
-                          errno == EPERM)) {
-                tryRange = false;
-                continue;
-            }
-            if (n < 0 && errno != EINTR) {
-                // Either side may have failed; find out which by reading.
-                tryRange = false;
-                continue;
-            }
-        } else {
-            if (m_Buffer.empty())
-                m_Buffer.resize(1 << 20);
-            n = ::read(in, m_Buffer.data(), std::min<uint64_t>(left, m_Buffer.size()));
-            if (n < 0 && errno != EINTR) {
-                Refuse(kCouldNotReadFile + path + ": " + Reason(errno));
-                return false;
-            }
-            if (n > 0 && !WriteAll(m_nOut, m_Buffer.data(), size_t(n))) {
-                Refuse(kCouldNotWriteArchive + Reason(errno));
-                return false;
-            }
-        }
-        if (n < 0)
-            continue; // EINTR
-        if (n == 0) {
-            Refuse(kFileChanged + path);
-            return false;
-        }
-        left -= static_cast<uint64_t>(n);
+bool CArchivePacker::CopyFile(int in, const CNode& file, const std::string& path) {
+    static const char zeros[kBlock] = {};
+    if (!WriteAll(m_nOut, zeros, file.m_nOffset - m_nWritten)) {
+        Refuse(kCouldNotWriteArchive + Reason(errno));
+        return false;
     }
-    return true;
+    m_nWritten = file.m_nOffset + file.m_nSize;
+    const CFileCopy::CResult copied = m_Copy.Copy(in, 0, m_nOut, file.m_nSize);
+    switch (copied.m_eOutcome) {
+    case CFileCopy::EOutcome::Done:
+    case CFileCopy::EOutcome::Cancelled:
+        break;
+    case CFileCopy::EOutcome::ReadFailed:
+        Refuse(kCouldNotReadFile + path + ": " + Reason(copied.m_nError));
+        break;
+    case CFileCopy::EOutcome::InputEnded:
+        Refuse(kFileChanged + path);
+        break;
+    case CFileCopy::EOutcome::WriteFailed:
+        Refuse(kCouldNotWriteArchive + Reason(copied.m_nError));
+        break;
+    }
+    return copied.Ok();
 }
 
 bool CArchivePacker::WriteData(int dirfd, const CNode& folder, const std::string& path) {
@@ -257,7 +241,7 @@ bool CArchivePacker::WriteData(int dirfd, const CNode& folder, const std::string
             Refuse(kFileChanged + filePath);
             return false;
         }
-        if (!CopyFile(in.Get(), file.m_nSize, filePath))
+        if (!CopyFile(in.Get(), file, filePath))
             return false;
     }
     for (const CNode& child : folder.m_Folders) {
@@ -311,6 +295,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     if (ok) {
         uint64_t pos = 2 * CArchiveRecord::kSize; // the top-level list: the folder and the end record
         LayOutLists(root, pos);
+        m_nWritten = pos; // once the lists are written
         if (pos >= CArchiveRecord::kAddressable)
             Refuse(kTooManyEntries);
         else

@@ -8,7 +8,6 @@
 #include "catalogue/PackFile.h"
 #include "cli/ConsoleSink.h"
 #include "extract/FolderWalk.h"
-#include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
 bool CStdoutWriter::Write(const CSelection& selection) {
@@ -43,24 +42,16 @@ bool CStdoutWriter::WriteEntry(const CPackEntry& entry) {
         m_Sink.Print(kCouldNotReadFile + m_Escaper.Escape(entry.GetName()));
         return true;
     }
-    if (!m_pBuffer)
-        m_pBuffer.reset(new char[kChunk]);
-    for (uint64_t done = 0; done < entry.GetSize();) {
-        if (m_pCancel && m_pCancel->load())
-            return false;
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, entry.GetSize() - done));
-        const ssize_t got =
-            PreadAll(m_Pack.GetFd(), m_pBuffer.get(), want, static_cast<off_t>(offset + done));
-        if (got <= 0) {
-            // Nothing of a file's data has gone out yet only when done is 0; either way the output is cut.
-            m_Sink.Print(kCouldNotReadFile + m_Escaper.Escape(entry.GetName()));
-            return false;
-        }
-        if (!WriteAll(m_nFd, m_pBuffer.get(), static_cast<size_t>(got))) {
-            m_Sink.Print(kCouldNotWriteStdout + std::string(std::strerror(errno)));
-            return false;
-        }
-        done += static_cast<uint64_t>(got);
+    const CFileCopy::CResult copied = m_Copy.Copy(m_Pack.GetFd(), offset, m_nFd, entry.GetSize());
+    if (copied.m_eOutcome == CFileCopy::EOutcome::ReadFailed ||
+        copied.m_eOutcome == CFileCopy::EOutcome::InputEnded) {
+        // The output is cut: what went out of this file stays out.
+        m_Sink.Print(kCouldNotReadFile + m_Escaper.Escape(entry.GetName()));
+        return false;
     }
-    return true;
+    if (copied.m_eOutcome == CFileCopy::EOutcome::WriteFailed) {
+        m_Sink.Print(kCouldNotWriteStdout + std::string(std::strerror(copied.m_nError)));
+        return false;
+    }
+    return copied.Ok();
 }

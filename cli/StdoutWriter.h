@@ -2,7 +2,8 @@
 
 #include <atomic>
 #include <functional>
-#include <memory>
+
+#include "platform/FileCopy.h"
 
 class CConsoleSink;
 class CNameEscaper;
@@ -16,10 +17,10 @@ struct CSelection;
 // cannot be read is reported and left out; a failed write ends the run.
 class CStdoutWriter {
 public:
-    static constexpr size_t kChunk = 1 << 20;
-
     CStdoutWriter(const CPackFile& pack, CConsoleSink& sink, const CNameEscaper& escaper, int fd)
-        : m_Pack(pack), m_Sink(sink), m_Escaper(escaper), m_nFd(fd) {}
+        : m_Pack(pack), m_Sink(sink), m_Escaper(escaper), m_nFd(fd) {
+        m_Copy.SetCancelCheck([this] { return m_pCancel && m_pCancel->load(); });
+    }
 
     void SetFilter(std::function<bool(const CPackFolder*, const CPackEntry*)> skip) {
         m_fnSkip = std::move(skip);
@@ -42,5 +43,5 @@ private:
     int m_nFd;
     std::function<bool(const CPackFolder*, const CPackEntry*)> m_fnSkip;
     const std::atomic<bool>* m_pCancel = nullptr;
-    std::unique_ptr<char[]> m_pBuffer;
+    CFileCopy m_Copy;
 };

@@ -1,5 +1,6 @@
-// Writes the archives that extract_bench.sh times: `small` (20,000 files of 1-64 KiB) or `big N`
-// (N entries of 1 GiB each). Usage: bench_make_archive small|big [N] OUTPUT
+// Writes the archives that extract_bench.sh and check_bench.sh time: `small` (20,000 files of 1-64 KiB),
+// `big N` (N entries of 1 GiB each; `big N SKEW` starts the data SKEW bytes past a block boundary) or `many`
+// (1,000,000 tiny files in 1,000 folders). Usage: bench_make_archive small|many|big [N [SKEW]] OUTPUT
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -14,18 +15,23 @@ int main(int argc, char** argv) {
         WriteFileBytes(argv[2], SmallFiles(20000));
         return 0;
     }
-    if (argc == 4 && std::strcmp(argv[1], "big") == 0) {
+    if (argc == 3 && std::strcmp(argv[1], "many") == 0) {
+        WriteFileBytes(argv[2], ManyTinyFiles(1000, 1000));
+        return 0;
+    }
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "big") == 0) {
         // Records first, then the data written in pieces: nothing of a gibibyte is held in memory.
         const int n = std::stoi(argv[2]);
+        const uint32_t skew = argc == 5 ? uint32_t(std::stoul(argv[3])) : 0;
         const uint64_t size = uint64_t(1) << 30;
         std::string head;
         CRawArchive raw;
         raw.Folder(0, "BIG", 88).End(44);
         for (int i = 0; i < n; ++i)
             raw.File(88 + 44 * i, "GIB" + std::to_string(i) + ".BIN", uint32_t(size),
-                     uint32_t(4096 + size * uint64_t(i)));
-        raw.End(88 + 44 * n).Size(4096);
-        const int fd = open(argv[3], O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                     uint32_t(4096 + skew + size * uint64_t(i)));
+        raw.End(88 + 44 * n).Size(4096 + skew);
+        const int fd = open(argv[argc - 1], O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::string piece(1 << 20, '\0');
         if (write(fd, raw.Str().data(), raw.Str().size()) != ssize_t(raw.Str().size()))
             return 1;
@@ -38,6 +44,6 @@ int main(int argc, char** argv) {
         close(fd);
         return 0;
     }
-    std::fprintf(stderr, "usage: bench_make_archive small OUTPUT | big N OUTPUT\n");
+    std::fprintf(stderr, "usage: bench_make_archive small|many OUTPUT | big N [SKEW] OUTPUT\n");
     return 2;
 }

@@ -1,12 +1,14 @@
 // Preloaded into the command line by the fault tests. With VORPEX_FAIL_READ_FROM, reads at or past that
 // offset fail with EIO, as on a failing disk, and one that crosses it comes back short (the core reads
-// archives by pread). With VORPEX_SIGNAL=N, reads of files of 1 MiB or more and copies between files move at
-// most 1 MiB each, and the process sends itself signal N before the third such piece: in mid-file.
+// archives by pread, copy_file_range and sendfile). With VORPEX_SIGNAL=N, reads of files of 1 MiB or more and
+// copies between files move at most 1 MiB each, and the process sends itself signal N before the third such
+// piece: in mid-file.
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,16 +30,21 @@ size_t Piece(int fd, size_t count) {
     return count < (1 << 20) ? count : (1 << 20);
 }
 
-} // namespace
-
-extern "C" ssize_t pread(int fd, void* buf, size_t count, off_t off) {
-    static const auto real = Real<ssize_t(int, void*, size_t, off_t)>("pread");
+// How much of `count` may be read at `off`: -1 past the failing point.
+ssize_t Readable(size_t count, off_t off) {
     const char* from = std::getenv("VORPEX_FAIL_READ_FROM");
     const off_t limit = from ? std::strtoll(from, nullptr, 10) : INT64_MAX;
     if (off >= limit)
         return errno = EIO, -1;
-    count = Piece(fd, count);
-    return real(fd, buf, off + off_t(count) > limit ? size_t(limit - off) : count, off);
+    return off + off_t(count) > limit ? ssize_t(limit - off) : ssize_t(count);
+}
+
+} // namespace
+
+extern "C" ssize_t pread(int fd, void* buf, size_t count, off_t off) {
+    static const auto real = Real<ssize_t(int, void*, size_t, off_t)>("pread");
+    const ssize_t readable = Readable(Piece(fd, count), off);
+    return readable < 0 ? -1 : real(fd, buf, size_t(readable), off);
 }
 
 extern "C" ssize_t read(int fd, void* buf, size_t count) {
@@ -48,5 +55,12 @@ extern "C" ssize_t read(int fd, void* buf, size_t count) {
 extern "C" ssize_t copy_file_range(int in, loff_t* inOff, int out, loff_t* outOff, size_t count,
                                    unsigned flags) {
     static const auto real = Real<ssize_t(int, loff_t*, int, loff_t*, size_t, unsigned)>("copy_file_range");
-    return real(in, inOff, out, outOff, Piece(in, count), flags);
+    const ssize_t readable = Readable(Piece(in, count), inOff ? *inOff : 0);
+    return readable < 0 ? -1 : real(in, inOff, out, outOff, size_t(readable), flags);
+}
+
+extern "C" ssize_t sendfile(int out, int in, off_t* off, size_t count) {
+    static const auto real = Real<ssize_t(int, int, off_t*, size_t)>("sendfile");
+    const ssize_t readable = Readable(Piece(in, count), off ? *off : 0);
+    return readable < 0 ? -1 : real(out, in, off, size_t(readable));
 }
