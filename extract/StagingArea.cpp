@@ -93,8 +93,9 @@ bool CStagingArea::TryBase(const std::string& base) {
         return failed();
     const std::string path(real);
     std::free(real);
-    // What is checked is the folder opened, not the name, which may change meanwhile.
-    CFileDescriptor fd(open(path.c_str(), kDirFlags));
+    // What is checked is the folder opened, not the name, which may change meanwhile. An anchor only, so
+    // that a base that may be searched but not listed serves as well.
+    CFileDescriptor fd(open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.IsOpen() && errno == ENOTDIR)
         return refuse(kBaseNotFolder);
     if (!fd.IsOpen() || fstat(fd.Get(), &st) != 0)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks what installing a build gives a user: every file in place under a DESTDIR (and nothing else), the
-# desktop entry and the AppStream metadata valid, the man pages free of lint, the bash completion
-# completing a command, an option, a code page and an archive's paths; with --package (as root, on a
-# machine where Vorpex is not installed), the Debian package built, installed with apt, both programs run
-# from /usr/bin, and removed without leaving a file behind.
+# desktop entry and the AppStream metadata valid, the man pages free of lint, the sample archive of our
+# MIME type with Vorpex its program, the bash completion completing a command, an option, a code page and
+# an archive's paths; with --package (as root, on a machine where Vorpex is not installed), the Debian
+# package built, installed with apt, both programs run from /usr/bin, the type known system-wide, and
+# removed without leaving a file (or the type) behind.
 # Usage: tools/check-install.sh BUILD_DIR [--package]        (BUILD_DIR built in full first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +24,7 @@ export QT_QPA_PLATFORM=offscreen
 sizes=(16 24 32 48 64 128 256)
 expected=(bin/vorpex bin/vorpex-cli "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$id.svg" share/man/man1/vorpex.1.gz share/man/man1/vorpex-cli.1.gz
-    share/bash-completion/completions/vorpex-cli)
+    share/bash-completion/completions/vorpex-cli "share/mime/packages/$id.xml")
 for size in "${sizes[@]}"; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
@@ -53,6 +54,36 @@ for page in vorpex vorpex-cli; do
         fail "mandoc -Tlint $page.1: $out"
 done
 echo "check-install: desktop entry, metadata and man pages valid"
+
+# File managers offer Vorpex for an archive: the database built from our type as the package's trigger
+# builds it, then asked as a desktop asks it (GNOME's gio), with nothing of the user's in the way.
+mimetype=application/x-vorpex-archive
+grep -qx "MimeType=$mimetype;" "$root/share/applications/$id.desktop" ||
+    fail "the desktop entry does not offer Vorpex for $mimetype"
+out=$(XDG_DATA_DIRS="$root/share" update-mime-database "$root/share/mime" 2>&1) && [ -z "$out" ] ||
+    fail "update-mime-database: $out"
+update-desktop-database "$root/share/applications"
+mkdir -p "$dest/home" "$dest/other/mime/packages"
+xdg_mime() {
+    XDG_CURRENT_DESKTOP=GNOME XDG_DATA_HOME="$dest/home" XDG_CONFIG_HOME="$dest/home" \
+        XDG_CONFIG_DIRS="$dest/home" XDG_DATA_DIRS="$1:/usr/share" xdg-mime query "${@:2}"
+}
+sample=examples/SAMPLE.DIR
+[ "$(xdg_mime "$root/share" filetype $sample)" = "$mimetype" ] ||
+    fail "xdg-mime gives $sample the type '$(xdg_mime "$root/share" filetype $sample)', not $mimetype"
+[ "$(xdg_mime "$root/share" default $mimetype)" = "$id.desktop" ] ||
+    fail "xdg-mime gives $mimetype the program '$(xdg_mime "$root/share" default $mimetype)', not $id.desktop"
+# Another program's type for such names, at the usual weight, wins over ours.
+cat >"$dest/other/mime/packages/other.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
+  <mime-type type="application/x-other-dir"><comment>Other</comment><glob pattern="*.dir"/></mime-type>
+</mime-info>
+XML
+XDG_DATA_DIRS="$dest/other" update-mime-database "$dest/other/mime"
+[ "$(xdg_mime "$dest/other:$root/share" filetype $sample)" = application/x-other-dir ] ||
+    fail "our type takes another program's *.dir files"
+echo "check-install: $sample is $mimetype, opened by Vorpex"
 
 # Completion as a user gets it: bash-completion's helpers, our script, the installed program on the PATH.
 # Prints what pressing Tab at the end of the line offers, one a line.
@@ -97,7 +128,12 @@ installed=$(dpkg -L vorpex)
 for file in "${expected[@]}"; do
     [ -f "/usr/$file" ] || fail "the package did not install /usr/$file"
 done
+# The package's triggers have put our type in the system's databases, and take it out again on removal.
+[ "$(xdg_mime /usr/share filetype $sample)" = "$mimetype" ] || fail "installed, $sample is no $mimetype"
+[ "$(xdg_mime /usr/share default $mimetype)" = "$id.desktop" ] ||
+    fail "installed, Vorpex does not open $mimetype"
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq vorpex >/dev/null
+[ "$(xdg_mime /usr/share filetype $sample)" != "$mimetype" ] || fail "$mimetype is left after removing the package"
 while read -r path; do
     [ -d "$path" ] || [ ! -e "$path" ] || fail "$path is left after removing the package"
 done <<<"$installed"

@@ -7,6 +7,9 @@ packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock
 # Man pages and icon renderings at build time; the validators, bash completion and the Debian package tools
 # that tools/check-install.sh uses.
 packages+=(scdoc librsvg2-bin desktop-file-utils appstream mandoc bash-completion dpkg-dev file)
+# The archives' MIME type: its database, and xdg-mime with gio to ask it as a desktop does; xdg-open opens
+# entries.
+packages+=(shared-mime-info xdg-utils libglib2.0-bin)
 # vorpex-cli mount: libfuse 3 and fusermount3.
 packages+=(libfuse3-dev fuse3)
 if [ "${1:-}" = "--list" ]; then

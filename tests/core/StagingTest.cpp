@@ -92,28 +92,22 @@ TEST_F(CStagingTest, MadePathsFollowTheSelectionAndSkipWhatWasNotMade) {
 
     CStagingArea area;
     CRecordingSink sink;
-    // What the walk made in a fresh slot for `s`, as MadePaths gives it, each with the slot cut off and
-    // the entry it names, if any.
+    // What the walk made in a fresh slot for `s`, as MadePaths gives it, each with the slot cut off.
     const auto made = [&](const CSelection& s) {
         const CStagingArea::CSlot slot = area.NewSlot();
         EXPECT_TRUE(slot.m_Fd.IsOpen());
         CFolderWalk(pack, sink, codec).Extract(slot.m_Fd.Get(), s);
-        std::vector<std::pair<std::string, const CPackEntry*>> paths;
-        for (const CStagingArea::CMade& m : CStagingArea::MadePaths(slot, s, codec)) {
-            const std::string& p = m.m_strPath;
-            paths.emplace_back(p.rfind(slot.m_strPath + "/", 0) == 0 ? p.substr(slot.m_strPath.size() + 1)
-                                                                     : "outside the slot: " + p,
-                               m.m_pEntry);
-        }
+        std::vector<std::string> paths;
+        for (const CStagingArea::CMade& m : CStagingArea::MadePaths(slot, s, codec))
+            paths.push_back(m.m_strPath.rfind(slot.m_strPath + "/", 0) == 0
+                                ? m.m_strPath.substr(slot.m_strPath.size() + 1)
+                                : "outside the slot: " + m.m_strPath);
         return paths;
     };
-    using CMadeList = std::vector<std::pair<std::string, const CPackEntry*>>;
-    EXPECT_EQ(made(selection), (CMadeList{{"SUB", nullptr},
-                                          {"Z.TXT", selection.m_Files[0]},
-                                          {"A\xC3\x89.TXT", selection.m_Files[2]}}));
+    EXPECT_EQ(made(selection), (std::vector<std::string>{"SUB", "Z.TXT", "A\xC3\x89.TXT"}));
     CSelection all;
     all.m_bWholeArchive = true;
-    EXPECT_EQ(made(all), (CMadeList{{"A\xC3\x89.TXT", nullptr}, {"D", nullptr}}));
+    EXPECT_EQ(made(all), (std::vector<std::string>{"A\xC3\x89.TXT", "D"}));
 }
 
 // Another user who may write to the base could put a link in place of the private folder: only a real
@@ -121,10 +115,8 @@ TEST_F(CStagingTest, MadePathsFollowTheSelectionAndSkipWhatWasNotMade) {
 // folder; with neither, nothing is made anywhere and the refusal says why.
 TEST_F(CStagingTest, BaseIsARealFolderOfTheUserThatNoOneElseMayWrite) {
     setenv("XDG_CACHE_HOME", m_Cache.Path().c_str(), 1);
-    const std::string target = m_Outside / "private";
-    mkdir(target.c_str(), 0700);
     const std::string link = m_Outside / "link";
-    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(symlink(m_Runtime.Path().c_str(), link.c_str()), 0);
     struct CCase {
         std::string m_strRuntime;
         mode_t m_nMode;
@@ -133,30 +125,22 @@ TEST_F(CStagingTest, BaseIsARealFolderOfTheUserThatNoOneElseMayWrite) {
     };
     std::vector<CCase> cases{{m_Runtime.Path(), 0777, geteuid(), kBaseShared},
                              {m_Runtime.Path(), 0720, geteuid(), kBaseShared},
-                             {link, 0700, geteuid(), kBaseIsLink},
-                             {m_Outside / "file", 0700, geteuid(), kBaseNotFolder}};
-    WriteFileBytes(m_Outside / "file", "");
+                             {link, 0700, geteuid(), kBaseIsLink}};
     if (geteuid() == 0) // only root can give a folder away
         cases.push_back({m_Runtime.Path(), 0700, 65534, kBaseNotOwned});
     for (const CCase& c : cases) {
         chmod(m_Runtime.Path().c_str(), c.m_nMode);
         ASSERT_EQ(chown(m_Runtime.Path().c_str(), c.m_nOwner, getegid()), 0);
         setenv("XDG_RUNTIME_DIR", c.m_strRuntime.c_str(), 1);
-        {
-            CStagingArea area;
-            EXPECT_EQ(area.Path().rfind(m_Cache.Path() + "/vorpex-", 0), 0u) << c.m_strRuntime << area.Path();
-        }
+        EXPECT_EQ(CStagingArea().Path().rfind(m_Cache.Path() + "/vorpex-", 0), 0u) << c.m_strRuntime;
         chmod(m_Cache.Path().c_str(), 0777);
-        {
-            CStagingArea area;
-            EXPECT_FALSE(area.IsValid()) << area.Path();
-            EXPECT_EQ(area.Refusal().Full(),
-                      kNoPrivateFolder + c.m_strRuntime + c.m_pszWhy + "; " + m_Cache.Path() + kBaseShared);
-        }
+        const CStagingArea refused;
+        EXPECT_FALSE(refused.IsValid()) << refused.Path();
+        EXPECT_EQ(refused.Refusal().Full(),
+                  kNoPrivateFolder + c.m_strRuntime + c.m_pszWhy + "; " + m_Cache.Path() + kBaseShared);
         chmod(m_Cache.Path().c_str(), 0700);
         ASSERT_EQ(chown(m_Runtime.Path().c_str(), geteuid(), getegid()), 0);
         EXPECT_EQ(ListTree(m_Runtime.Path()), std::vector<std::string>{}) << c.m_strRuntime;
-        EXPECT_EQ(ListTree(target), std::vector<std::string>{}) << c.m_strRuntime;
     }
     // No runtime folder, no cache folder, and no falling back to a folder everyone shares.
     unsetenv("XDG_RUNTIME_DIR");
@@ -173,9 +157,7 @@ TEST_F(CStagingTest, PathIsNormalisedAndNothingBelowTheBaseFollowsALink) {
     setenv("XDG_RUNTIME_DIR", ("/" + m_Runtime.Path() + "/./").c_str(), 1);
     CStagingArea area;
     ASSERT_TRUE(area.IsValid());
-    char* real = realpath(m_Runtime.Path().c_str(), nullptr);
-    const std::string base(real);
-    free(real);
+    const std::string base = std::filesystem::canonical(m_Runtime.Path());
     EXPECT_EQ(area.Path().rfind(base + "/vorpex-", 0), 0u) << area.Path();
     EXPECT_EQ(area.Path().find("//"), std::string::npos) << area.Path();
 
