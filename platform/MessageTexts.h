@@ -100,8 +100,7 @@ inline constexpr const char* kOneMoreMessage = "1 more message:";
 inline constexpr const char* kOneFile = "1 file";
 inline constexpr const char* kFiles = "%1 files";
 inline constexpr const char* kExtractedTo = "Extracted %1, %2, to %3";
-inline constexpr const char* kCancelledAfter =
-    "Extraction cancelled: %1, %2, written to %3 before it stopped";
+inline constexpr const char* kCancelledAfter = "Cancelled after writing %1, %2, to %3";
 inline constexpr const char* kUnknownEncoding = "Unknown encoding ";
 inline constexpr const char* kOpenManyFiles = "Open %1 files, each with its program?";
 // Opening an entry with the desktop's program failed: the entry's path in the archive follows, then why.
