@@ -92,10 +92,9 @@ bool CArchivePacker::NameFor(const std::string& diskName, const std::string& pat
     return true;
 }
 
-bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, unsigned depth) {
-    DIR* dir = ::fdopendir(dirfd);
+bool CArchivePacker::Scan(CFileDescriptor folderFd, CNode& folder, const std::string& path, unsigned depth) {
+    DIR* dir = ::fdopendir(folderFd.Get());
     if (!dir) {
-        ::close(dirfd);
         Refuse(kCouldNotOpenFolder + path + ": " + Reason(errno));
         return false;
     }
@@ -103,6 +102,7 @@ bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, uns
         DIR* m_pDir;
         ~CDirCloser() { ::closedir(m_pDir); }
     } closer{dir};
+    const int dirfd = folderFd.Release(); // the DIR closes it
 
     for (;;) {
         errno = 0;
@@ -150,12 +150,12 @@ bool CArchivePacker::Scan(int dirfd, CNode& folder, const std::string& path, uns
             Unfit(kFoldersNestTooDeep + std::to_string(CPackFile::kMaxDepth) + " levels: " + childPath);
             continue;
         }
-        const int sub = ::openat(dirfd, de->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (sub < 0) {
+        CFd sub(::openat(dirfd, de->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!sub.IsOpen()) {
             Refuse(kCouldNotOpenFolder + childPath + ": " + Reason(errno));
             continue;
         }
-        Scan(sub, node, childPath, depth + 1);
+        Scan(std::move(sub), node, childPath, depth + 1);
         folder.m_Folders.push_back(std::move(node));
     }
     auto byName = [](const CNode& a, const CNode& b) { return a.m_strRaw < b.m_strRaw; };
@@ -260,8 +260,8 @@ bool CArchivePacker::WriteData(int dirfd, const CNode& folder, const std::string
 CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const std::string& archive) {
     if (!CheckArchive(archive))
         return EResult::NotOpened;
-    const int top = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (top < 0) {
+    const CFd top(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!top.IsOpen()) {
         m_Sink.Print(kCouldNotOpenFolder + folder + ": " + Reason(errno));
         return EResult::NotOpened;
     }
@@ -273,7 +273,6 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     std::string temp = dir + "." + base + ".XXXXXX";
     m_nOut = ::mkostemp(temp.data(), O_CLOEXEC);
     if (m_nOut < 0) {
-        ::close(top);
         m_Sink.Print(kCouldNotCreateFile + archive + ": " + Reason(errno));
         return EResult::NotOpened;
     }
@@ -288,7 +287,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
     root.m_strDisk = folder;
     const std::string topName = TopName(folder);
     const bool named = NameFor(topName, folder, root.m_strRaw);
-    const bool scanned = Scan(::dup(top), root, folder, 1);
+    const bool scanned = Scan(CFd(::dup(top.Get())), root, folder, 1);
     if (m_nUnfit > kShownUnfit && !m_bVerbose)
         m_Sink.Print(WithCount(m_bSkipUnfit ? kMoreNamesLeftOut : kMoreNamesRefused, m_nUnfit - kShownUnfit));
     bool ok = named && scanned && !m_nRefusals && !Cancelled();
@@ -311,8 +310,7 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
         if (!ok)
             Refuse(kCouldNotWriteArchive + Reason(out.Error()));
     }
-    ok = ok && WriteData(top, root, folder);
-    ::close(top);
+    ok = ok && WriteData(top.Get(), root, folder);
     if (ok) {
         const mode_t mask = ::umask(0);
         ::umask(mask);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/FileCopy.h"
+#include "platform/FileDescriptor.h"
 
 class CConsoleSink;
 class CNameCodec;
@@ -54,7 +55,8 @@ private:
         std::vector<CNode> m_Folders;
     };
 
-    bool Scan(int dirfd, CNode& folder, const std::string& path, unsigned depth);
+    // Takes `folderFd` over.
+    bool Scan(CFileDescriptor folderFd, CNode& folder, const std::string& path, unsigned depth);
     bool NameFor(const std::string& diskName, const std::string& path, std::string& raw);
     void LayOutLists(CNode& folder, uint64_t& pos);
     void LayOutData(CNode& folder, uint64_t& pos, const std::string& path);
