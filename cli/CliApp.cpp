@@ -66,6 +66,11 @@ int InterruptedStatus() {
 // An archive given as "-": standard input itself when it is a file, else its bytes copied into memory (a
 // memfd), up to the 4 GiB an archive's offsets reach. -1 after reporting why not.
 int ReadStandardInput(CConsoleSink& sink) {
+    if (WasClosedAtStart(STDIN_FILENO)) {
+        // Not the empty archive /dev/null would make of it.
+        sink.Print(kCouldNotReadStdin + std::string(std::strerror(EBADF)));
+        return -1;
+    }
     struct stat st {};
     if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode))
         return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);

@@ -70,10 +70,9 @@ void OpenStandardDescriptors() {
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
             g_bClosedAtStart[fd] = true;
             // The lowest free number is `fd` itself; should /dev/null be missing, nothing is lost by going
-            // on. It is opened the other way round (standard input for writing, the outputs for reading),
-            // so that reading or writing there still fails with EBADF, as on the closed descriptor: output
-            // that goes nowhere is reported, never taken for done.
-            const int null = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+            // on. Programs started from here find it usable as before; this program asks WasClosedAtStart
+            // before it reads or writes there, so that output going nowhere is never taken for done.
+            const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
             if (null >= 0 && null != fd)
                 ::close(null);
         }

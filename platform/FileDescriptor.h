@@ -39,9 +39,8 @@ bool WriteAll(int fd, const void* data, size_t size);
 ssize_t PreadAll(int fd, void* data, size_t size, off_t offset);
 
 // Opens /dev/null on each of standard input, output and error that is closed, so that no file the
-// program opens later takes descriptor 0, 1 or 2 and receives what is meant for the terminal. Reading or
-// writing there fails with EBADF all the same, as it would on the closed descriptor. Called first thing in
-// main.
+// program opens later takes descriptor 0, 1 or 2 and receives what is meant for the terminal. Called first
+// thing in main.
 void OpenStandardDescriptors();
 // True when standard input, output or error (`fd` 0, 1 or 2) was closed when OpenStandardDescriptors ran:
 // a command whose output goes there fails instead of writing into nothing.
