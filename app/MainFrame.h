@@ -97,6 +97,8 @@ public:
 signals:
     // The user chose entry `index` of the recent-file list.
     void RecentFileChosen(int index);
+    // Whether the active pane has a selection, told whenever the pane or its selection may have changed.
+    void ActiveSelectionChanged(bool bAny);
 
 public slots:
     void OnFileExtract();

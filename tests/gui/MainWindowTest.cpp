@@ -199,6 +199,21 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("DATA/"));
     }
 
+    // A context menu over no row leaves Properties (menu and Alt+Enter) to follow the selection.
+    void propertiesFollowTheSelectionAfterAMenuOverNothing() {
+        QVERIFY(OpenEntries());
+        Select({"DATA"});
+        QAction* properties = Frame()->findChild<QAction*>(QStringLiteral("ID_ENTRY_PROPERTIES"));
+        QVERIFY(!std::unique_ptr<QMenu>(Actions()->ContextMenu(List()))->isEmpty());
+        QVERIFY(!properties->isEnabled());
+        List()->setCurrentIndex(List()->model()->index(1, 0));
+        QVERIFY(properties->isEnabled());
+        Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Frame()));
+        QCOMPARE(PropertiesValue([&] { QTest::keyClick(List(), Qt::Key_Return, Qt::AltModifier); }, "Path"),
+                 QStringLiteral("DATA/TEXT.TXT"));
+    }
+
     // Dropping archive files on the window opens the first, as File, Open does.
     void droppingArchivesOpensTheFirst() {
         const QString second = WriteArchive(m_Dir, "second.dir", {Folder("OTHER")});
