@@ -11,7 +11,9 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
+#include <QToolBar>
 #include <thread>
 
 #include "app/EncodingMenu.h"
@@ -27,6 +29,16 @@
 #include "views/PropertiesDlg.h"
 
 static const std::vector<std::string> kCannotOpen{kErrorOpeningFile};
+
+// A window geometry as QWidget::saveGeometry stores it (version 3), of a window at `rect`, not maximised.
+static QByteArray StoredGeometry(qint32 x1, qint32 y1, qint32 x2, qint32 y2) {
+    QByteArray blob;
+    QDataStream out(&blob, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_4_0);
+    out << quint32(0x1D9D0CB) << quint16(3) << quint16(0) << x1 << y1 << x2 << y2 << x1 << y1 << x2 << y2
+        << qint32(0) << quint8(0) << quint8(0) << qint32(800) << x1 << y1 << x2 << y2;
+    return blob;
+}
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -433,13 +445,13 @@ private slots:
             QCOMPARE(app.m_pApp->m_strExtractDir, QStringLiteral("/tmp/x y/"));
             for (const QString& path : paths)
                 QVERIFY(app.m_pApp->OpenDocumentFile(path));
-            app.Frame()->resize(900, 600); // the window's layout is kept too
+            app.Frame()->resize(700, 450); // the window's layout is kept too
             QVERIFY(app.Frame()->close());
         }
         QVERIFY(QFile::remove(paths[1]));
         CTestApp app;
         QVERIFY(app.Start());
-        QCOMPARE(app.Frame()->size(), QSize(900, 600));
+        QCOMPARE(app.Frame()->size(), QSize(700, 450));
         QStringList menu; // the recent files as the File menu shows them
         for (QAction* action : app.Frame()->RecentFileActions())
             menu << (app.Frame()->GetFileMenu()->actions().contains(action) ? action->text() : QString());
@@ -452,6 +464,48 @@ private slots:
         CTestApp next;
         QVERIFY(next.Start());
         QCOMPARE(next.m_pApp->GetRecentFiles().Files(), (QStringList{paths[3], paths[2], paths[4]}));
+    }
+
+    // Only the size, place, maximised state, split and columns are kept: the toolbar comes back docked at the
+    // top and shown. A stored rectangle that is tiny, far off or huge gives a window whole on a screen.
+    void layoutKeepsGeometrySplitAndColumnsOnly() {
+        UseEmptySettings();
+        {
+            CTestApp app;
+            QVERIFY(app.Start());
+            app.Frame()->show();
+            app.Frame()->addToolBar(Qt::LeftToolBarArea, app.Frame()->GetToolBar());
+            app.Frame()->Command(CMainFrame::ID_VIEW_TOOLBAR)->trigger();
+            QVERIFY(app.Frame()->GetToolBar()->isHidden());
+            app.Frame()->GetFilesView()->header()->resizeSection(0, 210);
+            app.Frame()->showMaximized();
+            QVERIFY(app.Frame()->close());
+        }
+        CTestApp app;
+        QVERIFY(app.Start());
+        QToolBar* bar = app.Frame()->GetToolBar();
+        QVERIFY(!bar->isHidden() && app.Frame()->Command(CMainFrame::ID_VIEW_TOOLBAR)->isChecked());
+        QCOMPARE(app.Frame()->toolBarArea(bar), Qt::TopToolBarArea);
+        QCOMPARE(app.Frame()->GetFilesView()->header()->sectionSize(0), 210);
+        QVERIFY(app.Frame()->windowState() & Qt::WindowMaximized);
+
+        const qint32 far = 2000000000;
+        for (const QByteArray& stored :
+             {StoredGeometry(5000, 5000, 5000, 5000), StoredGeometry(-far, -far, far, far),
+              StoredGeometry(far, -far, far + 10, -far + 10), StoredGeometry(-far, far - 5, 100, far)}) {
+            QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).setValue("window/geometry", stored);
+            CTestApp restarted;
+            QVERIFY(restarted.Start());
+            restarted.Frame()->show();
+            QVERIFY(QTest::qWaitForWindowExposed(restarted.Frame()));
+            const QRect frame = restarted.Frame()->frameGeometry();
+            QVERIFY2(restarted.Frame()->screen()->availableGeometry().contains(frame),
+                     qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                    .arg(frame.x())
+                                    .arg(frame.y())
+                                    .arg(frame.width())
+                                    .arg(frame.height())));
+        }
     }
 
     void commandLineArchiveThatCannotBeOpenedEndsStartUp() {
