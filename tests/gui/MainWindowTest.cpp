@@ -3,6 +3,7 @@
 // archive, the code page; the window kept on screen. Start-up: settings, recent files across restarts, the
 // command line; and the message box messages end in.
 #include <QAbstractItemModelTester>
+#include <QBuffer>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,8 +13,11 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSemaphore>
 #include <QStatusBar>
+#include <QThreadPool>
 #include <QToolBar>
+#include <optional>
 #include <thread>
 
 #include "app/EncodingMenu.h"
@@ -29,6 +33,28 @@
 #include "views/PropertiesDlg.h"
 
 static const std::vector<std::string> kCannotOpen{kErrorOpeningFile};
+
+static std::string Encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes.toStdString();
+}
+
+// Holds every worker of `pool` until it goes.
+struct CHeldPool {
+    QThreadPool* m_pPool;
+    QSemaphore m_Held;
+    explicit CHeldPool(QThreadPool* pool) : m_pPool(pool) {
+        for (int i = 0; i < m_pPool->maxThreadCount(); ++i)
+            m_pPool->start([this] { m_Held.acquire(); });
+    }
+    ~CHeldPool() {
+        m_Held.release(m_pPool->maxThreadCount());
+        m_pPool->waitForDone();
+    }
+};
 
 // A window geometry as QWidget::saveGeometry stores it (version 3), of a window at `rect`, not maximised.
 static QByteArray StoredGeometry(qint32 x1, qint32 y1, qint32 x2, qint32 y2) {
@@ -167,6 +193,53 @@ private slots:
 
         QTest::keyClick(Frame(), Qt::Key_F3);
         QVERIFY(pane->isHidden());
+    }
+
+    // Pictures are read and decoded on a pool of threads, at the size shown and within the pixel budget: the
+    // window answers keys meanwhile, and a picture decoded for a row left behind is not shown.
+    void previewDecodesPicturesBesideTheWindow() {
+        QImage wide(3000, 1000, QImage::Format_Mono), huge(5700, 5700, QImage::Format_Mono);
+        wide.fill(1);
+        huge.fill(0);
+        QVERIFY(OpenFromMenu(
+            WriteArchive(m_Dir, "pictures.dir",
+                         {File("WIDE.PNG", Encoded(wide, "PNG")), File("TEXT.TXT", "text"),
+                          File("HUGE.BMP", Encoded(huge, "BMP")), File("HUGE.PNG", Encoded(huge, "PNG"))})));
+        Select({});
+        Actions()->PreviewAction()->setChecked(true);
+        CPreviewPane* pane = Actions()->Preview();
+        const auto room = [pane] { return pane->findChild<QLabel*>(QStringLiteral("PreviewImage"))->size(); };
+        const auto showsAt = [&](const QImage& image) {
+            return !image.isNull() && QRect({}, room()).contains(QRect({}, image.size()));
+        };
+
+        // While every worker of its pool is held, no picture can be decoded.
+        QThreadPool* pool = pane->findChild<QThreadPool*>();
+        QVERIFY(pool);
+        std::optional<CHeldPool> held(std::in_place, pool);
+        List()->setFocus();
+        List()->setCurrentIndex(List()->model()->index(0, 0));
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Image);
+        QCOMPARE(pane->Note(), QStringLiteral("3000 x 1000 pixels"));
+        QVERIFY(pane->Image().isNull());
+        QTest::keyClick(List(), Qt::Key_Down);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
+        held.reset();
+        QTest::qWait(20);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
+
+        QTest::keyClick(List(), Qt::Key_Up);
+        QTRY_VERIFY(showsAt(pane->Image()));
+        QVERIFY(pane->Image().width() < wide.width());
+        // Past the budget, a BMP would be decoded whole: it is refused. A PNG decodes at the size shown.
+        QTest::keyClick(List(), Qt::Key_End);
+        QTest::keyClick(List(), Qt::Key_Up);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Message);
+        QCOMPARE(pane->Note(), kPreviewTooLarge + QStringLiteral("5700 x 5700 pixels."));
+        QTest::keyClick(List(), Qt::Key_Down);
+        QTRY_VERIFY(showsAt(pane->Image()));
+        QVERIFY(CPreviewPane::DecodeSize(huge.size(), {}).width() <= 4096);
+        Actions()->PreviewAction()->setChecked(false);
     }
 
     void dragOutOffersWhatWasExtracted() {
