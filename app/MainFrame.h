@@ -119,7 +119,7 @@ private:
     void OnCreate();       // menus, toolbar, status bar
     void OnCreateClient(); // the splitter and both panes
     void BuildMenus();
-    // Extract is enabled while the active pane has a selection.
+    // Extract is enabled while the active pane has a selection; ActiveSelectionChanged tells the others.
     void UpdateExtractCommand();
     void BuildFindMenus(QMenu* file, QMenu* edit, QMenu* view);
 
