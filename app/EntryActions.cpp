@@ -113,6 +113,13 @@ void CEntryActions::BuildCommands() {
         {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
     m_pFrame->addAction(m_pPropertiesAction);
     connect(m_pPropertiesAction, &QAction::triggered, this, &CEntryActions::OnProperties);
+    // Like Extract, these take the active pane's selection, and are greyed while it has none.
+    const auto follow = [this](bool bAny) {
+        for (QAction* action : {m_pOpenAction, m_pCopyPathAction, m_pPropertiesAction})
+            action->setEnabled(bAny);
+    };
+    connect(m_pFrame, &CMainFrame::ActiveSelectionChanged, this, follow);
+    follow(m_pFrame->GetActiveView() && m_pFrame->GetActiveView()->HasSelection());
     // Properties also joins the File menu, after Extract.
     if (QMenu* file = m_pFrame->GetFileMenu()) {
         const QList<QAction*> actions = file->actions();
@@ -153,15 +160,11 @@ QMenu* CEntryActions::ContextMenu(CPaneView* view) {
     auto* menu = new QMenu(m_pFrame);
     menu->setObjectName(QStringLiteral("EntryMenu"));
     menu->setAccessibleName(tr("Entry menu"));
-    const CSelection selection = SelectionOf(view);
-    const bool bAny = !selection.m_Folders.empty() || !selection.m_Files.empty() || selection.m_bWholeArchive;
     menu->addAction(m_pOpenAction);
     menu->addAction(m_pFrame->Command(CMainFrame::ID_FILE_EXTRACT));
     menu->addAction(m_pCopyPathAction);
     menu->addSeparator();
     menu->addAction(m_pPropertiesAction);
-    for (QAction* action : {m_pOpenAction, m_pCopyPathAction, m_pPropertiesAction})
-        action->setEnabled(bAny);
     return menu;
 }
 

@@ -392,8 +392,10 @@ QString CMainFrame::GetMessageText() const {
 }
 
 void CMainFrame::UpdateExtractCommand() {
+    const bool bAny = m_pActiveView && m_pActiveView->HasSelection();
     if (QAction* extract = Command(ID_FILE_EXTRACT))
-        extract->setEnabled(m_pActiveView && m_pActiveView->HasSelection());
+        extract->setEnabled(bAny);
+    emit ActiveSelectionChanged(bAny);
 }
 
 QString CMainFrame::IndicatorText(int pane) const {

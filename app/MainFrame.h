@@ -97,6 +97,8 @@ public:
 signals:
     // The user chose entry `index` of the recent-file list.
     void RecentFileChosen(int index);
+    // Whether the active pane has a selection, told whenever the pane or its selection may have changed.
+    void ActiveSelectionChanged(bool bAny);
 
 public slots:
     void OnFileExtract();
@@ -117,7 +119,7 @@ private:
     void OnCreate();       // menus, toolbar, status bar
     void OnCreateClient(); // the splitter and both panes
     void BuildMenus();
-    // Extract is enabled while the active pane has a selection.
+    // Extract is enabled while the active pane has a selection; ActiveSelectionChanged tells the others.
     void UpdateExtractCommand();
     void BuildFindMenus(QMenu* file, QMenu* edit, QMenu* view);
 

@@ -52,6 +52,8 @@ inline constexpr const char* kPreviewPastEnd =
 inline constexpr const char* kPreviewReadError =
     "This file cannot be previewed: the archive could not be read.";
 inline constexpr const char* kPreviewNotOpen = "This file cannot be previewed: no archive is open.";
+// Followed by the picture's size, "5700 x 5700 pixels.".
+inline constexpr const char* kPreviewTooLarge = "This picture is too large to preview: ";
 
 // The command line.
 inline constexpr const char* kNotInArchive = "Not in archive: ";

@@ -7,12 +7,16 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTextCursor>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+#include <cmath>
 
 #include "catalogue/EntryPeek.h"
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackEntry.h"
+#include "platform/MessageTexts.h"
 #include "views/HexView.h"
 
 namespace {
@@ -37,6 +41,43 @@ QString ForDisplay(const QString& raw) {
         text += c;
     }
     return text;
+}
+
+// True when Qt's reader of `format` decodes the picture whose first bytes are `head` straight at a smaller
+// size, so that memory follows the size asked for: JPEG, and PNG unless interlaced (its seven passes are
+// put together at full size). Other formats decode whole and scale afterwards.
+bool ScalesWhileDecoding(const QByteArray& format, const QByteArray& head) {
+    if (format == "png")
+        return head.size() > 28 && head[28] == 0; // the interlace method of the header, which comes first
+    return format == "jpeg";
+}
+
+qint64 Pixels(QSize size) {
+    return qint64(size.width()) * size.height();
+}
+
+// On the pane's threads: reads the whole entry and decodes it at `size`. Null when it cannot be read or
+// decoded, would take more than the pixel budget, or is no longer wanted (`wanted` no longer holds
+// `serial`), which is also checked before the work starts.
+QImage DecodePicture(const CEntrySource& source, QSize size, const std::atomic<unsigned>& wanted,
+                     unsigned serial) {
+    if (wanted != serial)
+        return {};
+    const CEntryPeek whole = source.Read(source.Size());
+    if (!whole.IsRead() || wanted != serial)
+        return {};
+    QByteArray data = QByteArray::fromRawData(whole.m_strData.data(), qsizetype(whole.m_strData.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    const QSize full = reader.size();
+    if (!full.isValid() || Pixels(size) > CPreviewPane::kPixelBudget ||
+        (Pixels(full) > CPreviewPane::kPixelBudget && !ScalesWhileDecoding(reader.format(), data)))
+        return {};
+    if (size != full)
+        reader.setScaledSize(size);
+    return reader.read();
 }
 
 QLabel* NewLabel(const char* name, const QString& accessible, QWidget* parent) {
@@ -83,7 +124,29 @@ CPreviewPane::CPreviewPane(QWidget* parent) : QWidget(parent) {
     m_pNote->setWordWrap(true);
     layout->addWidget(m_pNote);
     setFocusProxy(m_pStack);
+
+    m_pWanted = std::make_shared<std::atomic<unsigned>>(0);
+    m_pPool = new QThreadPool(this);
+    m_pPool->setObjectName(QStringLiteral("PreviewDecoders"));
+    m_pPool->setMaxThreadCount(2);
+    m_pDecode = new QFutureWatcher<QImage>(this);
+    connect(m_pDecode, &QFutureWatcher<QImage>::finished, this, &CPreviewPane::OnDecoded);
+    m_pRedecode = new QTimer(this);
+    m_pRedecode->setSingleShot(true);
+    m_pRedecode->setInterval(150);
+    connect(m_pRedecode, &QTimer::timeout, this, [this] {
+        if (!m_pSource)
+            return;
+        const QSize size = DecodeSize(m_FullSize, Room());
+        if (size.width() > m_Asked.width() || size.height() > m_Asked.height())
+            Decode(size);
+    });
     Clear();
+}
+
+// A decode still queued skips its work; one under way finishes on the pool and is dropped.
+CPreviewPane::~CPreviewPane() {
+    *m_pWanted = 0;
 }
 
 QString CPreviewPane::Title() const {
@@ -121,6 +184,13 @@ void CPreviewPane::ShowText(const std::string& utf8) {
 
 void CPreviewPane::SetKind(EKind kind, const QString& note) {
     ++m_nSerial;
+    *m_pWanted = 0; // the decode of another picture is of no use now
+    m_pSource.reset();
+    m_pRedecode->stop();
+    if (kind != EKind::Image) {
+        m_Head.clear();
+        m_HeadText.reset();
+    }
     m_eKind = kind;
     const bool bMessage = kind == EKind::Message || kind == EKind::Empty;
     if (bMessage)
@@ -185,55 +255,94 @@ void CPreviewPane::ShowEntry(const CPackFile* pack, const CPackEntry* entry, con
         SetKind(EKind::Message, tr("This file is empty."));
         return;
     }
-    const QByteArray head = QByteArray::fromStdString(peek.m_strData);
-    if (ShowImage(*pack, *entry, head))
-        return;
-
+    m_Head = QByteArray::fromStdString(peek.m_strData);
     const QLocale locale;
-    const QString cut = peek.m_bCut ? tr("Only the first %1 of %2 are shown.")
-                                          .arg(locale.formattedDataSize(head.size()),
-                                               locale.formattedDataSize(qint64(entry->GetSize())))
-                                    : QString();
-    if (LooksLikeText(head)) {
-        SetKind(EKind::Text, cut);
-        ShowText(codec->Decode(peek.m_strData));
-    } else {
-        SetKind(EKind::Hex, cut);
-        m_pHex->SetData(head);
-    }
+    m_strCutNote = peek.m_bCut ? tr("Only the first %1 of %2 are shown.")
+                                     .arg(locale.formattedDataSize(m_Head.size()),
+                                          locale.formattedDataSize(qint64(entry->GetSize())))
+                               : QString();
+    m_HeadText.reset();
+    if (LooksLikeText(m_Head))
+        m_HeadText = codec->Decode(peek.m_strData);
+    if (!ShowImage(*pack, *entry, m_Head))
+        ShowBytes();
 }
 
+void CPreviewPane::ShowBytes() {
+    const QByteArray head = std::move(m_Head);
+    const std::optional<std::string> text = std::move(m_HeadText);
+    SetKind(text ? EKind::Text : EKind::Hex, m_strCutNote);
+    if (text)
+        ShowText(*text);
+    else
+        m_pHex->SetData(head);
+}
+
+// Only the picture's header is read here; its bytes are read and decoded on the pane's threads.
 bool CPreviewPane::ShowImage(const CPackFile& pack, const CPackEntry& entry, const QByteArray& head) {
-    QByteArray data = head;
-    QBuffer probe(&data);
+    QBuffer probe;
+    probe.setData(head);
     probe.open(QIODevice::ReadOnly);
     QImageReader sniff(&probe);
     sniff.setDecideFormatFromContent(true);
     if (!sniff.canRead() || entry.GetSize() > kImageLimit)
         return false;
-    if (data.size() < qsizetype(entry.GetSize())) {
-        const CEntryPeek whole = CEntryPeek::Read(pack, entry, entry.GetSize());
-        if (!whole.IsRead())
-            return false;
-        data = QByteArray::fromStdString(whole.m_strData);
+    const QSize full = sniff.size();
+    if (!full.isValid())
+        return false; // what decoding it would cost is unknown: shown as bytes
+    const QString pixels = tr("%1 x %2 pixels").arg(full.width()).arg(full.height());
+    if (Pixels(full) > kPixelBudget && !ScalesWhileDecoding(sniff.format(), head)) {
+        SetKind(EKind::Message, QString::fromLatin1(kPreviewTooLarge) + pixels + QLatin1Char('.'));
+        return true;
     }
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    QImage image = reader.read();
-    if (image.isNull())
-        return false; // said it was a picture but is none: shown as bytes instead
-    SetKind(EKind::Image, tr("%1 x %2 pixels").arg(image.width()).arg(image.height()));
-    m_Image = std::move(image);
-    FitImage();
+    auto source = std::make_shared<const CEntrySource>(pack, entry);
+    SetKind(EKind::Image, pixels);
+    m_pSource = std::move(source);
+    m_FullSize = full;
+    Decode(DecodeSize(full, Room()));
     return true;
+}
+
+QSize CPreviewPane::DecodeSize(QSize full, QSize room) {
+    QSize size = full;
+    if (!room.isEmpty() && (full.width() > room.width() || full.height() > room.height()))
+        size = full.scaled(room, Qt::KeepAspectRatio);
+    if (const qint64 pixels = Pixels(size); pixels > kPixelBudget) {
+        const double factor = std::sqrt(double(kPixelBudget) / double(pixels));
+        size = QSize(int(size.width() * factor), int(size.height() * factor));
+    }
+    return size.expandedTo(QSize(1, 1));
+}
+
+void CPreviewPane::Decode(QSize size) {
+    m_Asked = size;
+    *m_pWanted = m_nSerial;
+    m_pDecode->setFuture(QtConcurrent::run([source = m_pSource, wanted = m_pWanted, serial = m_nSerial,
+                                            size] { return DecodePicture(*source, size, *wanted, serial); }));
+}
+
+// The watcher follows the newest decode, whose picture is still the one shown unless the serial moved on.
+// A finish of the decode it followed before may still come in after it was given the newest.
+void CPreviewPane::OnDecoded() {
+    if (m_eKind != EKind::Image || *m_pWanted != m_nSerial || !m_pDecode->future().isFinished())
+        return;
+    QImage image = m_pDecode->result();
+    if (!image.isNull()) {
+        m_Image = std::move(image);
+        FitImage();
+    } else if (m_Image.isNull()) {
+        ShowBytes(); // said it was a picture but is none: shown as bytes instead
+    }
+}
+
+QSize CPreviewPane::Room() const {
+    return m_pStack->contentsRect().size();
 }
 
 void CPreviewPane::FitImage() {
     if (m_Image.isNull())
         return;
-    const QSize room = m_pPicture->contentsRect().size();
+    const QSize room = Room();
     const bool bShrink = m_Image.width() > room.width() || m_Image.height() > room.height();
     m_pPicture->setPixmap(QPixmap::fromImage(
         bShrink && !room.isEmpty() ? m_Image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)
@@ -243,4 +352,6 @@ void CPreviewPane::FitImage() {
 void CPreviewPane::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     FitImage();
+    if (m_pSource)
+        m_pRedecode->start();
 }

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QFutureWatcher>
 #include <QImage>
 #include <QWidget>
+#include <atomic>
+#include <memory>
+#include <optional>
 #include <string>
 
+class CEntrySource;
 class CHexView;
 class CNameCodec;
 class CPackEntry;
@@ -11,20 +16,28 @@ class CPackFile;
 class QLabel;
 class QPlainTextEdit;
 class QStackedWidget;
+class QThreadPool;
+class QTimer;
 
 // The preview beside the file list: the selected file as text (decoded with the archive's code page) when
 // its bytes look like text, as a picture when Qt reads it (scaled down to fit, with its size in pixels),
 // else as hex. Text and hex show only the entry's first CEntryPeek::kMaxBytes, with a note when cut, so any
-// entry shows as fast as a small one. The pane keeps copies of what it shows, never a pointer into the
-// catalogue, so it cannot read a catalogue that has gone. GUI thread only.
+// entry shows as fast as a small one. A picture is read and decoded on threads of the pane, at the size shown
+// and within kPixelBudget, and shows when done unless another entry is shown by then. The pane keeps copies
+// of what it shows and its own descriptor on the archive, never a pointer into the catalogue, so neither
+// it nor a decode in progress can read a catalogue that has gone. GUI thread only.
 class CPreviewPane : public QWidget {
     Q_OBJECT
 public:
     enum class EKind { Empty, Text, Image, Hex, Message };
     // Pictures up to this size are read whole to be shown; bigger ones are shown as hex.
     static constexpr uint32_t kImageLimit = 64u << 20;
+    // The most pixels a picture is decoded at (64 MiB as 32-bit pixels). A bigger one is decoded scaled
+    // down where its format can do so while decoding (JPEG, PNG); any other is refused with a message.
+    static constexpr qint64 kPixelBudget = qint64(4096) * 4096;
 
     explicit CPreviewPane(QWidget* parent = nullptr);
+    ~CPreviewPane() override;
 
     // Shows `entry` of `pack`, names and text decoded with `codec`; a null entry empties the pane.
     void ShowEntry(const CPackFile* pack, const CPackEntry* entry, const CNameCodec* codec);
@@ -34,11 +47,14 @@ public:
     QString Title() const;
     QString Note() const; // the pixel size, the note that the view is cut, or why nothing is shown
     QString Text() const; // the text shown (text kind)
-    const QImage& Image() const { return m_Image; }
+    const QImage& Image() const { return m_Image; } // null while a picture is being decoded
     CHexView* HexView() const { return m_pHex; }
 
     // True when `data` reads as text: no NUL byte and hardly any control characters.
     static bool LooksLikeText(const QByteArray& data);
+    // The size to decode a picture of `full` pixels at to show it in `room`: scaled down to fit, never
+    // up, and to at most kPixelBudget pixels.
+    static QSize DecodeSize(QSize full, QSize room);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -46,11 +62,30 @@ protected:
 private:
     void SetKind(EKind kind, const QString& note);
     void ShowText(const std::string& utf8);
+    void ShowBytes(); // the kept head of the entry, as text or hex
     bool ShowImage(const CPackFile& pack, const CPackEntry& entry, const QByteArray& head);
+    void Decode(QSize size);
+    void OnDecoded();
     void FitImage();
+    QSize Room() const; // what the picture may take
 
     EKind m_eKind = EKind::Empty;
     unsigned m_nSerial = 0; // grows with every change of what is shown
+    // The serial of what a decode on the pool is still wanted for; a queued one that no longer is skips.
+    std::shared_ptr<std::atomic<unsigned>> m_pWanted;
+    // Pictures decode on a pool of the pane's own: Qt scales big images on the global pool and waits for it,
+    // which must never be behind a decode.
+    QThreadPool* m_pPool;
+    QFutureWatcher<QImage>* m_pDecode;
+    QTimer* m_pRedecode; // a grown pane decodes the picture again, once the resizing has settled
+    // The picture shown: where its bytes lie, its size, and the size it was last asked to be decoded at.
+    std::shared_ptr<const CEntrySource> m_pSource;
+    QSize m_FullSize;
+    QSize m_Asked;
+    // The entry's first bytes and what they show as, for a picture Qt turns out not to read after all.
+    QByteArray m_Head;
+    QString m_strCutNote;
+    std::optional<std::string> m_HeadText; // decoded, when the head looks like text
     QImage m_Image;
     QLabel* m_pTitle;
     QStackedWidget* m_pStack;

@@ -3,6 +3,7 @@
 // archive, the code page; the window kept on screen. Start-up: settings, recent files across restarts, the
 // command line; and the message box messages end in.
 #include <QAbstractItemModelTester>
+#include <QBuffer>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,7 +13,12 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QSemaphore>
 #include <QStatusBar>
+#include <QThreadPool>
+#include <QToolBar>
+#include <optional>
 #include <thread>
 
 #include "app/EncodingMenu.h"
@@ -28,6 +34,38 @@
 #include "views/PropertiesDlg.h"
 
 static const std::vector<std::string> kCannotOpen{kErrorOpeningFile};
+
+static std::string Encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes.toStdString();
+}
+
+// Holds every worker of `pool` until it goes.
+struct CHeldPool {
+    QThreadPool* m_pPool;
+    QSemaphore m_Held;
+    explicit CHeldPool(QThreadPool* pool) : m_pPool(pool) {
+        for (int i = 0; i < m_pPool->maxThreadCount(); ++i)
+            m_pPool->start([this] { m_Held.acquire(); });
+    }
+    ~CHeldPool() {
+        m_Held.release(m_pPool->maxThreadCount());
+        m_pPool->waitForDone();
+    }
+};
+
+// A window geometry as QWidget::saveGeometry stores it (version 3), of a window at `rect`, not maximised.
+static QByteArray StoredGeometry(qint32 x1, qint32 y1, qint32 x2, qint32 y2) {
+    QByteArray blob;
+    QDataStream out(&blob, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_4_0);
+    out << quint32(0x1D9D0CB) << quint16(3) << quint16(0) << x1 << y1 << x2 << y2 << x1 << y1 << x2 << y2
+        << qint32(0) << quint8(0) << quint8(0) << qint32(800) << x1 << y1 << x2 << y2;
+    return blob;
+}
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -194,6 +232,53 @@ private slots:
         QVERIFY(pane->isHidden());
     }
 
+    // Pictures are read and decoded on a pool of threads, at the size shown and within the pixel budget: the
+    // window answers keys meanwhile, and a picture decoded for a row left behind is not shown.
+    void previewDecodesPicturesBesideTheWindow() {
+        QImage wide(3000, 1000, QImage::Format_Mono), huge(5700, 5700, QImage::Format_Mono);
+        wide.fill(1);
+        huge.fill(0);
+        QVERIFY(OpenFromMenu(
+            WriteArchive(m_Dir, "pictures.dir",
+                         {File("WIDE.PNG", Encoded(wide, "PNG")), File("TEXT.TXT", "text"),
+                          File("HUGE.BMP", Encoded(huge, "BMP")), File("HUGE.PNG", Encoded(huge, "PNG"))})));
+        Select({});
+        Actions()->PreviewAction()->setChecked(true);
+        CPreviewPane* pane = Actions()->Preview();
+        const auto room = [pane] { return pane->findChild<QLabel*>(QStringLiteral("PreviewImage"))->size(); };
+        const auto showsAt = [&](const QImage& image) {
+            return !image.isNull() && QRect({}, room()).contains(QRect({}, image.size()));
+        };
+
+        // While every worker of its pool is held, no picture can be decoded.
+        QThreadPool* pool = pane->findChild<QThreadPool*>();
+        QVERIFY(pool);
+        std::optional<CHeldPool> held(std::in_place, pool);
+        List()->setFocus();
+        List()->setCurrentIndex(List()->model()->index(0, 0));
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Image);
+        QCOMPARE(pane->Note(), QStringLiteral("3000 x 1000 pixels"));
+        QVERIFY(pane->Image().isNull());
+        QTest::keyClick(List(), Qt::Key_Down);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
+        held.reset();
+        QTest::qWait(20);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
+
+        QTest::keyClick(List(), Qt::Key_Up);
+        QTRY_VERIFY(showsAt(pane->Image()));
+        QVERIFY(pane->Image().width() < wide.width());
+        // Past the budget, a BMP would be decoded whole: it is refused. A PNG decodes at the size shown.
+        QTest::keyClick(List(), Qt::Key_End);
+        QTest::keyClick(List(), Qt::Key_Up);
+        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Message);
+        QCOMPARE(pane->Note(), kPreviewTooLarge + QStringLiteral("5700 x 5700 pixels."));
+        QTest::keyClick(List(), Qt::Key_Down);
+        QTRY_VERIFY(showsAt(pane->Image()));
+        QVERIFY(CPreviewPane::DecodeSize(huge.size(), {}).width() <= 4096);
+        Actions()->PreviewAction()->setChecked(false);
+    }
+
     void dragOutOffersWhatWasExtracted() {
         QVERIFY(OpenEntries());
         ShowData(1);
@@ -234,6 +319,21 @@ private slots:
                  QStringLiteral("1 folder, 5 files"));
         Actions()->OnCopyPath();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("DATA/"));
+    }
+
+    // A context menu over no row leaves Properties (menu and Alt+Enter) to follow the selection.
+    void propertiesFollowTheSelectionAfterAMenuOverNothing() {
+        QVERIFY(OpenEntries());
+        Select({"DATA"});
+        QAction* properties = Frame()->findChild<QAction*>(QStringLiteral("ID_ENTRY_PROPERTIES"));
+        QVERIFY(!std::unique_ptr<QMenu>(Actions()->ContextMenu(List()))->isEmpty());
+        QVERIFY(!properties->isEnabled());
+        List()->setCurrentIndex(List()->model()->index(1, 0));
+        QVERIFY(properties->isEnabled());
+        Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Frame()));
+        QCOMPARE(PropertiesValue([&] { QTest::keyClick(List(), Qt::Key_Return, Qt::AltModifier); }, "Path"),
+                 QStringLiteral("DATA/TEXT.TXT"));
     }
 
     // Dropping archive files on the window opens the first, as File, Open does.
@@ -461,13 +561,13 @@ private slots:
             QCOMPARE(app.m_pApp->m_strExtractDir, QStringLiteral("/tmp/x y/"));
             for (const QString& path : paths)
                 QVERIFY(app.m_pApp->OpenDocumentFile(path));
-            app.Frame()->resize(900, 600); // the window's layout is kept too
+            app.Frame()->resize(700, 450); // the window's layout is kept too
             QVERIFY(app.Frame()->close());
         }
         QVERIFY(QFile::remove(paths[1]));
         CTestApp app;
         QVERIFY(app.Start());
-        QCOMPARE(app.Frame()->size(), QSize(900, 600));
+        QCOMPARE(app.Frame()->size(), QSize(700, 450));
         QStringList menu; // the recent files as the File menu shows them
         for (QAction* action : app.Frame()->RecentFileActions())
             menu << (app.Frame()->GetFileMenu()->actions().contains(action) ? action->text() : QString());
@@ -480,6 +580,48 @@ private slots:
         CTestApp next;
         QVERIFY(next.Start());
         QCOMPARE(next.m_pApp->GetRecentFiles().Files(), (QStringList{paths[3], paths[2], paths[4]}));
+    }
+
+    // Only the size, place, maximised state, split and columns are kept: the toolbar comes back docked at the
+    // top and shown. A stored rectangle that is tiny, far off or huge gives a window whole on a screen.
+    void layoutKeepsGeometrySplitAndColumnsOnly() {
+        UseEmptySettings();
+        {
+            CTestApp app;
+            QVERIFY(app.Start());
+            app.Frame()->show();
+            app.Frame()->addToolBar(Qt::LeftToolBarArea, app.Frame()->GetToolBar());
+            app.Frame()->Command(CMainFrame::ID_VIEW_TOOLBAR)->trigger();
+            QVERIFY(app.Frame()->GetToolBar()->isHidden());
+            app.Frame()->GetFilesView()->header()->resizeSection(0, 210);
+            app.Frame()->showMaximized();
+            QVERIFY(app.Frame()->close());
+        }
+        CTestApp app;
+        QVERIFY(app.Start());
+        QToolBar* bar = app.Frame()->GetToolBar();
+        QVERIFY(!bar->isHidden() && app.Frame()->Command(CMainFrame::ID_VIEW_TOOLBAR)->isChecked());
+        QCOMPARE(app.Frame()->toolBarArea(bar), Qt::TopToolBarArea);
+        QCOMPARE(app.Frame()->GetFilesView()->header()->sectionSize(0), 210);
+        QVERIFY(app.Frame()->windowState() & Qt::WindowMaximized);
+
+        const qint32 far = 2000000000;
+        for (const QByteArray& stored :
+             {StoredGeometry(5000, 5000, 5000, 5000), StoredGeometry(-far, -far, far, far),
+              StoredGeometry(far, -far, far + 10, -far + 10), StoredGeometry(-far, far - 5, 100, far)}) {
+            QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).setValue("window/geometry", stored);
+            CTestApp restarted;
+            QVERIFY(restarted.Start());
+            restarted.Frame()->show();
+            QVERIFY(QTest::qWaitForWindowExposed(restarted.Frame()));
+            const QRect frame = restarted.Frame()->frameGeometry();
+            QVERIFY2(restarted.Frame()->screen()->availableGeometry().contains(frame),
+                     qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                    .arg(frame.x())
+                                    .arg(frame.y())
+                                    .arg(frame.width())
+                                    .arg(frame.height())));
+        }
     }
 
     void commandLineArchiveThatCannotBeOpenedEndsStartUp() {
