@@ -169,7 +169,7 @@ TEST(ListTest, CheckNamesAnArchiveCutShort) {
 
 // A command whose output goes to a descriptor that was closed at start-up fails with one message, though
 // the program keeps the number taken (by /dev/null) so that nothing it opens lands there.
-TEST(ListTest, OutputToAStandardDescriptorClosedAtStartFails) {
+TEST(ListTest, OutputToAStandardDescriptorClosedAtStartFailsAndAnArchiveFromStandardInputWorks) {
     CTempDir dir;
     WriteFileBytes(dir / "a.dir", kExample);
     const auto closing = [](int fd) { return CCliSetup{.m_fnInChild = [fd] { close(fd); }}; };
@@ -186,11 +186,8 @@ TEST(ListTest, OutputToAStandardDescriptorClosedAtStartFails) {
     EXPECT_EQ(in.m_ErrLines, Lines{kCouldNotReadStdin + badFd});
     // Extraction to disk writes nothing to standard output.
     EXPECT_EQ(RunCli({"extract", "-C", dir.Path(), dir / "a.dir"}, closing(STDOUT_FILENO)).m_nStatus, 0);
-}
 
-TEST(ListTest, ArchiveFromStandardInputWorksWithEveryCommand) {
-    CTempDir dir;
-    WriteFileBytes(dir / "a.dir", kExample);
+    // The archive from standard input, with every command.
     for (const char* command : {"list", "check"}) {
         const CCliRun fromFile = RunCli({command, dir / "a.dir"}), piped = RunCli({command, "-"}, {kExample});
         EXPECT_EQ(piped.m_OutLines, fromFile.m_OutLines) << command;

@@ -74,7 +74,7 @@ const std::vector<CNode> kGame = {Folder("DATA", {File("README.TXT", "r"), File(
                                                                   Folder("SECRET", {File("NOTE.TXT", "n")})}),
                                                   Folder("SOUNDS", {File("DOOR.WAV", "d")})})};
 
-TEST_F(ExtractTest, PatternsExclusionsAndFullPaths) {
+TEST_F(ExtractTest, PatternsExclusionsFullPathsAndToStdout) {
     const std::string archive = Archive(kGame);
     const Lines maps = {"MAPS/", "MAPS/E1.MAP", "MAPS/E2.MAP", "MAPS/SECRET/", "MAPS/SECRET/NOTE.TXT"};
     ExpectExtractions(archive,
@@ -93,10 +93,8 @@ TEST_F(ExtractTest, PatternsExclusionsAndFullPaths) {
                        CCase{{"--full-paths", "--exclude", "DATA/MAPS/SECRET", "DATA/MAPS/*"},
                              {"DATA/", "DATA/MAPS/", "DATA/MAPS/E1.MAP", "DATA/MAPS/E2.MAP"},
                              {}}});
-}
 
-TEST_F(ExtractTest, ToStdoutConcatenatesInWalkOrderAndMakesNothing) {
-    const std::string archive = Archive(kGame);
+    // To standard output: the entries one after the other in walk order, nothing made.
     CTempDir here;
     const CCliSetup inHere{.m_strDir = here.Path()};
     const CCliRun all = RunCli({"extract", "-O", archive, "DATA/README.TXT", "DATA/MAPS"}, inHere);
