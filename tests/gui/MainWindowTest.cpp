@@ -308,20 +308,6 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("DATA/"));
     }
 
-    // Dropping archive files on the window opens the first, as File, Open does.
-    void droppingArchivesOpensTheFirst() {
-        const QString second = WriteArchive(m_Dir, "second.dir", {Folder("OTHER")});
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(second), QUrl::fromLocalFile(m_Dir.filePath("test.dir"))});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(Frame(), &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(Frame(), &drop);
-        QCOMPARE(m_App.m_pApp->GetDocument()->GetPathName(), second);
-        QCOMPARE(m_App.m_pApp->GetRecentFiles()[0], second);
-    }
-
     // Extract follows the active pane's selection: the tree's top item counts, an empty list does not.
     void extractIsEnabledWhileTheActivePaneHasASelection() {
         QVERIFY(OpenMaps());
@@ -353,7 +339,7 @@ private slots:
         QCOMPARE(ListRows(), QStringList{"M1.MAP|0KB|"});
     }
 
-    void secondArchiveReplacesTheFirst() {
+    void anotherArchiveOpenedOrDroppedReplacesTheFirst() {
         QVERIFY(OpenMaps());
         Select({"DATA"});
         QVERIFY(OpenFromMenu(WriteArchive(m_Dir, "second.dir", {Folder("SECOND", {Folder("DEEPER")})})));
@@ -366,6 +352,18 @@ private slots:
         QVERIFY(!OpenFromMenu(m_Dir.path()));
         QCOMPARE(m_App.m_Messages.Texts(), kCannotOpen);
         QCOMPARE(ListRows(), QStringList{"DEEPER||File Folder"});
+
+        // Dropping archive files on the window opens the first, as File, Open does.
+        const QString maps = m_Dir.filePath("Maps.dir");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(maps), QUrl::fromLocalFile(m_Dir.filePath("second.dir"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(Frame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(Frame(), &drop);
+        QCOMPARE(m_App.m_pApp->GetDocument()->GetPathName(), maps);
+        QCOMPARE(m_App.m_pApp->GetRecentFiles()[0], maps);
     }
 
     void damagedArchiveIsToldInStatusBarUnderThePrompts() {
