@@ -8,11 +8,6 @@
 
 static constexpr int kOk = CLinkStatic::kOpenSucceeded;
 
-static bool WriteScript(const QString& path, const QByteArray& body) {
-    WriteFileBytes(path.toStdString(), "#!/bin/sh\n" + body.toStdString() + "\n");
-    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
 class CAboutTest : public QObject {
     Q_OBJECT
 

@@ -14,11 +14,11 @@ namespace {
 
 using Paths = std::set<std::string>;
 
-// One Tab: the line up to the cursor, the line without the text completion replaces (with the quote that
-// opens it, if any) and what closes it (readline closes an open quote after the one candidate), and what
-// the shell passes as the completed word for each candidate.
+// One Tab: the line without the text completion replaces (with the quote that opens it, if any), that text
+// (the rest of the line up to the cursor), what closes it (readline closes an open quote after the one
+// candidate), and what the shell passes as the completed word for each candidate.
 struct CTab {
-    std::string m_strLine, m_strBefore, m_strAfter;
+    std::string m_strBefore, m_strWord, m_strAfter;
     Paths m_Expected;
 };
 
@@ -44,8 +44,7 @@ done <cases
 )";
 
 TEST(CompletionTest, CandidatesAreQuotedSoThatTheShellReadsBackExactlyThePath) {
-    const char* const library = "/usr/share/bash-completion/bash_completion";
-    if (access(library, R_OK) != 0)
+    if (access("/usr/share/bash-completion/bash_completion", R_OK) != 0)
         GTEST_SKIP() << "bash-completion is not installed";
     CTempDir dir;
     const std::vector<std::string> hostile = {
@@ -71,30 +70,21 @@ TEST(CompletionTest, CandidatesAreQuotedSoThatTheShellReadsBackExactlyThePath) {
     ASSERT_EQ(level.size(), hostile.size() + 1);
     EXPECT_TRUE(level.count("D/back\\x5Cslash") && level.count("D/caf\xC3\xA9") && level.count("D/sub dir/"));
 
-    const std::string plain = "vorpex-cli extract " + dir / "home/x.dir" + " ";
+    const std::string ex = "vorpex-cli extract ", plain = ex + dir / "home/x.dir" + " ";
     const std::vector<CTab> tabs = {
-        {plain + "D/", plain, "", level},
-        {"vorpex-cli extract 'a b.dir' D/", "vorpex-cli extract 'a b.dir' ", "", level},
-        {"vorpex-cli extract a\\ b.dir D/\\$",
-         "vorpex-cli extract a\\ b.dir ",
-         "",
-         {"D/$(touch pwned)", "D/$HOME"}},
-        {"vorpex-cli extract ~/x.dir 'D/it", "vorpex-cli extract ~/x.dir '", "'", {"D/it's"}},
-        {"vorpex-cli extract \"a b.dir\" \"D/s",
-         "vorpex-cli extract \"a b.dir\" \"",
-         "\"",
-         {"D/say \"hi\"", "D/sub dir/"}},
-        {"vorpex-cli extract -e CP1252 a\\ b.dir \"D/!",
-         "vorpex-cli extract -e CP1252 a\\ b.dir \"",
-         "\"",
-         {"D/!x"}},
+        {plain, "D/", "", level},
+        {ex + "'a b.dir' ", "D/", "", level},
+        {ex + "a\\ b.dir ", "D/\\$", "", {"D/$(touch pwned)", "D/$HOME"}},
+        {ex + "~/x.dir '", "D/it", "'", {"D/it's"}},
+        {ex + "\"a b.dir\" \"", "D/s", "\"", {"D/say \"hi\"", "D/sub dir/"}},
+        {ex + "-e CP1252 a\\ b.dir \"", "D/!", "\"", {"D/!x"}},
         // Readline replaces only what follows an unquoted '=' or ':'.
-        {"vorpex-cli extract a\\ b.dir D/a=", "vorpex-cli extract a\\ b.dir D/a=", "", {"D/a=b:c"}},
-        {"vorpex-cli unm", "vorpex-cli ", "", {"unmount"}},
+        {ex + "a\\ b.dir D/a=", "", "", {"D/a=b:c"}},
+        {"vorpex-cli ", "unm", "", {"unmount"}},
     };
     std::string cases;
     for (const CTab& tab : tabs)
-        cases += tab.m_strLine + "\t" + tab.m_strBefore + "\t" + tab.m_strAfter + "\n";
+        cases += tab.m_strBefore + tab.m_strWord + "\t" + tab.m_strBefore + "\t" + tab.m_strAfter + "\n";
     WriteFileBytes(dir / "cases", cases);
     WriteFileBytes(dir / "driver.sh", kDriver);
     const std::string cli = VORPEX_CLI_PATH, bin = cli.substr(0, cli.rfind('/'));
@@ -111,7 +101,7 @@ TEST(CompletionTest, CandidatesAreQuotedSoThatTheShellReadsBackExactlyThePath) {
     }
     ASSERT_EQ(got.size(), tabs.size());
     for (size_t i = 0; i < tabs.size(); ++i)
-        EXPECT_EQ(got[i], tabs[i].m_Expected) << tabs[i].m_strLine;
+        EXPECT_EQ(got[i], tabs[i].m_Expected) << tabs[i].m_strBefore + tabs[i].m_strWord;
     EXPECT_EQ(ListTree(dir.Path()),
               (std::vector<std::string>{"D/", "D/a", "D/b", "D/mine", "a b.dir", "cases", "driver.sh", "err",
                                         "home/", "home/x.dir", "out"}));

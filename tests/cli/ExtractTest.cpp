@@ -74,7 +74,7 @@ const std::vector<CNode> kGame = {Folder("DATA", {File("README.TXT", "r"), File(
                                                                   Folder("SECRET", {File("NOTE.TXT", "n")})}),
                                                   Folder("SOUNDS", {File("DOOR.WAV", "d")})})};
 
-TEST_F(ExtractTest, PatternsExclusionsAndFullPaths) {
+TEST_F(ExtractTest, PatternsExclusionsFullPathsAndToStdout) {
     const std::string archive = Archive(kGame);
     const Lines maps = {"MAPS/", "MAPS/E1.MAP", "MAPS/E2.MAP", "MAPS/SECRET/", "MAPS/SECRET/NOTE.TXT"};
     ExpectExtractions(archive,
@@ -93,10 +93,8 @@ TEST_F(ExtractTest, PatternsExclusionsAndFullPaths) {
                        CCase{{"--full-paths", "--exclude", "DATA/MAPS/SECRET", "DATA/MAPS/*"},
                              {"DATA/", "DATA/MAPS/", "DATA/MAPS/E1.MAP", "DATA/MAPS/E2.MAP"},
                              {}}});
-}
 
-TEST_F(ExtractTest, ToStdoutConcatenatesInWalkOrderAndMakesNothing) {
-    const std::string archive = Archive(kGame);
+    // To standard output: the entries one after the other in walk order, nothing made.
     CTempDir here;
     const CCliSetup inHere{.m_strDir = here.Path()};
     const CCliRun all = RunCli({"extract", "-O", archive, "DATA/README.TXT", "DATA/MAPS"}, inHere);
@@ -104,47 +102,6 @@ TEST_F(ExtractTest, ToStdoutConcatenatesInWalkOrderAndMakesNothing) {
     EXPECT_EQ(all.m_strOut, "12nr"); // folders first, as extraction makes them
     EXPECT_EQ(RunCli({"extract", "--to-stdout", "--exclude", "E2.MAP", archive}, inHere).m_strOut, "rv1nd");
     EXPECT_EQ(ListTree(here.Path()), Lines{});
-}
-
-// Entries big enough for the kernel's copy, between small ones, to standard output as a file (written at
-// its position by copy_file_range), a file opened for appending (the kernel refuses: the buffer) and a pipe
-// (sendfile).
-TEST_F(ExtractTest, ToStdoutCopiesBigEntriesExactlyToAFileAnAppendedFileAndAPipe) {
-    std::string big((1 << 20) * 3 / 2, '\0'), bigger((2 << 20) + 5, '\0');
-    for (size_t i = 0; i < bigger.size(); ++i) {
-        bigger[i] = static_cast<char>(i * 13 + i / 4091);
-        if (i < big.size())
-            big[i] = static_cast<char>(i * 7 + i / 4093);
-    }
-    const std::string archive = Archive({Folder("D", {File("A", big), File("b", "xyz"), File("C", bigger)})});
-    const auto appending = [] { fcntl(STDOUT_FILENO, F_SETFL, fcntl(STDOUT_FILENO, F_GETFL) | O_APPEND); };
-    // This process drains a pipe into the file while a child of it runs the command line.
-    const auto throughPipe = [] {
-        int ends[2];
-        if (pipe(ends) != 0)
-            _exit(124);
-        const pid_t cli = fork();
-        if (cli == 0) {
-            dup2(ends[1], STDOUT_FILENO);
-            close(ends[0]);
-            close(ends[1]);
-            return;
-        }
-        close(ends[1]);
-        char piece[65536];
-        for (ssize_t n; (n = read(ends[0], piece, sizeof piece)) > 0;)
-            WriteAll(STDOUT_FILENO, piece, size_t(n));
-        int status = 0;
-        waitpid(cli, &status, 0);
-        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
-    };
-    for (const std::function<void()>& way :
-         {std::function<void()>(), std::function<void()>(appending), std::function<void()>(throughPipe)}) {
-        const CCliRun run = RunCli({"extract", "-O", archive}, {.m_fnInChild = way});
-        EXPECT_EQ(run.m_nStatus, 0);
-        EXPECT_EQ(run.m_strOut.size(), big.size() + 3 + bigger.size());
-        EXPECT_TRUE(run.m_strOut == big + "xyz" + bigger);
-    }
 }
 
 // Links in the destination are the hostile suite's; here, what each policy does with a folder and a file.

@@ -113,25 +113,23 @@ TEST_F(PackTest, FilesOfABlockOrMoreStartOnABlockBoundaryAndTheRestFollowWithout
 TEST(PackRefusalTest, RefusedPackKeepsTheOldArchiveAndLeavesNoTemporary) {
     const std::string deep = "L2/L3/L4/L5/L6/L7/L8/L9/L10/L11", kanji = "\xe6\x97\xa5",
                       past = "Data would lie past 4 GiB, beyond the reach of the archive's offsets: ";
-    struct CCase {
-        std::string m_strMessage, m_strCulprit; // the refusal, followed by the culprit's path
-        Lines m_Files;                          // made below the folder with their folders, sparse
-        off_t m_nSize;
-    };
-    for (const CCase& c : {CCase{kNameNotEncodable + "WINDOWS-1252: "s, kanji, {kanji}, 1},
-                           CCase{kFoldersNestTooDeep + "10 levels: "s, deep, {deep + "/f"}, 1},
-                           CCase{past, "b", {"a", "b", "c"}, off_t(2) << 30}}) {
+    // The refusal, followed by the culprit's path; the files made below the folder (sparse) and their size.
+    for (const auto& [message, culprit, files, size] :
+         std::vector<std::tuple<std::string, std::string, Lines, off_t>>{
+             {kNameNotEncodable + "WINDOWS-1252: "s, kanji, {kanji}, 1},
+             {kFoldersNestTooDeep + "10 levels: "s, deep, {deep + "/f"}, 1},
+             {past, "b", {"a", "b", "c"}, off_t(2) << 30}}) {
         CTempDir area;
         std::filesystem::create_directories(area / "out");
         WriteFileBytes(area / "out/game.dir", "old archive");
-        for (const std::string& file : c.m_Files) {
+        for (const std::string& file : files) {
             std::filesystem::create_directories(std::filesystem::path(area / ("Game/" + file)).parent_path());
             WriteFileBytes(area / ("Game/" + file), "");
-            ASSERT_EQ(::truncate((area / ("Game/" + file)).c_str(), c.m_nSize), 0);
+            ASSERT_EQ(::truncate((area / ("Game/" + file)).c_str(), size), 0);
         }
         const CCliRun r = RunCli({"pack", area / "Game", area / "out/game.dir"});
-        EXPECT_EQ(r.m_nStatus, 1) << c.m_strMessage;
-        EXPECT_EQ(r.m_ErrLines, (Lines{c.m_strMessage + area / "Game/" + c.m_strCulprit, kNoArchiveWritten}));
+        EXPECT_EQ(r.m_nStatus, 1) << message;
+        EXPECT_EQ(r.m_ErrLines, (Lines{message + area / "Game/" + culprit, kNoArchiveWritten}));
         EXPECT_EQ(Snapshot(area / "out"), Lines{"game.dir=old archive"});
     }
 }

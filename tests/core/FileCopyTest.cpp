@@ -45,7 +45,8 @@ struct CFileCopyTest : ::testing::Test {
                                          << ", first difference at " << (diff.first - got.begin());
 }
 
-// Copies through a pipe while a thread drains it; the bytes that came through go to `got`.
+// Copies through a pipe, between "head" and "tail", while a thread drains it; what came through goes to
+// `got`.
 CFileCopy::CResult CopyToPipe(CFileCopy& copy, int in, uint64_t offset, uint64_t size, std::string& got) {
     int ends[2];
     EXPECT_EQ(pipe2(ends, O_CLOEXEC), 0);
@@ -57,64 +58,55 @@ CFileCopy::CResult CopyToPipe(CFileCopy& copy, int in, uint64_t offset, uint64_t
             bytes.append(piece, size_t(n));
         return bytes;
     });
+    EXPECT_TRUE(WriteAll(writeEnd.Get(), "head", 4));
     const CFileCopy::CResult result = copy.Copy(in, offset, writeEnd.Get(), size);
+    EXPECT_TRUE(WriteAll(writeEnd.Get(), "tail", 4));
     writeEnd.Close();
     got = drained.get();
     return result;
 }
 
-TEST_F(CFileCopyTest, EveryWayWritesExactBytesAtTheDestinationsPosition) {
-    for (const EMethod method : {EMethod::Auto, EMethod::Buffer, EMethod::Kernel}) {
-        SCOPED_TRACE(int(method));
-        CFileCopy copy;
-        copy.SetMethod(method);
-        uint64_t told = 0;
-        copy.SetProgress([&](uint64_t moved) { told += moved; });
-        // The destination's own position is where the bytes go, and it moves on with them.
-        for (const int flags : {O_TRUNC, O_TRUNC | O_APPEND}) {
-            CFileDescriptor out = OpenOut("out", flags);
-            ASSERT_TRUE(WriteAll(out.Get(), "head", 4));
-            const CFileCopy::CResult result = copy.Copy(m_In.Get(), kSkip, out.Get(), Expected().size());
-            EXPECT_TRUE(result.Ok());
-            EXPECT_EQ(result.m_nMoved, Expected().size());
-            ASSERT_TRUE(WriteAll(out.Get(), "tail", 4));
-            EXPECT_TRUE(Same(ReadFileBytes(m_Dir / "out"), "head" + Expected() + "tail")) << flags;
-        }
-        std::string got;
-        EXPECT_TRUE(CopyToPipe(copy, m_In.Get(), kSkip, Expected().size(), got).Ok());
-        EXPECT_TRUE(Same(got, Expected()));
-        EXPECT_EQ(told, 3 * Expected().size());
-        // Small copies and empty ones.
-        EXPECT_TRUE(CopyToPipe(copy, m_In.Get(), 5, 100, got).Ok());
-        EXPECT_EQ(got, m_strData.substr(5, 100));
-        EXPECT_TRUE(CopyToPipe(copy, m_In.Get(), 5, 0, got).Ok());
-        EXPECT_EQ(got, "");
-    }
-}
-
-TEST_F(CFileCopyTest, CancelStopsBetweenPiecesOnEveryWay) {
-    for (const EMethod method : {EMethod::Buffer, EMethod::Kernel})
+// To a file, a file opened for appending and a pipe, each way: the bytes go at the destination's own
+// position, which moves on with them; a cancel stops between pieces, what was moved being all there is.
+TEST_F(CFileCopyTest, EveryWayWritesExactBytesAtTheDestinationsPositionAndCancelStopsBetweenPieces) {
+    for (const EMethod method : {EMethod::Auto, EMethod::Buffer, EMethod::Kernel})
         for (const int way : {0, 1, 2}) { // a file, appending, a pipe
             SCOPED_TRACE(std::to_string(int(method)) + " way " + std::to_string(way));
             CFileCopy copy;
             copy.SetMethod(method);
-            uint64_t first = 0; // a piece is at most kPiece bytes, or what a pipe takes at once
-            copy.SetCancelCheck([&] { return first > 0; });
-            copy.SetProgress([&](uint64_t moved) { first = first ? first : moved; });
+            bool cancel = false;
+            uint64_t told = 0, first = 0; // a piece is at most kPiece bytes, or what a pipe takes at once
+            copy.SetCancelCheck([&] { return cancel && first > 0; });
+            copy.SetProgress([&](uint64_t moved) { told += moved, first = first ? first : moved; });
             std::string got;
-            CFileCopy::CResult result;
-            if (way == 2) {
-                result = CopyToPipe(copy, m_In.Get(), 0, m_strData.size(), got);
-            } else {
+            const auto run = [&](uint64_t offset, uint64_t size) {
+                if (way == 2)
+                    return CopyToPipe(copy, m_In.Get(), offset, size, got);
                 CFileDescriptor out = OpenOut("out", way == 0 ? O_TRUNC : O_TRUNC | O_APPEND);
-                result = copy.Copy(m_In.Get(), 0, out.Get(), m_strData.size());
+                EXPECT_TRUE(WriteAll(out.Get(), "head", 4));
+                const CFileCopy::CResult result = copy.Copy(m_In.Get(), offset, out.Get(), size);
+                EXPECT_TRUE(WriteAll(out.Get(), "tail", 4));
                 got = ReadFileBytes(m_Dir / "out");
-            }
+                return result;
+            };
+            CFileCopy::CResult result = run(kSkip, Expected().size());
+            EXPECT_TRUE(result.Ok());
+            EXPECT_EQ(result.m_nMoved, Expected().size());
+            EXPECT_EQ(told, Expected().size());
+            EXPECT_TRUE(Same(got, "head" + Expected() + "tail"));
+            // Small copies and empty ones.
+            EXPECT_TRUE(run(5, 100).Ok());
+            EXPECT_EQ(got, "head" + m_strData.substr(5, 100) + "tail");
+            EXPECT_TRUE(run(5, 0).Ok());
+            EXPECT_EQ(got, "headtail");
+
+            cancel = true, first = 0;
+            result = run(0, m_strData.size());
             EXPECT_EQ(result.m_eOutcome, EOutcome::Cancelled);
             EXPECT_GT(first, 0u);
             EXPECT_LE(first, CFileCopy::kPiece);
             EXPECT_EQ(result.m_nMoved, first);
-            EXPECT_TRUE(Same(got, m_strData.substr(0, first)));
+            EXPECT_TRUE(Same(got, "head" + m_strData.substr(0, first) + "tail"));
         }
 }
 

@@ -117,30 +117,26 @@ TEST_F(CStagingTest, BaseIsARealFolderOfTheUserThatNoOneElseMayWrite) {
     setenv("XDG_CACHE_HOME", m_Cache.Path().c_str(), 1);
     const std::string link = m_Outside / "link";
     ASSERT_EQ(symlink(m_Runtime.Path().c_str(), link.c_str()), 0);
-    struct CCase {
-        std::string m_strRuntime;
-        mode_t m_nMode;
-        uid_t m_nOwner; // of the runtime folder
-        const char* m_pszWhy;
-    };
-    std::vector<CCase> cases{{m_Runtime.Path(), 0777, geteuid(), kBaseShared},
-                             {m_Runtime.Path(), 0720, geteuid(), kBaseShared},
-                             {link, 0700, geteuid(), kBaseIsLink}};
+    // The runtime folder given, its mode and owner, and why it is refused.
+    std::vector<std::tuple<std::string, mode_t, uid_t, const char*>> cases{
+        {m_Runtime.Path(), 0777, geteuid(), kBaseShared},
+        {m_Runtime.Path(), 0720, geteuid(), kBaseShared},
+        {link, 0700, geteuid(), kBaseIsLink}};
     if (geteuid() == 0) // only root can give a folder away
         cases.push_back({m_Runtime.Path(), 0700, 65534, kBaseNotOwned});
-    for (const CCase& c : cases) {
-        chmod(m_Runtime.Path().c_str(), c.m_nMode);
-        ASSERT_EQ(chown(m_Runtime.Path().c_str(), c.m_nOwner, getegid()), 0);
-        setenv("XDG_RUNTIME_DIR", c.m_strRuntime.c_str(), 1);
-        EXPECT_EQ(CStagingArea().Path().rfind(m_Cache.Path() + "/vorpex-", 0), 0u) << c.m_strRuntime;
+    for (const auto& [runtime, mode, owner, why] : cases) {
+        chmod(m_Runtime.Path().c_str(), mode);
+        ASSERT_EQ(chown(m_Runtime.Path().c_str(), owner, getegid()), 0);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        EXPECT_EQ(CStagingArea().Path().rfind(m_Cache.Path() + "/vorpex-", 0), 0u) << runtime;
         chmod(m_Cache.Path().c_str(), 0777);
         const CStagingArea refused;
         EXPECT_FALSE(refused.IsValid()) << refused.Path();
         EXPECT_EQ(refused.Refusal().Full(),
-                  kNoPrivateFolder + c.m_strRuntime + c.m_pszWhy + "; " + m_Cache.Path() + kBaseShared);
+                  kNoPrivateFolder + runtime + why + "; " + m_Cache.Path() + kBaseShared);
         chmod(m_Cache.Path().c_str(), 0700);
         ASSERT_EQ(chown(m_Runtime.Path().c_str(), geteuid(), getegid()), 0);
-        EXPECT_EQ(ListTree(m_Runtime.Path()), std::vector<std::string>{}) << c.m_strRuntime;
+        EXPECT_EQ(ListTree(m_Runtime.Path()), std::vector<std::string>{}) << runtime;
     }
     // No runtime folder, no cache folder, and no falling back to a folder everyone shares.
     unsetenv("XDG_RUNTIME_DIR");

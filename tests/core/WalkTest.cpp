@@ -62,10 +62,8 @@ TEST_F(CWalkFixture, WholeArchiveWritesFilesFirstCountsWhatItMakesAndEndsWithFul
               (std::vector<std::string>{"D/", "D/CLASH=file", "LOOSE=l", "TWO/", "TWO/EMPTY/"}));
     EXPECT_EQ(std::make_tuple(result.m_nFilesWritten, result.m_nFoldersMade, result.m_nMessages),
               std::make_tuple(uint64_t(2), uint64_t(3), 1u));
-    EXPECT_EQ(std::make_pair(last.m_nFilesDone, last.m_nFilesTotal),
-              std::make_pair(uint64_t(3), uint64_t(3)));
-    EXPECT_EQ(std::make_pair(last.m_nBytesDone, last.m_nBytesTotal),
-              std::make_pair(uint64_t(5), uint64_t(5)));
+    EXPECT_EQ(std::make_tuple(last.m_nFilesDone, last.m_nFilesTotal, last.m_nBytesDone, last.m_nBytesTotal),
+              std::make_tuple(3ul, 3ul, 5ul, 5ul));
 }
 
 // Items from many folders go below their folders' paths: a chosen folder and a file inside it (which comes

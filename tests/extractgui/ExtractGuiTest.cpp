@@ -25,12 +25,13 @@ void Click(QWidget* w, const QString& name) {
     QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
 }
 
-// Answers a folder dialog: notes the text it opened with, types `text` (unless null), presses `button`.
+// Answers a folder dialog or the replace question: notes the text it shows, types `text` in the folder
+// dialog (unless null), presses `button`.
 Action Press(const QString& button, const QString& text = QString(), QString* pShown = nullptr) {
     return [=](QWidget* w) {
         auto* edit = w->findChild<QLineEdit*>(QStringLiteral("IDC_FOLDER"));
         if (pShown)
-            *pShown = edit->text();
+            *pShown = edit ? edit->text() : qobject_cast<QMessageBox*>(w)->text();
         if (!text.isNull())
             edit->setText(text);
         Click(w, button);
@@ -39,15 +40,6 @@ Action Press(const QString& button, const QString& text = QString(), QString* pS
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// Answers the replace question with `button`, noting its text in `pText` (unless null).
-Action Answer(const char* button, QString* pText = nullptr) {
-    return [=](QWidget* w) {
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && pText)
-            *pText = box->text();
-        Click(w, QString::fromLatin1(button));
-    };
 }
 
 // Clicks the folder `name` in the chooser's list, once the list shows it, then Select.
@@ -244,9 +236,9 @@ private slots:
                 WriteFileBytes(dests.back() + "/" + file, "old");
         }
         QString question;
-        Then({Press("IDOK", Q(dests[0])), Answer(kReplace, &question), Answer(kSkip), Answer(kReplaceAll),
-              Press("IDOK", Q(dests[1])), Answer(kSkipAll), Press("IDOK", Q(dests[2])), Answer(kReplace),
-              Answer(kCancelText)});
+        Then({Press("IDOK", Q(dests[0])), Press(kReplace, {}, &question), Press(kSkip), Press(kReplaceAll),
+              Press("IDOK", Q(dests[1])), Press(kSkipAll), Press("IDOK", Q(dests[2])), Press(kReplace),
+              Press(kCancelText)});
         for (int run = 0; run < 3; ++run)
             RunExtract(m_App.List());
         QVERIFY(Done());

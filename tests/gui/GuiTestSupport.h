@@ -1,5 +1,6 @@
 #pragma once
 #include <QAbstractItemView>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -8,6 +9,12 @@
 inline QString WriteArchive(const QTemporaryDir& dir, const QString& name, const std::vector<CNode>& top) {
     WriteFileBytes(dir.filePath(name).toStdString(), BuildArchive(top));
     return dir.filePath(name);
+}
+
+// A shell script at `path` that runs `body`, runnable by its owner.
+inline bool WriteScript(const QString& path, const QByteArray& body) {
+    WriteFileBytes(path.toStdString(), "#!/bin/sh\n" + body.toStdString() + "\n");
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // Folders of the same name and names that contain one another, and files of telling sizes.

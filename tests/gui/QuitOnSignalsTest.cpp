@@ -48,8 +48,8 @@ private slots:
             child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), archive});
             QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine() || child.state() == QProcess::NotRunning, 30000);
             const QString staged = QString::fromLocal8Bit(child.readLine()).trimmed();
-            QVERIFY2(staged.startsWith(runtime.path() + "/vorpex-"), qPrintable(staged));
-            QCOMPARE(ReadFileBytes(staged.toStdString()), std::string("text"));
+            QVERIFY2(staged.startsWith(runtime.path() + "/vorpex-") && QFile::exists(staged),
+                     qPrintable(staged));
 
             ::kill(child.processId(), signal);
             QVERIFY(child.waitForFinished(30000));

@@ -281,15 +281,12 @@ TEST(Destination, WritableAndSearchableButNotListable) {
                   chmod(archive.c_str(), 0644) | chmod(dest.c_str(), 0300) |
                   (root ? chown(dest.c_str(), kNobody, kNobody) : 0),
               0);
-    const int status = RunCli({"extract", "-C", dest, archive},
-                              {.m_fnInChild =
-                                   [root] {
-                                       if (root && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
-                                           _exit(126);
-                                   }})
-                           .m_nStatus;
+    const auto asNobody = [root] {
+        if (root && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(126);
+    };
+    EXPECT_EQ(Cli({"extract", "-C", dest, archive}, asNobody).first, 0);
     chmod(dest.c_str(), 0755);
-    EXPECT_EQ(status, 0);
     EXPECT_EQ(Snapshot(dest), (CLines{"D/", "D/F=data"}));
 }
 
