@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include "catalogue/ArchiveRecord.h"
-#include "catalogue/EntryWriter.h"
 #include "platform/FileDescriptor.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
@@ -138,18 +137,6 @@ private:
     uint64_t m_nRunStart = 0;
     uint64_t m_nBarrier = UINT64_MAX;
 };
-
-// Equal with the letters A-Z taken as a-z and no other folding, whatever the process's locale.
-bool EqualsFoldingAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -396,17 +383,4 @@ CFolderTotals CPackFile::CountBelow(const CPackFolder& folder) const {
 std::string CPackFile::GetArchiveName() const {
     const size_t slash = m_strArchivePath.find_last_of("/\\");
     return slash == std::string::npos ? m_strArchivePath : m_strArchivePath.substr(slash + 1);
-}
-
-bool CPackFile::ExtractFile(std::string_view name, int dirfd, CMessageSink& sink,
-                            const CNameCodec& codec) const {
-    for (const CPackEntry& entry : m_Entries) {
-        if (EqualsFoldingAscii(entry.GetName(), name)) {
-            CEntryWriter writer(*this, sink, codec);
-            writer.AddToTotals(1, entry.GetSize());
-            return writer.WriteEntry(dirfd, entry) == CEntryWriter::EResult::Written;
-        }
-    }
-    sink.Report({kCouldNotFindFile, std::string(name), ".", false});
-    return false;
 }

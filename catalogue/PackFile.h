@@ -12,7 +12,6 @@
 #include "platform/FileDescriptor.h"
 
 class CMessageSink;
-class CNameCodec;
 
 // What went wrong while reading, kept so that the GUI and the command line can tell the user.
 struct CReadReport {
@@ -79,11 +78,6 @@ public:
     CFolderTotals CountBelow(const CPackFolder& folder) const;
     // True when (dev, ino) is the archive file itself, which extraction must never replace.
     bool IsArchive(uint64_t dev, uint64_t ino) const { return m_bOpen && dev == m_nDev && ino == m_nIno; }
-
-    // Writes the first entry whose name equals `name` (letters A-Z taken as a-z) into the folder open at
-    // `dirfd`, under the entry's own name; "Could not find file " + name + "." when there is none.
-    // Returns true when the file was written.
-    bool ExtractFile(std::string_view name, int dirfd, CMessageSink& sink, const CNameCodec& codec) const;
 
 private:
     friend class CCatalogueReader;

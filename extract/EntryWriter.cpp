@@ -1,4 +1,4 @@
-#include "catalogue/EntryWriter.h"
+#include "extract/EntryWriter.h"
 
 #include <cerrno>
 #include <fcntl.h>
