@@ -46,7 +46,7 @@ public:
     // catalogue empty and not open; records of unknown types show "Unknown file type encountered." once.
     CPackFile(const std::string& path, CMessageSink& sink);
     // Reads the archive from an open descriptor (a memfd, for instance), which the catalogue takes over.
-    CPackFile(int fd, const std::string& path, CMessageSink& sink);
+    CPackFile(CFileDescriptor fd, const std::string& path, CMessageSink& sink);
     virtual ~CPackFile();
     CPackFile(const CPackFile&) = delete;
     CPackFile& operator=(const CPackFile&) = delete;
@@ -83,7 +83,7 @@ private:
     friend class CCatalogueReader;
 
     // Takes over `fd` and reads the catalogue; the one way a catalogue comes to be, or fails to.
-    void Open(int fd, CMessageSink& sink);
+    void Open(CFileDescriptor fd, CMessageSink& sink);
 
     bool m_bOpen = false;
     std::string m_strArchivePath;

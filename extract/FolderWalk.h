@@ -8,6 +8,7 @@
 
 #include "catalogue/Selection.h"
 #include "extract/EntryWriter.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
 class CMessageSink;
@@ -74,15 +75,15 @@ public:
 
     // Makes (or enters) the folders from the top of the archive down to and including `folder`, below
     // `dirfd`, the way the walk makes folders, but entering those that exist already; returns the innermost
-    // one open, or -1 after reporting why. A null `folder` gives a duplicate of `dirfd`.
-    int EnterPath(int dirfd, const CPackFolder* folder);
+    // one open, or nothing after reporting why. A null `folder` gives a duplicate of `dirfd`.
+    CFileDescriptor EnterPath(int dirfd, const CPackFolder* folder);
 
     CExtractResult Result() const;
     CEntryWriter& Writer() { return m_Writer; }
 
     // Opens an existing directory for extraction (the user's own path: links in it are followed);
-    // -1 when it is missing or no directory. The caller closes it.
-    static int OpenDestination(const std::string& path);
+    // nothing when it is missing or no directory.
+    static CFileDescriptor OpenDestination(const std::string& path);
 
 private:
     // The folders and files of `selection` below their folders' paths (CSelection::m_bUnderPaths).
