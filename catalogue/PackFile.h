@@ -55,8 +55,6 @@ public:
     void Close();
 
     bool IsOpen() const { return m_bOpen; }
-    // The archive's path as given to the constructor; empty once closed or when it could not be opened.
-    const std::string& GetArchivePath() const { return m_strArchivePath; }
     // The archive, open for reading until Close; -1 when not open.
     int GetFd() const { return m_Fd.Get(); }
     // How far the archive can be read: a file's size, or a disk's.

@@ -44,11 +44,6 @@ void CEntryWriter::ReportName(const char* text, std::string_view rawName) {
     m_Sink.Report({text, m_Codec.Decode(rawName), {}, true});
 }
 
-void CEntryWriter::ReportPath(const char* text, const std::string& path) {
-    ++m_nMessages;
-    m_Sink.Report({text, path, {}, false});
-}
-
 void CEntryWriter::Tick() {
     if (m_fnProgress)
         m_fnProgress(m_Progress);
