@@ -18,7 +18,6 @@ public:
     static QString Stored();
     // Checks the item of `encoding` ("Other..." for one not listed).
     void SetCurrent(const QString& encoding);
-    QString Current() const { return m_strCurrent; }
     // Asks for the name behind "Other..."; replaced by tests.
     std::function<QString(QWidget*, const QString&)> m_fnAskName;
 

@@ -29,8 +29,6 @@ public:
     // Shows the match of the list's `row` where it lies.
     void ShowMatch(int row);
 
-    CFindRunner& Runner() { return m_Runner; }
-
 protected:
     // Esc in the list closes an open bar too.
     bool eventFilter(QObject* watched, QEvent* event) override;

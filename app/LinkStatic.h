@@ -44,7 +44,6 @@ public:
 
     QString LinkURL() const { return m_strLinkURL; }
     bool IsLinkVisited() const { return m_bLinkVisited; }
-    bool IsHover() const { return m_bHover; }
 
     // The colour the caption is drawn in now.
     QColor CtlColor() const;

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include "catalogue/ArchiveRecord.h"
-#include "catalogue/EntryWriter.h"
 #include "platform/FileDescriptor.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
@@ -138,18 +137,6 @@ private:
     uint64_t m_nRunStart = 0;
     uint64_t m_nBarrier = UINT64_MAX;
 };
-
-// Equal with the letters A-Z taken as a-z and no other folding, whatever the process's locale.
-bool EqualsFoldingAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -334,19 +321,20 @@ private:
 
 CPackFile::CPackFile(const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
-    Open(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), sink);
+    Open(CFileDescriptor(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), sink);
 }
 
-CPackFile::CPackFile(int fd, const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {
-    Open(fd, sink);
+CPackFile::CPackFile(CFileDescriptor fd, const std::string& path, CMessageSink& sink)
+    : m_strArchivePath(path) {
+    Open(std::move(fd), sink);
 }
 
-void CPackFile::Open(int fd, CMessageSink& sink) {
+void CPackFile::Open(CFileDescriptor fd, CMessageSink& sink) {
     // Held from here on, so that the descriptor is closed whatever ends the reading (out of memory too).
-    m_Fd.Reset(fd);
+    m_Fd = std::move(fd);
     // Only what can be read by position (a file or a disk) is read as an archive.
     struct stat st {};
-    if (fd < 0 || fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
+    if (!m_Fd.IsOpen() || fstat(m_Fd.Get(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
         m_Fd.Reset();
         sink.Report({kErrorOpeningFile, {}, {}, false});
         m_strArchivePath.clear();
@@ -358,7 +346,7 @@ void CPackFile::Open(int fd, CMessageSink& sink) {
         m_nFileSize = static_cast<uint64_t>(st.st_size);
     } else {
         // A disk's st_size is 0: its size is where reading can go.
-        const off_t end = lseek(fd, 0, SEEK_END);
+        const off_t end = lseek(m_Fd.Get(), 0, SEEK_END);
         m_nFileSize = end > 0 ? static_cast<uint64_t>(end) : 0;
     }
     CCatalogueReader(*this, sink).Run();
@@ -396,17 +384,4 @@ CFolderTotals CPackFile::CountBelow(const CPackFolder& folder) const {
 std::string CPackFile::GetArchiveName() const {
     const size_t slash = m_strArchivePath.find_last_of("/\\");
     return slash == std::string::npos ? m_strArchivePath : m_strArchivePath.substr(slash + 1);
-}
-
-bool CPackFile::ExtractFile(std::string_view name, int dirfd, CMessageSink& sink,
-                            const CNameCodec& codec) const {
-    for (const CPackEntry& entry : m_Entries) {
-        if (EqualsFoldingAscii(entry.GetName(), name)) {
-            CEntryWriter writer(*this, sink, codec);
-            writer.AddToTotals(1, entry.GetSize());
-            return writer.WriteEntry(dirfd, entry) == CEntryWriter::EResult::Written;
-        }
-    }
-    sink.Report({kCouldNotFindFile, std::string(name), ".", false});
-    return false;
 }

@@ -12,7 +12,6 @@
 #include "platform/FileDescriptor.h"
 
 class CMessageSink;
-class CNameCodec;
 
 // What went wrong while reading, kept so that the GUI and the command line can tell the user.
 struct CReadReport {
@@ -47,7 +46,7 @@ public:
     // catalogue empty and not open; records of unknown types show "Unknown file type encountered." once.
     CPackFile(const std::string& path, CMessageSink& sink);
     // Reads the archive from an open descriptor (a memfd, for instance), which the catalogue takes over.
-    CPackFile(int fd, const std::string& path, CMessageSink& sink);
+    CPackFile(CFileDescriptor fd, const std::string& path, CMessageSink& sink);
     virtual ~CPackFile();
     CPackFile(const CPackFile&) = delete;
     CPackFile& operator=(const CPackFile&) = delete;
@@ -56,8 +55,6 @@ public:
     void Close();
 
     bool IsOpen() const { return m_bOpen; }
-    // The archive's path as given to the constructor; empty once closed or when it could not be opened.
-    const std::string& GetArchivePath() const { return m_strArchivePath; }
     // The archive, open for reading until Close; -1 when not open.
     int GetFd() const { return m_Fd.Get(); }
     // How far the archive can be read: a file's size, or a disk's.
@@ -80,16 +77,11 @@ public:
     // True when (dev, ino) is the archive file itself, which extraction must never replace.
     bool IsArchive(uint64_t dev, uint64_t ino) const { return m_bOpen && dev == m_nDev && ino == m_nIno; }
 
-    // Writes the first entry whose name equals `name` (letters A-Z taken as a-z) into the folder open at
-    // `dirfd`, under the entry's own name; "Could not find file " + name + "." when there is none.
-    // Returns true when the file was written.
-    bool ExtractFile(std::string_view name, int dirfd, CMessageSink& sink, const CNameCodec& codec) const;
-
 private:
     friend class CCatalogueReader;
 
     // Takes over `fd` and reads the catalogue; the one way a catalogue comes to be, or fails to.
-    void Open(int fd, CMessageSink& sink);
+    void Open(CFileDescriptor fd, CMessageSink& sink);
 
     bool m_bOpen = false;
     std::string m_strArchivePath;

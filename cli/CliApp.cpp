@@ -424,7 +424,7 @@ std::unique_ptr<CPackFile> CCliApp::OpenArchive(const std::string& path, CConsol
             const int fd = ReadStandardInput(sink);
             if (fd < 0)
                 return nullptr;
-            pack = std::make_unique<CPackFile>(fd, path, readerSink);
+            pack = std::make_unique<CPackFile>(CFileDescriptor(fd), path, readerSink);
         } else {
             pack = std::make_unique<CPackFile>(path, readerSink);
         }
@@ -483,8 +483,8 @@ int CCliApp::Extract(const COptions& options) {
         return kFailed;
     // An empty DIR (an unset variable in a script) is a directory that cannot be entered.
     const std::string dir = options.m_strDir.value_or(".");
-    const int dirfd = options.m_bToStdout ? -1 : CFolderWalk::OpenDestination(dir);
-    if (!options.m_bToStdout && dirfd < 0) {
+    const CFileDescriptor dirfd = options.m_bToStdout ? CFileDescriptor() : CFolderWalk::OpenDestination(dir);
+    if (!options.m_bToStdout && !dirfd.IsOpen()) {
         sink.Print(CFolderWalk::kChangeDir + dir);
         return kFailed;
     }
@@ -560,8 +560,7 @@ int CCliApp::Extract(const COptions& options) {
             });
         progress.Start();
         selection.m_bUnderPaths = options.m_bFullPaths;
-        walk.Extract(dirfd, selection);
-        ::close(dirfd);
+        walk.Extract(dirfd.Get(), selection);
     }
     progress.Clear();
     sink.SetProgressLine(nullptr);

@@ -6,7 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "catalogue/EntryWriter.h"
+#include "extract/EntryWriter.h"
 #include "platform/FileDescriptor.h"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <unistd.h>
 
 #include "extract/ExtractDlg.h"
 #include "extract/ExtractJob.h"
@@ -19,8 +18,8 @@ bool CExtractCommand::Run(EFrom from, const CContext& context, const std::functi
     const QString strFolder = dlg.m_strFolder;
     const CSelection selection = select();
 
-    const int dirfd = CFolderWalk::OpenDestination(QFile::encodeName(strFolder).toStdString());
-    if (dirfd < 0) {
+    const CFileDescriptor dirfd = CFolderWalk::OpenDestination(QFile::encodeName(strFolder).toStdString());
+    if (!dirfd.IsOpen()) {
         CMessage message;
         message.m_strText = from == EFrom::Tree ? CFolderWalk::kChangeDir : CFolderWalk::kListMakeDir;
         message.m_strName = strFolder.toStdString();
@@ -33,8 +32,7 @@ bool CExtractCommand::Run(EFrom from, const CContext& context, const std::functi
                     context.m_pWindow);
     if (context.m_fnProgressHook)
         job.SetProgressHook(context.m_fnProgressHook);
-    const CExtractResult result = job.Run(dirfd, selection);
-    ::close(dirfd);
+    const CExtractResult result = job.Run(dirfd.Get(), selection);
     if (pResult)
         *pResult = result;
     if (pFolder)

@@ -37,10 +37,6 @@ CExtractJob::~CExtractJob() {
     delete m_pProgress;
 }
 
-QProgressDialog* CExtractJob::ProgressDialog() const {
-    return m_pProgress;
-}
-
 CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     CExtractResult result;
     QEventLoop loop;

@@ -50,8 +50,6 @@ public:
     // Called on the worker after every piece and every finished file; tests slow the copy down with it.
     void SetProgressHook(std::function<void(const CProgress&)> fn) { m_fnProgressHook = std::move(fn); }
 
-    // The progress dialog while it is shown, else null.
-    QProgressDialog* ProgressDialog() const;
     void Cancel() { m_bCancel.store(true); }
 
 signals:

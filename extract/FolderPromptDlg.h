@@ -24,10 +24,6 @@ public:
     QLineEdit* m_editFolder = nullptr; // IDC_FOLDER; owned by the dialog as its child
     QString m_strFolder;
 
-    QPushButton* BrowseButton() const { return m_pBrowse; }
-    QPushButton* OkButton() const { return m_pOk; }
-    QPushButton* CancelButton() const { return m_pCancel; }
-
 public slots:
     // Runs the folder chooser; after Select the edit box shows the chosen folder at once, and the user may
     // still edit it before OK.

@@ -16,12 +16,12 @@ CFolderWalk::CFolderWalk(const CPackFile& pack, CMessageSink& sink, const CNameC
                          const char* makeDirMessage)
     : m_Pack(pack), m_Writer(pack, sink, codec), m_pszMakeDir(makeDirMessage) {}
 
-int CFolderWalk::OpenDestination(const std::string& path) {
+CFileDescriptor CFolderWalk::OpenDestination(const std::string& path) {
     if (path.empty())
-        return -1;
+        return {};
     // O_PATH: folders serve only as anchors for the *at calls, so one the user may write into and search
     // but not list (mode -wx) is a destination as it is for cp and tar.
-    return open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return CFileDescriptor(open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
 void CFolderWalk::AddToTotals(const CPackFolder& folder) {
@@ -98,7 +98,7 @@ void CFolderWalk::ExtractUnderPaths(int dirfd, const CSelection& selection) {
             return false;
         if (!sub.IsOpen() || parent != entered) {
             entered = parent;
-            sub.Reset(EnterPath(dirfd, parent));
+            sub = EnterPath(dirfd, parent);
         }
         if (!sub.IsOpen()) {
             const CFolderTotals below =
@@ -154,22 +154,21 @@ bool CFolderWalk::Remember(int fd, bool made) {
     return made ? m_Made.insert(id).second : m_Made.count(id) == 0;
 }
 
-int CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
+CFileDescriptor CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
     if (!folder)
-        return fcntl(dirfd, F_DUPFD_CLOEXEC, 0);
-    const int parent = EnterPath(dirfd, folder->GetParent());
-    if (parent < 0)
-        return -1;
-    const CFileDescriptor closer(parent);
+        return CFileDescriptor(fcntl(dirfd, F_DUPFD_CLOEXEC, 0));
+    const CFileDescriptor parent = EnterPath(dirfd, folder->GetParent());
+    if (!parent.IsOpen())
+        return {};
     const std::string_view raw = folder->GetName();
     const std::string name = m_Writer.Codec().Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name)) {
         m_Writer.ReportName(kSkippedUnsafeName, raw);
-        return -1;
+        return {};
     }
-    m_nFoldersMade += mkdirat(parent, name.c_str(), 0777) == 0;
-    const int sub = openat(parent, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (sub < 0)
+    m_nFoldersMade += mkdirat(parent.Get(), name.c_str(), 0777) == 0;
+    CFileDescriptor sub(openat(parent.Get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!sub.IsOpen())
         m_Writer.ReportName(m_pszMakeDir, raw);
     return sub;
 }

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/EntryWriter.h"
+#include "catalogue/Selection.h"
+#include "extract/EntryWriter.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
 class CMessageSink;
@@ -14,20 +16,6 @@ class CNameCodec;
 class CPackEntry;
 class CPackFile;
 class CPackFolder;
-
-// What the user picked: folders (each with everything below it) and single files, extracted in that
-// order: every folder in the order given, then every file. The whole archive is the catalogue's top
-// pseudo-folder (CPackFile::GetTop()), whose contents go straight into the destination.
-// Folders and files go straight into the destination too, unless `m_bUnderPaths`: then each goes below the
-// folders that hold it in the archive (made, or entered where they exist), so that items of the same name
-// from different folders never meet, and an item that lies below a chosen folder comes with that folder
-// alone.
-struct CSelection {
-    std::vector<const CPackFolder*> m_Folders;
-    std::vector<const CPackEntry*> m_Files;
-    bool m_bWholeArchive = false;
-    bool m_bUnderPaths = false;
-};
 
 // How an extraction ended, for a caller that turns it into an exit status or a final note.
 struct CExtractResult {
@@ -87,15 +75,15 @@ public:
 
     // Makes (or enters) the folders from the top of the archive down to and including `folder`, below
     // `dirfd`, the way the walk makes folders, but entering those that exist already; returns the innermost
-    // one open, or -1 after reporting why. A null `folder` gives a duplicate of `dirfd`.
-    int EnterPath(int dirfd, const CPackFolder* folder);
+    // one open, or nothing after reporting why. A null `folder` gives a duplicate of `dirfd`.
+    CFileDescriptor EnterPath(int dirfd, const CPackFolder* folder);
 
     CExtractResult Result() const;
     CEntryWriter& Writer() { return m_Writer; }
 
     // Opens an existing directory for extraction (the user's own path: links in it are followed);
-    // -1 when it is missing or no directory. The caller closes it.
-    static int OpenDestination(const std::string& path);
+    // nothing when it is missing or no directory.
+    static CFileDescriptor OpenDestination(const std::string& path);
 
 private:
     // The folders and files of `selection` below their folders' paths (CSelection::m_bUnderPaths).

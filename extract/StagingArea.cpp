@@ -35,13 +35,20 @@ std::string CacheBase() {
 
 bool RemoveAt(int dirfd, const char* name);
 
-// Empties the folder open at `dirfd` (which this call closes); false when something stayed.
-bool RemoveContents(int dirfd) {
-    DIR* dir = fdopendir(dirfd);
-    if (!dir) {
-        close(dirfd);
+// A stream listing the folder `folder` holds, which then owns its descriptor; null when there is none.
+DIR* ListOf(CFileDescriptor folder) {
+    DIR* dir = fdopendir(folder.Get());
+    if (dir)
+        folder.Release();
+    return dir;
+}
+
+// Empties `folder`; false when something stayed.
+bool RemoveContents(CFileDescriptor folder) {
+    const int dirfd = folder.Get();
+    DIR* dir = ListOf(std::move(folder));
+    if (!dir)
         return false;
-    }
     bool ok = true;
     while (const dirent* item = readdir(dir)) {
         if (std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0)
@@ -55,10 +62,10 @@ bool RemoveContents(int dirfd) {
 bool RemoveAt(int dirfd, const char* name) {
     if (unlinkat(dirfd, name, 0) == 0)
         return true;
-    const int sub = openat(dirfd, name, kDirFlags);
-    if (sub < 0)
+    CFileDescriptor sub(openat(dirfd, name, kDirFlags));
+    if (!sub.IsOpen())
         return errno == ENOENT;
-    const bool ok = RemoveContents(sub);
+    const bool ok = RemoveContents(std::move(sub));
     return unlinkat(dirfd, name, AT_REMOVEDIR) == 0 && ok;
 }
 
@@ -122,7 +129,7 @@ bool CStagingArea::TryBase(const std::string& base) {
 CStagingArea::~CStagingArea() {
     if (!IsValid())
         return;
-    RemoveContents(m_Folder.Release());
+    RemoveContents(std::move(m_Folder));
     unlinkat(m_Base.Get(), m_strName.c_str(), AT_REMOVEDIR);
 }
 
@@ -157,7 +164,8 @@ std::vector<CStagingArea::CMade> CStagingArea::MadePaths(const CSlot& slot, cons
                                                          const CNameCodec& codec) {
     std::vector<CMade> made;
     if (selection.m_bWholeArchive) {
-        if (DIR* dir = fdopendir(openat(slot.m_Fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC))) {
+        if (DIR* dir =
+                ListOf(CFileDescriptor(openat(slot.m_Fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)))) {
             while (const dirent* item = readdir(dir)) {
                 const std::string name = item->d_name;
                 if (name != "." && name != "..")

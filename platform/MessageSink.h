@@ -5,8 +5,8 @@
 #include <vector>
 
 // One message the program reports to the user: a fixed text, usually ending in a blank, with a name or a
-// path appended and sometimes a tail after it ("Could not find file X."). The parts are kept apart so that
-// each front end can render the name its own way (the command line escapes archive names).
+// path appended and sometimes a tail after it ("Could not open file X:" and why). The parts are kept apart so
+// that each front end can render the name its own way (the command line escapes archive names).
 struct CMessage {
     std::string m_strText;
     std::string m_strName; // UTF-8: a decoded archive name or a path on disk

@@ -11,7 +11,6 @@ inline constexpr const char* kErrorOpeningFile = "Error opening file.";
 inline constexpr const char* kUnknownFileType = "Unknown file type encountered.";
 
 // Extraction: files.
-inline constexpr const char* kCouldNotFindFile = "Could not find file "; // followed by the name and "."
 inline constexpr const char* kCouldNotReadFile = "Could not read file ";
 inline constexpr const char* kCouldNotCreateFile = "Could not create file ";
 inline constexpr const char* kCouldNotWriteFile = "Could not write file ";

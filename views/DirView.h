@@ -29,7 +29,6 @@ public:
     // Empties the tree (before the catalogue it shows goes away).
     void DeleteAllItems();
 
-    QModelIndex GetRootItem() const { return m_Model.TopIndex(); }
     QModelIndex GetSelectedItem() const;
     // The folder of the selected item: the catalogue's top pseudo-folder when the top item is selected,
     // null when nothing is.

@@ -2,7 +2,7 @@
 
 #include <QTreeView>
 
-#include "extract/FolderWalk.h"
+#include "catalogue/Selection.h"
 
 // What the two panes of the main window share: each is a tree-shaped item view that tells when it gets the
 // focus (it is then the active pane, the one Extract works on), hands out what is selected in it as the

@@ -22,11 +22,10 @@ int main(int argc, char** argv) {
         walk.Writer().SetCopyMethod(CEntryWriter::ECopy::Kernel);
     if (argc > 3 && std::strcmp(argv[3], "named") == 0)
         walk.Writer().SetUnnamedFiles(false);
-    const int dest = CFolderWalk::OpenDestination(argv[2]);
+    const CFileDescriptor dest = CFolderWalk::OpenDestination(argv[2]);
     CSelection all;
     all.m_bWholeArchive = true;
-    const CExtractResult result = walk.Extract(dest, all);
-    close(dest);
+    const CExtractResult result = walk.Extract(dest.Get(), all);
     for (const std::string& text : sink.Texts())
         std::fprintf(stderr, "%s\n", text.c_str());
     return result.m_nMessages ? 1 : 0;

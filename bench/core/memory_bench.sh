@@ -33,8 +33,8 @@ for shape in zeros folders; do
     for command in list check window; do
         run=("$cli" "$command" "$archive")
         if [ "$command" = window ]; then
-            [ -x "$build/app/vorpex_screenshot" ] || continue
-            run=(env QT_QPA_PLATFORM=offscreen "$build/app/vorpex_screenshot" "$archive" "$work/shot.png")
+            [ -x "$build/tools/vorpex_screenshot" ] || continue
+            run=(env QT_QPA_PLATFORM=offscreen "$build/tools/vorpex_screenshot" "$archive" "$work/shot.png")
         fi
         peaks=()
         for _ in $(seq "$runs"); do

@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
-#include "catalogue/EntryWriter.h"
 #include "catalogue/NameCodec.h"
+#include "extract/EntryWriter.h"
 #include "platform/MessageTexts.h"
 #include "tests/core/CoreTestUtil.h"
 
@@ -13,16 +13,6 @@ struct CWriterFixture : ::testing::Test {
     CNameCodec m_Codec;
     CDestination m_Dest;
 };
-
-TEST_F(CWriterFixture, ExtractFileFindsTheFirstEntryIgnoringLetterCase) {
-    COpened a(BuildArchive({Folder("D", {File("Readme.TXT", "first"),
-                                         Folder("S", {File("README.TXT", "second")}), File("EMPTY", "")})}));
-    EXPECT_TRUE(a.Pack().ExtractFile("readme.txt", m_Dest.m_nFd, a.m_Sink, m_Codec));
-    EXPECT_TRUE(a.Pack().ExtractFile("empty", m_Dest.m_nFd, a.m_Sink, m_Codec));
-    EXPECT_FALSE(a.Pack().ExtractFile("MISSING.TXT", m_Dest.m_nFd, a.m_Sink, m_Codec));
-    EXPECT_EQ(a.m_Sink.Texts(), std::vector<std::string>{kCouldNotFindFile + std::string("MISSING.TXT.")});
-    EXPECT_EQ(m_Dest.Tree(), (std::vector<std::string>{"EMPTY=", "Readme.TXT=first"}));
-}
 
 TEST_F(CWriterFixture, CancelAbandonsTheFileInHand) {
     const std::string data(3 * CEntryWriter::kChunk + 10, 'c');

@@ -17,10 +17,10 @@ inline void Require(bool ok, const std::string& what) {
     }
 }
 
-// The input as a file held in memory, read by position like an archive on disk. The reader owns the fd.
-inline int ArchiveInMemory(const uint8_t* data, size_t size) {
-    const int fd = memfd_create("archive", MFD_CLOEXEC);
-    Require(fd >= 0, "memfd_create failed");
-    Require(WriteAll(fd, data, size), "cannot write the memfd");
+// The input as a file held in memory, read by position like an archive on disk.
+inline CFileDescriptor ArchiveInMemory(const uint8_t* data, size_t size) {
+    CFileDescriptor fd(memfd_create("archive", MFD_CLOEXEC));
+    Require(fd.IsOpen(), "memfd_create failed");
+    Require(WriteAll(fd.Get(), data, size), "cannot write the memfd");
     return fd;
 }

@@ -81,13 +81,11 @@ public:
     bool IsCancelled() const {
         return m_bCancelled || (m_pCancel && m_pCancel->load(std::memory_order_relaxed));
     }
-    const CProgress& Progress() const { return m_Progress; }
     unsigned GetMessageCount() const { return m_nMessages; }
     const CNameCodec& Codec() const { return m_Codec; }
 
     // Reports text + decoded archive name through the sink and counts it.
     void ReportName(const char* text, std::string_view rawName);
-    void ReportPath(const char* text, const std::string& path);
 
 private:
     void Tick();

@@ -1,4 +1,4 @@
-#include "catalogue/EntryWriter.h"
+#include "extract/EntryWriter.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -42,11 +42,6 @@ void CEntryWriter::Skipped(uint64_t files, uint64_t bytes) {
 void CEntryWriter::ReportName(const char* text, std::string_view rawName) {
     ++m_nMessages;
     m_Sink.Report({text, m_Codec.Decode(rawName), {}, true});
-}
-
-void CEntryWriter::ReportPath(const char* text, const std::string& path) {
-    ++m_nMessages;
-    m_Sink.Report({text, path, {}, false});
 }
 
 void CEntryWriter::Tick() {
