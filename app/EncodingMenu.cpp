@@ -4,7 +4,6 @@
 #include <QInputDialog>
 #include <QSettings>
 
-#include "app/VorpexApp.h"
 #include "catalogue/NameCodec.h"
 
 namespace {
@@ -54,7 +53,7 @@ CEncodingMenu::CEncodingMenu(std::function<bool(const QString&)> accepts, QWidge
 }
 
 QString CEncodingMenu::Stored() {
-    const QString stored = CVorpexApp::Settings().value(QString::fromLatin1(kKey)).toString();
+    const QString stored = QSettings().value(QString::fromLatin1(kKey)).toString();
     return stored.isEmpty() ? QString::fromLatin1(CNameCodec::kDefault) : stored;
 }
 
@@ -70,7 +69,7 @@ void CEncodingMenu::SetCurrent(const QString& encoding) {
 }
 
 void CEncodingMenu::Choose(const QString& encoding) {
-    CVorpexApp::Settings().setValue(QString::fromLatin1(kKey), encoding);
+    QSettings().setValue(QString::fromLatin1(kKey), encoding);
     SetCurrent(encoding);
     emit EncodingChosen(encoding);
 }

@@ -17,7 +17,6 @@
 
 #include "app/LinkStatic.h"
 #include "app/MainFrame.h"
-#include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
 #include "catalogue/PackFile.h"
 #include "extract/ExtractJob.h"
@@ -93,8 +92,7 @@ void CEntryActions::BuildPreview() {
         view->insertAction(before, m_pPreviewAction);
     }
     connect(m_pPreviewAction, &QAction::toggled, this, &CEntryActions::OnTogglePreview);
-    m_pPreviewAction->setChecked(
-        CVorpexApp::Settings().value(QString::fromLatin1(kPreviewKey), false).toBool());
+    m_pPreviewAction->setChecked(QSettings().value(QString::fromLatin1(kPreviewKey), false).toBool());
 }
 
 void CEntryActions::BuildCommands() {
@@ -341,7 +339,7 @@ void CEntryActions::OnParentFolder() {
 }
 
 void CEntryActions::OnTogglePreview(bool bOn) {
-    CVorpexApp::Settings().setValue(QString::fromLatin1(kPreviewKey), bOn);
+    QSettings().setValue(QString::fromLatin1(kPreviewKey), bOn);
     if (bOn != m_pPreview->isHidden())
         return;
     m_pPreview->setVisible(bOn);

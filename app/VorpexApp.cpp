@@ -11,10 +11,10 @@
 #include "app/VorpexDoc.h"
 #include "extract/OptionsDlg.h"
 
-CVorpexApp::CVorpexApp() = default;
-
-QSettings CVorpexApp::Settings() {
-    return QSettings(QString::fromLatin1(kCompany), QString::fromLatin1(kAppName));
+// Every part of the window keeps what it remembers in QSettings(), which these names place.
+CVorpexApp::CVorpexApp() {
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kCompany));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kAppName));
 }
 
 CVorpexApp::~CVorpexApp() {
@@ -31,18 +31,18 @@ void CVorpexApp::SetMessageSink(CMessageSink* sink) {
 }
 
 QString CVorpexApp::GetProfileString(const QString& section, const QString& entry, const QString& def) const {
-    QSettings settings = Settings();
+    QSettings settings;
     return settings.value(section + QLatin1Char('/') + entry, def).toString();
 }
 
 void CVorpexApp::WriteProfileString(const QString& section, const QString& entry, const QString& value) {
-    QSettings settings = Settings();
+    QSettings settings;
     settings.setValue(section + QLatin1Char('/') + entry, value);
 }
 
 bool CVorpexApp::InitInstance(const QStringList& args) {
     {
-        QSettings settings = Settings();
+        QSettings settings;
         m_RecentFiles.ReadList(settings);
     }
     m_strExtractDir = GetProfileString(QStringLiteral("Settings"), QStringLiteral("ExtractDir"));
@@ -99,7 +99,7 @@ bool CVorpexApp::OpenDocumentFile(const QString& path) {
 }
 
 void CVorpexApp::SaveRecentFiles() {
-    QSettings settings = Settings();
+    QSettings settings;
     m_RecentFiles.WriteList(settings);
 }
 

@@ -12,7 +12,6 @@
 class CMainFrame;
 class CMessageSink;
 class CVorpexDoc;
-class QSettings;
 class QWidget;
 
 // The application: reads the settings, makes the document and the main window, opens the archive named on
@@ -23,8 +22,6 @@ class CVorpexApp : public QObject {
 public:
     static constexpr const char* kCompany = "Corvane";
     static constexpr const char* kAppName = "Vorpex";
-    // The program's settings, where every part of the window keeps what it remembers.
-    static QSettings Settings();
 
     CVorpexApp();
     ~CVorpexApp() override;

@@ -10,8 +10,6 @@
 #include <QSplitter>
 #include <algorithm>
 
-#include "app/VorpexApp.h"
-
 namespace {
 
 constexpr qint64 kFar = 1 << 20; // beyond any desktop
@@ -90,7 +88,7 @@ void RestoreGeometry(QMainWindow& window, const QByteArray& blob) {
 } // namespace
 
 void CWindowState::Save(const QMainWindow& window, const QSplitter& splitter, const QHeaderView& columns) {
-    QSettings settings = CVorpexApp::Settings();
+    QSettings settings;
     settings.setValue(QStringLiteral("window/geometry"), window.saveGeometry());
     settings.remove(QStringLiteral("window/state")); // kept by earlier versions: the toolbar's place
     settings.setValue(QStringLiteral("window/splitter"), splitter.saveState());
@@ -101,7 +99,7 @@ void CWindowState::Save(const QMainWindow& window, const QSplitter& splitter, co
 }
 
 bool CWindowState::Restore(QMainWindow& window, QSplitter& splitter, QHeaderView& columns) {
-    const QSettings settings = CVorpexApp::Settings();
+    const QSettings settings;
     RestoreGeometry(window, settings.value(QStringLiteral("window/geometry")).toByteArray());
     const QList<QVariant> widths = settings.value(QStringLiteral("window/columns")).toList();
     for (int i = 0; i < widths.size() && i < columns.count(); ++i) {
