@@ -22,9 +22,9 @@ public:
                        2;
         m_nCharHeight = metrics.height();
     }
-    int X(int units) const { return units * m_nCharWidth / 4; }
-    int Y(int units) const { return units * m_nCharHeight / 8; }
-    QRect Rect(int x, int y, int cx, int cy) const { return QRect(X(x), Y(y), X(cx), Y(cy)); }
+    int DluX(int units) const { return units * m_nCharWidth / 4; }
+    int DluY(int units) const { return units * m_nCharHeight / 8; }
+    QRect Rect(int x, int y, int cx, int cy) const { return QRect(DluX(x), DluY(y), DluX(cx), DluY(cy)); }
 
 private:
     int m_nCharWidth = 0;
@@ -64,7 +64,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_wndLink(this) {
     addText("blank", QString(), units.Rect(10, 35, 80, 10));
     addText("credits", QStringLiteral("Program icons drawn by Corvane"), units.Rect(10, 75, 185, 8));
 
-    setFixedSize(units.X(207), units.Y(89));
+    setFixedSize(units.DluX(207), units.DluY(89));
     OnInitDialog();
 }
 

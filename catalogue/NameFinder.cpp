@@ -100,9 +100,9 @@ bool CNameFinder::Find(std::string_view pattern, std::vector<CFindHit>& hits,
         for (uint32_t item = 0; item < m_Starts.size(); ++item) {
             if (item % kCancelStride == 0 && cancel && cancel->load(std::memory_order_relaxed))
                 return false;
-            const std::string_view name = Name(item);
-            if ((literal.empty() || name.find(literal) != std::string_view::npos) &&
-                MatchWildcards(folded, name))
+            const std::string_view shown = Name(item);
+            if ((literal.empty() || shown.find(literal) != std::string_view::npos) &&
+                MatchWildcards(folded, shown))
                 hits.push_back(Hit(item));
         }
         return true;

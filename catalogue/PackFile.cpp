@@ -31,9 +31,9 @@ public:
     const unsigned char* Get(uint64_t pos, size_t* records = nullptr) {
         if (pos > m_nSize || m_nSize - pos < CArchiveRecord::kSize)
             return nullptr;
-        const uint64_t block = pos / kBlock;
+        const uint64_t index = pos / kBlock;
         const size_t within = static_cast<size_t>(pos % kBlock);
-        const unsigned char* first = Block(block);
+        const unsigned char* first = Block(index);
         if (!first)
             return nullptr;
         if (within + CArchiveRecord::kSize <= kBlock) {
@@ -48,7 +48,7 @@ public:
         // The record straddles two blocks.
         const size_t head = kBlock - within;
         std::memcpy(m_straddle.data(), first + within, head);
-        const unsigned char* second = Block(block + 1);
+        const unsigned char* second = Block(index + 1);
         if (!second)
             return nullptr;
         std::memcpy(m_straddle.data() + head, second, CArchiveRecord::kSize - head);
@@ -288,17 +288,17 @@ private:
         for (CPackFolder& folder : pack.m_FolderStore)
             place(folder);
         for (CPackFolder& folder : pack.m_FolderStore) {
-            CPackFolder& owner = Owner(folder.m_pParent);
-            owner.m_pChildren[owner.m_nChildren++] = &folder;
+            CPackFolder& parent = Owner(folder.m_pParent);
+            parent.m_pChildren[parent.m_nChildren++] = &folder;
         }
         for (size_t r = 0; r < m_Runs.size(); ++r) {
             const uint32_t end =
                 r + 1 < m_Runs.size() ? m_Runs[r + 1].m_nFirst : static_cast<uint32_t>(pack.m_Entries.size());
-            CPackFolder& owner = Owner(m_Runs[r].m_pFolder);
+            CPackFolder& parent = Owner(m_Runs[r].m_pFolder);
             const uint32_t first = m_Runs[r].m_nFirst;
-            std::iota(owner.m_pFiles + owner.m_nFiles, owner.m_pFiles + owner.m_nFiles + (end - first),
+            std::iota(parent.m_pFiles + parent.m_nFiles, parent.m_pFiles + parent.m_nFiles + (end - first),
                       first);
-            owner.m_nFiles += end - first;
+            parent.m_nFiles += end - first;
         }
     }
 
@@ -321,7 +321,7 @@ private:
 
 CPackFile::CPackFile(const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
-    Open(CFileDescriptor(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), sink);
+    Open(CFileDescriptor(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), sink);
 }
 
 CPackFile::CPackFile(CFileDescriptor fd, const std::string& path, CMessageSink& sink)

@@ -44,9 +44,9 @@ CShownNames::CShownNames(const CPackFile& pack, const CPackFolder& folder, const
     std::vector<unsigned> fixes(count, 0);
     std::vector<bool> renamed(count, false);
     for (uint32_t i = 0; i < count; ++i) {
-        const std::string_view raw = Raw(i);
-        names[i] = escaper.Escape(raw);
-        if (IsUnsafe(raw, codec, escaper))
+        const std::string_view bytes = Raw(i);
+        names[i] = escaper.Escape(bytes);
+        if (IsUnsafe(bytes, codec, escaper))
             fixes[i] |= kUnsafe;
         if (names[i].empty() || names[i] == "." || names[i] == "..") {
             names[i] = Respelled(names[i]);
@@ -59,7 +59,7 @@ CShownNames::CShownNames(const CPackFile& pack, const CPackFolder& folder, const
     auto byName = [&](uint32_t a, uint32_t b) { return names[a] < names[b]; };
     // Stable, so that among equal names the earlier item comes first and keeps its name.
     std::stable_sort(m_Sorted.begin(), m_Sorted.end(), byName);
-    bool numbered = false;
+    bool anyNumbered = false;
     for (uint32_t run = 0; run < count;) {
         uint32_t end = run + 1;
         while (end < count && names[m_Sorted[end]] == names[m_Sorted[run]])
@@ -69,11 +69,11 @@ CShownNames::CShownNames(const CPackFile& pack, const CPackFolder& folder, const
             names[item] = Numbered(names[item], k - run + 1);
             fixes[item] |= kDuplicate;
             renamed[item] = true;
-            numbered = true;
+            anyNumbered = true;
         }
         run = end;
     }
-    if (numbered)
+    if (anyNumbered)
         std::sort(m_Sorted.begin(), m_Sorted.end(), byName);
 
     for (uint32_t i = 0; i < count; ++i) {
@@ -92,27 +92,27 @@ std::string_view CShownNames::Raw(uint32_t item) const {
 const CShownNames::CFixed* CShownNames::Fixed(uint32_t item) const {
     const auto it =
         std::lower_bound(m_Fixed.begin(), m_Fixed.end(), item,
-                         [](const CFixed& fixed, uint32_t value) { return fixed.m_nItem < value; });
+                         [](const CFixed& entry, uint32_t value) { return entry.m_nItem < value; });
     return it != m_Fixed.end() && it->m_nItem == item ? &*it : nullptr;
 }
 
 std::string CShownNames::Name(uint32_t item) const {
-    const CFixed* fixed = Fixed(item);
-    if (fixed && !fixed->m_strName.empty())
-        return fixed->m_strName;
+    const CFixed* found = Fixed(item);
+    if (found && !found->m_strName.empty())
+        return found->m_strName;
     return m_Escaper.Escape(Raw(item));
 }
 
 unsigned CShownNames::Fix(uint32_t item) const {
-    const CFixed* fixed = Fixed(item);
-    return fixed ? fixed->m_nFix : 0;
+    const CFixed* found = Fixed(item);
+    return found ? found->m_nFix : 0;
 }
 
-int64_t CShownNames::Find(std::string_view name) const {
+int64_t CShownNames::Find(std::string_view wanted) const {
     const auto it =
-        std::lower_bound(m_Sorted.begin(), m_Sorted.end(), name,
+        std::lower_bound(m_Sorted.begin(), m_Sorted.end(), wanted,
                          [this](uint32_t item, std::string_view value) { return Name(item) < value; });
-    if (it == m_Sorted.end() || Name(*it) != name)
+    if (it == m_Sorted.end() || Name(*it) != wanted)
         return -1;
     return *it;
 }

@@ -43,8 +43,8 @@ ssize_t Readable(size_t count, off_t off) {
 
 extern "C" ssize_t pread(int fd, void* buf, size_t count, off_t off) {
     static const auto real = Real<ssize_t(int, void*, size_t, off_t)>("pread");
-    const ssize_t readable = Readable(Piece(fd, count), off);
-    return readable < 0 ? -1 : real(fd, buf, size_t(readable), off);
+    const ssize_t allowed = Readable(Piece(fd, count), off);
+    return allowed < 0 ? -1 : real(fd, buf, size_t(allowed), off);
 }
 
 extern "C" ssize_t read(int fd, void* buf, size_t count) {
@@ -55,12 +55,12 @@ extern "C" ssize_t read(int fd, void* buf, size_t count) {
 extern "C" ssize_t copy_file_range(int in, loff_t* inOff, int out, loff_t* outOff, size_t count,
                                    unsigned flags) {
     static const auto real = Real<ssize_t(int, loff_t*, int, loff_t*, size_t, unsigned)>("copy_file_range");
-    const ssize_t readable = Readable(Piece(in, count), inOff ? *inOff : 0);
-    return readable < 0 ? -1 : real(in, inOff, out, outOff, size_t(readable), flags);
+    const ssize_t allowed = Readable(Piece(in, count), inOff ? *inOff : 0);
+    return allowed < 0 ? -1 : real(in, inOff, out, outOff, size_t(allowed), flags);
 }
 
 extern "C" ssize_t sendfile(int out, int in, off_t* off, size_t count) {
     static const auto real = Real<ssize_t(int, int, off_t*, size_t)>("sendfile");
-    const ssize_t readable = Readable(Piece(in, count), off ? *off : 0);
-    return readable < 0 ? -1 : real(out, in, off, size_t(readable));
+    const ssize_t allowed = Readable(Piece(in, count), off ? *off : 0);
+    return allowed < 0 ? -1 : real(out, in, off, size_t(allowed));
 }
