@@ -160,6 +160,7 @@ void CArchivePacker::ReportWriting(const ArchiveWriter::Result& result, const st
     const std::string path = result.node ? folder + "/" + result.node->source.path() : folder;
     switch (result.status) {
     case ArchiveWriter::Status::Written:
+    case ArchiveWriter::Status::DoesNotFit: // reported with the layout
     case ArchiveWriter::Status::Cancelled:
         break;
     case ArchiveWriter::Status::FolderNotOpened:
@@ -213,12 +214,9 @@ CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const st
         ArchiveWriter writer;
         writer.setSourceFolder(top.Get());
         writer.setCancelCheck([this] { return Cancelled(); });
-        ok = layout.fits();
-        if (ok) {
-            const ArchiveWriter::Result written = writer.write(layout, out.fd());
-            ReportWriting(written, folder);
-            ok = written.ok();
-        }
+        const ArchiveWriter::Result written = writer.write(layout, out.fd());
+        ReportWriting(written, folder);
+        ok = written.ok();
     }
     bool created = true;
     if (ok) {

@@ -74,6 +74,8 @@ ArchiveWriter::Result ArchiveWriter::write(const ArchiveLayout& layout, std::str
 }
 
 ArchiveWriter::Result ArchiveWriter::writeTo(const ArchiveLayout& layout, Output& out) {
+    if (!layout.fits())
+        return {Status::DoesNotFit, 0, nullptr, {}};
     std::string records;
     m_written = 0;
     if (!writeLists(layout.root(), out, records) || !out.append(records.data(), records.size()))

@@ -18,6 +18,7 @@ class ArchiveWriter {
 public:
     enum class Status {
         Written,
+        DoesNotFit, // the layout found problems: nothing written
         Cancelled,
         FolderNotOpened, // a folder on the way to a source file (folder, error)
         FileNotOpened,   // a source file (error)

@@ -88,7 +88,7 @@ ReplacingFile::Status ReplacingFile::open() {
         return fail(Status::Failed);
     // An unnamed file is linked in through /proc, or else with AT_EMPTY_PATH, which needs a privilege only
     // root is sure to have.
-    if (::access("/proc/self/fd", X_OK) == 0 || ::geteuid() == 0) {
+    if (m_unnamed && (::access("/proc/self/fd", X_OK) == 0 || ::geteuid() == 0)) {
         m_file.Reset(::openat(m_folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
         if (!m_file.IsOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return fail(Status::Failed);

@@ -32,6 +32,8 @@ public:
     void setFollowLink(bool follow) { m_followLink = follow; }
     // The new file gets the old one's owner and group too; failing to give them fails the commit.
     void setKeepOwner(bool keep) { m_keepOwner = keep; }
+    // Named temporaries instead of unnamed files, as where the file system has none (for tests).
+    void setUnnamedFiles(bool unnamed) { m_unnamed = unnamed; }
     // The file the target must still be at commit (device, inode, size and modification time as read
     // before): a file changed meanwhile is not replaced (Changed).
     void setExpected(const struct stat& st);
@@ -66,5 +68,6 @@ private:
     bool m_hasOld = false, m_hasExpected = false;
     bool m_followLink = false, m_keepOwner = false;
     bool m_committed = false;
+    bool m_unnamed = true;
     int m_error = 0;
 };
