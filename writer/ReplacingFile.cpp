@@ -7,20 +7,13 @@
 #include <random>
 #include <unistd.h>
 
+#include "platform/UnnamedFile.h"
+
 namespace {
 
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
-// Gives the unnamed file open at `fd` a name in `folder`: through /proc/self/fd, which needs no privilege,
-// or with AT_EMPTY_PATH where /proc is not mounted. Fails with EEXIST when the name is taken.
-bool linkUnnamed(int fd, int folder, const char* name) {
-    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, proc.c_str(), folder, name, AT_SYMLINK_FOLLOW) == 0)
-        return true;
-    return errno == ENOENT && ::linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0;
 }
 
 } // namespace
@@ -103,22 +96,19 @@ ReplacingFile::Status ReplacingFile::open() {
     return Status::Ok;
 }
 
-// Tries fresh names ".TARGET.XXXXXX" until `make` succeeds or fails for another reason than the name being
-// taken; m_temporary holds the name made.
+// Fresh names ".TARGET.XXXXXX" beside the target, until `make` succeeds; m_temporary holds the name made.
 bool ReplacingFile::makeName(const std::function<bool(const char*)>& make) {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::minstd_rand random(std::random_device{}());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        m_temporary = "." + m_base + ".";
-        for (int i = 0; i < 6; ++i)
-            m_temporary += kLetters[random() % (sizeof kLetters - 1)];
-        if (make(m_temporary.c_str()))
-            return true;
-        if (errno != EEXIST)
-            break;
-    }
-    m_temporary.clear();
-    return false;
+    return makeFreshName(
+        m_temporary,
+        [&] {
+            std::string name = "." + m_base + ".";
+            for (int i = 0; i < 6; ++i)
+                name += kLetters[random() % (sizeof kLetters - 1)];
+            return name;
+        },
+        make);
 }
 
 bool ReplacingFile::isOwn(const struct stat& st) const {
