@@ -28,10 +28,12 @@ CNode File(std::string name, std::string data) {
 
 namespace {
 
+// Names are cut to their field, so that a test may describe a name that fills it and runs on.
 ArchiveNode ToWriterNode(const CNode& n) {
+    std::string name = n.m_strName.substr(0, CArchiveRecord::kNameSize);
     if (!n.m_bFolder)
-        return ArchiveNode::file(n.m_strName, n.m_strData.size(), DataSource::bytes(n.m_strData));
-    ArchiveNode folder = ArchiveNode::folder(n.m_strName);
+        return ArchiveNode::file(std::move(name), n.m_strData.size(), DataSource::bytes(n.m_strData));
+    ArchiveNode folder = ArchiveNode::folder(std::move(name));
     folder.children.reserve(n.m_Children.size());
     for (const CNode& child : n.m_Children)
         folder.children.push_back(ToWriterNode(child));

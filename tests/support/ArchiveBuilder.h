@@ -11,10 +11,10 @@
 //
 // lays the tree out with the archive writer, without alignment and with no limit on nesting: the top-level
 // list at position 0, then each folder's list depth first, then the data of every file in reader order (for
-// that example: the 316-byte archive of the format's description). A name longer than 32 bytes aborts.
+// that example: the 316-byte archive of the format's description).
 // For hostile layouts, CRawArchive places records and bytes at explicit positions.
 struct CNode {
-    std::string m_strName; // raw bytes, at most 32
+    std::string m_strName; // raw bytes, at most 32 are written
     bool m_bFolder = false;
     std::string m_strData;
     std::vector<CNode> m_Children;
