@@ -49,18 +49,21 @@ TEST(ArchiveLayout, ListsComeFirstThenTheDataInWalkOrderAlignedAsAsked) {
     const std::string a(10, 'a'), b(4096, 'b'), c(4095, 'c'), d(5000, 'd');
     ArchiveNode root = ArchiveNode::folder(
         {}, {ArchiveNode::folder("F", {Bytes("a", a), ArchiveNode::folder("S", {Bytes("d", d)}),
-                                       Bytes("b", b), Bytes("c", c)})});
+                                       Bytes("b", b), Bytes("e", b), Bytes("c", c)})});
     const std::string out = Written(root, {.alignment = 4096});
     const std::vector<ArchiveNode>& f = root.children[0].children;
-    // The lists: the top-level one (2 records), F's (5), S's (2).
+    // The lists: the top-level one (2 records), F's (6), S's (2). "e" starts where "b" ends, on a boundary.
     EXPECT_EQ(root.children[0].offset, 88u);
-    EXPECT_EQ(f[1].offset, 308u);
-    EXPECT_EQ(std::vector<uint64_t>({f[0].offset, f[1].children[0].offset, f[2].offset, f[3].offset}),
-              std::vector<uint64_t>({396, 4096, 12288, 16384}));
-    EXPECT_EQ(out.size(), 16384u + 4095);
-    for (const ArchiveNode* file : {&f[0], &f[1].children[0], &f[2], &f[3]})
+    EXPECT_EQ(f[1].offset, 352u);
+    const std::vector<const ArchiveNode*> files = {&f[0], &f[1].children[0], &f[2], &f[3], &f[4]};
+    std::vector<uint64_t> offsets;
+    for (const ArchiveNode* file : files) {
+        offsets.push_back(file->offset);
         EXPECT_EQ(out.substr(file->offset, file->size), file->source.bytes()) << file->name;
-    EXPECT_EQ(out.substr(406, 4096 - 406), std::string(4096 - 406, '\0'));
+    }
+    EXPECT_EQ(offsets, std::vector<uint64_t>({440, 4096, 12288, 16384, 20480}));
+    EXPECT_EQ(out.size(), 20480u + 4095);
+    EXPECT_EQ(out.substr(450, 4096 - 450), std::string(4096 - 450, '\0'));
     EXPECT_EQ(out.substr(9096, 12288 - 9096), std::string(12288 - 9096, '\0'));
 }
 
