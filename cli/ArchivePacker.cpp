@@ -7,6 +7,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,7 +15,6 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
 #include "cli/ConsoleSink.h"
-#include "cli/OutputBuffer.h"
 #include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
@@ -57,24 +57,6 @@ void CArchivePacker::Unfit(const std::string& line) {
         m_Sink.Print(line);
 }
 
-// Only a regular file the user may write to is replaced, as extraction does; the old one's permission bits
-// go to the new archive.
-bool CArchivePacker::CheckArchive(const std::string& archive) {
-    struct stat st {};
-    if (archive.empty() ||
-        (::lstat(archive.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0))) {
-        m_Sink.Print(kCouldNotCreateFile + archive);
-        return false;
-    }
-    if (S_ISREG(st.st_mode)) {
-        m_bOldArchive = true;
-        m_nOldDev = st.st_dev;
-        m_nOldIno = st.st_ino;
-        m_nOldMode = st.st_mode & 07777;
-    }
-    return true;
-}
-
 bool CArchivePacker::NameFor(const std::string& diskName, const std::string& path, std::string& raw) {
     if (!m_Codec.Encode(diskName, raw)) {
         Unfit(kNameNotEncodable + m_Codec.Encoding() + ": " + path);
@@ -92,7 +74,8 @@ bool CArchivePacker::NameFor(const std::string& diskName, const std::string& pat
     return true;
 }
 
-bool CArchivePacker::Scan(CFileDescriptor folderFd, CNode& folder, const std::string& path, unsigned depth) {
+bool CArchivePacker::Scan(CFileDescriptor folderFd, ArchiveNode& folder, const std::string& path,
+                          const std::string& relative, unsigned depth) {
     DIR* dir = ::fdopendir(folderFd.Get());
     if (!dir) {
         Refuse(kCouldNotOpenFolder + path + ": " + Reason(errno));
@@ -104,6 +87,7 @@ bool CArchivePacker::Scan(CFileDescriptor folderFd, CNode& folder, const std::st
     } closer{dir};
     const int dirfd = folderFd.Release(); // the DIR closes it
 
+    std::vector<ArchiveNode> files, folders;
     for (;;) {
         errno = 0;
         const dirent* de = ::readdir(dir);
@@ -133,17 +117,15 @@ bool CArchivePacker::Scan(CFileDescriptor folderFd, CNode& folder, const std::st
             m_Sink.Print(kSkippedSpecialFile + childPath);
             continue;
         }
-        if (S_ISREG(st.st_mode) &&
-            ((uint64_t(st.st_dev) == m_nTempDev && uint64_t(st.st_ino) == m_nTempIno) ||
-             (m_bOldArchive && uint64_t(st.st_dev) == m_nOldDev && uint64_t(st.st_ino) == m_nOldIno)))
+        if (S_ISREG(st.st_mode) && m_pOut->isOwn(st))
             continue; // the archive being written, or the one it replaces
-        CNode node;
-        node.m_strDisk = name;
-        if (!NameFor(name, childPath, node.m_strRaw))
+        std::string raw;
+        if (!NameFor(name, childPath, raw))
             continue;
+        const std::string childRelative = relative.empty() ? name : relative + "/" + name;
         if (S_ISREG(st.st_mode)) {
-            node.m_nSize = static_cast<uint64_t>(st.st_size);
-            folder.m_Files.push_back(std::move(node));
+            files.push_back(
+                ArchiveNode::file(std::move(raw), uint64_t(st.st_size), DataSource::file(childRelative)));
             continue;
         }
         if (depth + 1 > CPackFile::kMaxDepth) {
@@ -155,178 +137,101 @@ bool CArchivePacker::Scan(CFileDescriptor folderFd, CNode& folder, const std::st
             Refuse(kCouldNotOpenFolder + childPath + ": " + Reason(errno));
             continue;
         }
-        Scan(std::move(sub), node, childPath, depth + 1);
-        folder.m_Folders.push_back(std::move(node));
+        folders.push_back(ArchiveNode::folder(std::move(raw)));
+        Scan(std::move(sub), folders.back(), childPath, childRelative, depth + 1);
     }
-    auto byName = [](const CNode& a, const CNode& b) { return a.m_strRaw < b.m_strRaw; };
-    std::sort(folder.m_Files.begin(), folder.m_Files.end(), byName);
-    std::sort(folder.m_Folders.begin(), folder.m_Folders.end(), byName);
+    auto byName = [](const ArchiveNode& a, const ArchiveNode& b) { return a.name < b.name; };
+    std::sort(files.begin(), files.end(), byName);
+    std::sort(folders.begin(), folders.end(), byName);
+    folder.children = std::move(files);
+    std::move(folders.begin(), folders.end(), std::back_inserter(folder.children));
     return true;
 }
 
-void CArchivePacker::LayOutLists(CNode& folder, uint64_t& pos) {
-    folder.m_nOffset = pos;
-    pos += CArchiveRecord::kSize * (folder.m_Files.size() + folder.m_Folders.size() + 1);
-    for (CNode& child : folder.m_Folders)
-        LayOutLists(child, pos);
+void CArchivePacker::ReportLayout(const ArchiveLayout& layout, const std::string& folder) {
+    // The scan left out every name the format cannot hold; what remains is the size.
+    for (const LayoutProblem& problem : layout.problems())
+        Refuse(problem.kind == LayoutProblem::Kind::DataPast4GiB
+                   ? kDataPast4GiB + folder + "/" + problem.node->source.path()
+                   : kTooManyEntries);
 }
 
-void CArchivePacker::LayOutData(CNode& folder, uint64_t& pos, const std::string& path) {
-    for (CNode& file : folder.m_Files) {
-        if (file.m_nSize >= kBlock)
-            pos = (pos + kBlock - 1) / kBlock * kBlock;
-        file.m_nOffset = pos;
-        if (pos >= CArchiveRecord::kAddressable || pos + file.m_nSize > CArchiveRecord::kAddressable) {
-            Refuse(kDataPast4GiB + path + "/" + file.m_strDisk);
-            return;
-        }
-        pos += file.m_nSize;
-    }
-    for (CNode& child : folder.m_Folders) {
-        LayOutData(child, pos, path + "/" + child.m_strDisk);
-        if (m_nRefusals)
-            return;
-    }
-}
-
-bool CArchivePacker::WriteLists(COutputBuffer& out, const CNode& folder) {
-    for (const CNode& file : folder.m_Files)
-        out.Append(CArchiveRecord::Make(file.m_strRaw, CArchiveRecord::kFile, uint32_t(file.m_nSize),
-                                        uint32_t(file.m_nOffset))
-                       .Bytes());
-    for (const CNode& child : folder.m_Folders)
-        out.Append(CArchiveRecord::Make(child.m_strRaw, CArchiveRecord::kFolder, 0, uint32_t(child.m_nOffset))
-                       .Bytes());
-    out.Append(CArchiveRecord().Bytes());
-    for (const CNode& child : folder.m_Folders)
-        WriteLists(out, child);
-    return !out.Failed();
-}
-
-bool CArchivePacker::CopyFile(int in, const CNode& file, const std::string& path) {
-    static const char zeros[kBlock] = {};
-    if (!WriteAll(m_nOut, zeros, file.m_nOffset - m_nWritten)) {
-        Refuse(kCouldNotWriteArchive + Reason(errno));
-        return false;
-    }
-    m_nWritten = file.m_nOffset + file.m_nSize;
-    const CFileCopy::CResult copied = m_Copy.Copy(in, 0, m_nOut, file.m_nSize);
-    switch (copied.m_eOutcome) {
-    case CFileCopy::EOutcome::Done:
-    case CFileCopy::EOutcome::Cancelled:
+void CArchivePacker::ReportWriting(const ArchiveWriter::Result& result, const std::string& folder) {
+    const std::string path = result.node ? folder + "/" + result.node->source.path() : folder;
+    switch (result.status) {
+    case ArchiveWriter::Status::Written:
+    case ArchiveWriter::Status::DoesNotFit: // reported with the layout
+    case ArchiveWriter::Status::Cancelled:
         break;
-    case CFileCopy::EOutcome::ReadFailed:
-        Refuse(kCouldNotReadFile + path + ": " + Reason(copied.m_nError));
+    case ArchiveWriter::Status::FolderNotOpened:
+        Refuse(kCouldNotOpenFolder + folder + "/" + result.folder + ": " + Reason(result.error));
         break;
-    case CFileCopy::EOutcome::InputEnded:
+    case ArchiveWriter::Status::FileNotOpened:
+        Refuse(kCouldNotOpenFile + path + ": " + Reason(result.error));
+        break;
+    case ArchiveWriter::Status::SourceChanged:
         Refuse(kFileChanged + path);
         break;
-    case CFileCopy::EOutcome::WriteFailed:
-        Refuse(kCouldNotWriteArchive + Reason(copied.m_nError));
+    case ArchiveWriter::Status::ReadFailed:
+        Refuse(kCouldNotReadFile + path + ": " + Reason(result.error));
+        break;
+    case ArchiveWriter::Status::WriteFailed:
+        Refuse(kCouldNotWriteArchive + Reason(result.error));
         break;
     }
-    return copied.Ok();
-}
-
-bool CArchivePacker::WriteData(int dirfd, const CNode& folder, const std::string& path) {
-    for (const CNode& file : folder.m_Files) {
-        const std::string filePath = path + "/" + file.m_strDisk;
-        const CFd in(::openat(dirfd, file.m_strDisk.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        struct stat st;
-        if (in.Get() < 0) {
-            Refuse(kCouldNotOpenFile + filePath + ": " + Reason(errno));
-            return false;
-        }
-        if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != file.m_nSize) {
-            Refuse(kFileChanged + filePath);
-            return false;
-        }
-        if (!CopyFile(in.Get(), file, filePath))
-            return false;
-    }
-    for (const CNode& child : folder.m_Folders) {
-        const CFd sub(
-            ::openat(dirfd, child.m_strDisk.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (sub.Get() < 0) {
-            Refuse(kCouldNotOpenFolder + path + "/" + child.m_strDisk + ": " + Reason(errno));
-            return false;
-        }
-        if (!WriteData(sub.Get(), child, path + "/" + child.m_strDisk))
-            return false;
-    }
-    return true;
 }
 
 CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const std::string& archive) {
-    if (!CheckArchive(archive))
+    // Only a regular file the user may write to is replaced, as extraction does; the old one's permission
+    // bits go to the new archive.
+    ReplacingFile out(archive);
+    if (out.check() != ReplacingFile::Status::Ok) {
+        m_Sink.Print(kCouldNotCreateFile + archive);
         return EResult::NotOpened;
+    }
     const CFd top(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!top.IsOpen()) {
         m_Sink.Print(kCouldNotOpenFolder + folder + ": " + Reason(errno));
         return EResult::NotOpened;
     }
-
-    // The temporary lies beside the archive, so that the final rename stays within one file system.
-    const size_t slash = archive.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : archive.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? archive : archive.substr(slash + 1);
-    std::string temp = dir + "." + base + ".XXXXXX";
-    m_nOut = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (m_nOut < 0) {
-        m_Sink.Print(kCouldNotCreateFile + archive + ": " + Reason(errno));
+    if (const ReplacingFile::Status opened = out.open(); opened != ReplacingFile::Status::Ok) {
+        m_Sink.Print(kCouldNotCreateFile + archive +
+                     (opened == ReplacingFile::Status::Failed ? ": " + Reason(out.error()) : ""));
         return EResult::NotOpened;
     }
-    const CFd outCloser(m_nOut);
-    struct stat st;
-    if (::fstat(m_nOut, &st) == 0) {
-        m_nTempDev = st.st_dev;
-        m_nTempIno = st.st_ino;
-    }
+    m_pOut = &out;
 
-    CNode root;
-    root.m_strDisk = folder;
-    const std::string topName = TopName(folder);
-    const bool named = NameFor(topName, folder, root.m_strRaw);
-    const bool scanned = Scan(CFd(::dup(top.Get())), root, folder, 1);
+    ArchiveNode root = ArchiveNode::folder({}, {ArchiveNode::folder({})});
+    ArchiveNode& topFolder = root.children.front();
+    const bool named = NameFor(TopName(folder), folder, topFolder.name);
+    const bool scanned = Scan(CFd(::dup(top.Get())), topFolder, folder, "", 1);
     if (m_nUnfit > kShownUnfit && !m_bVerbose)
         m_Sink.Print(WithCount(m_bSkipUnfit ? kMoreNamesLeftOut : kMoreNamesRefused, m_nUnfit - kShownUnfit));
     bool ok = named && scanned && !m_nRefusals && !Cancelled();
     if (ok) {
-        uint64_t pos = 2 * CArchiveRecord::kSize; // the top-level list: the folder and the end record
-        LayOutLists(root, pos);
-        m_nWritten = pos; // once the lists are written
-        if (pos >= CArchiveRecord::kAddressable)
-            Refuse(kTooManyEntries);
-        else
-            LayOutData(root, pos, folder);
-        ok = !m_nRefusals;
-    }
-    if (ok) {
-        COutputBuffer out(m_nOut);
-        out.Append(CArchiveRecord::Make(root.m_strRaw, CArchiveRecord::kFolder, 0, uint32_t(root.m_nOffset))
-                       .Bytes());
-        out.Append(CArchiveRecord().Bytes());
-        ok = WriteLists(out, root) && out.Flush();
-        if (!ok)
-            Refuse(kCouldNotWriteArchive + Reason(out.Error()));
-    }
-    ok = ok && WriteData(top.Get(), root, folder);
-    if (ok) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(m_nOut, m_bOldArchive ? m_nOldMode : 0666 & ~mask) != 0 || ::fsync(m_nOut) != 0) {
-            Refuse(kCouldNotWriteArchive + Reason(errno));
-            ok = false;
-        }
+        const ArchiveLayout layout(root, {.alignment = kBlock});
+        ReportLayout(layout, folder);
+        ArchiveWriter writer;
+        writer.setSourceFolder(top.Get());
+        writer.setCancelCheck([this] { return Cancelled(); });
+        const ArchiveWriter::Result written = writer.write(layout, out.fd());
+        ReportWriting(written, folder);
+        ok = written.ok();
     }
     bool created = true;
-    if (ok && ::rename(temp.c_str(), archive.c_str()) != 0) {
-        Refuse(kCouldNotCreateFile + archive + ": " + Reason(errno));
-        ok = created = false;
+    if (ok) {
+        const ReplacingFile::Status committed = out.commit();
+        if (committed == ReplacingFile::Status::WriteFailed)
+            Refuse(kCouldNotWriteArchive + Reason(out.error()));
+        else if (committed != ReplacingFile::Status::Ok) {
+            Refuse(kCouldNotCreateFile + archive + ": " + Reason(out.error()));
+            created = false;
+        }
+        ok = committed == ReplacingFile::Status::Ok;
     }
     if (ok)
         return EResult::Packed;
-    ::unlink(temp.c_str());
+    out.discard();
     if (!created) {
         m_Sink.Print(kNoArchiveWritten);
         return EResult::NotOpened;

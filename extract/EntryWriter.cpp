@@ -10,6 +10,7 @@
 #include "platform/FileDescriptor.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
+#include "platform/UnnamedFile.h"
 
 CEntryWriter::CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec)
     : m_Pack(pack), m_Sink(sink), m_Codec(codec), m_nPid(getpid()),
@@ -118,7 +119,7 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     else if (copied.m_eOutcome == CFileCopy::EOutcome::WriteFailed)
         failure = kCouldNotWriteFile;
     // An unnamed file that is not linked vanishes with its descriptor.
-    auto link = [&](const char* as) { return LinkUnnamed(out.Get(), dirfd, as); };
+    auto link = [&](const char* as) { return linkUnnamed(out.Get(), dirfd, as); };
     if (!failure && !cancelled && unnamed && !(exists ? MakeTemporary(temp, link) : link(name.c_str())))
         failure = kCouldNotCreateFile;
     // Which file this writer made, known before its descriptor goes, so that only it is removed again.
@@ -167,30 +168,14 @@ bool CEntryWriter::MayReplace(const CPackEntry& entry) {
     return answer == EReplace::Replace || answer == EReplace::ReplaceAll;
 }
 
-// Tries fresh temporary names in the target folder until `make` succeeds, or fails for another reason
-// than the name being taken. `temp` holds the name made, or nothing.
+// Fresh temporary names in the target folder, until `make` succeeds.
 bool CEntryWriter::MakeTemporary(std::string& temp, const std::function<bool(const char*)>& make) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = ".vorpex-" + std::to_string(m_nPid) + "-" + std::to_string(m_nTempSerial++) + ".part";
-        if (make(temp.c_str()))
-            return true;
-        if (errno != EEXIST)
-            break;
-    }
-    temp.clear();
-    return false;
-}
-
-// Gives the unnamed file open at `fd` a name in `dirfd`: through /proc/self/fd, which needs no privilege,
-// or with AT_EMPTY_PATH where /proc is not mounted (that needs CAP_DAC_READ_SEARCH). Fails with EEXIST
-// when the name is taken.
-bool CEntryWriter::LinkUnnamed(int fd, int dirfd, const char* name) {
-    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
-    if (linkat(AT_FDCWD, proc.c_str(), dirfd, name, AT_SYMLINK_FOLLOW) == 0)
-        return true;
-    if (errno != ENOENT)
-        return false;
-    return linkat(fd, "", dirfd, name, AT_EMPTY_PATH) == 0;
+    return makeFreshName(
+        temp,
+        [this] {
+            return ".vorpex-" + std::to_string(m_nPid) + "-" + std::to_string(m_nTempSerial++) + ".part";
+        },
+        make);
 }
 
 // Files are written one folder after another (a folder's files together), so the files this extraction

@@ -92,7 +92,6 @@ private:
     // False when the file standing at `entry`'s target is to stay (Skip, or Cancel, which sets m_bCancelled).
     bool MayReplace(const CPackEntry& entry);
     bool MakeTemporary(std::string& temp, const std::function<bool(const char*)>& make);
-    static bool LinkUnnamed(int fd, int dirfd, const char* name);
     void EnterFolder(int dirfd);
 
     const CPackFile& m_Pack;

@@ -1,36 +1,57 @@
 #pragma once
 
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "tests/support/ArchiveBuilder.h"
+#include "writer/ArchiveWriter.h"
+
+// Lays out and writes `root` into memory with the archive writer, as pack lays out a folder (without its
+// alignment); aborts when that fails.
+inline std::string WriteArchive(ArchiveNode& root) {
+    std::string out;
+    if (!ArchiveWriter().write(ArchiveLayout(root), out).ok())
+        std::abort();
+    return out;
+}
 
 // `folders` folders of `files` tiny files each, under one top-level folder.
 inline std::string ManyTinyFiles(int folders, int files) {
-    std::vector<CNode> subs;
-    subs.reserve(folders);
+    static const std::vector<std::string> data = [] {
+        std::vector<std::string> tiny;
+        for (int i = 0; i < 10; ++i)
+            tiny.push_back("tiny" + std::to_string(i));
+        return tiny;
+    }();
+    ArchiveNode top = ArchiveNode::folder("ROOT");
+    top.children.reserve(folders);
     for (int f = 0; f < folders; ++f) {
-        std::vector<CNode> entries;
-        entries.reserve(files);
+        ArchiveNode& folder = top.children.emplace_back(ArchiveNode::folder("FOLDER" + std::to_string(f)));
+        folder.children.reserve(files);
         for (int i = 0; i < files; ++i)
-            entries.push_back(File("FILE" + std::to_string(i) + ".DAT", "tiny" + std::to_string(i % 10)));
-        subs.push_back(Folder("FOLDER" + std::to_string(f), std::move(entries)));
+            folder.children.push_back(ArchiveNode::file(
+                "FILE" + std::to_string(i) + ".DAT", data[i % 10].size(), DataSource::bytes(data[i % 10])));
     }
-    return BuildArchive({Folder("ROOT", std::move(subs))});
+    ArchiveNode root = ArchiveNode::folder({}, {std::move(top)});
+    return WriteArchive(root);
 }
 
 // `count` files of 1 to 64 KiB in folders of 200, reproducible.
 inline std::string SmallFiles(int count) {
     std::mt19937 rng(42);
-    std::vector<CNode> subs;
+    std::vector<std::string> data(count);
+    ArchiveNode top = ArchiveNode::folder("SMALL");
     for (int i = 0; i < count; ++i) {
         if (i % 200 == 0)
-            subs.push_back(Folder("DIR" + std::to_string(i / 200)));
-        std::string data(1024 + rng() % (63 * 1024), '\0');
-        for (size_t k = 0; k < data.size(); k += 64)
-            data[k] = static_cast<char>(rng());
-        subs.back().m_Children.push_back(File("F" + std::to_string(i) + ".BIN", std::move(data)));
+            top.children.push_back(ArchiveNode::folder("DIR" + std::to_string(i / 200)));
+        data[i].assign(1024 + rng() % (63 * 1024), '\0');
+        for (size_t k = 0; k < data[i].size(); k += 64)
+            data[i][k] = static_cast<char>(rng());
+        top.children.back().children.push_back(
+            ArchiveNode::file("F" + std::to_string(i) + ".BIN", data[i].size(), DataSource::bytes(data[i])));
     }
-    return BuildArchive({Folder("SMALL", std::move(subs))});
+    ArchiveNode root = ArchiveNode::folder({}, {std::move(top)});
+    return WriteArchive(root);
 }

@@ -1,6 +1,7 @@
 #include "tests/support/ArchiveBuilder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <sstream>
 
 #include "catalogue/ArchiveRecord.h"
+#include "writer/ArchiveWriter.h"
 
 CNode Folder(std::string name, std::vector<CNode> children) {
     CNode n;
@@ -24,39 +26,33 @@ CNode File(std::string name, std::string data) {
     return n;
 }
 
+namespace {
+
+// Names are cut to their field, so that a test may describe a name that fills it and runs on.
+ArchiveNode ToWriterNode(const CNode& n) {
+    std::string name = n.m_strName.substr(0, CArchiveRecord::kNameSize);
+    if (!n.m_bFolder)
+        return ArchiveNode::file(std::move(name), n.m_strData.size(), DataSource::bytes(n.m_strData));
+    ArchiveNode folder = ArchiveNode::folder(std::move(name));
+    folder.children.reserve(n.m_Children.size());
+    for (const CNode& child : n.m_Children)
+        folder.children.push_back(ToWriterNode(child));
+    return folder;
+}
+
+} // namespace
+
 std::string BuildArchive(const std::vector<CNode>& top) {
-    // The lists come first, each folder's list where the walk meets the folder, then the data of every file
-    // in the same order; so the records' space is counted before anything is laid out.
-    constexpr size_t kRecord = CArchiveRecord::kSize;
-    size_t records = 0, nextList = 0;
-    auto count = [&](auto& self, const std::vector<CNode>& nodes) -> void {
-        records += nodes.size() + 1;
-        for (const CNode& n : nodes)
-            if (n.m_bFolder)
-                self(self, n.m_Children);
-    };
-    count(count, top);
-    std::string out(records * kRecord, '\0');
-    auto list = [&](auto& self, const std::vector<CNode>& nodes) -> void {
-        size_t pos = nextList;
-        nextList += (nodes.size() + 1) * kRecord;
-        for (const CNode& n : nodes) {
-            const uint32_t size = n.m_bFolder ? 0 : uint32_t(n.m_strData.size());
-            const uint32_t offset = uint32_t(n.m_bFolder ? nextList : out.size());
-            out.replace(pos, kRecord,
-                        CArchiveRecord::Make(n.m_strName,
-                                             n.m_bFolder ? CArchiveRecord::kFolder : CArchiveRecord::kFile,
-                                             size, offset)
-                            .Bytes());
-            pos += kRecord;
-            if (n.m_bFolder)
-                self(self, n.m_Children);
-            else
-                out += n.m_strData;
-        }
-        out.replace(pos, kRecord, CArchiveRecord::Make({}, CArchiveRecord::kEnd, 0, 0).Bytes());
-    };
-    list(list, top);
+    ArchiveNode root = ToWriterNode(Folder({}, {}));
+    for (const CNode& n : top)
+        root.children.push_back(ToWriterNode(n));
+    // Hostile test archives nest deeper than the reader goes.
+    const ArchiveLayout layout(root, {.maxDepth = UINT_MAX});
+    std::string out;
+    if (!layout.fits() || !ArchiveWriter().write(layout, out).ok()) {
+        std::fprintf(stderr, "BuildArchive: the description does not fit the format\n");
+        std::abort();
+    }
     return out;
 }
 

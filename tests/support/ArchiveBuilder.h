@@ -9,8 +9,9 @@
 //
 //   BuildArchive({Folder("DATA", {File("README.TXT", "hello"), Folder("MAPS", {File("M1.MAP", "abc")})})})
 //
-// lays out the top-level list at position 0, then each folder's list depth first, then the data of every
-// file in reader order (for that example: the 316-byte archive of the format's description).
+// lays the tree out with the archive writer, without alignment and with no limit on nesting: the top-level
+// list at position 0, then each folder's list depth first, then the data of every file in reader order (for
+// that example: the 316-byte archive of the format's description).
 // For hostile layouts, CRawArchive places records and bytes at explicit positions.
 struct CNode {
     std::string m_strName; // raw bytes, at most 32 are written
