@@ -11,8 +11,8 @@
 
 namespace {
 
-const Command* const kCommands[] = {&kListCommand,  &kExtractCommand, &kCheckCommand,
-                                    &kPackCommand,  &kMountCommand,   &kUnmountCommand};
+const Command* const kCommands[] = {&kListCommand, &kExtractCommand, &kCheckCommand,
+                                    &kPackCommand, &kMountCommand,   &kUnmountCommand};
 
 const Command* findCommand(const std::string& name) {
     for (const Command* command : kCommands)

@@ -133,9 +133,9 @@ bool parseOptions(const Command& command, std::vector<std::string> args, Command
         }
         if (code == '?') {
             // A known long option given a value it does not take keeps its code in optopt.
-            usageError(command.name, isLong && optopt ? "option '" + name + "' takes no value"
-                                                      : std::string(command.name) + " takes no option '" +
-                                                            name + "'");
+            usageError(command.name, isLong && optopt
+                                         ? "option '" + name + "' takes no value"
+                                         : std::string(command.name) + " takes no option '" + name + "'");
             return false;
         }
         if (!take(command.name, code, optarg, line))

@@ -102,7 +102,8 @@ std::unordered_set<const void*> findExcluded(const Extraction& x) {
     if (x.line.excludes.empty())
         return excluded;
     CPathWalk(x.pack, x.escaper)
-        .Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder, const CPackEntry* entry) {
+        .Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
+                  const CPackEntry* entry) {
             for (const std::string& pattern : x.line.excludes)
                 if (CItemFinder::Matches(pattern, path, folder != nullptr, x.patternFlags, true)) {
                     excluded.insert(folder ? static_cast<const void*>(folder) : entry);
@@ -161,8 +162,10 @@ void extract(const Extraction& x, int dirfd, CProgressLine& progress) {
 int run(const CommandLine& line) {
     if (line.operands.empty())
         return usageError("extract", "extract takes an ARCHIVE");
-    if (line.toStdout && (line.directory || line.fullPaths || line.existing != CommandLine::Existing::Default))
-        return usageError("extract", "--to-stdout makes nothing on disk: it takes no -C, -p, -k or --overwrite");
+    if (line.toStdout &&
+        (line.directory || line.fullPaths || line.existing != CommandLine::Existing::Default))
+        return usageError("extract",
+                          "--to-stdout makes nothing on disk: it takes no -C, -p, -k or --overwrite");
     catchInterrupts();
     CProgressLine progress(!line.quiet && !line.toStdout && ::isatty(STDERR_FILENO), STDERR_FILENO);
     CConsoleSink sink;

@@ -56,10 +56,7 @@ int run(const CommandLine& line) {
 } // namespace
 
 const Command kListCommand = {
-    "list",
-    optionSet({OptionId::Help, OptionId::Encoding, OptionId::Long, OptionId::Null, OptionId::Json}),
-    kHelp,
-    HelpTail::CommonAndStatus,
-    true,
-    run,
+    "list", optionSet({OptionId::Help, OptionId::Encoding, OptionId::Long, OptionId::Null, OptionId::Json}),
+    kHelp,  HelpTail::CommonAndStatus,
+    true,   run,
 };

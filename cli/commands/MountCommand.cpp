@@ -119,7 +119,8 @@ void detachStandardDescriptors() {
 
 // The child of a mount in the background: mounts, tells the parent through `ready` ('y' or 'n') and
 // serves until unmounted.
-int serveInBackground(CArchiveMount& mount, const std::string& dir, CFileDescriptor ready, CConsoleSink& sink) {
+int serveInBackground(CArchiveMount& mount, const std::string& dir, CFileDescriptor ready,
+                      CConsoleSink& sink) {
     ::setsid();
     std::string error;
     const bool mounted = mount.Mount(dir, error);
@@ -165,7 +166,8 @@ int mountInBackground(CArchiveMount& mount, const std::string& dir, int status, 
     return got == 1 && result == 'y' ? status : ExitStatus::kFailed;
 }
 
-int mountArchive(const std::string& archive, const std::string& dir, const std::string& encoding, bool foreground) {
+int mountArchive(const std::string& archive, const std::string& dir, const std::string& encoding,
+                 bool foreground) {
     CConsoleSink sink;
     const std::unique_ptr<CPackFile> opened = openArchive(archive, sink);
     struct stat st;
@@ -215,12 +217,9 @@ int runMount(const CommandLine& line) {
 } // namespace
 
 const Command kMountCommand = {
-    "mount",
-    optionSet({OptionId::Help, OptionId::Encoding, OptionId::Foreground}),
-    kMountHelp,
-    HelpTail::None,
-    false,
-    runMount,
+    "mount",    optionSet({OptionId::Help, OptionId::Encoding, OptionId::Foreground}),
+    kMountHelp, HelpTail::None,
+    false,      runMount,
 };
 
 const Command kUnmountCommand = {

@@ -41,10 +41,7 @@ int run(const CommandLine& line) {
 } // namespace
 
 const Command kPackCommand = {
-    "pack",
-    optionSet({OptionId::Help, OptionId::Encoding, OptionId::Verbose, OptionId::SkipUnfit}),
-    kHelp,
-    HelpTail::Status,
-    false,
-    run,
+    "pack", optionSet({OptionId::Help, OptionId::Encoding, OptionId::Verbose, OptionId::SkipUnfit}),
+    kHelp,  HelpTail::Status,
+    false,  run,
 };
