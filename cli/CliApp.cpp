@@ -90,7 +90,7 @@ void CCliApp::PrintHelp(const Command* command) {
 }
 
 // `help [COMMAND]`.
-int CCliApp::Help() {
+int CCliApp::runHelp() {
     if (m_Args.size() > 2)
         return usageError("", "help takes at most one command");
     const Command* topic = m_Args.size() == 2 ? findCommand(m_Args[1]) : nullptr;
@@ -100,7 +100,7 @@ int CCliApp::Help() {
     return ExitStatus::kDone;
 }
 
-int CCliApp::RunCommand(const Command& command) {
+int CCliApp::runCommand(const Command& command) {
     CommandLine line;
     if (!parseOptions(command, m_Args, line))
         return ExitStatus::kFailed;
@@ -131,8 +131,8 @@ int CCliApp::Run() {
         return ExitStatus::kDone;
     }
     if (name == "help")
-        return Help();
+        return runHelp();
     if (const Command* command = findCommand(name))
-        return RunCommand(*command);
+        return runCommand(*command);
     return usageError("", "unknown command '" + name + "'");
 }

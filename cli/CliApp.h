@@ -15,8 +15,8 @@ public:
     static const char* Version();
 
 private:
-    int RunCommand(const Command& command);
-    int Help();
+    int runCommand(const Command& command);
+    int runHelp();
     static void PrintHelp(const Command* command);
 
     std::vector<std::string> m_Args;
