@@ -1,5 +1,6 @@
 #include "cli/CliApp.h"
 
+#include <cstring>
 #include <unistd.h>
 
 #include "VorpexVersion.h"
@@ -68,13 +69,11 @@ void CCliApp::PrintHelp(const Command* command) {
         out.Append(std::string("vorpex-cli ") + Version() +
                    ": list, extract, check and pack archives of the game-data format Vorpex opens.\n\n");
         out.Append(kUsage);
-        out.Append("\nCommands:\n"
-                   "  list     print every folder and file of an archive\n"
-                   "  extract  extract folders and files, or the whole archive\n"
-                   "  check    count an archive's contents and find its problems\n"
-                   "  pack     build an archive from a folder\n"
-                   "  mount    show an archive as a read-only folder (FUSE)\n"
-                   "  unmount  end what mount began\n\n");
+        out.Append("\nCommands:\n");
+        for (const Command* row : kCommands)
+            out.Append("  " + std::string(row->name).append(9 - std::strlen(row->name), ' ') + row->summary +
+                       "\n");
+        out.Append("\n");
         out.Append(kCommon);
         out.Append("\n");
         out.Append(kStatus);

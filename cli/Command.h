@@ -70,11 +70,12 @@ struct CommandLine {
 // What follows a command's own help text: the notes on paths and names, and the exit statuses.
 enum class HelpTail { None, Status, CommonAndStatus };
 
-// One command of vorpex-cli: its name, the options it takes, its help and what runs it. `run` returns the
-// exit status; it is called with options the parser accepted and a code page that exists.
+// One command of vorpex-cli: its name and what it does, the options it takes, its help and what runs it.
+// `run` returns the exit status; it is called with options the parser accepted and a code page that exists.
 struct Command {
     const char* name;
-    unsigned options; // optionSet(...)
+    const char* summary; // its line in the program's help
+    unsigned options;    // optionSet(...)
     const char* help;
     HelpTail helpTail;
     bool printsToStdout; // fails at once when standard output was closed at start-up

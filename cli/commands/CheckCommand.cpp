@@ -43,5 +43,11 @@ int run(const CommandLine& line) {
 } // namespace
 
 const Command kCheckCommand = {
-    "check", optionSet({OptionId::Help, OptionId::Encoding}), kHelp, HelpTail::CommonAndStatus, true, run,
+    "check",
+    "count an archive's contents and find its problems",
+    optionSet({OptionId::Help, OptionId::Encoding}),
+    kHelp,
+    HelpTail::CommonAndStatus,
+    true,
+    run,
 };

@@ -198,6 +198,7 @@ int run(const CommandLine& line) {
 
 const Command kExtractCommand = {
     "extract",
+    "extract folders and files, or the whole archive",
     optionSet({OptionId::Help, OptionId::Encoding, OptionId::Directory, OptionId::Quiet, OptionId::FullPaths,
                OptionId::KeepOld, OptionId::Overwrite, OptionId::ToStdout, OptionId::Exclude,
                OptionId::NoWildcardsMatchSlash, OptionId::Verbose}),

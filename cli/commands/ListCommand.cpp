@@ -56,7 +56,11 @@ int run(const CommandLine& line) {
 } // namespace
 
 const Command kListCommand = {
-    "list", optionSet({OptionId::Help, OptionId::Encoding, OptionId::Long, OptionId::Null, OptionId::Json}),
-    kHelp,  HelpTail::CommonAndStatus,
-    true,   run,
+    "list",
+    "print every folder and file of an archive",
+    optionSet({OptionId::Help, OptionId::Encoding, OptionId::Long, OptionId::Null, OptionId::Json}),
+    kHelp,
+    HelpTail::CommonAndStatus,
+    true,
+    run,
 };

@@ -217,11 +217,16 @@ int runMount(const CommandLine& line) {
 } // namespace
 
 const Command kMountCommand = {
-    "mount",    optionSet({OptionId::Help, OptionId::Encoding, OptionId::Foreground}),
-    kMountHelp, HelpTail::None,
-    false,      runMount,
+    "mount",
+    "show an archive as a read-only folder (FUSE)",
+    optionSet({OptionId::Help, OptionId::Encoding, OptionId::Foreground}),
+    kMountHelp,
+    HelpTail::None,
+    false,
+    runMount,
 };
 
 const Command kUnmountCommand = {
-    "unmount", optionSet({OptionId::Help}), kMountHelp, HelpTail::None, false, runUnmount,
+    "unmount",  "end what mount began", optionSet({OptionId::Help}), kMountHelp, HelpTail::None, false,
+    runUnmount,
 };

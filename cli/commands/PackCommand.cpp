@@ -41,7 +41,11 @@ int run(const CommandLine& line) {
 } // namespace
 
 const Command kPackCommand = {
-    "pack", optionSet({OptionId::Help, OptionId::Encoding, OptionId::Verbose, OptionId::SkipUnfit}),
-    kHelp,  HelpTail::Status,
-    false,  run,
+    "pack",
+    "build an archive from a folder",
+    optionSet({OptionId::Help, OptionId::Encoding, OptionId::Verbose, OptionId::SkipUnfit}),
+    kHelp,
+    HelpTail::Status,
+    false,
+    run,
 };
