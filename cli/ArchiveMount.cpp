@@ -10,10 +10,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fuse_lowlevel.h>
+#include <string_view>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include "catalogue/PackFile.h"
+#include "cli/ConsoleSink.h"
 #include "cli/MountTable.h"
 #include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
@@ -181,8 +183,10 @@ void OnWriteLike(fuse_req_t req) {
 void LogAsOurs(fuse_log_level, const char* format, va_list args) {
     char line[1024];
     std::vsnprintf(line, sizeof line, format, args);
-    const char* text = std::strncmp(line, "fuse: ", 6) == 0 ? line + 6 : line;
-    std::fprintf(stderr, "vorpex-cli: %s%s", text, *text && text[std::strlen(text) - 1] == '\n' ? "" : "\n");
+    std::string_view text = std::strncmp(line, "fuse: ", 6) == 0 ? line + 6 : line;
+    if (!text.empty() && text.back() == '\n')
+        text.remove_suffix(1);
+    CConsoleSink().Note(std::string(text));
 }
 
 // While it lives, standard error goes to a memory file, so that what libfuse and the fusermount3 it may

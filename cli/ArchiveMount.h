@@ -66,7 +66,7 @@ private:
     std::vector<uint32_t> m_FirstChild;        // node - 1: the node of the folder's first sub-folder
     std::vector<std::unique_ptr<CShownNames>> m_Names;
     std::vector<char> m_Buffer; // one read at a time
-    std::string m_strPoint; // the mount point's absolute path
+    std::string m_strPoint;     // the mount point's absolute path
     fuse_session* m_pSession = nullptr;
     bool m_bMounted = false;
     bool m_bChanged = false;

@@ -50,16 +50,25 @@ void CEntryWriter::Tick() {
         m_fnProgress(m_Progress);
 }
 
+// The file one entry's data goes into until it stands under the entry's name.
+struct CEntryWriter::PendingFile {
+    CFileDescriptor out;
+    bool unnamed = false; // O_TMPFILE; else it has the temporary name below from the start
+    std::string temp;     // its temporary name in the target folder, when it has one
+    struct stat made {};  // which file it is, known before its descriptor goes
+};
+
+// A file not written still counts as dealt with, so that progress reaches its totals.
+CEntryWriter::EResult CEntryWriter::skipEntry(const CPackEntry& entry, const char* text) {
+    if (text)
+        ReportName(text, entry.GetName());
+    ++m_Progress.m_nFilesDone;
+    m_Progress.m_nBytesDone += entry.GetSize();
+    Tick();
+    return EResult::Failed;
+}
+
 CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entry) {
-    // A file not written still counts as dealt with, so that progress reaches its totals.
-    auto skip = [&](const char* text) {
-        if (text)
-            ReportName(text, entry.GetName());
-        ++m_Progress.m_nFilesDone;
-        m_Progress.m_nBytesDone += entry.GetSize();
-        Tick();
-        return EResult::Failed;
-    };
     if (IsCancelled()) {
         m_bCancelled = true;
         return EResult::Cancelled;
@@ -67,9 +76,9 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     const std::string_view raw = entry.GetName();
     const std::string name = m_Codec.Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name))
-        return skip(kSkippedUnsafeName);
+        return skipEntry(entry, kSkippedUnsafeName);
     if (uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.GetFileSize())
-        return skip(kCouldNotReadFile);
+        return skipEntry(entry, kCouldNotReadFile);
 
     // What stands at the target decides whether it may be replaced: never the archive itself, never a
     // folder, never a file the user made read-only, never a file this extraction wrote (two entries whose
@@ -80,37 +89,28 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
     if (exists && (m_Pack.IsArchive(st.st_dev, st.st_ino) || S_ISDIR(st.st_mode) ||
                    (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) ||
                    (st.st_dev == m_nDirDev && m_Written.contains(st.st_ino))))
-        return skip(kCouldNotCreateFile);
+        return skipEntry(entry, kCouldNotCreateFile);
     if (exists && !MayReplace(entry)) {
         if (m_bCancelled)
             return EResult::Cancelled;
-        return skip(nullptr);
+        return skipEntry(entry, nullptr);
     }
+    return writeFile(dirfd, entry, name, exists);
+}
 
-    // The data goes into a file without a name in the target folder (O_TMPFILE), linked in only when
-    // complete: a crash, a kill or a power cut leaves nothing under the entry's name but a complete file.
-    // A new file is linked under its name; a replacement under a temporary name renamed over the old file.
-    // Where the file system has no unnamed files, a named temporary takes their place.
-    CFileDescriptor out;
-    if (m_bUnnamed) {
-        out.Reset(openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-        if (!out.IsOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            return skip(kCouldNotCreateFile);
-        m_bUnnamed = out.IsOpen();
-    }
-    const bool unnamed = out.IsOpen();
-    std::string temp;
-    auto openTemporary = [&](const char* as) {
-        out.Reset(openat(dirfd, as, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        return out.IsOpen();
-    };
-    if (!unnamed && !MakeTemporary(temp, openTemporary))
-        return skip(kCouldNotCreateFile);
-
+// The data goes into a file without a name in the target folder (O_TMPFILE), linked in only when complete:
+// a crash, a kill or a power cut leaves nothing under the entry's name but a complete file. A new file is
+// linked under its name; a replacement under a temporary name renamed over the old file. Where the file
+// system has no unnamed files, a named temporary takes their place.
+CEntryWriter::EResult CEntryWriter::writeFile(int dirfd, const CPackEntry& entry, const std::string& name,
+                                              bool exists) {
+    PendingFile file;
+    if (!openOutput(dirfd, file))
+        return skipEntry(entry, kCouldNotCreateFile);
     const uint64_t bytesBefore = m_Progress.m_nBytesDone;
     m_nFileEnd = bytesBefore + entry.GetSize();
     const CFileCopy::CResult copied =
-        m_Copy.Copy(m_Pack.GetFd(), entry.GetOffset(), out.Get(), entry.GetSize());
+        m_Copy.Copy(m_Pack.GetFd(), entry.GetOffset(), file.out.Get(), entry.GetSize());
     const bool cancelled = copied.m_eOutcome == CFileCopy::EOutcome::Cancelled;
     const char* failure = nullptr;
     if (copied.m_eOutcome == CFileCopy::EOutcome::ReadFailed ||
@@ -118,43 +118,72 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
         failure = kCouldNotReadFile;
     else if (copied.m_eOutcome == CFileCopy::EOutcome::WriteFailed)
         failure = kCouldNotWriteFile;
-    // An unnamed file that is not linked vanishes with its descriptor.
-    auto link = [&](const char* as) { return linkUnnamed(out.Get(), dirfd, as); };
-    if (!failure && !cancelled && unnamed && !(exists ? MakeTemporary(temp, link) : link(name.c_str())))
-        failure = kCouldNotCreateFile;
-    // Which file this writer made, known before its descriptor goes, so that only it is removed again.
-    struct stat made {};
-    fstat(out.Get(), &made);
-    if (!out.Close() && !failure && !cancelled)
-        failure = kCouldNotWriteFile;
-    const bool linkedAsNew = unnamed && !exists;
-    if (!failure && !cancelled && !linkedAsNew && renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0)
-        failure = kCouldNotCreateFile;
+    const char* placing = placeFile(dirfd, name, exists, !failure && !cancelled, file);
+    if (!failure)
+        failure = placing;
     if (failure || cancelled) {
-        // The temporary's name is this writer's own; under the entry's name, only the file this writer
-        // linked is removed, even should another have taken the name meanwhile.
-        struct stat now {};
-        if (!temp.empty())
-            unlinkat(dirfd, temp.c_str(), 0);
-        else if (linkedAsNew && fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-                 now.st_dev == made.st_dev && now.st_ino == made.st_ino)
-            unlinkat(dirfd, name.c_str(), 0);
+        removeUnfinished(dirfd, name, file.unnamed && !exists, file);
         if (cancelled) {
             m_bCancelled = true;
             return EResult::Cancelled;
         }
-        ReportName(failure, raw);
-        m_Progress.m_nBytesDone = bytesBefore + entry.GetSize();
-        ++m_Progress.m_nFilesDone;
-        Tick();
-        return EResult::Failed;
+        m_Progress.m_nBytesDone = bytesBefore; // the whole entry is counted as dealt with below
+        return skipEntry(entry, failure);
     }
-    if (made.st_dev == m_nDirDev)
-        m_Written.insert(made.st_ino);
-    m_LastWritten = {uint64_t(made.st_dev), uint64_t(made.st_ino)};
+    if (file.made.st_dev == m_nDirDev)
+        m_Written.insert(file.made.st_ino);
+    m_LastWritten = {uint64_t(file.made.st_dev), uint64_t(file.made.st_ino)};
     ++m_Progress.m_nFilesDone;
     Tick();
     return EResult::Written;
+}
+
+// Opens the file for the data: unnamed where the file system has such files, else under a fresh temporary
+// name. False when neither can be made.
+bool CEntryWriter::openOutput(int dirfd, PendingFile& file) {
+    if (m_bUnnamed) {
+        file.out.Reset(openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (!file.out.IsOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return false;
+        m_bUnnamed = file.out.IsOpen();
+    }
+    file.unnamed = file.out.IsOpen();
+    auto openTemporary = [&](const char* as) {
+        file.out.Reset(openat(dirfd, as, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        return file.out.IsOpen();
+    };
+    return file.unnamed || MakeTemporary(file.temp, openTemporary);
+}
+
+// Closes the file and, when `complete`, gives it the entry's name: an unnamed file is linked in (under a
+// temporary name when it replaces one), a temporary renamed over the target. Returns what failed, or null.
+const char* CEntryWriter::placeFile(int dirfd, const std::string& name, bool exists, bool complete,
+                                    PendingFile& file) {
+    const char* failure = nullptr;
+    // An unnamed file that is not linked vanishes with its descriptor.
+    auto link = [&](const char* as) { return linkUnnamed(file.out.Get(), dirfd, as); };
+    if (complete && file.unnamed && !(exists ? MakeTemporary(file.temp, link) : link(name.c_str())))
+        failure = kCouldNotCreateFile;
+    // Which file this writer made, known before its descriptor goes, so that only it is removed again.
+    fstat(file.out.Get(), &file.made);
+    if (!file.out.Close() && !failure && complete)
+        failure = kCouldNotWriteFile;
+    const bool linkedAsNew = file.unnamed && !exists;
+    if (!failure && complete && !linkedAsNew && renameat(dirfd, file.temp.c_str(), dirfd, name.c_str()) != 0)
+        failure = kCouldNotCreateFile;
+    return failure;
+}
+
+// The temporary's name is this writer's own; under the entry's name, only the file this writer linked is
+// removed, even should another have taken the name meanwhile.
+void CEntryWriter::removeUnfinished(int dirfd, const std::string& name, bool linkedAsNew,
+                                    const PendingFile& file) {
+    struct stat now {};
+    if (!file.temp.empty())
+        unlinkat(dirfd, file.temp.c_str(), 0);
+    else if (linkedAsNew && fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+             now.st_dev == file.made.st_dev && now.st_ino == file.made.st_ino)
+        unlinkat(dirfd, name.c_str(), 0);
 }
 
 bool CEntryWriter::MayReplace(const CPackEntry& entry) {

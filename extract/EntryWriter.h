@@ -88,7 +88,14 @@ public:
     void ReportName(const char* text, std::string_view rawName);
 
 private:
+    struct PendingFile;
+
     void Tick();
+    EResult skipEntry(const CPackEntry& entry, const char* text);
+    EResult writeFile(int dirfd, const CPackEntry& entry, const std::string& name, bool exists);
+    bool openOutput(int dirfd, PendingFile& file);
+    const char* placeFile(int dirfd, const std::string& name, bool exists, bool complete, PendingFile& file);
+    void removeUnfinished(int dirfd, const std::string& name, bool linkedAsNew, const PendingFile& file);
     // False when the file standing at `entry`'s target is to stay (Skip, or Cancel, which sets m_bCancelled).
     bool MayReplace(const CPackEntry& entry);
     bool MakeTemporary(std::string& temp, const std::function<bool(const char*)>& make);

@@ -28,7 +28,7 @@ const std::string kExample =
     BuildArchive({Folder("DATA", {File("README.TXT", "hello"), Folder("MAPS", {File("M1.MAP", "abc")})})});
 
 TEST(UsageTest, HelpAndUsageErrors) {
-    for (const std::string command : {"list", "extract", "check", "pack"}) {
+    for (const std::string command : {"list", "extract", "check", "pack", "mount"}) {
         const CCliRun a = RunCli({"help", command}), b = RunCli({command, "--help"});
         EXPECT_EQ(a.m_nStatus + b.m_nStatus, 0);
         EXPECT_EQ(a.m_OutLines, b.m_OutLines);
@@ -39,7 +39,10 @@ TEST(UsageTest, HelpAndUsageErrors) {
          {"|no command", "frobnicate|'frobnicate'", "list x y|one ARCHIVE", "list --quiet x|'--quiet'",
           "check -lx a|'-l'", "list --long=1 x|'--long'", "list -0 --json x|--json",
           "extract -O -C d a|--to-stdout", "list --encoding NO-SUCH x|'NO-SUCH'",
-          "list --encoding= x|--encoding", "list x -e|'-e'", "pack x|FOLDER"}) {
+          "list --encoding= x|--encoding", "list x -e|'-e'", "pack x|FOLDER",
+          // mount and unmount read their options as every command does: -f and -e bundle.
+          "mount -fe NO-SUCH a d|'NO-SUCH'", "mount -fx a d|mount takes no option '-x'",
+          "unmount --encoding=CP437 d|unmount takes no option '--encoding'", "mount a|ARCHIVE and a DIR"}) {
         std::istringstream words(c.substr(0, c.find('|')));
         const CCliRun r = RunCli(Lines(std::istream_iterator<std::string>(words), {}));
         EXPECT_EQ(r.m_nStatus, 2) << c;

@@ -1,8 +1,4 @@
-#include "cli/MountCommand.h"
-
-#include "cli/CliApp.h"
-
-#include <algorithm>
+// `vorpex-cli mount` and `vorpex-cli unmount`: an archive shown as a read-only folder through FUSE.
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -18,9 +14,11 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
+#include "cli/ArchiveInput.h"
 #include "cli/ConsoleSink.h"
 #include "cli/MountTable.h"
-#include "platform/MessageSink.h"
+#include "cli/commands/Commands.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 #ifdef VORPEX_HAVE_FUSE
 #include "cli/ArchiveMount.h"
@@ -74,13 +72,17 @@ std::string ResolveMountPoint(std::string dir) {
     return std::string(resolved) + (std::strcmp(resolved, "/") == 0 ? "" : "/") + name;
 }
 
-int Unmount(const std::string& dir) {
+int runUnmount(const CommandLine& line) {
+    if (line.operands.size() != 1)
+        return usageError("unmount", "unmount takes one DIR");
+    const std::string& dir = line.operands[0];
+    CConsoleSink sink;
     // Only a mount of ours is taken away: as root, fusermount3 and the kernel would remove any.
     const std::string point = ResolveMountPoint(dir);
     const CMountEntry mounted = point.empty() ? CMountEntry{} : FindMount(point);
     if (mounted.m_strType != CMountEntry::kOurType || mounted.m_strSource != CMountEntry::kOurSource) {
-        std::fprintf(stderr, "vorpex-cli: %s%s\n", kNotOurMount, dir.c_str());
-        return CCliApp::kReported;
+        sink.Print(kNotOurMount + dir);
+        return ExitStatus::kReported;
     }
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -96,144 +98,135 @@ int Unmount(const std::string& dir) {
     while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (pid < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotUnmount, dir.c_str());
-        return CCliApp::kReported;
+        sink.Print(kCouldNotUnmount + dir);
+        return ExitStatus::kReported;
     }
-    return CCliApp::kDone;
+    return ExitStatus::kDone;
 }
 
 #ifdef VORPEX_HAVE_FUSE
-int Mount(const std::string& archive, const std::string& dir, const std::string& encoding, bool foreground) {
+// Puts /dev/null on standard input, output and error, as a daemon does.
+void detachStandardDescriptors() {
+    CFileDescriptor null(::open("/dev/null", O_RDWR));
+    if (!null.IsOpen())
+        return;
+    ::dup2(null.Get(), STDIN_FILENO);
+    ::dup2(null.Get(), STDOUT_FILENO);
+    ::dup2(null.Get(), STDERR_FILENO);
+    if (null.Get() <= STDERR_FILENO)
+        null.Release(); // it is one of the three now
+}
+
+// The child of a mount in the background: mounts, tells the parent through `ready` ('y' or 'n') and
+// serves until unmounted.
+int serveInBackground(CArchiveMount& mount, const std::string& dir, CFileDescriptor ready,
+                      CConsoleSink& sink) {
+    ::setsid();
+    std::string error;
+    const bool mounted = mount.Mount(dir, error);
+    if (!mounted)
+        sink.Print(error);
+    // Like any daemon, it keeps no folder busy (the archive and the mount point are open already).
+    if (mounted && ::chdir("/") != 0)
+        sink.Print(kCouldNotLeaveFolder + std::string(std::strerror(errno)));
+    detachStandardDescriptors();
+    const char answer = mounted ? 'y' : 'n';
+    while (::write(ready.Get(), &answer, 1) < 0 && errno == EINTR) {
+    }
+    ready.Reset();
+    if (mounted)
+        mount.Serve();
+    return mounted ? ExitStatus::kDone : ExitStatus::kFailed;
+}
+
+// In the background: the child mounts and tells the parent through a pipe, so that the command returns only
+// once the folder is ready, with `status` when it is.
+int mountInBackground(CArchiveMount& mount, const std::string& dir, int status, CConsoleSink& sink) {
+    int ends[2];
+    if (::pipe(ends) != 0) {
+        sink.Print(kCouldNotStartMount + std::string(std::strerror(errno)));
+        return ExitStatus::kFailed;
+    }
+    CFileDescriptor readEnd(ends[0]), writeEnd(ends[1]);
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        sink.Print(kCouldNotStartMount + std::string(std::strerror(errno)));
+        return ExitStatus::kFailed;
+    }
+    if (pid == 0) {
+        readEnd.Reset();
+        return serveInBackground(mount, dir, std::move(writeEnd), sink);
+    }
+    writeEnd.Reset();
+    char result = 0;
+    ssize_t got;
+    while ((got = ::read(readEnd.Get(), &result, 1)) < 0 && errno == EINTR) {
+    }
+    return got == 1 && result == 'y' ? status : ExitStatus::kFailed;
+}
+
+int mountArchive(const std::string& archive, const std::string& dir, const std::string& encoding,
+                 bool foreground) {
     CConsoleSink sink;
-    const std::unique_ptr<CPackFile> opened = CCliApp::OpenArchive(archive, sink);
+    const std::unique_ptr<CPackFile> opened = openArchive(archive, sink);
     struct stat st;
     if (!opened || ::fstat(opened->GetFd(), &st) != 0) {
         if (opened)
             sink.Print(std::string(kErrorOpeningFile) + " " + archive);
-        return CCliApp::kFailed;
+        return ExitStatus::kFailed;
     }
     const CPackFile& pack = *opened;
     // Said here rather than by libfuse, whose words would not start with our name.
     struct stat mountPoint {};
     const bool exists = ::stat(dir.c_str(), &mountPoint) == 0;
     if (!exists || !S_ISDIR(mountPoint.st_mode)) {
-        std::fprintf(stderr, "vorpex-cli: %s%s: %s\n", kCouldNotMountOn, dir.c_str(),
-                     std::strerror(exists ? ENOTDIR : errno));
-        return CCliApp::kFailed;
+        sink.Print(kCouldNotMountOn + dir + ": " + std::strerror(exists ? ENOTDIR : errno));
+        return ExitStatus::kFailed;
     }
     const std::vector<std::string> problems = CArchiveChecker::ReadProblems(pack.GetReport());
-    for (const std::string& line : problems)
-        std::fprintf(stderr, "vorpex-cli: %s\n", line.c_str());
-    const int status = problems.empty() ? CCliApp::kDone : CCliApp::kReported;
+    for (const std::string& problem : problems)
+        sink.Print(problem);
+    const int status = problems.empty() ? ExitStatus::kDone : ExitStatus::kReported;
     const CNameCodec codec(encoding);
     const CNameEscaper escaper(codec);
     CArchiveMount mount(pack, codec, escaper, st);
+    if (!foreground)
+        return mountInBackground(mount, dir, status, sink);
     std::string error;
-
-    if (foreground) {
-        if (!mount.Mount(dir, error)) {
-            std::fprintf(stderr, "vorpex-cli: %s\n", error.c_str());
-            return CCliApp::kFailed;
-        }
-        mount.Serve();
-        return status;
+    if (!mount.Mount(dir, error)) {
+        sink.Print(error);
+        return ExitStatus::kFailed;
     }
-    // In the background: the child mounts and tells the parent through a pipe, so that the command returns
-    // only once the folder is ready, with the status of the mount.
-    int ready[2];
-    if (::pipe(ready) != 0) {
-        std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotStartMount, std::strerror(errno));
-        return CCliApp::kFailed;
-    }
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotStartMount, std::strerror(errno));
-        return CCliApp::kFailed;
-    }
-    if (pid > 0) {
-        ::close(ready[1]);
-        char result = 0;
-        ssize_t got;
-        while ((got = ::read(ready[0], &result, 1)) < 0 && errno == EINTR) {
-        }
-        return got == 1 && result == 'y' ? status : CCliApp::kFailed;
-    }
-    ::close(ready[0]);
-    ::setsid();
-    const bool mounted = mount.Mount(dir, error);
-    if (!mounted)
-        std::fprintf(stderr, "vorpex-cli: %s\n", error.c_str());
-    // Like any daemon, it keeps no folder busy (the archive and the mount point are open already).
-    if (mounted && ::chdir("/") != 0)
-        std::fprintf(stderr, "vorpex-cli: %s%s\n", kCouldNotLeaveFolder, std::strerror(errno));
-    const int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-        ::dup2(null, STDIN_FILENO);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        if (null > STDERR_FILENO)
-            ::close(null);
-    }
-    const char answer = mounted ? 'y' : 'n';
-    while (::write(ready[1], &answer, 1) < 0 && errno == EINTR) {
-    }
-    ::close(ready[1]);
-    if (mounted)
-        mount.Serve();
-    return mounted ? CCliApp::kDone : CCliApp::kFailed;
+    mount.Serve();
+    return status;
 }
 #endif
+
+int runMount(const CommandLine& line) {
+    if (line.operands.size() != 2)
+        return usageError("mount", "mount takes an ARCHIVE and a DIR");
+#ifdef VORPEX_HAVE_FUSE
+    return mountArchive(line.operands[0], line.operands[1], line.encoding, line.foreground);
+#else
+    CConsoleSink().Note("built without FUSE: mount needs libfuse 3 (CMake option VORPEX_FUSE)");
+    return ExitStatus::kFailed;
+#endif
+}
 
 } // namespace
 
-int MountCommand(const std::vector<std::string>& args) {
-    const bool help = args[0] == "help";
-    const std::string command = help ? args[1] : args[0];
-    std::string encoding = CNameCodec::kDefault;
-    bool foreground = false;
-    std::vector<std::string> operands;
-    for (size_t i = help ? 2 : 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--") {
-            operands.insert(operands.end(), args.begin() + long(i) + 1, args.end());
-            break;
-        }
-        if (arg == "--help" || arg == "-h")
-            return std::fputs(kMountHelp, stdout), CCliApp::kDone;
-        if (command == "mount" && (arg == "-f" || arg == "--foreground")) {
-            foreground = true;
-        } else if (command == "mount" && (arg == "-e" || arg == "--encoding")) {
-            if (i + 1 == args.size())
-                return CCliApp::UsageError("mount", "option " + arg + " needs a value");
-            encoding = args[++i];
-        } else if (command == "mount" && arg.rfind("--encoding=", 0) == 0) {
-            encoding = arg.substr(11);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return CCliApp::UsageError(command, "unknown option '" + arg + "'");
-        } else {
-            operands.push_back(arg);
-        }
-    }
-    if (help) {
-        std::fputs(kMountHelp, stdout);
-        return CCliApp::kDone;
-    }
-    if (command == "unmount") {
-        if (operands.size() != 1)
-            return CCliApp::UsageError("unmount", "unmount takes one DIR");
-        return Unmount(operands[0]);
-    }
-    if (operands.size() != 2)
-        return CCliApp::UsageError("mount", "mount takes an ARCHIVE and a DIR");
-    if (encoding.empty() || !CNameCodec(encoding).IsValid())
-        return CCliApp::UsageError("mount", "unknown encoding '" + encoding + "'");
-#ifdef VORPEX_HAVE_FUSE
-    return Mount(operands[0], operands[1], encoding, foreground);
-#else
-    (void)foreground;
-    std::fprintf(stderr,
-                 "vorpex-cli: built without FUSE: mount needs libfuse 3 (CMake option VORPEX_FUSE)\n");
-    return CCliApp::kFailed;
-#endif
-}
+const Command kMountCommand = {
+    "mount",
+    "show an archive as a read-only folder (FUSE)",
+    optionSet({OptionId::Help, OptionId::Encoding, OptionId::Foreground}),
+    kMountHelp,
+    HelpTail::None,
+    false,
+    runMount,
+};
+
+const Command kUnmountCommand = {
+    "unmount",  "end what mount began", optionSet({OptionId::Help}), kMountHelp, HelpTail::None, false,
+    runUnmount,
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+class CConsoleSink;
+class CPackFile;
+
+// Opens ARCHIVE for a command: a path, or "-" for standard input (itself when it is a file, else its bytes
+// copied into memory, up to the 4 GiB an archive's offsets reach). Null after reporting why it cannot be
+// opened. The reader's own messages are summed up by its report, which the command prints.
+std::unique_ptr<CPackFile> openArchive(const std::string& path, CConsoleSink& sink);

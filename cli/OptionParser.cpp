@@ -1,0 +1,151 @@
+#include "cli/OptionParser.h"
+
+#include <getopt.h>
+
+#include "catalogue/NameCodec.h"
+#include "cli/Command.h"
+
+namespace {
+
+enum { kJson = 256, kOverwrite, kExclude, kSlash, kSkipUnfit };
+
+struct OptionRow {
+    OptionId id;
+    option longOption;
+};
+
+const OptionRow kOptions[] = {
+    {OptionId::Help, {"help", no_argument, nullptr, 'h'}},
+    {OptionId::Encoding, {"encoding", required_argument, nullptr, 'e'}},
+    {OptionId::Long, {"long", no_argument, nullptr, 'l'}},
+    {OptionId::Null, {"null", no_argument, nullptr, '0'}},
+    {OptionId::Json, {"json", no_argument, nullptr, kJson}},
+    {OptionId::Directory, {"directory", required_argument, nullptr, 'C'}},
+    {OptionId::Quiet, {"quiet", no_argument, nullptr, 'q'}},
+    {OptionId::FullPaths, {"full-paths", no_argument, nullptr, 'p'}},
+    {OptionId::KeepOld, {"keep-old-files", no_argument, nullptr, 'k'}},
+    {OptionId::Overwrite, {"overwrite", no_argument, nullptr, kOverwrite}},
+    {OptionId::ToStdout, {"to-stdout", no_argument, nullptr, 'O'}},
+    {OptionId::Exclude, {"exclude", required_argument, nullptr, kExclude}},
+    {OptionId::NoWildcardsMatchSlash, {"no-wildcards-match-slash", no_argument, nullptr, kSlash}},
+    {OptionId::Verbose, {"verbose", no_argument, nullptr, 'v'}},
+    {OptionId::SkipUnfit, {"skip-unfit", no_argument, nullptr, kSkipUnfit}},
+    {OptionId::Foreground, {"foreground", no_argument, nullptr, 'f'}},
+};
+
+// The long options and the short-option string getopt_long takes for the options in `set`.
+void optionsOf(unsigned set, std::vector<option>& longs, std::string& shorts) {
+    shorts = ":"; // a missing value is told apart from an unknown option
+    for (const OptionRow& row : kOptions) {
+        if (!(set & optionSet({row.id})))
+            continue;
+        longs.push_back(row.longOption);
+        if (row.longOption.val < 256) {
+            shorts += static_cast<char>(row.longOption.val);
+            if (row.longOption.has_arg == required_argument)
+                shorts += ':';
+        }
+    }
+    longs.push_back({});
+}
+
+// Stores what getopt_long returned as `code` (with `value`, its optarg); false after a usage error.
+bool take(const std::string& command, int code, const char* value, CommandLine& line) {
+    switch (code) {
+    case 'h':
+        line.help = true;
+        break;
+    case 'e':
+        if (!*value) {
+            usageError(command, "option --encoding needs a code page name");
+            return false;
+        }
+        line.encoding = value;
+        break;
+    case 'l':
+        line.longForm = true;
+        break;
+    case '0':
+        line.null = true;
+        break;
+    case kJson:
+        line.json = true;
+        break;
+    case 'C':
+        line.directory = value;
+        break;
+    case 'q':
+        line.quiet = true;
+        break;
+    case 'p':
+        line.fullPaths = true;
+        break;
+    case 'k':
+        line.existing = CommandLine::Existing::Keep;
+        break;
+    case kOverwrite:
+        line.existing = CommandLine::Existing::Overwrite;
+        break;
+    case 'O':
+        line.toStdout = true;
+        break;
+    case kExclude:
+        line.excludes.push_back(value);
+        break;
+    case kSlash:
+        line.slashLiteral = true;
+        break;
+    case 'v':
+        line.verbose = true;
+        break;
+    case kSkipUnfit:
+        line.skipUnfit = true;
+        break;
+    case 'f':
+        line.foreground = true;
+        break;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseOptions(const Command& command, std::vector<std::string> args, CommandLine& line) {
+    std::vector<option> longs;
+    std::string shorts;
+    optionsOf(command.options, longs, shorts);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(args.size());
+    line.encoding = CNameCodec::kDefault;
+    opterr = 0;
+    optind = 0; // from the start, on the command's own arguments (argv[0] is the command)
+    for (int code; (code = getopt_long(argc, argv.data(), shorts.c_str(), longs.data(), nullptr)) != -1;) {
+        // getopt_long reorders argv (options first), so the argument just read is looked up there.
+        const std::string arg = optind >= 1 && optind <= argc ? argv[static_cast<size_t>(optind - 1)] : "";
+        const bool isLong = arg.rfind("--", 0) == 0;
+        const std::string name = isLong ? arg.substr(0, arg.find('=')) : "-" + std::string(1, char(optopt));
+        if (code == ':') {
+            usageError(command.name, "option '" + name + "' needs a value");
+            return false;
+        }
+        if (code == '?') {
+            // A known long option given a value it does not take keeps its code in optopt.
+            usageError(command.name, isLong && optopt
+                                         ? "option '" + name + "' takes no value"
+                                         : std::string(command.name) + " takes no option '" + name + "'");
+            return false;
+        }
+        if (!take(command.name, code, optarg, line))
+            return false;
+    }
+    for (int i = optind; i < argc; ++i)
+        line.operands.push_back(argv[static_cast<size_t>(i)]);
+    if (line.null + line.json + line.longForm > 1) {
+        usageError(command.name, "--long, --null and --json go one at a time");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "cli/Command.h"
+
+// The rows of vorpex-cli's commands, each defined in its own file beside this one.
+extern const Command kListCommand;
+extern const Command kExtractCommand;
+extern const Command kCheckCommand;
+extern const Command kPackCommand;
+extern const Command kMountCommand;
+extern const Command kUnmountCommand;
