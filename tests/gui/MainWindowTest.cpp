@@ -24,7 +24,6 @@
 
 #include "app/EncodingMenu.h"
 #include "app/EntryActions.h"
-#include "app/WindowState.h"
 #include "catalogue/EntryPeek.h"
 #include "catalogue/PackFile.h"
 #include "platform/MessageTexts.h"
@@ -94,7 +93,7 @@ class MainWindowTest : public QObject {
     CDirView* Tree() { return m_App.Tree(); }
     CFilesView* List() { return m_App.List(); }
     QStringList ListRows() { return Rows(List()->model()); }
-    void Select(const QStringList& labels) { Tree()->setCurrentIndex(TreeItem(Tree()->model(), labels)); }
+    void Select(const QStringList& labels) { m_App.Select(labels); }
     // Opens through File, Open; true when the window now shows `path`.
     bool OpenFromMenu(const QString& path) {
         m_App.m_pApp->SetOpenFileChooser([path](QWidget*) { return path; });
@@ -208,12 +207,10 @@ private slots:
         QVERIFY(OpenEntries());
         CPreviewPane* pane = Actions()->Preview();
         QVERIFY(pane->isHidden());
-        QVERIFY(!Actions()->PreviewAction()->isChecked());
         Frame()->activateWindow();
         QTest::keyClick(Frame(), Qt::Key_F3);
         QVERIFY(pane->isVisible());
-        QVERIFY(
-            QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).value(CEntryActions::kPreviewKey).toBool());
+        QVERIFY(QSettings().value(CEntryActions::kPreviewKey).toBool());
 
         ShowData(1);
         QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
@@ -336,9 +333,11 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("DATA/"));
     }
 
-    // Extract follows the active pane's selection: the tree's top item counts, an empty list does not.
-    void extractIsEnabledWhileTheActivePaneHasASelection() {
+    // Extract follows the active pane's selection; the tree drives the list, and a folder row double-clicked
+    // selects that very folder in the tree.
+    void openedArchiveIsShownEachPaneDrivesTheOtherAndExtractFollowsTheActivePane() {
         QVERIFY(OpenMaps());
+        // The tree's top item counts as a selection, an empty list does not.
         QAction* extract = Frame()->Command(CMainFrame::ID_FILE_EXTRACT);
         Frame()->SetActiveView(Tree());
         QVERIFY(!extract->isEnabled());
@@ -350,11 +349,6 @@ private slots:
         QVERIFY(extract->isEnabled());
         Select({"DATA", "MAPS"}); // a new folder listed: nothing selected in it
         QVERIFY(!extract->isEnabled());
-    }
-
-    // The tree drives the list; a folder row double-clicked selects that very folder in the tree.
-    void openedArchiveIsShownAndEachPaneDrivesTheOther() {
-        QVERIFY(OpenMaps());
         QCOMPARE(Frame()->GetMessageText(), QStringLiteral("7 folders, 9 files"));
         Select({"OTHER"});
         DoubleClickRow(List(), 0);
@@ -438,7 +432,7 @@ private slots:
         QCOMPARE(Frame()->GetMessageText(), QStringLiteral("0 folders, 0 files"));
     }
 
-    void headerClicksSortReverseAndRestore() {
+    void headerClicksSortAndStatusBarTotalsTheSelection() {
         QVERIFY(OpenMaps());
         Select({"DATA"});
         const QStringList archiveOrder = Names();
@@ -460,12 +454,8 @@ private slots:
         QCOMPARE(Names().mid(3), QStringList({"MEG", "ONE", "ALMOST", "EMPTY"}));
         ClickHeader(1);
         QCOMPARE(Names(), archiveOrder);
-    }
 
-    // While rows are selected the status bar totals them; cleared, the archive's summary comes back.
-    void statusBarTotalsTheSelection() {
-        QVERIFY(OpenMaps());
-        Select({"DATA"});
+        // While rows are selected the status bar totals them; cleared, the archive's summary comes back.
         List()->clearSelection();
         auto pane = [this] { return Frame()->findChild<QLabel*>(QStringLiteral("Ready"))->text(); };
         const QString idle = pane();
@@ -533,23 +523,11 @@ private slots:
         QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
     }
 
-    // A window once on a monitor now gone comes back whole; one bigger than the screen is brought within it.
-    void windowIsKeptOnScreen() {
-        const QList<QRect> screens = {QRect(0, 0, 1920, 1080)};
-        QCOMPARE(CWindowState::OnScreen(QRect(100, 80, 800, 600), screens), QRect(100, 80, 800, 600));
-        const QRect moved = CWindowState::OnScreen(QRect(2500, 100, 800, 600), screens);
-        QVERIFY(screens[0].contains(moved) && moved.size() == QSize(800, 600));
-        QVERIFY(screens[0].contains(CWindowState::OnScreen(QRect(-100, -50, 3000, 2000), screens)));
-    }
-
     void recentFilesSurviveRestartsAndDropOneThatCannotBeOpened() {
         QStringList paths;
         for (const char* name : {"a", "b", "c", "d", "e&f", "c"}) // c again: to the front, listed once
             paths << WriteArchive(*m_Dir, name, {Folder(name)});
-        QVERIFY(Restart([] {
-            QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName)
-                .setValue("Settings/ExtractDir", "/tmp/x y/");
-        }));
+        QVERIFY(Restart([] { QSettings().setValue("Settings/ExtractDir", "/tmp/x y/"); }));
         QCOMPARE(m_App.m_pApp->m_strExtractDir, QStringLiteral("/tmp/x y/"));
         for (const QString& path : paths)
             QVERIFY(m_App.m_pApp->OpenDocumentFile(path));
@@ -588,9 +566,7 @@ private slots:
         for (const QByteArray& stored :
              {StoredGeometry(5000, 5000, 5000, 5000), StoredGeometry(-far, -far, far, far),
               StoredGeometry(far, -far, far + 10, -far + 10), StoredGeometry(-far, far - 5, 100, far)}) {
-            QVERIFY(Restart([&] {
-                QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).setValue("window/geometry", stored);
-            }));
+            QVERIFY(Restart([&] { QSettings().setValue("window/geometry", stored); }));
             QVERIFY2(Frame()->screen()->availableGeometry().contains(Frame()->frameGeometry()),
                      qPrintable(QDebug::toString(Frame()->frameGeometry())));
         }
