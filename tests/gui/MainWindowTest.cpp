@@ -152,8 +152,10 @@ private slots:
         m_Opened.clear();
         QVERIFY(StartApp());
     }
-    // The program gone, so is every file it staged: no private folder is left in the runtime folder.
+    // No box is left open, and with the program gone so is every file it staged: no private folder is left in
+    // the runtime folder.
     void cleanup() {
+        QVERIFY(!QApplication::activeModalWidget());
         StopApp();
         QCOMPARE(QDir(m_Runtime->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList());
