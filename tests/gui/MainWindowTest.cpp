@@ -24,6 +24,7 @@
 
 #include "app/EncodingMenu.h"
 #include "app/EntryActions.h"
+#include "app/WindowState.h"
 #include "catalogue/EntryPeek.h"
 #include "catalogue/PackFile.h"
 #include "platform/MessageTexts.h"
@@ -572,6 +573,12 @@ private slots:
             QVERIFY2(Frame()->screen()->availableGeometry().contains(Frame()->frameGeometry()),
                      qPrintable(QDebug::toString(Frame()->frameGeometry())));
         }
+        // On a screen bigger than this one: a window that fits stays as it was, one on a monitor now gone
+        // moves whole onto the screen.
+        const QList<QRect> screens = {QRect(0, 0, 1920, 1080)};
+        QCOMPARE(CWindowState::OnScreen(QRect(100, 80, 800, 600), screens), QRect(100, 80, 800, 600));
+        const QRect moved = CWindowState::OnScreen(QRect(2500, 100, 800, 600), screens);
+        QVERIFY(screens[0].contains(moved) && moved.size() == QSize(800, 600));
     }
 
     void commandLineArchiveThatCannotBeOpenedEndsStartUp() {
