@@ -96,7 +96,6 @@ class CExtractGuiTest : public QObject {
         QVERIFY(m_App.Start({Q(*m_pTemp / "game.pak")}));
     }
     CDirView* Tree() const { return m_App.Tree(); }
-    void Select(const QStringList& labels) { Tree()->setCurrentIndex(TreeItem(Tree()->model(), labels)); }
     std::string Dest(const char* name) const {
         return QDir().mkpath(Q(*m_pTemp / name)) ? *m_pTemp / name : "";
     }
@@ -142,12 +141,12 @@ private slots:
         Start({File("LOOSE.TXT"), Folder("A", {Folder("X", {File("A.TXT")})}),
                Folder("B", {Folder("X", {File("B.TXT"), Folder("BS")}), Folder("XX", {File("XX")})})});
         Then({Press("IDOK", Q(Dest("tree"))), Press("IDOK", Q(Dest("list"))), Press("IDOK", Q(Dest("all")))});
-        Select({"B", "X"});
+        m_App.Select({"B", "X"});
         RunExtract(Tree(), true);
-        Select({"A"});
+        m_App.Select({"A"});
         m_App.List()->setCurrentIndex(m_App.List()->model()->index(0, 0));
         RunExtract(m_App.List(), true);
-        Select({});
+        m_App.Select({});
         RunExtract(Tree());
         QVERIFY(Done());
         QCOMPARE(ListTree(*m_pTemp / "tree"), Strings({"X/", "X/B.TXT", "X/BS/"}));
@@ -159,7 +158,7 @@ private slots:
 
     void DestinationMessagesAndTheStoredDefault() {
         Start({Folder("DATA", {File("D", "d")})});
-        Select({"DATA"});
+        m_App.Select({"DATA"});
         m_App.List()->selectAll();
         const std::string missing = *m_pTemp / "missing", file = *m_pTemp / "game.pak";
         Then({Press("IDOK", Q(missing)), Press("IDOK", Q(missing)), Press("IDOK", Q(file)),
@@ -207,7 +206,7 @@ private slots:
     void FindMatchesExtractUnderTheirFoldersAndTheStatusBarTells() {
         Start({File("X.PNG", "t"), Folder("A", {File("X.PNG", "a"), Folder("S", {File("X.PNG", "s")})}),
                Folder("B", {File("X.PNG", "bb"), File("Y.TXT", "y")})});
-        Select({});
+        m_App.Select({});
         m_App.Frame()->Command(CMainFrame::ID_EDIT_FIND)->trigger();
         m_App.Frame()->GetFindBar()->Edit()->setText(QStringLiteral("*.png"));
         QTRY_COMPARE(m_App.List()->model()->rowCount(), 4);
@@ -227,7 +226,7 @@ private slots:
     void ReplacingAFileIsAskedFirst() {
         Start(
             {Folder("D", {File("N", "n"), File("A", "a"), File("B", "b"), File("C", "c"), File("E", "e")})});
-        Select({"D"});
+        m_App.Select({"D"});
         m_App.List()->selectAll();
         std::vector<std::string> dests;
         for (const char* name : {"answered", "skipped", "cancelled"}) {

@@ -41,6 +41,10 @@ struct CTestApp {
     CMainFrame* Frame() const { return m_pApp->GetMainWnd(); }
     CDirView* Tree() const { return Frame()->GetDirView(); }
     CFilesView* List() const { return Frame()->GetFilesView(); }
+    // Selects the tree's item reached from its top item through `labels`.
+    void Select(const QStringList& labels) const {
+        Tree()->setCurrentIndex(TreeItem(Tree()->model(), labels));
+    }
 };
 
 // Runs `start`, which should show a modal T, and `inside` on that window before it is closed; false when no
