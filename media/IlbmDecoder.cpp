@@ -81,15 +81,16 @@ MediaResult<Picture> decodeIlbm(ByteSpan bytes, const MediaBudget& budget) {
     const bool hasMask = !chunky && h.masking == 1;
     const size_t planeRow = chunky ? (h.width + 1u) & ~1u : ((h.width + 15u) / 16u) * 2u;
     const size_t rowBytes = planeRow * (chunky ? 1 : h.planes + hasMask);
-    if (!withinBudget(picture.rgba.size(), rowBytes, budget))
+    if (!withinBudget(picture.rgba.size(), uint64_t(rowBytes) * h.height, budget))
         return MediaResult<Picture>::failure(kMediaDamaged);
-    std::vector<uint8_t> row(rowBytes);
+    std::vector<uint8_t> rows(rowBytes * h.height);
     ByteReader data(body);
+    if (h.compression == 1 ? !unpackByteRun1(data, rows) : data.remaining() < rows.size())
+        return MediaResult<Picture>::failure(kMediaTruncated);
+    if (h.compression == 0)
+        std::copy_n(body.begin(), rows.size(), rows.begin());
     for (unsigned y = 0; y < h.height; ++y) {
-        if (h.compression == 1 ? !unpackByteRun1(data, row) : data.take(rowBytes).size() < rowBytes)
-            return MediaResult<Picture>::failure(kMediaTruncated);
-        if (h.compression == 0)
-            std::copy_n(body.begin() + ptrdiff_t(y * rowBytes), rowBytes, row.begin());
+        const uint8_t* row = &rows[y * rowBytes];
         for (unsigned x = 0; x < h.width; ++x) {
             const size_t at = size_t(y) * h.width + x;
             const auto bit = [&](unsigned plane) {

@@ -34,8 +34,6 @@ MediaResult<Picture> decodePcx(ByteSpan bytes, const MediaBudget& budget) {
     if (!supported)
         return MediaResult<Picture>::failure(kMediaUnsupported);
     const uint64_t width = uint64_t(xMax) - xMin + 1, height = uint64_t(yMax) - yMin + 1;
-    if (lineBytes * 8 < width * bits)
-        return MediaResult<Picture>::failure(kMediaDamaged);
 
     MediaResult<Picture> result;
     Picture& picture = result.value;
@@ -44,6 +42,8 @@ MediaResult<Picture> decodePcx(ByteSpan bytes, const MediaBudget& budget) {
     picture.indexed = depth <= 8;
     if (std::string why = allocatePicture(picture, width, height, budget); !why.empty())
         return MediaResult<Picture>::failure(why);
+    if (lineBytes * 8 < width * bits)
+        return MediaResult<Picture>::failure(kMediaDamaged);
 
     // The 256 colours follow the pixels; the run-length data must stop before them.
     ByteSpan data = bytes.subspan(kHeaderSize);
@@ -62,17 +62,19 @@ MediaResult<Picture> decodePcx(ByteSpan bytes, const MediaBudget& budget) {
             palette[i] = headerColour(bytes, i);
     }
 
-    // The scan line holds each plane's bytes in turn; runs may cross from one line into the next.
+    // The scan line holds each plane's bytes in turn; runs may cross from one line into the next, so the
+    // whole picture is unpacked at once (no larger than its pixels, unless the line length lies).
     const size_t scanBytes = lineBytes * planes;
-    if (!withinBudget(picture.rgba.size(), scanBytes, budget))
+    if (!withinBudget(picture.rgba.size(), uint64_t(scanBytes) * height, budget))
         return MediaResult<Picture>::failure(kMediaDamaged);
-    std::vector<uint8_t> line(scanBytes);
+    std::vector<uint8_t> lines(scanBytes * height);
     ByteReader pixels(data);
+    if (encoding == 1 ? !unpackPcx(pixels, lines) : pixels.remaining() < lines.size())
+        return MediaResult<Picture>::failure(kMediaTruncated);
+    if (encoding == 0)
+        std::copy_n(data.begin(), lines.size(), lines.begin());
     for (uint32_t y = 0; y < picture.height; ++y) {
-        if (encoding == 1 ? !unpackPcx(pixels, line) : pixels.take(scanBytes).size() < scanBytes)
-            return MediaResult<Picture>::failure(kMediaTruncated);
-        if (encoding == 0)
-            std::copy_n(data.begin() + ptrdiff_t(y * scanBytes), scanBytes, line.begin());
+        const uint8_t* line = &lines[y * scanBytes];
         const size_t row = size_t(y) * picture.width;
         for (uint32_t x = 0; x < picture.width; ++x) {
             if (depth == 24) {
