@@ -53,21 +53,14 @@ private:
         m_pos = m_bytes.size();
         return false;
     }
-    uint64_t le(unsigned count) {
+    uint64_t le(unsigned count) { return number(count, false); }
+    uint64_t be(unsigned count) { return number(count, true); }
+    uint64_t number(unsigned count, bool bigEndian) {
         if (!need(count))
             return 0;
         uint64_t v = 0;
         for (unsigned i = 0; i < count; ++i)
-            v |= uint64_t(m_bytes[m_pos + i]) << (8 * i);
-        m_pos += count;
-        return v;
-    }
-    uint64_t be(unsigned count) {
-        if (!need(count))
-            return 0;
-        uint64_t v = 0;
-        for (unsigned i = 0; i < count; ++i)
-            v = (v << 8) | m_bytes[m_pos + i];
+            v |= uint64_t(m_bytes[m_pos + i]) << (8 * (bigEndian ? count - 1 - i : i));
         m_pos += count;
         return v;
     }
