@@ -4,11 +4,8 @@
 // lets a decoder take in.
 #include <string>
 
+#include "catalogue/EntryPeek.h"
 #include "media/MediaTypes.h"
-
-class CPackFile;
-class CPackEntry;
-class CEntrySource;
 
 // The entry's bytes in `value`, or why not: the catalogue's own reasons (past the end, unreadable, no
 // archive) or kMediaFileTooLarge.

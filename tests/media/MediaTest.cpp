@@ -6,7 +6,9 @@
 
 #include "media/MediaDecoders.h"
 #include "media/MediaEncoders.h"
+#include "media/MediaEntry.h"
 #include "platform/MessageTexts.h"
+#include "tests/core/CoreTestUtil.h"
 #include "tests/media/MediaSamples.h"
 
 namespace {
@@ -372,6 +374,20 @@ TEST(MediaHostile, RandomCorruption) {
                              got.value.rgba.size() / 4 <= budget.maxPixels));
             }
         }
+}
+
+TEST(MediaEntry, ReadsAWholeEntryOrRefusesOnePastTheCap) {
+    const std::string pcx = writePcx(IndexedImage::make(kW, kH, 256), 8, 1, true);
+    COpened opened(BuildArchive({File("TITLE.PCX", pcx)}));
+    ASSERT_EQ(opened.Pack().GetEntries().size(), 1u);
+    const CPackEntry& entry = opened.Pack().GetEntries()[0];
+    MediaBudget budget;
+    budget.maxBytes = pcx.size();
+    const auto read = readMediaEntry(opened.Pack(), entry, budget);
+    ASSERT_EQ(read.error, "");
+    EXPECT_EQ(decodePicture(recognizeMedia(asBytes(read.value), "TITLE.PCX"), asBytes(read.value)).error, "");
+    budget.maxBytes = pcx.size() - 1; // the palette at the end would be missing
+    EXPECT_EQ(readMediaEntry(CEntrySource(opened.Pack(), entry), budget).error, kMediaFileTooLarge);
 }
 
 } // namespace
