@@ -1,5 +1,10 @@
 #include "tests/media/MediaSamples.h"
 
+#include "media/MediaDecoders.h"
+#include "media/MediaEncoders.h"
+
+#include <tuple>
+
 std::string le16(unsigned v) {
     return {char(v), char(v >> 8)};
 }
@@ -43,40 +48,44 @@ Picture makeTrueColour(uint32_t width, uint32_t height, bool alpha) {
     return p;
 }
 
+namespace {
+
+// Splits `items` into runs of equal items and literal spans between them, each at most `most` long, as
+// every run-length coder here does: emit(first, count, repeated).
+template <class T, class Emit> void forRuns(const std::vector<T>& items, size_t most, Emit emit) {
+    for (size_t i = 0; i < items.size();) {
+        size_t n = 1;
+        while (i + n < items.size() && n < most && items[i + n] == items[i])
+            ++n;
+        if (n == 1) // a literal runs up to the next pair of equal items
+            while (i + n < items.size() && n < most &&
+                   !(i + n + 1 < items.size() && items[i + n + 1] == items[i + n]))
+                ++n;
+        emit(i, n, n > 1 && items[i + 1] == items[i]);
+        i += n;
+    }
+}
+
+} // namespace
+
 std::string packPcx(const std::vector<uint8_t>& data) {
     std::string out;
-    for (size_t i = 0; i < data.size();) {
-        size_t run = 1;
-        while (i + run < data.size() && data[i + run] == data[i] && run < 63)
-            ++run;
-        if (run > 1 || data[i] >= 0xC0)
-            out += char(0xC0 | run);
-        out += char(data[i]);
-        i += run;
-    }
+    forRuns(data, 63, [&](size_t at, size_t count, bool repeated) {
+        for (size_t i = at; i < at + (repeated ? 1 : count); ++i) {
+            if (repeated || data[i] >= 0xC0)
+                out += char(0xC0 | (repeated ? count : 1));
+            out += char(data[i]);
+        }
+    });
     return out;
 }
 
 std::string packByteRun1(const std::vector<uint8_t>& data) {
     std::string out;
-    for (size_t i = 0; i < data.size();) {
-        size_t run = 1;
-        while (i + run < data.size() && data[i + run] == data[i] && run < 128)
-            ++run;
-        if (run > 1) {
-            out += char(1 - int(run));
-            out += char(data[i]);
-            i += run;
-            continue;
-        }
-        size_t literal = 1;
-        while (i + literal < data.size() && literal < 128 &&
-               (i + literal + 1 >= data.size() || data[i + literal + 1] != data[i + literal]))
-            ++literal;
-        out += char(literal - 1);
-        out.append(reinterpret_cast<const char*>(&data[i]), literal);
-        i += literal;
-    }
+    forRuns(data, 128, [&](size_t at, size_t count, bool repeated) {
+        out += char(repeated ? 1 - int(count) : int(count) - 1);
+        out.append(reinterpret_cast<const char*>(&data[at]), repeated ? 1 : count);
+    });
     return out;
 }
 
@@ -150,27 +159,15 @@ std::string tgaHeader(unsigned type, unsigned mapLength, uint32_t width, uint32_
     return h + "abc"; // the image id
 }
 
-// Pixels as stored (each `size` bytes), rows in file order, packed as TGA's RLE or left as they are.
+// Pixels as stored, rows in file order, packed as TGA's RLE or left as they are.
 std::string tgaPixels(const std::vector<std::string>& pixels, bool rle) {
     std::string out;
-    for (size_t i = 0; i < pixels.size();) {
-        size_t run = 1;
-        while (rle && i + run < pixels.size() && pixels[i + run] == pixels[i] && run < 128)
-            ++run;
-        if (rle && run > 1) {
-            out += char(0x80 | (run - 1));
+    forRuns(pixels, rle ? 128 : 1, [&](size_t at, size_t count, bool repeated) {
+        if (rle)
+            out += char((repeated ? 0x80 : 0) | (count - 1));
+        for (size_t i = at; i < at + (repeated ? 1 : count); ++i)
             out += pixels[i];
-        } else {
-            run = 1;
-            while (rle && i + run < pixels.size() && run < 128 && pixels[i + run] != pixels[i + run - 1])
-                ++run;
-            if (rle)
-                out += char(run - 1);
-            for (size_t k = 0; k < run; ++k)
-                out += pixels[i + k];
-        }
-        i += run;
-    }
+    });
     return out;
 }
 
@@ -284,4 +281,80 @@ std::string writeMidi(uint16_t format, uint16_t division, const std::vector<std:
     for (const std::string& t : tracks)
         file += "MTrk" + be32(uint32_t(t.size())) + t;
     return file;
+}
+
+std::vector<MediaSample> mediaSamples() {
+    const auto mono = IndexedImage::make(9, 5, 2), ega = IndexedImage::make(9, 5, 16),
+               vga = IndexedImage::make(9, 5, 256);
+    const Picture rgb = makeTrueColour(9, 5, true);
+    std::vector<MediaSample> out;
+    for (bool rle : {false, true}) {
+        for (const auto& [image, bits, planes] :
+             {std::tuple{&mono, 1, 1}, {&ega, 1, 4}, {&ega, 4, 1}, {&vga, 8, 1}})
+            out.push_back({MediaKind::Pcx, writePcx(*image, bits, planes, rle)});
+        out.push_back({MediaKind::Pcx, writePcx24(rgb, rle)});
+        out.push_back({MediaKind::Tga, writeTgaMapped(vga, rle, rle)});
+        for (unsigned bits : {16u, 24u, 32u})
+            out.push_back({MediaKind::Tga, writeTgaTrue(rgb, bits, rle, !rle)});
+        out.push_back({MediaKind::Ilbm, writeIlbm(ega, 4, rle, false)});
+        out.push_back({MediaKind::Ilbm, writeIlbm(vga, 8, rle, true)});
+    }
+    std::string palette;
+    for (int i = 0; i < 768; ++i)
+        palette += char(i % 64);
+    out.push_back({MediaKind::Palette, palette});
+    const std::string samples = "\x80\x90\xA0\x90\x80\x70\x60\x70";
+    out.push_back({MediaKind::Wav, writeWavFile(1, 1, 11025, 8, 1, samples)});
+    out.push_back({MediaKind::Wav, writeWavFile(1, 2, 22050, 16, 4, samples)});
+    out.push_back({MediaKind::Wav, writeWavFile(0x11, 2, 8000, 4, 16, samples + samples)});
+    out.push_back({MediaKind::Voc, VocWriter()
+                                       .sound(156, samples)
+                                       .more(samples)
+                                       .silence(4, 156)
+                                       .repeat(2)
+                                       .more(samples)
+                                       .repeatEnd()
+                                       .end()});
+    out.push_back({MediaKind::Voc, VocWriter().newSound(8000, 16, 2, samples).end()});
+    out.push_back(
+        {MediaKind::Voc, VocWriter().block(8, le16(0xF000) + std::string{0, 1}).sound(0, samples).end()});
+    const std::string end = std::string("\x00\xFF\x2F\x00", 4);
+    const std::string conductor = std::string("\x00\xFF\x03\x01T\x00\xFF\x51\x03\x07\xA1\x20", 12) + end;
+    const std::string notes =
+        std::string("\x00\x90\x3C\x40\x60\x3C\x00\x00\xC0\x05\x00\xF0\x01\xF7", 14) + end;
+    out.push_back({MediaKind::Midi, writeMidi(1, 96, {conductor, notes})});
+    out.push_back({MediaKind::Midi, writeMidi(0, 0xE728, {notes})});
+    return out;
+}
+
+std::string checkDecoded(MediaKind kind, ByteSpan bytes, const MediaBudget& budget) {
+    if (kind == MediaKind::Midi) {
+        const auto summary = summarizeMidi(bytes);
+        return !summary.isOk() || summary.value.find('\n') != std::string::npos ? ""
+                                                                                : "an empty MIDI summary";
+    }
+    if (mediaCategory(kind) == MediaCategory::Sound) {
+        const auto got = decodeSound(kind, bytes, budget);
+        if (!got.isOk())
+            return {};
+        const Sound& s = got.value;
+        if (s.rate == 0 || (s.channels != 1 && s.channels != 2) ||
+            (s.bitsPerSample != 8 && s.bitsPerSample != 16))
+            return "a sound in a layout the decoders do not give";
+        if (s.samples.size() % s.frameSize() != 0 || s.samples.size() > budget.maxBytes)
+            return "a sound with a part frame or past the budget";
+        const auto again = decodeWav(asBytes(encodeWav(s)), budget);
+        return again.isOk() && again.value.samples == s.samples
+                   ? ""
+                   : "a sound that does not survive the WAV writer";
+    }
+    const auto got = decodePicture(kind, bytes, budget);
+    if (!got.isOk())
+        return {};
+    const Picture& p = got.value;
+    if (p.width == 0 || p.height == 0 || uint64_t(p.width) * p.height > budget.maxPixels ||
+        p.rgba.size() != size_t(p.width) * p.height * 4)
+        return "a picture without pixels, past the budget, or whose pixels do not match its size";
+    return p.rgba.size() > 64 * 1024 || !encodePng(p).empty() ? ""
+                                                              : "a picture that cannot be written as PNG";
 }

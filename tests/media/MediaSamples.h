@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "media/MediaDecoders.h"
 #include "media/MediaPrivate.h"
 
 // A picture of palette indexes, with runs (for the run-length coders) and changes in every row.
@@ -56,6 +57,17 @@ private:
 
 // A Standard MIDI file from its tracks' raw event bytes (each gets its chunk header).
 std::string writeMidi(uint16_t format, uint16_t division, const std::vector<std::string>& tracks);
+
+// A few small files of every kind, the fuzzers' seeds and the random-corruption test's starting points.
+struct MediaSample {
+    MediaKind kind;
+    std::string bytes;
+};
+std::vector<MediaSample> mediaSamples();
+
+// Decodes `bytes` as `kind` and checks what comes out: a picture or sound as large as it says and within
+// the budget, surviving the PNG or WAV writer; a MIDI summary with lines. Returns the fault, or nothing.
+std::string checkDecoded(MediaKind kind, ByteSpan bytes, const MediaBudget& budget);
 
 // Little-endian fields.
 std::string le16(unsigned v);
