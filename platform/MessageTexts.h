@@ -56,7 +56,8 @@ inline constexpr const char* kPreviewTooLarge = "This picture is too large to pr
 // Why a picture, palette or sound cannot be decoded.
 inline constexpr const char* kMediaTruncated = "This file cannot be shown: its data ends early.";
 inline constexpr const char* kMediaDamaged = "This file cannot be shown: its header is damaged.";
-inline constexpr const char* kMediaUnsupported = "This file cannot be shown: its kind of data is not supported.";
+inline constexpr const char* kMediaUnsupported =
+    "This file cannot be shown: its kind of data is not supported.";
 inline constexpr const char* kMediaNoPalette = "This picture cannot be shown: its palette is missing.";
 inline constexpr const char* kMediaNotPalette = "This file is not a palette: a palette holds 768 bytes.";
 inline constexpr const char* kMediaSoundTooLong = "This sound is too long to preview.";
