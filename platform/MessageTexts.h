@@ -53,6 +53,32 @@ inline constexpr const char* kPreviewReadError =
 inline constexpr const char* kPreviewNotOpen = "This file cannot be previewed: no archive is open.";
 // Followed by the picture's size, "5700 x 5700 pixels.".
 inline constexpr const char* kPreviewTooLarge = "This picture is too large to preview: ";
+// Why a picture, palette or sound cannot be decoded.
+inline constexpr const char* kMediaTruncated = "This file cannot be shown: its data ends early.";
+inline constexpr const char* kMediaDamaged = "This file cannot be shown: its header is damaged.";
+inline constexpr const char* kMediaUnsupported =
+    "This file cannot be shown: its kind of data is not supported.";
+inline constexpr const char* kMediaNoPalette = "This picture cannot be shown: its palette is missing.";
+inline constexpr const char* kMediaNotPalette = "This file is not a palette: a palette holds 768 bytes.";
+inline constexpr const char* kMediaSoundTooLong = "This sound is too long to preview.";
+inline constexpr const char* kMediaFileTooLarge = "This file is too large to preview.";
+inline constexpr const char* kMediaNotMidi = "This file is not a MIDI file.";
+// How a decoded picture or sound is described: "320x200, 8-bit indexed", "22050 Hz, 8-bit, mono, 1.5 s".
+inline constexpr const char* kMediaIndexed = "-bit indexed";
+inline constexpr const char* kMediaTrueColour = "-bit true colour";
+inline constexpr const char* kMediaMono = "mono";
+inline constexpr const char* kMediaStereo = "stereo";
+// A MIDI file's summary, one line each; the track lines follow.
+inline constexpr const char* kMidiHeading = "MIDI file, format ";
+inline constexpr const char* kMidiTracks = "Tracks: ";
+inline constexpr const char* kMidiDivision = "Ticks per quarter note: ";
+inline constexpr const char* kMidiSmpte = "SMPTE frames per second: ";
+inline constexpr const char* kMidiTempo = "Tempo: ";
+inline constexpr const char* kMidiTempoChanges = " tempo changes";
+inline constexpr const char* kMidiLength = "Length: ";
+inline constexpr const char* kMidiTrack = "Track ";
+inline constexpr const char* kMidiEvents = " events";
+inline constexpr const char* kMidiTrackCut = " (cut short)";
 
 // The command line.
 inline constexpr const char* kNotInArchive = "Not in archive: ";

@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_reader fuzz_extract)
+media=(fuzz_pcx fuzz_tga fuzz_ilbm fuzz_palette fuzz_wav fuzz_voc fuzz_midi)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_reader fuzz_extract "${media[@]}")
 build=${VORPEX_FUZZ_BUILD:-build-fuzz}
 tools/deps.sh clang-14 libclang-rt-14-dev
 mkdir -p "$build"
@@ -19,11 +20,15 @@ mkdir -p "$build"
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVORPEX_FUZZ=ON -DVORPEX_GUI=OFF -DVORPEX_BENCH=OFF >"$build/configure.log" 2>&1 ||
     { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" -j"${VORPEX_FUZZ_JOBS:-$(nproc)}" --target make_fuzz_seeds "${targets[@]}"
+cmake --build "$build" -j"${VORPEX_FUZZ_JOBS:-$(nproc)}" --target make_fuzz_seeds make_media_seeds \
+    "${targets[@]}"
 
 seeds="$build/fuzz-seeds"
 rm -rf "$seeds"
 "$build/tests/fuzz/make_fuzz_seeds" "$seeds" "$build/fuzz.dict"
+# The media decoders' seeds, a folder each, from our own sample writers.
+rm -rf "$build/media-seeds"
+"$build/tests/fuzz/make_media_seeds" "$build/media-seeds"
 
 # The extraction target makes and removes a folder tree per input: a memory file system is much faster.
 scratch=${TMPDIR:-/tmp}
@@ -36,11 +41,17 @@ for target in "${targets[@]}"; do
     # Inputs stay small: the reader gets room for long lists and deep trees; extraction writes a file per
     # record, so its inputs are kept to about 45 records. The timeout and memory limit turn a hang or a
     # runaway allocation into a finding.
+    # A media decoder takes a whole file, with its own seeds and no archive dictionary.
     max_len=8192
+    inputs=(-dict=fuzz.dict "corpus/$target" fuzz-seeds)
     [ "$target" = fuzz_extract ] && max_len=2048
+    if [ -d "$build/media-seeds/$target" ]; then
+        max_len=16384
+        inputs=("corpus/$target" "media-seeds/$target")
+    fi
     if ! (cd "$build" && VORPEX_FUZZ_TMP="$scratch" "./tests/fuzz/$target" -max_total_time="$seconds" \
-        -dict=fuzz.dict -max_len=$max_len -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
-        "corpus/$target" fuzz-seeds 2>"$target.log"); then
+        -max_len=$max_len -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 "${inputs[@]}" \
+        2>"$target.log"); then
         status=1
         tail -n 40 "$build/$target.log"
         echo "== $target: FINDING (input saved in $build)"
