@@ -149,10 +149,6 @@ CPreviewPane::~CPreviewPane() {
     *m_pWanted = 0;
 }
 
-QString CPreviewPane::Title() const {
-    return m_pTitle->text();
-}
-
 QString CPreviewPane::Note() const {
     return m_eKind == EKind::Message || m_eKind == EKind::Empty ? m_pMessage->text() : m_pNote->text();
 }

@@ -44,7 +44,6 @@ public:
     void Clear();
 
     EKind Kind() const { return m_eKind; }
-    QString Title() const;
     QString Note() const; // the pixel size, the note that the view is cut, or why nothing is shown
     QString Text() const; // the text shown (text kind)
     const QImage& Image() const { return m_Image; } // null while a picture is being decoded

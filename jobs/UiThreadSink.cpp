@@ -1,4 +1,4 @@
-#include "extract/UiThreadSink.h"
+#include "jobs/UiThreadSink.h"
 
 #include <QMetaObject>
 #include <QObject>

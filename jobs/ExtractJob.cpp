@@ -1,4 +1,4 @@
-#include "extract/ExtractJob.h"
+#include "jobs/ExtractJob.h"
 
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"

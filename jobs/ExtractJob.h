@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "extract/FolderWalk.h"
-#include "extract/UiThreadSink.h"
+#include "jobs/UiThreadSink.h"
 
 class QEventLoop;
 class QProgressDialog;
