@@ -62,7 +62,6 @@ public:
 
     CDirView* GetDirView() const { return m_pDirView; }
     CFilesView* GetFilesView() const { return m_pFilesView; }
-    QSplitter* GetSplitter() const { return m_wndSplitter; }
     QToolBar* GetToolBar() const { return m_wndToolBar; }
     // The action of command `id` (menu item, toolbar button or key); null for an unknown id.
     QAction* Command(int id) const { return m_Commands.value(id); }
@@ -72,7 +71,6 @@ public:
 
     // Where Extract reports (not owned; null reports nothing), and where its dialog starts, asked each time.
     void SetMessageSink(CMessageSink* sink);
-    CMessageSink* GetMessageSink() const { return m_pSink; }
     void SetExtractDirSource(std::function<QString()> fn) { m_fnExtractDir = std::move(fn); }
     // Opens an archive dropped on the window; true when it opened.
     void SetArchiveOpener(std::function<bool(const QString&)> fn) { m_fnOpenArchive = std::move(fn); }
@@ -80,8 +78,8 @@ public:
     EntryCommands* entryCommands() const { return m_entryCommands; }
     PreviewController* preview() const { return m_preview; }
 
-    // The pane that receives Extract: the list at start, then whichever pane last had the focus.
-    CPaneView* GetActiveView() const { return m_pActiveView; }
+    // Makes `view` the pane that receives Extract (the list at start, then whichever pane last had the
+    // focus).
     void SetActiveView(CPaneView* view);
 
     // Shows `text` in the message pane until the next prompt replaces it.
