@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProxyStyle>
 #include <QSplitter>
 #include <QStatusBar>
@@ -15,14 +17,16 @@
 
 #include "app/CheckDlg.h"
 #include "app/EncodingMenu.h"
-#include "app/EntryActions.h"
+#include "app/EntryCommands.h"
 #include "app/FindController.h"
 #include "app/KeyLocks.h"
+#include "app/PreviewController.h"
 #include "app/RecentFileList.h"
+#include "app/StagedFiles.h"
 #include "app/VorpexDoc.h"
 #include "app/WindowState.h"
 #include "catalogue/PackFile.h"
-#include "extract/ExtractCommand.h"
+#include "jobs/ExtractCommand.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 #include "views/DirView.h"
@@ -81,8 +85,7 @@ CMainFrame::CMainFrame(CVorpexDoc* doc, QWidget* parent) : QMainWindow(parent), 
     resize(780, 500);
     OnCreateClient();
     OnCreate();
-    // Opening entries, the preview pane, drag and drop, properties.
-    m_pEntryActions = new CEntryActions(this, doc);
+    BuildEntryParts();
     // The layout of the last run, where there was one; the splitter's then wins over the start width.
     m_bSized = CWindowState::Restore(*this, *m_wndSplitter, *m_pFilesView->header());
 }
@@ -398,10 +401,6 @@ void CMainFrame::UpdateExtractCommand() {
     emit ActiveSelectionChanged(bAny);
 }
 
-QString CMainFrame::IndicatorText(int pane) const {
-    return pane >= 0 && pane < 3 ? m_pIndicators[pane]->text() : QString();
-}
-
 void CMainFrame::OnUpdateKeyIndicators() {
     bool locks[3] = {false, false, false};
     CKeyLocks::Read(locks[0], locks[1], locks[2]);
@@ -476,6 +475,53 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void CMainFrame::SetArchiveOpener(std::function<bool(const QString&)> fn) {
-    m_pEntryActions->SetArchiveOpener(std::move(fn));
+void CMainFrame::SetMessageSink(CMessageSink* sink) {
+    m_pSink = sink;
+    m_staged->setMessageSink(sink);
+}
+
+void CMainFrame::BuildEntryParts() {
+    m_preview = new PreviewController(this, m_wndSplitter, m_pFilesView, m_pDocument);
+    m_staged = std::make_unique<StagedFiles>(m_pDocument, this);
+    m_entryCommands = new EntryCommands({this, m_pDirView, m_pFilesView, Command(ID_FILE_EXTRACT),
+                                         m_pFileMenu, [this] { return m_pActiveView; },
+                                         [this](CPaneView* view) { SetActiveView(view); }},
+                                        m_pDocument, m_staged.get());
+    connect(this, &CMainFrame::ActiveSelectionChanged, m_entryCommands, &EntryCommands::followSelection);
+    // Rows dragged out are extracted first; a press on a selected row keeps the rest of the selection.
+    const EntryStager stage = [this](const CSelection& selection) { return m_staged->mimeData(selection); };
+    m_pDirView->GetModel()->setStager(stage);
+    m_pFilesView->GetModel()->setStager(stage);
+    for (CPaneView* pane : {static_cast<CPaneView*>(m_pDirView), static_cast<CPaneView*>(m_pFilesView)})
+        pane->setDragEnabled(true);
+    setAcceptDrops(true);
+}
+
+QString CMainFrame::DroppedArchive(const QDropEvent& event) {
+    // Our own rows dragged back onto the window are no archive to open.
+    if (event.source() || !event.mimeData()->hasUrls())
+        return {};
+    for (const QUrl& url : event.mimeData()->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedArchive(*event).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dragMoveEvent(QDragMoveEvent* event) {
+    if (!DroppedArchive(*event).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QString path = DroppedArchive(*event);
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    if (m_fnOpenArchive)
+        m_fnOpenArchive(path);
 }

@@ -3,15 +3,17 @@
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class CDirView;
 class CEncodingMenu;
-class CEntryActions;
+class EntryCommands;
 class CFilesView;
 class CFindBar;
 class CFindController;
 class CMessageSink;
 class CPaneView;
+class PreviewController;
 class CRecentFileList;
 class CVorpexDoc;
 class QLabel;
@@ -20,6 +22,7 @@ class QSplitter;
 class QStatusBar;
 class QTimer;
 class QToolBar;
+class StagedFiles;
 
 // The program's one window: menu, toolbar, status bar, and a splitter with the folder tree on the left
 // (175 pixels wide at every start) and the file list on the right, which is the active pane at start.
@@ -59,24 +62,24 @@ public:
 
     CDirView* GetDirView() const { return m_pDirView; }
     CFilesView* GetFilesView() const { return m_pFilesView; }
-    QSplitter* GetSplitter() const { return m_wndSplitter; }
     QToolBar* GetToolBar() const { return m_wndToolBar; }
     // The action of command `id` (menu item, toolbar button or key); null for an unknown id.
     QAction* Command(int id) const { return m_Commands.value(id); }
     QMenu* GetFileMenu() const { return m_pFileMenu; }
     CFindBar* GetFindBar() const { return m_pFindBar; }
-    CFindController* GetFindController() const { return m_pFind; }
     CEncodingMenu* GetEncodingMenu() const { return m_pEncodingMenu; }
 
     // Where Extract reports (not owned; null reports nothing), and where its dialog starts, asked each time.
-    void SetMessageSink(CMessageSink* sink) { m_pSink = sink; }
-    CMessageSink* GetMessageSink() const { return m_pSink; }
+    void SetMessageSink(CMessageSink* sink);
     void SetExtractDirSource(std::function<QString()> fn) { m_fnExtractDir = std::move(fn); }
     // Opens an archive dropped on the window; true when it opened.
-    void SetArchiveOpener(std::function<bool(const QString&)> fn);
+    void SetArchiveOpener(std::function<bool(const QString&)> fn) { m_fnOpenArchive = std::move(fn); }
+    // Opening entries, Copy Path, Properties, the context menu; the preview pane.
+    EntryCommands* entryCommands() const { return m_entryCommands; }
+    PreviewController* preview() const { return m_preview; }
 
-    // The pane that receives Extract: the list at start, then whichever pane last had the focus.
-    CPaneView* GetActiveView() const { return m_pActiveView; }
+    // Makes `view` the pane that receives Extract (the list at start, then whichever pane last had the
+    // focus).
     void SetActiveView(CPaneView* view);
 
     // Shows `text` in the message pane until the next prompt replaces it.
@@ -90,9 +93,6 @@ public:
     // Shows the recent-file list in the File menu (the greyed "Recent File" when it is empty).
     void UpdateRecentFileMenu(const CRecentFileList& files);
     const QList<QAction*>& RecentFileActions() const { return m_RecentActions; }
-
-    // The lock-key indicators as last shown: "CAP", "NUM", "SCRL" or empty.
-    QString IndicatorText(int pane) const;
 
 signals:
     // The user chose entry `index` of the recent-file list.
@@ -113,6 +113,10 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // An archive dropped onto the window opens as File, Open opens it (of several, the first).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QAction* AddCommand(int id, const char* name, const char* text, const char* prompt);
@@ -122,6 +126,10 @@ private:
     // Extract is enabled while the active pane has a selection; ActiveSelectionChanged tells the others.
     void UpdateExtractCommand();
     void BuildFindMenus(QMenu* file, QMenu* edit, QMenu* view);
+    // Wires opening, dragging out and the preview of entries.
+    void BuildEntryParts();
+    // The local file a drop from outside the program offers; empty when none.
+    static QString DroppedArchive(const QDropEvent& event);
 
     CVorpexDoc* m_pDocument;
     QSplitter* m_wndSplitter = nullptr;
@@ -132,7 +140,10 @@ private:
     CPaneView* m_pActiveView = nullptr;
     CMessageSink* m_pSink = nullptr;
     std::function<QString()> m_fnExtractDir;
-    CEntryActions* m_pEntryActions = nullptr; // a child of the frame
+    std::function<bool(const QString&)> m_fnOpenArchive;
+    std::unique_ptr<StagedFiles> m_staged;
+    EntryCommands* m_entryCommands = nullptr; // children of the frame
+    PreviewController* m_preview = nullptr;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentPlaceholder = nullptr;
     QAction* m_pRecentSeparator = nullptr; // the recent files stand just before it

@@ -15,8 +15,9 @@ void CMessageBoxSink::Report(const CMessage& message) {
         Show(message);
         return;
     }
+    // Posted, not waited for: the worker goes on while the box is up.
     QMetaObject::invokeMethod(
-        app, [&message] { Show(message); }, Qt::BlockingQueuedConnection);
+        app, [message] { Show(message); }, Qt::QueuedConnection);
 }
 
 // Names come from strangers' archives and from what the user typed: always plain text, never markup.

@@ -9,7 +9,7 @@
 #include "app/MainFrame.h"
 #include "app/QuitOnSignals.h"
 #include "app/VorpexDoc.h"
-#include "extract/OptionsDlg.h"
+#include "dialogs/OptionsDlg.h"
 
 // Every part of the window keeps what it remembers in QSettings(), which these names place.
 CVorpexApp::CVorpexApp() {

@@ -46,7 +46,6 @@ public:
 
     // Where every message of the program goes: a modal box by default. `sink` (not owned, null for the
     // boxes again) replaces it, for tests and for callers that collect messages.
-    CMessageSink& GetMessageSink() const { return *m_pSink; }
     void SetMessageSink(CMessageSink* sink);
 
     // Asks which archive File, Open should open (empty: none). The standard file dialog by default;

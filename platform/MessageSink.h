@@ -18,8 +18,8 @@ struct CMessage {
 
 // Where the core reports what goes wrong. The GUI shows each message in a modal box captioned "Vorpex",
 // the command line prints one per line on standard error, tests record them.
-// Report() returns only when the message has been dealt with (the GUI's box closed), so the reporting
-// code waits; it may be called on any thread, one message at a time per reporting operation.
+// Report() may be called on any thread, one message at a time per reporting operation; called on a worker,
+// the GUI's sinks hand the message to the window's thread and return without waiting for the user.
 class CMessageSink {
 public:
     virtual ~CMessageSink() = default;

@@ -13,7 +13,7 @@
 #include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
 #include "catalogue/PackFile.h"
-#include "extract/ExtractDlg.h"
+#include "dialogs/ExtractDlg.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
 

@@ -15,8 +15,9 @@
 #include <memory>
 
 #include "app/AboutDlg.h"
-#include "app/EntryActions.h"
+#include "app/EntryCommands.h"
 #include "app/MainFrame.h"
+#include "app/PreviewController.h"
 #include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
 #include "catalogue/PackFile.h"
@@ -28,10 +29,9 @@ namespace {
 // The window with the row `file` of the list current, and the preview pane on (--preview) or the rows'
 // context menu open over it (--menu; a menu is a window of its own, so it is drawn onto the picture).
 bool ShotOfRow(CMainFrame* frame, const QByteArray& mode, const QString& file, QPixmap& shot) {
-    auto* actions = frame->findChild<CEntryActions*>();
     CFilesView* list = frame->GetFilesView();
     frame->resize(820, 440);
-    actions->PreviewAction()->setChecked(mode == "--preview");
+    frame->preview()->action()->setChecked(mode == "--preview");
     const QModelIndexList rows = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, file);
     if (rows.isEmpty())
         return false;
@@ -39,7 +39,7 @@ bool ShotOfRow(CMainFrame* frame, const QByteArray& mode, const QString& file, Q
     QApplication::processEvents();
     shot = frame->grab();
     if (mode == "--menu") {
-        std::unique_ptr<QMenu> menu(actions->ContextMenu(list));
+        std::unique_ptr<QMenu> menu(frame->entryCommands()->contextMenu(list));
         const QPoint at =
             list->viewport()->mapTo(frame, list->visualRect(rows.first()).center() + QPoint(10, 4));
         menu->setActiveAction(menu->actions().value(0));

@@ -1,5 +1,7 @@
 #include "views/FilesModel.h"
 
+#include <algorithm>
+
 #include "catalogue/NameCodec.h"
 #include "catalogue/NameOrder.h"
 #include "catalogue/PackFile.h"
@@ -230,6 +232,29 @@ QVariant CFilesModel::headerData(int section, Qt::Orientation orientation, int r
 }
 
 Qt::ItemFlags CFilesModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren
-                           : Qt::NoItemFlags;
+    return index.isValid()
+               ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled
+               : Qt::NoItemFlags;
+}
+
+// The folder rows, then the file rows, each in the order shown, as the list's selection gives them.
+QMimeData* CFilesModel::mimeData(const QModelIndexList& indexes) const {
+    if (!m_stager)
+        return nullptr;
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.model() == this)
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    CSelection selection;
+    for (int row : rows) {
+        if (const CPackFolder* folder = FolderAt(row))
+            selection.m_Folders.push_back(folder);
+        else if (const CPackEntry* entry = EntryAt(row))
+            selection.m_Files.push_back(entry);
+    }
+    if (selection.m_Folders.empty() && selection.m_Files.empty())
+        return nullptr;
+    return m_stager(selection);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalogue/NameFinder.h"
+#include "views/EntryDrag.h"
 
 class CNameCodec;
 class CPackEntry;
@@ -64,6 +65,11 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Dragging rows out: the rows' selection goes to `stager` (none: nothing is dragged).
+    void setStager(EntryStager stager) { m_stager = std::move(stager); }
+    QStringList mimeTypes() const override { return entryMimeTypes(); }
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction | Qt::MoveAction; }
 
 private:
     int FolderRows() const;
@@ -84,4 +90,5 @@ private:
     const CNameCodec* m_pCodec = nullptr;
     QIcon m_FolderIcon;
     QIcon m_FileIcon;
+    EntryStager m_stager;
 };

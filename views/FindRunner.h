@@ -2,29 +2,27 @@
 
 #include <QObject>
 #include <QString>
-#include <atomic>
-#include <condition_variable>
+#include <QThreadPool>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "catalogue/NameFinder.h"
+#include "jobs/Job.h"
 
 class CNameCodec;
 class CPackFile;
 
-// Runs searches by name on a worker thread, so that typing never waits for one. The newest request wins:
-// a request cancels the search in progress, and only the newest search's result is reported. The finder
-// is built on the worker too, the first time a catalogue is searched.
-// Locking: m_mutex guards every member below it; the worker holds it only to take or finish a request.
+// Runs searches by name as jobs beside the window, so that typing never waits for one. The newest request
+// wins: a request cancels the search in progress, and only the newest search's result is reported. The
+// searches run one at a time on a pool of one thread, which builds the finder the first time a catalogue is
+// searched; only those jobs touch the finder, and the catalogue changes only while none runs.
 class CFindRunner : public QObject {
     Q_OBJECT
 public:
     explicit CFindRunner(QObject* parent = nullptr);
     ~CFindRunner() override;
 
-    // The catalogue and codec to search from now on (null for none). Waits until the worker has let go
+    // The catalogue and codec to search from now on (null for none). Waits until the searches have let go
     // of the previous ones, so the caller may destroy them when this returns. GUI thread.
     void SetCatalogue(const CPackFile* pack, const CNameCodec* codec);
     // Searches the catalogue for `pattern` (see CNameFinder::Find); Found follows. GUI thread.
@@ -37,18 +35,10 @@ signals:
     void Found(const QString& pattern, std::vector<CFindHit> hits);
 
 private:
-    void Run();
-
-    std::thread m_Worker;
-    std::atomic<bool> m_bCancel{false};
-    std::mutex m_mutex;
-    std::condition_variable m_Wake;
+    QThreadPool m_pool;
     const CPackFile* m_pPack = nullptr;
     const CNameCodec* m_pCodec = nullptr;
-    std::unique_ptr<CNameFinder> m_pFinder; // built for m_pPack and m_pCodec; the worker's while busy
-    QString m_strPattern;
-    uint64_t m_nRequest = 0; // numbers every request; the worker reports only the newest
-    uint64_t m_nTaken = 0;   // the request the worker took last
-    bool m_bBusy = false;
-    bool m_bQuit = false;
+    std::unique_ptr<CNameFinder> m_pFinder; // built for m_pPack and m_pCodec by the first search
+    QString m_pattern;                      // of the newest request
+    Job<std::vector<CFindHit>> m_job;       // the newest request
 };

@@ -145,5 +145,20 @@ QVariant CFolderTreeModel::data(const QModelIndex& index, int role) const {
 }
 
 Qt::ItemFlags CFolderTreeModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled
+                           : Qt::NoItemFlags;
+}
+
+// The tree drags one folder with everything below it; the top item is the whole archive.
+QMimeData* CFolderTreeModel::mimeData(const QModelIndexList& indexes) const {
+    const QModelIndex index = indexes.value(0);
+    const CPackFolder* folder = Folder(index);
+    if (!m_stager || !folder)
+        return nullptr;
+    CSelection selection;
+    if (IsTop(index))
+        selection.m_bWholeArchive = true;
+    else
+        selection.m_Folders.push_back(folder);
+    return m_stager(selection);
 }

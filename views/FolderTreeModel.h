@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QString>
 
+#include "views/EntryDrag.h"
+
 class CNameCodec;
 class CPackFile;
 class CPackFolder;
@@ -46,6 +48,11 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Dragging rows out: the rows' selection goes to `stager` (none: nothing is dragged).
+    void setStager(EntryStager stager) { m_stager = std::move(stager); }
+    QStringList mimeTypes() const override { return entryMimeTypes(); }
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction | Qt::MoveAction; }
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
 
@@ -62,5 +69,6 @@ private:
     QString m_strTopLabel;
     QIcon m_FolderIcon;
     QIcon m_ArchiveIcon;
+    EntryStager m_stager;
     QHash<const CPackFolder*, uint32_t> m_Shown; // folders with more than a batch shown; others show a batch
 };

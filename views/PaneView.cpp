@@ -1,6 +1,9 @@
 #include "views/PaneView.h"
 
+#include <QDrag>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 
 void CPaneView::focusInEvent(QFocusEvent* event) {
     QTreeView::focusInEvent(event);
@@ -19,4 +22,22 @@ void CPaneView::keyPressEvent(QKeyEvent* event) {
 void CPaneView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
     QTreeView::selectionChanged(selected, deselected);
     emit SelectionChanged();
+}
+
+void CPaneView::startDrag(Qt::DropActions supportedActions) {
+    QMimeData* data = model() ? model()->mimeData(selectedIndexes()) : nullptr;
+    if (!data)
+        return;
+    if (m_dragger) {
+        m_dragger(this, data);
+        return;
+    }
+    // The button may have been let go while a large selection was extracted: no drag then.
+    if (QGuiApplication::mouseButtons() == Qt::NoButton) {
+        delete data;
+        return;
+    }
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(supportedActions, Qt::CopyAction);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTreeView>
+#include <functional>
 
 #include "catalogue/Selection.h"
 
@@ -17,6 +18,11 @@ public:
     // True when Extract has something to take from this pane.
     virtual bool HasSelection() const = 0;
 
+    // Runs a drag of `data` (owned by the call) from `source`; the default is a QDrag, and none when the
+    // button was let go meanwhile. Tests put their own in place of it.
+    using Dragger = std::function<Qt::DropAction(QWidget* source, QMimeData* data)>;
+    void setDragger(Dragger dragger) { m_dragger = std::move(dragger); } // empty: the default again
+
 signals:
     // This pane received the focus: it is now the active pane.
     void Activated();
@@ -27,4 +33,10 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    // Asks the model for the selected rows' data (which may take a while: they are extracted first), then
+    // drags it.
+    void startDrag(Qt::DropActions supportedActions) override;
+
+private:
+    Dragger m_dragger;
 };

@@ -10,7 +10,6 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 #include <cmath>
 
 #include "catalogue/EntryPeek.h"
@@ -57,14 +56,13 @@ qint64 Pixels(QSize size) {
 }
 
 // On the pane's threads: reads the whole entry and decodes it at `size`. Null when it cannot be read or
-// decoded, would take more than the pixel budget, or is no longer wanted (`wanted` no longer holds
-// `serial`), which is also checked before the work starts.
-QImage DecodePicture(const CEntrySource& source, QSize size, const std::atomic<unsigned>& wanted,
-                     unsigned serial) {
-    if (wanted != serial)
+// decoded, would take more than the pixel budget, or is no longer wanted (`cancel`), which is also checked
+// before the work starts.
+QImage DecodePicture(const CEntrySource& source, QSize size, const std::atomic<bool>& cancel) {
+    if (cancel)
         return {};
     const CEntryPeek whole = source.Read(source.Size());
-    if (!whole.IsRead() || wanted != serial)
+    if (!whole.IsRead() || cancel)
         return {};
     QByteArray data = QByteArray::fromRawData(whole.m_strData.data(), qsizetype(whole.m_strData.size()));
     QBuffer buffer(&data);
@@ -125,12 +123,10 @@ CPreviewPane::CPreviewPane(QWidget* parent) : QWidget(parent) {
     layout->addWidget(m_pNote);
     setFocusProxy(m_pStack);
 
-    m_pWanted = std::make_shared<std::atomic<unsigned>>(0);
     m_pPool = new QThreadPool(this);
     m_pPool->setObjectName(QStringLiteral("PreviewDecoders"));
     m_pPool->setMaxThreadCount(2);
-    m_pDecode = new QFutureWatcher<QImage>(this);
-    connect(m_pDecode, &QFutureWatcher<QImage>::finished, this, &CPreviewPane::OnDecoded);
+    connect(m_decode.watcher(), &QFutureWatcher<QImage>::finished, this, &CPreviewPane::OnDecoded);
     m_pRedecode = new QTimer(this);
     m_pRedecode->setSingleShot(true);
     m_pRedecode->setInterval(150);
@@ -144,14 +140,8 @@ CPreviewPane::CPreviewPane(QWidget* parent) : QWidget(parent) {
     Clear();
 }
 
-// A decode still queued skips its work; one under way finishes on the pool and is dropped.
-CPreviewPane::~CPreviewPane() {
-    *m_pWanted = 0;
-}
-
-QString CPreviewPane::Title() const {
-    return m_pTitle->text();
-}
+// A decode still queued skips its work; one under way is waited for and dropped.
+CPreviewPane::~CPreviewPane() = default;
 
 QString CPreviewPane::Note() const {
     return m_eKind == EKind::Message || m_eKind == EKind::Empty ? m_pMessage->text() : m_pNote->text();
@@ -184,7 +174,7 @@ void CPreviewPane::ShowText(const std::string& utf8) {
 
 void CPreviewPane::SetKind(EKind kind, const QString& note) {
     ++m_nSerial;
-    *m_pWanted = 0; // the decode of another picture is of no use now
+    m_decode.cancel(); // the decode of another picture is of no use now
     m_pSource.reset();
     m_pRedecode->stop();
     if (kind != EKind::Image) {
@@ -316,17 +306,20 @@ QSize CPreviewPane::DecodeSize(QSize full, QSize room) {
 
 void CPreviewPane::Decode(QSize size) {
     m_Asked = size;
-    *m_pWanted = m_nSerial;
-    m_pDecode->setFuture(QtConcurrent::run([source = m_pSource, wanted = m_pWanted, serial = m_nSerial,
-                                            size] { return DecodePicture(*source, size, *wanted, serial); }));
+    m_decode.cancel();
+    m_decode.start(
+        [source = m_pSource, size](QPromise<QImage>& promise, const std::atomic<bool>& cancel) {
+            promise.addResult(DecodePicture(*source, size, cancel));
+        },
+        m_pPool);
 }
 
-// The watcher follows the newest decode, whose picture is still the one shown unless the serial moved on.
-// A finish of the decode it followed before may still come in after it was given the newest.
+// The job follows the newest decode, whose picture is still the one shown unless it was cancelled. A finish
+// of the decode it followed before may still come in after it was given the newest.
 void CPreviewPane::OnDecoded() {
-    if (m_eKind != EKind::Image || *m_pWanted != m_nSerial || !m_pDecode->future().isFinished())
+    if (m_eKind != EKind::Image || !m_decode.isFinished() || !m_decode.hasResult())
         return;
-    QImage image = m_pDecode->result();
+    QImage image = m_decode.result();
     if (!image.isNull()) {
         m_Image = std::move(image);
         FitImage();

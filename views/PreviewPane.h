@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "jobs/Job.h"
+
 class CEntrySource;
 class CHexView;
 class CNameCodec;
@@ -44,7 +46,6 @@ public:
     void Clear();
 
     EKind Kind() const { return m_eKind; }
-    QString Title() const;
     QString Note() const; // the pixel size, the note that the view is cut, or why nothing is shown
     QString Text() const; // the text shown (text kind)
     const QImage& Image() const { return m_Image; } // null while a picture is being decoded
@@ -71,13 +72,11 @@ private:
 
     EKind m_eKind = EKind::Empty;
     unsigned m_nSerial = 0; // grows with every change of what is shown
-    // The serial of what a decode on the pool is still wanted for; a queued one that no longer is skips.
-    std::shared_ptr<std::atomic<unsigned>> m_pWanted;
     // Pictures decode on a pool of the pane's own: Qt scales big images on the global pool and waits for it,
     // which must never be behind a decode.
     QThreadPool* m_pPool;
-    QFutureWatcher<QImage>* m_pDecode;
-    QTimer* m_pRedecode; // a grown pane decodes the picture again, once the resizing has settled
+    Job<QImage> m_decode; // the newest decode; cancelled once its picture is no longer shown
+    QTimer* m_pRedecode;  // a grown pane decodes the picture again, once the resizing has settled
     // The picture shown: where its bytes lie, its size, and the size it was last asked to be decoded at.
     std::shared_ptr<const CEntrySource> m_pSource;
     QSize m_FullSize;

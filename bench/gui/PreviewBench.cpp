@@ -13,8 +13,8 @@
 #include <QTemporaryDir>
 #include <unistd.h>
 
-#include "app/EntryActions.h"
 #include "app/MainFrame.h"
+#include "app/PreviewController.h"
 #include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
 #include "catalogue/PackFile.h"
@@ -89,7 +89,7 @@ std::string MakeArchive(const QTemporaryDir& dir) {
 void Preview(benchmark::State& state) {
     CMainFrame* frame = g_pApp->GetMainWnd();
     CFilesView* list = frame->GetFilesView();
-    CPreviewPane* pane = frame->findChild<CEntryActions*>()->Preview();
+    CPreviewPane* pane = frame->preview()->pane();
     const QModelIndex row = list->model()->index(int(state.range(0)), 0);
     for (auto _ : state) {
         state.PauseTiming();
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     CMainFrame* frame = app.GetMainWnd();
     frame->resize(1000, 700);
     frame->show();
-    frame->findChild<CEntryActions*>()->PreviewAction()->setChecked(true);
+    frame->preview()->action()->setChecked(true);
     frame->GetDirView()->SelectFolder(&app.GetDocument()->m_pPackFile->GetTop());
     QApplication::processEvents();
 

@@ -5,8 +5,8 @@
 #include <QtWidgets>
 
 #include "catalogue/PackFile.h"
-#include "extract/ExtractCommand.h"
-#include "extract/FolderDialog.h"
+#include "jobs/ExtractCommand.h"
+#include "dialogs/FolderDialog.h"
 #include "platform/MessageTexts.h"
 #include "tests/gui/AppTestSupport.h"
 #include "views/FindBar.h"

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/EntryActions.h"
+#include "app/EntryCommands.h"
 #include "tests/gui/AppTestSupport.h"
 
 namespace {
@@ -16,15 +16,15 @@ int RunChild(int argc, char* argv[]) {
     UseEmptySettings();
     return CVorpexApp::Run({QString::fromLocal8Bit(argv[2])}, [](CVorpexApp& app) {
         CMainFrame* frame = app.GetMainWnd();
-        auto* actions = frame->findChild<CEntryActions*>();
-        actions->SetOpener([](const QUrl& url) {
+        EntryCommands* actions = frame->entryCommands();
+        actions->setOpener([](const QUrl& url) {
             std::printf("%s\n", qPrintable(url.toLocalFile()));
             return std::fflush(stdout) == 0;
         });
         frame->GetDirView()->setCurrentIndex(TreeItem(frame->GetDirView()->model(), {"DATA"}));
         frame->SetActiveView(frame->GetFilesView());
         frame->GetFilesView()->setCurrentIndex(frame->GetFilesView()->model()->index(0, 0));
-        actions->OnOpen();
+        actions->open();
     });
 }
 

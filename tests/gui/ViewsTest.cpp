@@ -5,6 +5,7 @@
 #include <QScrollBar>
 
 #include "catalogue/NameCodec.h"
+#include "catalogue/PackEntry.h"
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
 #include "tests/gui/GuiTestSupport.h"
@@ -53,6 +54,36 @@ private slots:
         QVERIFY(linePixels(first, height / 2 + 2, height) > 0); // goes on to the next sibling
         QVERIFY(linePixels(last, 0, height / 2) > 0);
         QCOMPARE(linePixels(last, height / 2 + 2, height), 0); // ends at the last one
+    }
+
+    // A drag hands the stager what Extract would take of the dragged rows: the tree's top item is the whole
+    // archive, a folder itself; the list's rows, every column of them, come folders first, each once.
+    void dragHandsTheStagerWhatExtractWouldTake() {
+        CShownArchive shown(MapsArchive());
+        CFolderTreeModel* tree = shown.m_Tree.GetModel();
+        CFilesView list;
+        list.SetCatalogue(&shown.m_Pack, &shown.m_Codec);
+        const CPackFolder* data = tree->Folder(TreeItem(tree, {"DATA"}));
+        list.ShowFolder(data);
+        QVERIFY(!tree->mimeData({TreeItem(tree, {})})); // no stager yet: nothing to drag
+        QStringList staged;
+        const EntryStager stager = [&](const CSelection& selection) {
+            QStringList names(selection.m_bWholeArchive ? "*" : "");
+            for (const CPackFolder* folder : selection.m_Folders)
+                names << QString::fromLatin1(folder->GetName());
+            for (const CPackEntry* entry : selection.m_Files)
+                names << QString::fromLatin1(entry->GetName());
+            staged << names.join(' ');
+            return new QMimeData;
+        };
+        tree->setStager(stager);
+        list.GetModel()->setStager(stager);
+        delete tree->mimeData({TreeItem(tree, {})});
+        delete tree->mimeData({TreeItem(tree, {"DATA"})});
+        QAbstractItemModel* rows = list.model();
+        delete rows->mimeData({rows->index(5, 2), rows->index(1, 0), rows->index(5, 0), rows->index(3, 1)});
+        QCOMPARE(staged, QStringList({"*", " DATA", " MAPS2 EMPTY ONE"}));
+        list.SetCatalogue(nullptr, nullptr);
     }
 
     // More top-level folders than a batch: the tree holds one batch of rows until the view scrolls to the

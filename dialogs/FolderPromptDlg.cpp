@@ -1,4 +1,4 @@
-#include "extract/FolderPromptDlg.h"
+#include "dialogs/FolderPromptDlg.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "extract/FolderDialog.h"
+#include "dialogs/FolderDialog.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "extract/ExtractCommand.h"
+#include "jobs/ExtractCommand.h"
 
 #include <QDir>
 #include <QFile>
 
-#include "extract/ExtractDlg.h"
-#include "extract/ExtractJob.h"
+#include "dialogs/ExtractDlg.h"
+#include "jobs/ExtractJob.h"
 #include "platform/MessageSink.h"
 
 bool CExtractCommand::Run(EFrom from, const CContext& context, const std::function<CSelection()>& select,

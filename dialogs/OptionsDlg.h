@@ -1,6 +1,6 @@
 #pragma once
 
-#include "extract/FolderPromptDlg.h"
+#include "dialogs/FolderPromptDlg.h"
 
 // Edits the default extraction folder; the Options command stores what it returns.
 class COptionsDlg : public CFolderPromptDlg {

@@ -1,4 +1,4 @@
-#include "extract/ExtractJob.h"
+#include "jobs/ExtractJob.h"
 
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
@@ -11,45 +11,62 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTimer>
-#include <chrono>
-#include <thread>
+#include <limits>
 
 CExtractJob::CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,
                          const char* makeDirMessage, QWidget* pWindow)
-    : m_UiSink(uiSink), m_Codec(codec), m_Sink(*this, this), m_Walk(pack, m_Sink, codec, makeDirMessage),
-      m_pWindow(pWindow) {
-    m_Walk.SetCancelFlag(&m_bCancel);
+    : m_UiSink(uiSink), m_Codec(codec), m_Walk(pack, *this, codec, makeDirMessage), m_pWindow(pWindow) {
     m_pShowFirst = new QTimer(this);
     m_pShowFirst->setSingleShot(true);
     connect(m_pShowFirst, &QTimer::timeout, this, &CExtractJob::ShowFirst);
-    m_Walk.SetProgressCallback([this](const CProgress& p) {
-        m_nFilesDone.store(p.m_nFilesDone, std::memory_order_relaxed);
-        m_nFilesTotal.store(p.m_nFilesTotal, std::memory_order_relaxed);
-        m_nBytesDone.store(p.m_nBytesDone, std::memory_order_relaxed);
-        m_nBytesTotal.store(p.m_nBytesTotal, std::memory_order_relaxed);
-        if (m_fnProgressHook)
-            m_fnProgressHook(p);
-    });
     m_Walk.Writer().SetReplaceQuestion([this](const CPackEntry& entry) { return AskReplace(entry); });
+    connect(m_job.watcher(), &QFutureWatcher<CExtractResult>::progressValueChanged, this,
+            &CExtractJob::UpdateProgress);
 }
 
 CExtractJob::~CExtractJob() {
     delete m_pProgress;
 }
 
+void CExtractJob::Cancel() {
+    m_job.cancel();
+    // A question waiting for its answer gets Cancel, so the worker can stop.
+    std::lock_guard lock(m_questionMutex);
+    if (m_question)
+        m_question->setAnswer(CEntryWriter::EReplace::Cancel);
+}
+
+void CExtractJob::Question::setAnswer(CEntryWriter::EReplace value) {
+    {
+        std::lock_guard lock(mutex);
+        if (!answer)
+            answer = value;
+    }
+    answered.notify_all();
+}
+
 CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
-    CExtractResult result;
     QEventLoop loop;
     m_pLoop = &loop;
-    connect(this, &CExtractJob::WorkerDone, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    connect(m_job.watcher(), &QFutureWatcher<CExtractResult>::finished, &loop, &QEventLoop::quit);
 
-    std::thread worker([this, dirfd, &selection, &result] {
-        result = m_Walk.Extract(dirfd, selection);
-        m_bDone.store(true);
-        emit WorkerDone(); // queued: reaches the loop on the user-interface thread
-    });
+    m_job.start(
+        [this, dirfd, &selection](QPromise<CExtractResult>& promise, const std::atomic<bool>& cancel) {
+            m_Walk.SetCancelFlag(&cancel);
+            promise.setProgressRange(0, std::numeric_limits<int>::max());
+            m_Walk.SetProgressCallback([this, &promise](const CProgress& p) {
+                m_nFilesDone.store(p.m_nFilesDone, std::memory_order_relaxed);
+                m_nFilesTotal.store(p.m_nFilesTotal, std::memory_order_relaxed);
+                m_nBytesDone.store(p.m_nBytesDone, std::memory_order_relaxed);
+                m_nBytesTotal.store(p.m_nBytesTotal, std::memory_order_relaxed);
+                promise.setProgressValue(++m_reports);
+                if (m_fnProgressHook)
+                    m_fnProgressHook(p);
+            });
+            promise.addResult(m_Walk.Extract(dirfd, selection));
+        });
 
-    // First the quiet half second: repaint, answer the worker's messages, but take no input, so nothing can
+    // First the quiet half second: repaint, take the worker's messages, but take no input, so nothing can
     // close the archive under the worker before the modal progress dialog is up.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_bBusyCursor = true;
@@ -58,7 +75,7 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
     delay.start(kProgressDelayMs);
     bool bQuitting = false;
-    if (!m_bDone.load())
+    if (!m_job.isFinished())
         bQuitting = loop.exec(QEventLoop::ExcludeUserInputEvents) == kQuitting;
     delay.stop();
     m_bBusyCursor = false;
@@ -66,33 +83,42 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
 
     // Then the progress dialog, modal, until the worker ends; once cancelled, input is held back again for
     // the moment the worker needs to drop the file in hand.
-    if (!m_bDone.load() && !bQuitting) {
+    if (!m_job.isFinished() && !bQuitting) {
         ShowProgress();
-        while (!m_bDone.load() && !bQuitting)
-            bQuitting = loop.exec(m_bCancel.load() ? QEventLoop::ExcludeUserInputEvents
-                                                   : QEventLoop::AllEvents) == kQuitting;
+        while (!m_job.isFinished() && !bQuitting)
+            bQuitting = loop.exec(m_job.isCancelled() ? QEventLoop::ExcludeUserInputEvents
+                                                      : QEventLoop::AllEvents) == kQuitting;
     }
+    // The application is quitting: event loops return at once, so no message can be shown any more. The
+    // worker stops, a question it waits on answered Cancel, and what it posted is dropped.
     if (bQuitting)
-        Abandon();
-
-    // The worker has said it is done; all that is left for it is to return.
-    worker.join();
-    if (m_pTicker)
-        m_pTicker->stop();
+        Cancel();
+    m_job.wait();
+    CExtractResult result;
+    if (m_job.watcher()->future().resultCount() > 0)
+        result = m_job.result();
+    else
+        result.m_bCancelled = true;
     delete m_pProgress;
     m_pLoop = nullptr;
     m_pShowFirst->stop();
     if (bQuitting) {
+        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
         m_FirstMessage.reset();
         m_Gathered.clear();
+    } else {
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); // the messages still on their way
     }
     ShowFirst(); // when the worker was quicker than the timer
     ShowGathered();
     return result;
 }
 
-// Returns at once, so the worker goes on: the first message is shown from the event loop, the rest wait.
 void CExtractJob::Report(const CMessage& message) {
+    postToThread(this, [this, message] { Take(message); });
+}
+
+void CExtractJob::Take(const CMessage& message) {
     if (m_bFirstTaken) {
         m_Gathered.push_back(message);
         return;
@@ -122,11 +148,23 @@ void CExtractJob::ShowFirst() {
 }
 
 CEntryWriter::EReplace CExtractJob::AskReplace(const CPackEntry& entry) {
-    CEntryWriter::EReplace answer = CEntryWriter::EReplace::Cancel;
-    // Dropping the call (Abandon) releases the worker with the answer above.
-    QMetaObject::invokeMethod(
-        this, [&] { answer = WithoutBusyCursor([&] { return ShowReplaceQuestion(entry); }); },
-        Qt::BlockingQueuedConnection);
+    auto question = std::make_shared<Question>();
+    {
+        std::lock_guard lock(m_questionMutex);
+        if (m_job.isCancelled())
+            return CEntryWriter::EReplace::Cancel;
+        m_question = question;
+    }
+    postToThread(this, [this, question, &entry] {
+        if (!question->answer) // not cancelled meanwhile
+            question->setAnswer(WithoutBusyCursor([&] { return ShowReplaceQuestion(entry); }));
+    });
+    std::unique_lock lock(question->mutex);
+    question->answered.wait(lock, [&] { return question->answer.has_value(); });
+    const CEntryWriter::EReplace answer = *question->answer;
+    lock.unlock();
+    std::lock_guard guard(m_questionMutex);
+    m_question.reset();
     return answer;
 }
 
@@ -174,16 +212,6 @@ void CExtractJob::ShowGathered() {
     m_UiSink.Report(all);
 }
 
-void CExtractJob::Abandon() {
-    // The application is quitting: event loops return at once, so no message can be shown any more. Stop the
-    // worker, and drop each message it waits to have handed over, which releases it.
-    Cancel();
-    while (!m_bDone.load()) {
-        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
 void CExtractJob::ShowProgress() {
     m_pProgress = new QProgressDialog(m_pWindow);
     m_pProgress->setObjectName(QStringLiteral("ExtractProgress"));
@@ -202,14 +230,10 @@ void CExtractJob::ShowProgress() {
     });
     UpdateProgress();
     m_pProgress->show();
-
-    m_pTicker = new QTimer(this);
-    connect(m_pTicker, &QTimer::timeout, this, &CExtractJob::UpdateProgress);
-    m_pTicker->start(100);
 }
 
 void CExtractJob::UpdateProgress() {
-    if (!m_pProgress || m_bCancel.load())
+    if (!m_pProgress || m_job.isCancelled())
         return;
     const uint64_t files = m_nFilesDone.load(std::memory_order_relaxed);
     const uint64_t filesTotal = m_nFilesTotal.load(std::memory_order_relaxed);

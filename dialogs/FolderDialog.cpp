@@ -1,4 +1,4 @@
-#include "extract/FolderDialog.h"
+#include "dialogs/FolderDialog.h"
 
 #include <QAbstractItemView>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "extract/FolderPromptDlg.h"
+#include "dialogs/FolderPromptDlg.h"
 
 // Asks for the destination of one extraction; both Extract commands open it prefilled with the default
 // extraction folder, and what is typed or chosen here is used once and never stored.
