@@ -79,6 +79,10 @@ QMenu* EntryCommands::contextMenu(CPaneView* view) {
     menu->setAccessibleName(tr("Entry menu"));
     menu->addAction(m_openAction);
     menu->addAction(m_window.extract);
+    // Save As converts the previewed file of the list.
+    if (QAction* saveAs = m_window.frame->findChild<QAction*>(QStringLiteral("ID_FILE_SAVE_AS"));
+        saveAs && view == m_window.list)
+        menu->addAction(saveAs);
     menu->addAction(m_copyPathAction);
     menu->addSeparator();
     menu->addAction(m_propertiesAction);

@@ -22,6 +22,7 @@
 #include "app/KeyLocks.h"
 #include "app/PreviewController.h"
 #include "app/RecentFileList.h"
+#include "app/SaveAsCommand.h"
 #include "app/StagedFiles.h"
 #include "app/VorpexDoc.h"
 #include "app/WindowState.h"
@@ -33,6 +34,7 @@
 #include "views/FilesView.h"
 #include "views/FindBar.h"
 #include "views/ImageList.h"
+#include "views/PreviewPane.h"
 
 namespace {
 
@@ -488,6 +490,9 @@ void CMainFrame::BuildEntryParts() {
                                          [this](CPaneView* view) { SetActiveView(view); }},
                                         m_pDocument, m_staged.get());
     connect(this, &CMainFrame::ActiveSelectionChanged, m_entryCommands, &EntryCommands::followSelection);
+    new SaveAsCommand(
+        this, m_preview->pane()->mediaView(), m_pFileMenu, Command(ID_FILE_EXTRACT),
+        [this] { return m_pSink; }, [this](const QString& text) { SetMessageText(text); });
     // Rows dragged out are extracted first; a press on a selected row keeps the rest of the selection.
     const EntryStager stage = [this](const CSelection& selection) { return m_staged->mimeData(selection); };
     m_pDirView->GetModel()->setStager(stage);

@@ -68,6 +68,13 @@ inline constexpr const char* kMediaIndexed = "-bit indexed";
 inline constexpr const char* kMediaTrueColour = "-bit true colour";
 inline constexpr const char* kMediaMono = "mono";
 inline constexpr const char* kMediaStereo = "stereo";
+// The preview's sounds: the button, and why a sound cannot be played here.
+inline constexpr const char* kSoundPlay = "Play";
+inline constexpr const char* kSoundStop = "Stop";
+inline constexpr const char* kSoundNoOutput = "No sound output device is available to play this sound.";
+// Save As... of a previewed picture or sound, in today's formats; the file's path follows.
+inline constexpr const char* kSaveAsNothing = "Only a previewed picture or sound can be saved as PNG or WAV.";
+inline constexpr const char* kSavedAs = "Saved ";
 // A MIDI file's summary, one line each; the track lines follow.
 inline constexpr const char* kMidiHeading = "MIDI file, format ";
 inline constexpr const char* kMidiTracks = "Tracks: ";

@@ -6,6 +6,8 @@ packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock
     libarchive-tools) # bsdtar: the peer of bench/cli
 # The media library writes PNG with zlib's deflate.
 packages+=(zlib1g-dev)
+# The preview plays sounds through Qt Multimedia.
+packages+=(qt6-multimedia-dev)
 # Man pages and icon renderings at build time; the validators, bash completion and the Debian package tools
 # that tools/check-install.sh uses.
 packages+=(scdoc librsvg2-bin desktop-file-utils appstream mandoc bash-completion dpkg-dev file)

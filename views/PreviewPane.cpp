@@ -17,6 +17,7 @@
 #include "catalogue/PackEntry.h"
 #include "platform/MessageTexts.h"
 #include "views/HexView.h"
+#include "views/MediaView.h"
 
 namespace {
 
@@ -126,6 +127,13 @@ CPreviewPane::CPreviewPane(QWidget* parent) : QWidget(parent) {
     m_pPool = new QThreadPool(this);
     m_pPool->setObjectName(QStringLiteral("PreviewDecoders"));
     m_pPool->setMaxThreadCount(2);
+    // What our decoders refuse shows as bytes, with the reason.
+    m_media = new MediaView(m_pPool, m_pStack);
+    m_pStack->addWidget(m_media);
+    connect(m_media, &MediaView::refused, this, [this](const QString& why) {
+        m_strCutNote = m_strCutNote.isEmpty() ? why : why + QLatin1Char(' ') + m_strCutNote;
+        ShowBytes();
+    });
     connect(m_decode.watcher(), &QFutureWatcher<QImage>::finished, this, &CPreviewPane::OnDecoded);
     m_pRedecode = new QTimer(this);
     m_pRedecode->setSingleShot(true);
@@ -177,10 +185,11 @@ void CPreviewPane::SetKind(EKind kind, const QString& note) {
     m_decode.cancel(); // the decode of another picture is of no use now
     m_pSource.reset();
     m_pRedecode->stop();
-    if (kind != EKind::Image) {
+    if (kind != EKind::Image && kind != EKind::Media) {
         m_Head.clear();
         m_HeadText.reset();
     }
+    m_media->clear(); // stops a sound playing
     m_eKind = kind;
     const bool bMessage = kind == EKind::Message || kind == EKind::Empty;
     if (bMessage)
@@ -204,6 +213,9 @@ void CPreviewPane::SetKind(EKind kind, const QString& note) {
         break;
     case EKind::Hex:
         m_pStack->setCurrentWidget(m_pHex);
+        break;
+    case EKind::Media:
+        m_pStack->setCurrentWidget(m_media);
         break;
     case EKind::Empty:
     case EKind::Message:
@@ -254,8 +266,20 @@ void CPreviewPane::ShowEntry(const CPackFile* pack, const CPackEntry* entry, con
     m_HeadText.reset();
     if (LooksLikeText(m_Head))
         m_HeadText = codec->Decode(peek.m_strData);
-    if (!ShowImage(*pack, *entry, m_Head))
+    if (!showMedia(*pack, *entry, !peek.m_bCut) && !ShowImage(*pack, *entry, m_Head))
         ShowBytes();
+}
+
+bool CPreviewPane::showMedia(const CPackFile& pack, const CPackEntry& entry, bool whole) {
+    const ByteSpan head(reinterpret_cast<const uint8_t*>(m_Head.constData()), size_t(m_Head.size()));
+    const MediaKind kind = recognizeMedia(head, entry.GetName(), whole);
+    const MediaCategory category = mediaCategory(kind);
+    if (category != MediaCategory::Picture && category != MediaCategory::Sound &&
+        category != MediaCategory::Text)
+        return false;
+    SetKind(EKind::Media, QString());
+    m_media->show(std::make_shared<const CEntrySource>(pack, entry), kind, m_pTitle->text());
+    return true;
 }
 
 void CPreviewPane::ShowBytes() {
@@ -335,11 +359,7 @@ QSize CPreviewPane::Room() const {
 void CPreviewPane::FitImage() {
     if (m_Image.isNull())
         return;
-    const QSize room = Room();
-    const bool bShrink = m_Image.width() > room.width() || m_Image.height() > room.height();
-    m_pPicture->setPixmap(QPixmap::fromImage(
-        bShrink && !room.isEmpty() ? m_Image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                                   : m_Image));
+    m_pPicture->setPixmap(MediaView::fitted(m_Image, Room()));
 }
 
 void CPreviewPane::resizeEvent(QResizeEvent* event) {

@@ -15,6 +15,7 @@ class CHexView;
 class CNameCodec;
 class CPackEntry;
 class CPackFile;
+class MediaView;
 class QLabel;
 class QPlainTextEdit;
 class QStackedWidget;
@@ -31,7 +32,7 @@ class QTimer;
 class CPreviewPane : public QWidget {
     Q_OBJECT
 public:
-    enum class EKind { Empty, Text, Image, Hex, Message };
+    enum class EKind { Empty, Text, Image, Hex, Message, Media };
     // Pictures up to this size are read whole to be shown; bigger ones are shown as hex.
     static constexpr uint32_t kImageLimit = 64u << 20;
     // The most pixels a picture is decoded at (64 MiB as 32-bit pixels). A bigger one is decoded scaled
@@ -50,6 +51,7 @@ public:
     QString Text() const; // the text shown (text kind)
     const QImage& Image() const { return m_Image; } // null while a picture is being decoded
     CHexView* HexView() const { return m_pHex; }
+    MediaView* mediaView() const { return m_media; } // the media kind's page
 
     // True when `data` reads as text: no NUL byte and hardly any control characters.
     static bool LooksLikeText(const QByteArray& data);
@@ -65,6 +67,7 @@ private:
     void ShowText(const std::string& utf8);
     void ShowBytes(); // the kept head of the entry, as text or hex
     bool ShowImage(const CPackFile& pack, const CPackEntry& entry, const QByteArray& head);
+    bool showMedia(const CPackFile& pack, const CPackEntry& entry, bool whole);
     void Decode(QSize size);
     void OnDecoded();
     void FitImage();
@@ -93,4 +96,5 @@ private:
     CHexView* m_pHex;
     QLabel* m_pMessage;
     QLabel* m_pNote;
+    MediaView* m_media; // pictures, sounds and music of old games, decoded by our own decoders
 };

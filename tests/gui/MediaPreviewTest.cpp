@@ -1,0 +1,209 @@
+// The preview of old games' media in the real window: pictures and palettes shown with their size and depth,
+// sounds played (through a stand-in for the sound device) and stopped, a MIDI file summarised, a file the
+// decoders refuse shown as hex with the reason; and Save As, which converts what is shown to PNG or WAV.
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+
+#include "app/EntryCommands.h"
+#include "app/PreviewController.h"
+#include "app/SaveAsCommand.h"
+#include "platform/MessageTexts.h"
+#include "tests/gui/AppTestSupport.h"
+#include "tests/media/MediaSamples.h"
+#include "views/MediaView.h"
+#include "views/PreviewPane.h"
+#include "views/SoundOutput.h"
+#include "views/SoundView.h"
+
+namespace {
+
+// Plays nowhere; keeps what it was handed.
+struct SilentOutput : SoundOutput {
+    bool isAvailable() const override { return true; }
+    bool start(const QAudioFormat& format, const QByteArray& pcm, qint64 from) override {
+        played = pcm;
+        rate = format.sampleRate();
+        this->from = from;
+        playing = true;
+        return true;
+    }
+    void stop() override { playing = false; }
+    qint64 position() const override { return from; }
+
+    QByteArray played;
+    int rate = 0;
+    qint64 from = -1;
+    bool playing = false;
+};
+
+const IndexedImage kTitle = IndexedImage::make(40, 25, 256);
+// 120 ms at 10 kHz.
+const std::string kSamples =
+    QByteArray("\x80\x90\xA0\xB0\xA0\x90\x80\x70\x60\x50\x60\x70").repeated(100).toStdString();
+
+std::string pcmOf(const Sound& sound) {
+    return {sound.samples.begin(), sound.samples.end()};
+}
+
+} // namespace
+
+class MediaPreviewTest : public QObject {
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> m_dir;
+    CTestApp m_app;
+    CPreviewPane* pane() const { return m_app.Frame()->preview()->pane(); }
+    MediaView* media() const { return pane()->mediaView(); }
+    SaveAsCommand* saveAs() const { return m_app.Frame()->findChild<SaveAsCommand*>(); }
+
+    // Shows row `name` of the archive's top level.
+    void show(const QString& name) {
+        const QAbstractItemModel* model = m_app.List()->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            if (model->index(row, 0).data().toString() == name) {
+                m_app.List()->setCurrentIndex(model->index(row, 0));
+                return;
+            }
+        QFAIL(qPrintable(name));
+    }
+
+private slots:
+    void init() {
+        UseEmptySettings();
+        m_dir.emplace();
+        std::string palette;
+        for (int i = 0; i < 768; ++i)
+            palette += char(i * 7 % 251);
+        const QString archive = WriteArchive(
+            *m_dir, "media.dir",
+            {File("TITLE.PCX", writePcx(kTitle, 8, 1, true)), File("GAME.PAL", palette),
+             File("DOOR.VOC", VocWriter().sound(156, kSamples).end()),
+             File("SONG.MID", writeMidi(0, 96, {std::string("\x00\xFF\x2F\x00", 4)})),
+             File("CUT.PCX", writePcx(kTitle, 8, 1, true).substr(0, 200)), File("NOTES.TXT", "text")});
+        QVERIFY(m_app.Start({archive}));
+        QVERIFY(QTest::qWaitForWindowExposed(m_app.Frame()));
+        m_app.Frame()->preview()->action()->setChecked(true);
+        m_app.Select({});
+    }
+    void cleanup() { m_app.m_pApp.reset(); }
+
+    void picturesShowWithSizeAndDepth() {
+        show("TITLE.PCX");
+        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Media);
+        QTRY_VERIFY(media()->decoded());
+        const QImage& image = media()->decoded()->image;
+        QCOMPARE(image.size(), QSize(40, 25));
+        const std::vector<uint8_t> expected = kTitle.rgba();
+        QVERIFY(std::equal(expected.begin(), expected.end(), image.constBits()));
+        QCOMPARE(media()->caption(), QStringLiteral("40x25, 8") + kMediaIndexed);
+        QVERIFY(!media()->findChild<QLabel*>(QStringLiteral("MediaPicture"))->pixmap().isNull());
+
+        show("GAME.PAL");
+        QTRY_VERIFY(media()->decoded());
+        QCOMPARE(media()->decoded()->image.size(), QSize(16 * kSwatchSize, 16 * kSwatchSize));
+        // The swatch of colour 1, the second triple.
+        QCOMPARE(media()->decoded()->image.pixelColor(kSwatchSize + 1, 1), QColor(7 * 3, 7 * 4, 7 * 5));
+
+        show("SONG.MID");
+        QTRY_VERIFY(media()->decoded());
+        QVERIFY(media()->decoded()->text.startsWith(QString::fromLatin1(kMidiHeading)));
+        QVERIFY(!saveAs()->action()->isEnabled()); // nothing to convert
+    }
+
+    void refusedFilesShowAsHexWithTheReason() {
+        show("CUT.PCX");
+        QTRY_COMPARE(pane()->Kind(), CPreviewPane::EKind::Hex);
+        QCOMPARE(pane()->Note(), QString::fromLatin1(kMediaNoPalette));
+        QVERIFY(!media()->decoded());
+        show("NOTES.TXT");
+        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Text);
+    }
+
+    void soundsPlayAndStop() {
+        SoundView* sound = media()->soundView();
+        // Offscreen there is no sound device: nothing can be played, and the view says so.
+        if (!SoundOutput().isAvailable()) {
+            show("DOOR.VOC");
+            QTRY_VERIFY(media()->decoded());
+            QVERIFY(!sound->playButton()->isEnabled());
+            QVERIFY(sound->findChild<QLabel*>(QStringLiteral("SoundMessage"))->isVisible());
+            sound->toggle();
+            QVERIFY(!sound->isPlaying());
+        }
+        auto* output = new SilentOutput;
+        sound->setOutput(output);
+        show("DOOR.VOC");
+        QTRY_VERIFY(media()->decoded());
+        QCOMPARE(sound->description(), QString::fromStdString(media()->decoded()->sound.description()));
+        QVERIFY(sound->playButton()->isEnabled());
+        QCOMPARE(sound->playButton()->text(), QString::fromLatin1(kSoundPlay));
+
+        m_app.Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app.Frame()));
+        m_app.List()->setFocus();
+        QTest::keyClick(m_app.List(), Qt::Key_Space);
+        QVERIFY(sound->isPlaying());
+        QVERIFY(output->playing);
+        QCOMPARE(output->played.toStdString(), kSamples);
+        QCOMPARE(output->rate, 10000); // 1,000,000 / (256 - 156)
+        QCOMPARE(sound->playButton()->text(), QString::fromLatin1(kSoundStop));
+        QTest::mouseClick(sound->playButton(), Qt::LeftButton);
+        QVERIFY(!sound->isPlaying());
+        QVERIFY(!output->playing);
+
+        // Playing from where the bar was dragged; another row stops it.
+        QCOMPARE(sound->positionBar()->maximum(), 120);
+        sound->positionBar()->setValue(60);
+        sound->play();
+        QCOMPARE(output->from, 600);
+        sound->stop();
+        sound->positionBar()->setValue(120);
+        sound->play();
+        QCOMPARE(output->from, 0); // at the end: from the start again
+        show("NOTES.TXT");
+        QVERIFY(!output->playing);
+        QVERIFY(!sound->isPlaying());
+    }
+
+    void saveAsConvertsWhatIsShown() {
+        QMenu* file = m_app.Frame()->findChild<QMenu*>(QStringLiteral("FileMenu"));
+        const QList<QAction*> actions = file->actions();
+        QCOMPARE(actions.indexOf(saveAs()->action()),
+                 actions.indexOf(m_app.Frame()->findChild<QAction*>(QStringLiteral("ID_FILE_EXTRACT"))) + 1);
+        std::unique_ptr<QMenu> context(m_app.Frame()->entryCommands()->contextMenu(m_app.List()));
+        QVERIFY(context->actions().contains(saveAs()->action()));
+
+        show("TITLE.PCX");
+        QTRY_VERIFY(saveAs()->action()->isEnabled());
+        QCOMPARE(saveAs()->suggestedName(), QStringLiteral("TITLE.png"));
+        const QString png = m_dir->filePath("title.png");
+        QVERIFY(saveAs()->saveTo(png));
+        const QImage saved = QImage(png).convertToFormat(QImage::Format_RGBA8888);
+        const std::vector<uint8_t> expected = kTitle.rgba();
+        QCOMPARE(saved.size(), QSize(40, 25));
+        QVERIFY(std::equal(expected.begin(), expected.end(), saved.constBits()));
+
+        show("DOOR.VOC");
+        QTRY_VERIFY(saveAs()->action()->isEnabled());
+        QCOMPARE(saveAs()->suggestedName(), QStringLiteral("DOOR.wav"));
+        const QString wav = m_dir->filePath("door.wav");
+        QVERIFY(saveAs()->saveTo(wav));
+        const MediaResult<Sound> back = decodeWav(asBytes(ReadFileBytes(wav.toStdString())));
+        QVERIFY(back.isOk());
+        QCOMPARE(pcmOf(back.value), kSamples);
+        QCOMPARE(back.value.rate, 10000u);
+
+        // Where nothing can be written, nothing is, and the user hears why.
+        QVERIFY(!saveAs()->saveTo(m_dir->filePath("missing/door.wav")));
+        QCOMPARE(m_app.m_Messages.Count(), size_t(1));
+        QVERIFY(m_app.m_Messages.Texts()[0].starts_with(kCouldNotWriteFile));
+        show("NOTES.TXT");
+        QVERIFY(!saveAs()->action()->isEnabled());
+    }
+};
+
+QTEST_MAIN(MediaPreviewTest)
+#include "MediaPreviewTest.moc"
