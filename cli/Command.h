@@ -34,6 +34,7 @@ enum class OptionId {
     Verbose,
     SkipUnfit,
     Foreground,
+    Convert,
 };
 
 constexpr unsigned optionSet(std::initializer_list<OptionId> ids) {
@@ -60,6 +61,7 @@ struct CommandLine {
     bool verbose = false;
     bool fullPaths = false;
     bool toStdout = false;
+    bool convert = false;      // extract --convert
     bool slashLiteral = false; // --no-wildcards-match-slash
     bool skipUnfit = false;
     bool foreground = false;

@@ -7,7 +7,7 @@
 
 namespace {
 
-enum { kJson = 256, kOverwrite, kExclude, kSlash, kSkipUnfit };
+enum { kJson = 256, kOverwrite, kExclude, kSlash, kSkipUnfit, kConvert };
 
 struct OptionRow {
     OptionId id;
@@ -31,6 +31,7 @@ const OptionRow kOptions[] = {
     {OptionId::Verbose, {"verbose", no_argument, nullptr, 'v'}},
     {OptionId::SkipUnfit, {"skip-unfit", no_argument, nullptr, kSkipUnfit}},
     {OptionId::Foreground, {"foreground", no_argument, nullptr, 'f'}},
+    {OptionId::Convert, {"convert", no_argument, nullptr, kConvert}},
 };
 
 // The long options and the short-option string getopt_long takes for the options in `set`.
@@ -103,6 +104,9 @@ bool take(const std::string& command, int code, const char* value, CommandLine& 
         break;
     case 'f':
         line.foreground = true;
+        break;
+    case kConvert:
+        line.convert = true;
         break;
     }
     return true;

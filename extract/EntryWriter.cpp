@@ -74,11 +74,15 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
         return EResult::Cancelled;
     }
     const std::string_view raw = entry.GetName();
-    const std::string name = m_Codec.Decode(raw);
+    std::string name = m_Codec.Decode(raw);
     if (IsUnsafeName(raw) || IsUnsafeName(name))
         return skipEntry(entry, kSkippedUnsafeName);
     if (uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.GetFileSize())
         return skipEntry(entry, kCouldNotReadFile);
+    std::string converted;
+    const bool bConverted = m_fnConvert && m_fnConvert(entry, name, converted);
+    if (bConverted && IsUnsafeName(name))
+        return skipEntry(entry, kSkippedUnsafeName);
 
     // What stands at the target decides whether it may be replaced: never the archive itself, never a
     // folder, never a file the user made read-only, never a file this extraction wrote (two entries whose
@@ -95,7 +99,7 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
             return EResult::Cancelled;
         return skipEntry(entry, nullptr);
     }
-    return writeFile(dirfd, entry, name, exists);
+    return writeFile(dirfd, entry, name, exists, bConverted ? &converted : nullptr);
 }
 
 // The data goes into a file without a name in the target folder (O_TMPFILE), linked in only when complete:
@@ -103,14 +107,19 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
 // linked under its name; a replacement under a temporary name renamed over the old file. Where the file
 // system has no unnamed files, a named temporary takes their place.
 CEntryWriter::EResult CEntryWriter::writeFile(int dirfd, const CPackEntry& entry, const std::string& name,
-                                              bool exists) {
+                                              bool exists, const std::string* data) {
     PendingFile file;
     if (!openOutput(dirfd, file))
         return skipEntry(entry, kCouldNotCreateFile);
     const uint64_t bytesBefore = m_Progress.m_nBytesDone;
     m_nFileEnd = bytesBefore + entry.GetSize();
-    const CFileCopy::CResult copied =
-        m_Copy.Copy(m_Pack.GetFd(), entry.GetOffset(), file.out.Get(), entry.GetSize());
+    CFileCopy::CResult copied;
+    if (!data)
+        copied = m_Copy.Copy(m_Pack.GetFd(), entry.GetOffset(), file.out.Get(), entry.GetSize());
+    else if (!WriteAll(file.out.Get(), data->data(), data->size()))
+        copied.m_eOutcome = CFileCopy::EOutcome::WriteFailed;
+    else
+        m_Progress.m_nBytesDone = m_nFileEnd; // counted as the entry's size, as the totals are
     const bool cancelled = copied.m_eOutcome == CFileCopy::EOutcome::Cancelled;
     const char* failure = nullptr;
     if (copied.m_eOutcome == CFileCopy::EOutcome::ReadFailed ||

@@ -73,6 +73,12 @@ public:
     // Counts files that will not be written (a folder skipped with everything below it) as dealt with.
     void Skipped(uint64_t files, uint64_t bytes);
 
+    // Gives an entry other bytes under another name (vorpex-cli extract --convert): called before the entry
+    // is written, with its decoded name; true when it replaced `name` and filled `data`, false to write the
+    // entry as it is. The result is written with every rule of this writer.
+    using Converter = std::function<bool(const CPackEntry& entry, std::string& name, std::string& data)>;
+    void SetConverter(Converter convert) { m_fnConvert = std::move(convert); }
+
     // Writes `entry` into the folder open at `dirfd` under its decoded name.
     EResult WriteEntry(int dirfd, const CPackEntry& entry);
     // The device and inode of the file the last Written WriteEntry made.
@@ -92,7 +98,9 @@ private:
 
     void Tick();
     EResult skipEntry(const CPackEntry& entry, const char* text);
-    EResult writeFile(int dirfd, const CPackEntry& entry, const std::string& name, bool exists);
+    // `data`, when given, is written instead of the entry's bytes.
+    EResult writeFile(int dirfd, const CPackEntry& entry, const std::string& name, bool exists,
+                      const std::string* data = nullptr);
     bool openOutput(int dirfd, PendingFile& file);
     const char* placeFile(int dirfd, const std::string& name, bool exists, bool complete, PendingFile& file);
     void removeUnfinished(int dirfd, const std::string& name, bool linkedAsNew, const PendingFile& file);
@@ -105,6 +113,7 @@ private:
     CMessageSink& m_Sink;
     const CNameCodec& m_Codec;
     const std::atomic<bool>* m_pCancel = nullptr;
+    Converter m_fnConvert;
     std::function<void(const CProgress&)> m_fnProgress;
     std::function<EReplace(const CPackEntry&)> m_fnAskReplace;
     std::optional<EReplace> m_eReplaceAll; // the answer Replace All or Skip All gave

@@ -16,6 +16,8 @@ inline constexpr const char* kCouldNotCreateFile = "Could not create file ";
 inline constexpr const char* kCouldNotWriteFile = "Could not write file ";
 inline constexpr const char* kSkippedUnsafeName = "Skipped unsafe name ";
 inline constexpr const char* kKeptExistingFile = "Kept existing file ";
+// extract --convert: a picture or sound the decoders refuse is extracted as it is; the reason follows.
+inline constexpr const char* kNotConverted = "Not converted, extracted as it is: ";
 // The desktop program asks before it replaces a file that stood in the destination; %1 is the entry's path
 // in the archive. Then the answers, as the buttons say them.
 inline constexpr const char* kReplaceExistingFile = "There is already a file where %1 goes. Replace it?";

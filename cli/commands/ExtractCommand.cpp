@@ -13,6 +13,7 @@
 #include "catalogue/Selection.h"
 #include "cli/ArchiveInput.h"
 #include "cli/ConsoleSink.h"
+#include "cli/Convert.h"
 #include "cli/Interrupts.h"
 #include "cli/ItemFinder.h"
 #include "cli/ProgressLine.h"
@@ -47,6 +48,11 @@ const char* const kHelp =
     "                            with everything below it; may be given many times\n"
     "      --no-wildcards-match-slash\n"
     "                            '*' and '?' in patterns do not match '/'\n"
+    "      --convert             write pictures of old games (PCX, TGA, LBM/IFF) as PNG and\n"
+    "                            Creative Voice sounds (VOC) as WAV, under their names with\n"
+    "                            the new extension (TITLE.PCX as TITLE.png); every other file,\n"
+    "                            and one that cannot be decoded (named, with why), is\n"
+    "                            extracted as it is\n"
     "  -e, --encoding NAME       code page of the archive's names (default WINDOWS-1252)\n"
     "  -q, --quiet               no progress line (it shows only on a terminal, for long\n"
     "                            extractions)\n"
@@ -139,6 +145,8 @@ void extractToDisk(const Extraction& x, int dirfd, CSelection& selection, const 
             if (x.line.verbose)
                 x.sink.Note(kept);
         });
+    if (x.line.convert)
+        walk.Writer().SetConverter(mediaConverter(x.pack, x.sink));
     progress.Start();
     selection.m_bUnderPaths = x.line.fullPaths;
     walk.Extract(dirfd, selection);
@@ -166,6 +174,8 @@ int run(const CommandLine& line) {
         (line.directory || line.fullPaths || line.existing != CommandLine::Existing::Default))
         return usageError("extract",
                           "--to-stdout makes nothing on disk: it takes no -C, -p, -k or --overwrite");
+    if (line.toStdout && line.convert)
+        return usageError("extract", "--convert names the files it makes: it takes no --to-stdout");
     catchInterrupts();
     CProgressLine progress(!line.quiet && !line.toStdout && ::isatty(STDERR_FILENO), STDERR_FILENO);
     CConsoleSink sink;
@@ -201,7 +211,7 @@ const Command kExtractCommand = {
     "extract folders and files, or the whole archive",
     optionSet({OptionId::Help, OptionId::Encoding, OptionId::Directory, OptionId::Quiet, OptionId::FullPaths,
                OptionId::KeepOld, OptionId::Overwrite, OptionId::ToStdout, OptionId::Exclude,
-               OptionId::NoWildcardsMatchSlash, OptionId::Verbose}),
+               OptionId::NoWildcardsMatchSlash, OptionId::Verbose, OptionId::Convert}),
     kHelp,
     HelpTail::CommonAndStatus,
     false,

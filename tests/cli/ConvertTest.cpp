@@ -1,0 +1,56 @@
+// `vorpex-cli extract --convert`: old pictures as PNG and VOC sounds as WAV under their new names, every
+// other file as it is, and a file the decoders refuse extracted as it is and named.
+#include <gtest/gtest.h>
+
+#include "media/MediaEncoders.h"
+#include "platform/MessageTexts.h"
+#include "tests/media/MediaSamples.h"
+#include "tests/support/CliRunner.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(ConvertTest, PicturesBecomePngSoundsWavOthersStayAsTheyAre) {
+    CTempDir dir;
+    const IndexedImage image = IndexedImage::make(21, 9, 16);
+    const std::string pcx = writePcx(image, 4, 1, true),
+                      tga = writeTgaMapped(IndexedImage::make(7, 5, 256), true, false),
+                      lbm = writeIlbm(image, 4, true, false);
+    const std::string samples = "\x80\x90\xA0\x90\x80\x70", wav = writeWavFile(1, 1, 8000, 8, 1, samples);
+    const std::string cut = pcx.substr(0, 140);
+    WriteFileBytes(
+        dir / "a.dir",
+        BuildArchive({Folder("GFX", {File("TITLE.PCX", pcx), File("SKY.TGA", tga), File("LOGO.LBM", lbm),
+                                     File("CUT.PCX", cut), File("NOTE.TXT", "note")}),
+                      Folder("SND", {File("DOOR.VOC", VocWriter().sound(131, samples).end()),
+                                     File("STEP.WAV", wav)})}));
+    CTempDir out;
+    const CCliRun r = RunCli({"extract", "--convert", "-C", out.Path(), dir / "a.dir"});
+    EXPECT_EQ(r.m_nStatus, 1);
+    EXPECT_EQ(r.m_ErrLines, Lines{kNotConverted + "CUT.PCX: "s + kMediaTruncated});
+    EXPECT_EQ(ListTree(out.Path()),
+              (Lines{"GFX/", "GFX/CUT.PCX", "GFX/LOGO.png", "GFX/NOTE.TXT", "GFX/SKY.png", "GFX/TITLE.png",
+                     "SND/", "SND/DOOR.wav", "SND/STEP.WAV"}));
+    const auto png = [](const std::string& bytes, MediaKind kind) {
+        return encodePng(decodePicture(kind, asBytes(bytes)).value);
+    };
+    EXPECT_EQ(ReadFileBytes(out / "GFX/TITLE.png"), png(pcx, MediaKind::Pcx));
+    EXPECT_EQ(ReadFileBytes(out / "GFX/SKY.png"), png(tga, MediaKind::Tga));
+    EXPECT_EQ(ReadFileBytes(out / "GFX/LOGO.png"), png(lbm, MediaKind::Ilbm));
+    EXPECT_EQ(ReadFileBytes(out / "GFX/CUT.PCX"), cut);
+    EXPECT_EQ(ReadFileBytes(out / "SND/STEP.WAV"), wav);
+    const MediaResult<Sound> door = decodeWav(asBytes(ReadFileBytes(out / "SND/DOOR.wav")));
+    ASSERT_TRUE(door.isOk());
+    EXPECT_EQ(std::string(door.value.samples.begin(), door.value.samples.end()), samples);
+    EXPECT_EQ(door.value.rate, 8000u); // 1,000,000 / (256 - 131)
+
+    // What converts names the file it makes: no standard output.
+    const CCliRun toStdout = RunCli({"extract", "--convert", "-O", dir / "a.dir"});
+    EXPECT_EQ(toStdout.m_nStatus, 2);
+    EXPECT_TRUE(toStdout.m_strOut.empty());
+}
+
+} // namespace
