@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 #include <memory>
 
@@ -23,8 +24,25 @@
 #include "catalogue/PackFile.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
+#include "views/MediaView.h"
+#include "views/PreviewPane.h"
+#include "views/SoundOutput.h"
+#include "views/SoundView.h"
 
 namespace {
+
+// The picture shows a sound as a desktop with a sound device plays it, a third of the way in; nothing is
+// heard.
+struct PictureOutput : SoundOutput {
+    bool isAvailable() const override { return true; }
+    bool start(const QAudioFormat&, const QByteArray& pcm, qint64) override {
+        m_at = pcm.size() / 3;
+        return true;
+    }
+    void stop() override {}
+    qint64 position() const override { return m_at; }
+    qint64 m_at = 0;
+};
 
 // The window with the row `file` of the list current, and the preview pane on (--preview) or the rows'
 // context menu open over it (--menu; a menu is a window of its own, so it is drawn onto the picture).
@@ -36,6 +54,18 @@ bool ShotOfRow(CMainFrame* frame, const QByteArray& mode, const QString& file, Q
     if (rows.isEmpty())
         return false;
     list->setCurrentIndex(rows.first());
+    QApplication::processEvents();
+    // A picture or sound of an old game is decoded beside the window.
+    for (int i = 0; i < 200 && frame->preview()->pane()->mediaView()->isDecoding(); ++i) {
+        QThread::msleep(10);
+        QApplication::processEvents();
+    }
+    SoundView* sound = frame->preview()->pane()->mediaView()->soundView();
+    if (!sound->pcm().isEmpty()) {
+        sound->setOutput(new PictureOutput);
+        sound->play();
+        QThread::msleep(60);
+    }
     QApplication::processEvents();
     shot = frame->grab();
     if (mode == "--menu") {
