@@ -29,29 +29,30 @@ SaveAsCommand::SaveAsCommand(QMainWindow* frame, MediaView* media, QMenu* fileMe
     update();
 }
 
+// Only what the preview holds decides; the file is made when saved.
 void SaveAsCommand::update() {
-    m_action->setEnabled(!converted().empty());
+    const DecodedMedia* media = m_media->decoded();
+    m_action->setEnabled(
+        media && (media->category == MediaCategory::Picture || media->category == MediaCategory::Sound));
 }
 
-std::string SaveAsCommand::converted(QString* extension) const {
+std::string SaveAsCommand::converted() const {
     const DecodedMedia* media = m_media->decoded();
     if (!media)
         return {};
     const bool picture = media->category == MediaCategory::Picture;
     if (!picture && media->category != MediaCategory::Sound)
         return {};
-    if (extension)
-        *extension = QLatin1String(picture ? "png" : "wav");
     return picture ? encodePng(media->picture) : encodeWav(media->sound);
 }
 
 QString SaveAsCommand::suggestedName() const {
-    QString extension;
-    if (converted(&extension).empty())
+    if (!m_action->isEnabled())
         return {};
+    const bool picture = m_media->decoded()->category == MediaCategory::Picture;
     const QString name = m_media->name();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return (dot > 0 ? name.left(dot) : name) + QLatin1Char('.') + extension;
+    return (dot > 0 ? name.left(dot) : name) + QLatin1String(picture ? ".png" : ".wav");
 }
 
 bool SaveAsCommand::saveTo(const QString& path) {

@@ -26,9 +26,8 @@ public:
                   StatusText status);
 
     QAction* action() const { return m_action; }
-    // The converted file's bytes and its name's new extension ("png", "wav"); empty when nothing is shown
-    // that converts.
-    std::string converted(QString* extension = nullptr) const;
+    // The converted file's bytes; empty when nothing is shown that converts.
+    std::string converted() const;
     // The entry's name with the new extension: "TITLE.PCX" gives "TITLE.png".
     QString suggestedName() const;
     // Writes the converted file at `path`, whole or not at all; a failure is reported to the sink.

@@ -27,10 +27,11 @@ std::shared_ptr<DecodedMedia> MediaView::decode(const CEntrySource& source, Medi
         why = picture.error;
         media->picture = std::move(picture.value);
         const Picture& p = media->picture;
+        // In the screen's own format here, so that the window's thread only scales it.
         if (why.empty())
             media->image =
                 QImage(p.rgba.data(), int(p.width), int(p.height), int(p.width) * 4, QImage::Format_RGBA8888)
-                    .copy();
+                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         break;
     }
     case MediaCategory::Sound: {

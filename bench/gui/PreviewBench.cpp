@@ -17,6 +17,7 @@
 #include "app/PreviewController.h"
 #include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
+#include "bench/gui/PreviewBenchMain.h"
 #include "catalogue/PackFile.h"
 #include "tests/support/ArchiveBuilder.h"
 #include "views/DirView.h"
@@ -87,19 +88,7 @@ std::string MakeArchive(const QTemporaryDir& dir) {
 }
 
 void Preview(benchmark::State& state) {
-    CMainFrame* frame = g_pApp->GetMainWnd();
-    CFilesView* list = frame->GetFilesView();
-    CPreviewPane* pane = frame->preview()->pane();
-    const QModelIndex row = list->model()->index(int(state.range(0)), 0);
-    for (auto _ : state) {
-        state.PauseTiming();
-        list->setCurrentIndex({});
-        QApplication::processEvents();
-        state.ResumeTiming();
-        list->setCurrentIndex(row);
-        pane->repaint();
-    }
-    state.SetLabel(list->model()->index(row.row(), 0).data().toString().toStdString());
+    timePreview(state, g_pApp);
 }
 
 } // namespace
@@ -116,28 +105,5 @@ BENCHMARK(Preview)
     ->Iterations(20);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qtApp(argc, argv);
-    QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    const std::string archive = MakeArchive(dir);
-
-    CRecordingSink messages;
-    CVorpexApp app;
-    g_pApp = &app;
-    app.SetMessageSink(&messages);
-    if (!app.InitInstance({QString::fromStdString(archive)}))
-        return 1;
-    CMainFrame* frame = app.GetMainWnd();
-    frame->resize(1000, 700);
-    frame->show();
-    frame->preview()->action()->setChecked(true);
-    frame->GetDirView()->SelectFolder(&app.GetDocument()->m_pPackFile->GetTop());
-    QApplication::processEvents();
-
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runPreviewBenchmarks(argc, argv, MakeArchive, g_pApp);
 }

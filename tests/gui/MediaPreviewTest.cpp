@@ -94,7 +94,7 @@ private slots:
         show("TITLE.PCX");
         QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Media);
         QTRY_VERIFY(media()->decoded());
-        const QImage& image = media()->decoded()->image;
+        const QImage image = media()->decoded()->image.convertToFormat(QImage::Format_RGBA8888);
         QCOMPARE(image.size(), QSize(40, 25));
         const std::vector<uint8_t> expected = kTitle.rgba();
         QVERIFY(std::equal(expected.begin(), expected.end(), image.constBits()));
