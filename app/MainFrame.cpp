@@ -20,6 +20,7 @@
 #include "app/EntryCommands.h"
 #include "app/FindController.h"
 #include "app/KeyLocks.h"
+#include "app/PreviewAsCommand.h"
 #include "app/PreviewController.h"
 #include "app/RecentFileList.h"
 #include "app/SaveAsCommand.h"
@@ -493,6 +494,7 @@ void CMainFrame::BuildEntryParts() {
     new SaveAsCommand(
         this, m_preview->pane()->mediaView(), m_pFileMenu, Command(ID_FILE_EXTRACT),
         [this] { return m_pSink; }, [this](const QString& text) { SetMessageText(text); });
+    new PreviewAsCommand(this, m_preview, m_pFilesView, m_pDocument);
     // Rows dragged out are extracted first; a press on a selected row keeps the rest of the selection.
     const EntryStager stage = [this](const CSelection& selection) { return m_staged->mimeData(selection); };
     m_pDirView->GetModel()->setStager(stage);

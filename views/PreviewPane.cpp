@@ -270,9 +270,16 @@ void CPreviewPane::ShowEntry(const CPackFile* pack, const CPackEntry* entry, con
         ShowBytes();
 }
 
+void CPreviewPane::showAs(const CPackFile* pack, const CPackEntry* entry, const CNameCodec* codec,
+                          MediaKind kind) {
+    m_forcedKind = kind;
+    ShowEntry(pack, entry, codec);
+    m_forcedKind.reset();
+}
+
 bool CPreviewPane::showMedia(const CPackFile& pack, const CPackEntry& entry, bool whole) {
     const ByteSpan head(reinterpret_cast<const uint8_t*>(m_Head.constData()), size_t(m_Head.size()));
-    const MediaKind kind = recognizeMedia(head, entry.GetName(), whole);
+    const MediaKind kind = m_forcedKind ? *m_forcedKind : recognizeMedia(head, entry.GetName(), whole);
     const MediaCategory category = mediaCategory(kind);
     if (category != MediaCategory::Picture && category != MediaCategory::Sound &&
         category != MediaCategory::Text)

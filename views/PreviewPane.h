@@ -9,6 +9,7 @@
 #include <string>
 
 #include "jobs/Job.h"
+#include "media/MediaTypes.h"
 
 class CEntrySource;
 class CHexView;
@@ -45,6 +46,8 @@ public:
     // Shows `entry` of `pack`, names and text decoded with `codec`; a null entry empties the pane.
     void ShowEntry(const CPackFile* pack, const CPackEntry* entry, const CNameCodec* codec);
     void Clear();
+    // Shows `entry` decoded as `kind`, whatever it looks like (View, "Preview As...").
+    void showAs(const CPackFile* pack, const CPackEntry* entry, const CNameCodec* codec, MediaKind kind);
 
     EKind Kind() const { return m_eKind; }
     QString Note() const; // the pixel size, the note that the view is cut, or why nothing is shown
@@ -97,4 +100,5 @@ private:
     QLabel* m_pMessage;
     QLabel* m_pNote;
     MediaView* m_media; // pictures, sounds and music of old games, decoded by our own decoders
+    std::optional<MediaKind> m_forcedKind; // while showAs() shows an entry
 };

@@ -8,6 +8,7 @@
 #include <QSlider>
 
 #include "app/EntryCommands.h"
+#include "app/PreviewAsCommand.h"
 #include "app/PreviewController.h"
 #include "app/SaveAsCommand.h"
 #include "platform/MessageTexts.h"
@@ -44,6 +45,9 @@ const IndexedImage kTitle = IndexedImage::make(40, 25, 256);
 const std::string kSamples =
     QByteArray("\x80\x90\xA0\xB0\xA0\x90\x80\x70\x60\x50\x60\x70").repeated(100).toStdString();
 
+// Headerless PCM, with a NUL so that it is not taken for text.
+const std::string kRaw = std::string("\x00\x80\xFF", 3) + std::string(2202, '\x90');
+
 std::string pcmOf(const Sound& sound) {
     return {sound.samples.begin(), sound.samples.end()};
 }
@@ -77,12 +81,13 @@ private slots:
         std::string palette;
         for (int i = 0; i < 768; ++i)
             palette += char(i * 7 % 251);
-        const QString archive = WriteArchive(
-            *m_dir, "media.dir",
-            {File("TITLE.PCX", writePcx(kTitle, 8, 1, true)), File("GAME.PAL", palette),
-             File("DOOR.VOC", VocWriter().sound(156, kSamples).end()),
-             File("SONG.MID", writeMidi(0, 96, {std::string("\x00\xFF\x2F\x00", 4)})),
-             File("CUT.PCX", writePcx(kTitle, 8, 1, true).substr(0, 200)), File("NOTES.TXT", "text")});
+        const QString archive =
+            WriteArchive(*m_dir, "media.dir",
+                         {File("TITLE.PCX", writePcx(kTitle, 8, 1, true)), File("GAME.PAL", palette),
+                          File("DOOR.VOC", VocWriter().sound(156, kSamples).end()),
+                          File("SONG.MID", writeMidi(0, 96, {std::string("\x00\xFF\x2F\x00", 4)})),
+                          File("CUT.PCX", writePcx(kTitle, 8, 1, true).substr(0, 200)),
+                          File("NOTES.TXT", "text"), File("NOISE.BIN", kRaw)});
         QVERIFY(m_app.Start({archive}));
         QVERIFY(QTest::qWaitForWindowExposed(m_app.Frame()));
         m_app.Frame()->preview()->action()->setChecked(true);
@@ -166,6 +171,29 @@ private slots:
         show("NOTES.TXT");
         QVERIFY(!output->playing);
         QVERIFY(!sound->isPlaying());
+    }
+
+    // Raw PCM is never guessed: it shows as hex until the user asks for it; another row forgets the choice.
+    void previewAsShowsRawSoundWhenAsked() {
+        auto* previewAs = m_app.Frame()->findChild<PreviewAsCommand*>();
+        QVERIFY(previewAs->action()->isEnabled());
+        show("NOISE.BIN");
+        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Hex);
+        previewAs->showAs(MediaKind::RawPcm);
+        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Media);
+        QTRY_VERIFY(media()->decoded());
+        QCOMPARE(media()->soundView()->pcm().toStdString(), kRaw);
+        QCOMPARE(media()->soundView()->format().sampleRate(), int(kRawPcmRate));
+        QCOMPARE(media()->soundView()->description(), QStringLiteral("11025 Hz, 8-bit, mono, 0.2 s"));
+        // As a picture it is refused, and shown as hex with the reason.
+        previewAs->showAs(MediaKind::Pcx);
+        QTRY_COMPARE(pane()->Kind(), CPreviewPane::EKind::Hex);
+        QCOMPARE(pane()->Note(), QString::fromLatin1(kMediaDamaged));
+        show("NOTES.TXT");
+        show("NOISE.BIN");
+        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Hex);
+        m_app.Frame()->preview()->action()->setChecked(false);
+        QVERIFY(!previewAs->action()->isEnabled());
     }
 
     void saveAsConvertsWhatIsShown() {
