@@ -81,13 +81,15 @@ private slots:
         std::string palette;
         for (int i = 0; i < 768; ++i)
             palette += char(i * 7 % 251);
-        const QString archive =
-            WriteArchive(*m_dir, "media.dir",
-                         {File("TITLE.PCX", writePcx(kTitle, 8, 1, true)), File("GAME.PAL", palette),
-                          File("DOOR.VOC", VocWriter().sound(156, kSamples).end()),
-                          File("SONG.MID", writeMidi(0, 96, {std::string("\x00\xFF\x2F\x00", 4)})),
-                          File("CUT.PCX", writePcx(kTitle, 8, 1, true).substr(0, 200)),
-                          File("NOTES.TXT", "text"), File("NOISE.BIN", kRaw)});
+        const QString archive = WriteArchive(
+            *m_dir, "media.dir",
+            {File("TITLE.PCX", writePcx(kTitle, 8, 1, true)), File("GAME.PAL", palette),
+             File("DOOR.VOC", VocWriter().sound(156, kSamples).end()),
+             File("SONG.MID", writeMidi(0, 96, {std::string("\x00\xFF\x2F\x00", 4)})),
+             File("CUT.PCX", writePcx(kTitle, 8, 1, true).substr(0, 200)), File("NOTES.TXT", "text"),
+             File("NOISE.BIN", kRaw), File("SKY.TGA", writeTgaMapped(kTitle, true, false)),
+             File("LOGO.LBM", writeIlbm(kTitle, 8, true, false)),
+             File("STEP.WAV", writeWavFile(1, 1, 22050, 8, 1, kSamples))});
         QVERIFY(m_app.Start({archive}));
         QVERIFY(QTest::qWaitForWindowExposed(m_app.Frame()));
         m_app.Frame()->preview()->action()->setChecked(true);
@@ -96,15 +98,17 @@ private slots:
     void cleanup() { m_app.m_pApp.reset(); }
 
     void picturesShowWithSizeAndDepth() {
-        show("TITLE.PCX");
-        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Media);
-        QTRY_VERIFY(media()->decoded());
-        const QImage image = media()->decoded()->image.convertToFormat(QImage::Format_RGBA8888);
-        QCOMPARE(image.size(), QSize(40, 25));
         const std::vector<uint8_t> expected = kTitle.rgba();
-        QVERIFY(std::equal(expected.begin(), expected.end(), image.constBits()));
-        QCOMPARE(media()->caption(), QStringLiteral("40x25, 8") + kMediaIndexed);
-        QVERIFY(!media()->findChild<QLabel*>(QStringLiteral("MediaPicture"))->pixmap().isNull());
+        for (const char* name : {"TITLE.PCX", "SKY.TGA", "LOGO.LBM"}) {
+            show(name);
+            QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Media);
+            QTRY_VERIFY(media()->decoded());
+            const QImage image = media()->decoded()->image.convertToFormat(QImage::Format_RGBA8888);
+            QCOMPARE(image.size(), QSize(40, 25));
+            QVERIFY2(std::equal(expected.begin(), expected.end(), image.constBits()), name);
+            QCOMPARE(media()->caption(), QStringLiteral("40x25, 8") + kMediaIndexed);
+            QVERIFY(!media()->findChild<QLabel*>(QStringLiteral("MediaPicture"))->pixmap().isNull());
+        }
 
         show("GAME.PAL");
         QTRY_VERIFY(media()->decoded());
@@ -143,6 +147,7 @@ private slots:
         show("DOOR.VOC");
         QTRY_VERIFY(media()->decoded());
         QCOMPARE(sound->description(), QString::fromStdString(media()->decoded()->sound.description()));
+        QCOMPARE(sound->pcm().toStdString(), kSamples);
         QVERIFY(sound->playButton()->isEnabled());
         QCOMPARE(sound->playButton()->text(), QString::fromLatin1(kSoundPlay));
 
@@ -168,9 +173,15 @@ private slots:
         sound->positionBar()->setValue(120);
         sound->play();
         QCOMPARE(output->from, 0); // at the end: from the start again
-        show("NOTES.TXT");
+        show("STEP.WAV");
         QVERIFY(!output->playing);
         QVERIFY(!sound->isPlaying());
+        QTRY_VERIFY(media()->decoded());
+        QCOMPARE(sound->pcm().toStdString(), kSamples);
+        QCOMPARE(sound->format().sampleRate(), 22050);
+        sound->play();
+        show("NOTES.TXT");
+        QVERIFY(!output->playing);
     }
 
     // Raw PCM is never guessed: it shows as hex until the user asks for it; another row forgets the choice.
