@@ -12,8 +12,9 @@
 
 namespace {
 
-const Command* const kCommands[] = {&kListCommand, &kExtractCommand, &kCheckCommand,
-                                    &kPackCommand, &kMountCommand,   &kUnmountCommand};
+const Command* const kCommands[] = {&kListCommand,  &kExtractCommand, &kCheckCommand,  &kPackCommand,
+                                    &kAddCommand,   &kRemoveCommand,  &kRenameCommand, &kUpdateCommand,
+                                    &kMountCommand, &kUnmountCommand};
 
 const Command* findCommand(const std::string& name) {
     for (const Command* command : kCommands)
