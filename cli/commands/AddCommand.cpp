@@ -30,8 +30,8 @@ const char* const kHelp =
 
 class Adder {
 public:
-    Adder(const CommandLine& line, EditSession& session, int base)
-        : m_line(line), m_session(session), m_base(base) {}
+    Adder(const CommandLine& line, EditSession& session, int base, const struct stat& archive)
+        : m_line(line), m_session(session), m_base(base), m_archive(archive) {}
 
     // Adds `path` (below the base folder) into the archive folder reached by `folderPath`.
     void add(const std::vector<std::string>& folderPath, const std::string& path) {
@@ -92,6 +92,8 @@ private:
     }
 
     void addEntry(ArchiveNode& folder, const DiskEntry& entry, const std::string& relative) {
+        if (entry.st.st_dev == m_archive.st_dev && entry.st.st_ino == m_archive.st_ino)
+            return; // the archive itself, inside a folder added
         std::string raw;
         if (!S_ISDIR(entry.st.st_mode) && !S_ISREG(entry.st.st_mode)) {
             m_session.refuse(kNotFileOrFolder + relative);
@@ -146,6 +148,7 @@ private:
     const CommandLine& m_line;
     EditSession& m_session;
     int m_base;
+    struct stat m_archive;
     std::vector<std::string> m_where; // the raw path of the archive folder in hand
 };
 
@@ -178,7 +181,9 @@ int run(const CommandLine& line) {
             start = slash + 1;
         }
     }
-    Adder adder(line, session, base.Get());
+    struct stat archive {};
+    ::stat(line.operands[0].c_str(), &archive);
+    Adder adder(line, session, base.Get(), archive);
     for (size_t i = 1; i < line.operands.size(); ++i)
         adder.add(to, line.operands[i]);
     return session.finish();
