@@ -34,6 +34,10 @@ EditSession::EditSession(const CommandLine& line, CConsoleSink& sink)
 
 bool EditSession::open(const std::string& path, bool create) {
     m_path = path;
+    if (path == "-") {
+        usageError("", "an archive to change is a file, not standard input");
+        return false;
+    }
     switch (m_edit.open(path)) {
     case ArchiveEdit::OpenStatus::Opened:
         return true;

@@ -5,7 +5,9 @@
 # they are installed; and, as root where a loop device and mkfs.xfs are at hand, the rename on XFS with
 # reflink against cp there, with filefrag showing the unchanged data shared. Every archive is restored
 # outside the timed part, the page cache is dropped (root) and the input read once before timing.
-# Prints medians (ms) of RUNS runs each and their ratios.
+# Prints medians (ms) of RUNS runs each and their ratios. An edit syncs the new archive before it takes the
+# old one's place, so cp is timed alone and with its copy synced (cp+sync); on XFS the peer is a full copy
+# (cp --reflink=never, synced), since cp would share the extents itself.
 # Usage: bench/core/edit_bench.sh [BUILD_DIR] [WORK_DIR] [RUNS]
 set -euo pipefail
 build=$(realpath "${1:-build}")
@@ -66,6 +68,7 @@ round() {
 }
 for _ in $(seq "$runs"); do
     round cp base.dir cp a.dir copy.dir
+    round cp+sync base.dir sh -c 'cp a.dir copy.dir && sync copy.dir'
     round rename base.dir "$cli" rename a.dir GAME/D000/F001.BIN RENAMED.BIN
     round update base.dir "$cli" update a.dir out
     if [ -n "$have7z" ]; then
@@ -81,7 +84,7 @@ done
 cpm=$(echo "${times[cp]}" | median)
 renm=$(echo "${times[rename]}" | median)
 printf '%-10s %8s %8s %8s   %s\n' case median/ms xcp xrename runs
-for label in cp rename update 7z-u-7z 7z-d-7z 7z-u-zip zip zip-d; do
+for label in cp cp+sync rename update 7z-u-7z 7z-d-7z 7z-u-zip zip zip-d; do
     [ -n "${times[$label]:-}" ] || continue
     m=$(echo "${times[$label]}" | median)
     printf '%-10s %8d %8.2f %8.2f   %s\n' "$label" "$m" "$(echo "$m / $cpm" | bc -l)" "$(echo "$m / $renm" | bc -l)" "${times[$label]}"
@@ -103,7 +106,7 @@ if [ "$(id -u)" = 0 ] && command -v mkfs.xfs >/dev/null; then
             cp --reflink=never "$mnt/base.dir" "$mnt/a.dir"
             drop_caches
             cat "$mnt/a.dir" >/dev/null
-            xfs[cp]+="$(ms cp --reflink=never "$mnt/a.dir" "$mnt/copy.dir") "
+            xfs[cp]+="$(ms sh -c "cp --reflink=never '$mnt/a.dir' '$mnt/copy.dir' && sync '$mnt/copy.dir'") "
             xfs[rename]+="$(ms "$cli" rename "$mnt/a.dir" GAME/D000/F001.BIN RENAMED.BIN) "
         done
         xcp=$(echo "${xfs[cp]}" | median)

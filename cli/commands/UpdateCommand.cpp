@@ -3,6 +3,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <set>
 #include <unistd.h>
 #include <vector>
@@ -29,25 +30,26 @@ const char* const kHelp =
     "  -v, --verbose        print each change\n"
     "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n\n";
 
-// True when the file at `path` below `base` holds the `size` bytes at `offset` of `archive`.
+// True when the file at `path` below `base` holds the `size` bytes at `offset` of `archive`. Compares in
+// pieces through two buffers made once, so memory stays flat whatever the sizes.
 bool sameBytes(int base, const std::string& path, int archive, uint64_t offset, uint64_t size, bool& failed) {
+    static constexpr size_t kPiece = 1 << 20;
+    static const std::unique_ptr<char[]> a(new char[kPiece]), b(new char[kPiece]);
     CFileDescriptor file(::openat(base, path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!file.IsOpen()) {
         failed = true;
         return false;
     }
-    static constexpr size_t kPiece = 1 << 20;
-    std::vector<char> a(kPiece), b(kPiece);
     for (uint64_t done = 0; done < size;) {
         const size_t piece = size_t(std::min<uint64_t>(kPiece, size - done));
-        const ssize_t got = PreadAll(file.Get(), a.data(), piece, off_t(done));
+        const ssize_t got = PreadAll(file.Get(), a.get(), piece, off_t(done));
         if (got != ssize_t(piece)) {
             failed = got < 0;
             return false;
         }
-        if (PreadAll(archive, b.data(), piece, off_t(offset + done)) != ssize_t(piece))
+        if (PreadAll(archive, b.get(), piece, off_t(offset + done)) != ssize_t(piece))
             return false; // the archive's data is cut: the file replaces it
-        if (std::memcmp(a.data(), b.data(), piece) != 0)
+        if (std::memcmp(a.get(), b.get(), piece) != 0)
             return false;
         done += piece;
     }
