@@ -93,7 +93,7 @@ done
 # XFS with reflink on a loop device: the rename shares the unchanged data.
 if [ "$(id -u)" = 0 ] && command -v mkfs.xfs >/dev/null; then
     img=$work/xfs.img mnt=$work/xfs
-    truncate -s 3G "$img"
+    truncate -s 5G "$img"
     mkfs.xfs -q -f -m reflink=1 "$img"
     mkdir -p "$mnt"
     if mount -o loop "$img" "$mnt" 2>/dev/null; then
