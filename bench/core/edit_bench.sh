@@ -112,6 +112,10 @@ if [ "$(id -u)" = 0 ] && command -v mkfs.xfs >/dev/null; then
         xcp=$(echo "${xfs[cp]}" | median)
         xren=$(echo "${xfs[rename]}" | median)
         echo "XFS reflink: cp ${xcp} ms, rename ${xren} ms, ratio $(echo "$xren / $xcp" | bc -l | cut -c1-5)  (${xfs[cp]}/ ${xfs[rename]})"
+        # The old archive kept under a second name, so that the blocks the new one shares with it stay shared.
+        rm -f "$mnt/copy.dir" "$mnt/old.dir"
+        ln "$mnt/a.dir" "$mnt/old.dir"
+        "$cli" rename "$mnt/a.dir" GAME/D000/RENAMED.BIN AGAIN.BIN
         echo "Extents of the renamed archive (shared ones flagged):"
         filefrag -v "$mnt/a.dir" | awk 'NR > 3' | head -5
         echo "extents: $(filefrag -v "$mnt/a.dir" | grep -c shared || true) shared of $(filefrag -v "$mnt/a.dir" | grep -cE '^ +[0-9]+:')"
