@@ -12,8 +12,9 @@
 
 namespace {
 
-const Command* const kCommands[] = {&kListCommand, &kExtractCommand, &kCheckCommand,
-                                    &kPackCommand, &kMountCommand,   &kUnmountCommand};
+const Command* const kCommands[] = {&kListCommand,  &kExtractCommand, &kCheckCommand,  &kPackCommand,
+                                    &kAddCommand,   &kRemoveCommand,  &kRenameCommand, &kUpdateCommand,
+                                    &kMountCommand, &kUnmountCommand};
 
 const Command* findCommand(const std::string& name) {
     for (const Command* command : kCommands)
@@ -30,6 +31,10 @@ const char* const kUsage =
     "                     ARCHIVE [ITEM...]\n"
     "  vorpex-cli check   [--encoding NAME] ARCHIVE\n"
     "  vorpex-cli pack    [--skip-unfit] [--verbose] [--encoding NAME] FOLDER ARCHIVE\n"
+    "  vorpex-cli add     [-C DIR] [--to FOLDER] [-k] [-n] [-v] [--encoding NAME] ARCHIVE PATH...\n"
+    "  vorpex-cli remove  [-n] [-v] [--encoding NAME] ARCHIVE ITEM...\n"
+    "  vorpex-cli rename  [-n] [--encoding NAME] ARCHIVE ITEM NEWNAME\n"
+    "  vorpex-cli update  [--delete] [-n] [-v] [--encoding NAME] ARCHIVE FOLDER\n"
     "  vorpex-cli mount   [--encoding NAME] [-f] ARCHIVE DIR\n"
     "  vorpex-cli unmount DIR\n"
     "  vorpex-cli --help | --version\n"
@@ -46,7 +51,8 @@ const char* const kStatus =
     "Exit status:\n"
     "  0  everything asked for was done and nothing was reported\n"
     "  1  something was reported: a problem the reader recorded, an ITEM not in the\n"
-    "     archive, a message of the extraction, a skipped file or a refusal of pack\n"
+    "     archive, a message of the extraction, a skipped file or a refusal of pack;\n"
+    "     for add, remove, rename and update, a refusal, the archive left as it was\n"
     "  2  usage error, an archive that cannot be opened (\"Error opening file.\"), a DIR\n"
     "     that cannot be entered (\"Could not change to directory \"), or output to a standard\n"
     "     output that was closed; for pack, a FOLDER that cannot be opened or an ARCHIVE that\n"

@@ -35,6 +35,10 @@ enum class OptionId {
     SkipUnfit,
     Foreground,
     Convert,
+    // add, remove, rename, update
+    DryRun,
+    To,
+    Delete,
 };
 
 constexpr unsigned optionSet(std::initializer_list<OptionId> ids) {
@@ -66,6 +70,10 @@ struct CommandLine {
     bool skipUnfit = false;
     bool foreground = false;
     bool help = false;
+    // add, remove, rename, update
+    bool dryRun = false;
+    bool deleteMissing = false;
+    std::optional<std::string> toFolder;
     std::vector<std::string> operands;
 };
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-enum { kJson = 256, kOverwrite, kExclude, kSlash, kSkipUnfit, kConvert };
+enum { kJson = 256, kOverwrite, kExclude, kSlash, kSkipUnfit, kConvert, kTo, kDelete };
 
 struct OptionRow {
     OptionId id;
@@ -32,6 +32,9 @@ const OptionRow kOptions[] = {
     {OptionId::SkipUnfit, {"skip-unfit", no_argument, nullptr, kSkipUnfit}},
     {OptionId::Foreground, {"foreground", no_argument, nullptr, 'f'}},
     {OptionId::Convert, {"convert", no_argument, nullptr, kConvert}},
+    {OptionId::DryRun, {"dry-run", no_argument, nullptr, 'n'}},
+    {OptionId::To, {"to", required_argument, nullptr, kTo}},
+    {OptionId::Delete, {"delete", no_argument, nullptr, kDelete}},
 };
 
 // The long options and the short-option string getopt_long takes for the options in `set`.
@@ -107,6 +110,15 @@ bool take(const std::string& command, int code, const char* value, CommandLine& 
         break;
     case kConvert:
         line.convert = true;
+        break;
+    case 'n':
+        line.dryRun = true;
+        break;
+    case kTo:
+        line.toFolder = value;
+        break;
+    case kDelete:
+        line.deleteMissing = true;
         break;
     }
     return true;

@@ -119,6 +119,26 @@ inline constexpr const char* kTooManyEntries = "The folder holds too many entrie
 inline constexpr const char* kMoreNamesLeftOut = "... and %1 more names left out (--verbose names them all)";
 inline constexpr const char* kMoreNamesRefused = "... and %1 more names refused (--verbose names them all)";
 
+// The command line's add, remove, rename and update. The change lines (-n, -v) name an archive path.
+inline constexpr const char* kChangeAdd = "add ";
+inline constexpr const char* kChangeReplace = "replace ";
+inline constexpr const char* kChangeRemove = "remove ";
+inline constexpr const char* kChangeRename = "rename ";
+inline constexpr const char* kKeptInArchive = "Kept, already in the archive: ";
+inline constexpr const char* kArchiveNotChanged = "Archive not changed.";
+inline constexpr const char* kArchiveDamaged =
+    "The archive has problems that check reports (unknown records, cut or shared lists, nesting too deep); "
+    "it is not changed: ";
+inline constexpr const char* kArchiveReadOnly = "The archive may not be written: ";
+inline constexpr const char* kArchiveChangedMeanwhile = "The archive changed on disk since it was read: ";
+inline constexpr const char* kDataPastEnd = "Data lies past the end of the archive: ";
+inline constexpr const char* kPathNotRelative = "Not a path below the folder (absolute, or with ..): ";
+inline constexpr const char* kNotFileOrFolder = "Neither a regular file nor a folder: ";
+inline constexpr const char* kFileFolderClash = "A file and a folder would share the path: ";
+inline constexpr const char* kNameNotAllowed = "Name not allowed (empty, . or .., or holding / or \\): ";
+inline constexpr const char* kNameTaken = "Name already taken in its folder: ";
+inline constexpr const char* kTooManyInArchive = "The archive would hold too many entries";
+
 // The command line's mount.
 inline constexpr const char* kCouldNotMountOn = "Could not mount on ";
 inline constexpr const char* kCouldNotStartFuse = "Could not start FUSE";

@@ -81,13 +81,59 @@ ArchiveWriter::Result ArchiveWriter::writeTo(const ArchiveLayout& layout, Output
     if (!writeLists(layout.root(), out, records) || !out.append(records.data(), records.size()))
         return {Status::WriteFailed, out.error(), nullptr, {}};
     Result result;
-    for (const ArchiveNode* file : layout.files()) {
-        result = writeData(*file, out);
-        if (!result.ok())
-            break;
+    const std::vector<const ArchiveNode*>& files = layout.files();
+    for (size_t i = 0, end; i < files.size() && result.ok(); i = end) {
+        end = keptRunEnd(files, i);
+        result = end > i + 1 ? writeKeptRun(*files[i], *files[end - 1], out) : writeData(*files[i], out);
     }
     m_openFolders.clear();
     return result;
+}
+
+// Files kept in place that follow each other in one old archive, each moved by the same distance: their
+// data, with what lay between them there, is copied as one range, so that the kernel copies it whole (and
+// shares its blocks where the file system shares extents). Returns one past the run that starts at `first`.
+size_t ArchiveWriter::keptRunEnd(const std::vector<const ArchiveNode*>& files, size_t first) {
+    auto kept = [](const ArchiveNode& file) {
+        return file.keepAt != ArchiveNode::kAnywhere && file.source.kind() == DataSource::Kind::Range &&
+               file.source.offset() == file.keepAt;
+    };
+    size_t end = first + 1;
+    if (!kept(*files[first]))
+        return end;
+    const ArchiveNode& start = *files[first];
+    for (uint64_t reached = start.keepAt + start.size; end < files.size(); ++end) {
+        const ArchiveNode& next = *files[end];
+        if (!kept(next) || next.source.fd() != start.source.fd() || next.keepAt < reached ||
+            next.offset - next.keepAt != start.offset - start.keepAt)
+            break;
+        reached = next.keepAt + next.size;
+    }
+    return end;
+}
+
+ArchiveWriter::Result ArchiveWriter::writeKeptRun(const ArchiveNode& first, const ArchiveNode& last,
+                                                  Output& out) {
+    if (m_cancelled && m_cancelled())
+        return {Status::Cancelled, 0, &first, {}};
+    if (!out.zeros(first.offset - m_written))
+        return {Status::WriteFailed, out.error(), &first, {}};
+    const uint64_t size = last.keepAt + last.size - first.keepAt;
+    m_written = first.offset + size;
+    const CFileCopy::CResult copied = out.copy(first.source.fd(), first.keepAt, size);
+    switch (copied.m_eOutcome) {
+    case CFileCopy::EOutcome::Done:
+        return {Status::Written, 0, &first, {}};
+    case CFileCopy::EOutcome::Cancelled:
+        return {Status::Cancelled, 0, &first, {}};
+    case CFileCopy::EOutcome::ReadFailed:
+        return {Status::ReadFailed, copied.m_nError, &first, {}};
+    case CFileCopy::EOutcome::InputEnded:
+        return {Status::SourceChanged, 0, &first, {}};
+    case CFileCopy::EOutcome::WriteFailed:
+        break;
+    }
+    return {Status::WriteFailed, copied.m_nError, &first, {}};
 }
 
 // Each folder's records, then its sub-folders' lists, as the layout placed them; gathered into pieces of

@@ -52,6 +52,8 @@ private:
     Result writeTo(const ArchiveLayout& layout, Output& out);
     bool writeLists(const ArchiveNode& folder, Output& out, std::string& records);
     Result writeData(const ArchiveNode& file, Output& out);
+    static size_t keptRunEnd(const std::vector<const ArchiveNode*>& files, size_t first);
+    Result writeKeptRun(const ArchiveNode& first, const ArchiveNode& last, Output& out);
     CFileDescriptor openSource(const ArchiveNode& file, Result& result);
 
     int m_sourceFolder;
