@@ -10,28 +10,32 @@
 #include "catalogue/ArchiveChecker.h"
 #include "catalogue/NameEscaper.h"
 
-CCheckDlg::CCheckDlg(const CPackFile& pack, const CNameCodec& codec, QWidget* parent) : QDialog(parent) {
+namespace vorpex {
+
+CheckDlg::CheckDlg(const PackFile& pack, const NameCodec& codec, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("CheckDlg"));
     setWindowTitle(QStringLiteral("Check Archive"));
     {
         // A million entries take a moment; the cursor says so.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        const CNameEscaper escaper(codec);
-        CArchiveChecker checker(pack, codec, escaper);
+        const NameEscaper escaper(codec);
+        ArchiveChecker checker(pack, codec, escaper);
         std::string report;
-        checker.Report([&report](const std::string& lines) { report += lines; });
-        m_strReport = QString::fromStdString(report);
+        checker.report([&report](const std::string& lines) { report += lines; });
+        m_report = QString::fromStdString(report);
     }
-    m_pText = new QPlainTextEdit(m_strReport, this);
-    m_pText->setObjectName(QStringLiteral("CheckReport"));
-    m_pText->setReadOnly(true);
-    m_pText->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_pText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_text = new QPlainTextEdit(m_report, this);
+    m_text->setObjectName(QStringLiteral("CheckReport"));
+    m_text->setReadOnly(true);
+    m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_pText);
+    layout->addWidget(m_text);
     layout->addWidget(buttons);
     resize(560, 360);
 }
+
+} // namespace vorpex

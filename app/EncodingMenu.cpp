@@ -6,6 +6,8 @@
 
 #include "catalogue/NameCodec.h"
 
+namespace vorpex {
+
 namespace {
 
 // iconv's name of each code page and the menu's text for it.
@@ -25,62 +27,64 @@ constexpr const char* kKey = "Settings/Encoding";
 
 } // namespace
 
-CEncodingMenu::CEncodingMenu(std::function<bool(const QString&)> accepts, QWidget* parent)
-    : QMenu(QStringLiteral("&Encoding"), parent), m_fnAccepts(std::move(accepts)) {
+EncodingMenu::EncodingMenu(std::function<bool(const QString&)> accepts, QWidget* parent)
+    : QMenu(QStringLiteral("&Encoding"), parent), m_accepts(std::move(accepts)) {
     setObjectName(QStringLiteral("EncodingMenu"));
-    m_pGroup = new QActionGroup(this);
+    m_group = new QActionGroup(this);
     for (const auto& encoding : kEncodings) {
         QAction* action = addAction(QString::fromLatin1(encoding[1]));
         action->setObjectName(QString::fromLatin1(encoding[0]));
         action->setData(QString::fromLatin1(encoding[0]));
         action->setCheckable(true);
         action->setStatusTip(QStringLiteral("Show the archive's names in this code page"));
-        m_pGroup->addAction(action);
-        connect(action, &QAction::triggered, this, [this, action] { Choose(action->data().toString()); });
+        m_group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, action] { choose(action->data().toString()); });
     }
     addSeparator();
-    m_pOther = addAction(QStringLiteral("Other..."));
-    m_pOther->setObjectName(QStringLiteral("OtherEncoding"));
-    m_pOther->setCheckable(true);
-    m_pOther->setStatusTip(QStringLiteral("Show the archive's names in a code page given by name"));
-    m_pGroup->addAction(m_pOther);
-    connect(m_pOther, &QAction::triggered, this, &CEncodingMenu::OnOther);
-    m_fnAskName = [](QWidget* parent, const QString& current) {
+    m_other = addAction(QStringLiteral("Other..."));
+    m_other->setObjectName(QStringLiteral("OtherEncoding"));
+    m_other->setCheckable(true);
+    m_other->setStatusTip(QStringLiteral("Show the archive's names in a code page given by name"));
+    m_group->addAction(m_other);
+    connect(m_other, &QAction::triggered, this, &EncodingMenu::onOther);
+    m_askName = [](QWidget* parent, const QString& current) {
         return QInputDialog::getText(parent, QStringLiteral("Encoding"),
                                      QStringLiteral("Name of the code page (as iconv knows it):"),
                                      QLineEdit::Normal, current);
     };
 }
 
-QString CEncodingMenu::Stored() {
+QString EncodingMenu::stored() {
     const QString stored = QSettings().value(QString::fromLatin1(kKey)).toString();
-    return stored.isEmpty() ? QString::fromLatin1(CNameCodec::kDefault) : stored;
+    return stored.isEmpty() ? QString::fromLatin1(NameCodec::kDefault) : stored;
 }
 
-void CEncodingMenu::SetCurrent(const QString& encoding) {
-    m_strCurrent = encoding;
-    for (QAction* action : m_pGroup->actions()) {
-        if (action != m_pOther && action->data().toString().compare(encoding, Qt::CaseInsensitive) == 0) {
+void EncodingMenu::setCurrent(const QString& encoding) {
+    m_current = encoding;
+    for (QAction* action : m_group->actions()) {
+        if (action != m_other && action->data().toString().compare(encoding, Qt::CaseInsensitive) == 0) {
             action->setChecked(true);
             return;
         }
     }
-    m_pOther->setChecked(true);
+    m_other->setChecked(true);
 }
 
-void CEncodingMenu::Choose(const QString& encoding) {
+void EncodingMenu::choose(const QString& encoding) {
     QSettings().setValue(QString::fromLatin1(kKey), encoding);
-    SetCurrent(encoding);
-    emit EncodingChosen(encoding);
+    setCurrent(encoding);
+    emit encodingChosen(encoding);
 }
 
-void CEncodingMenu::OnOther() {
-    const QString name = m_fnAskName(parentWidget(), m_strCurrent).trimmed();
-    if (!name.isEmpty() && m_fnAccepts(name)) {
-        Choose(name);
+void EncodingMenu::onOther() {
+    const QString name = m_askName(parentWidget(), m_current).trimmed();
+    if (!name.isEmpty() && m_accepts(name)) {
+        choose(name);
         return;
     }
-    SetCurrent(m_strCurrent); // the check goes back where it was
+    setCurrent(m_current); // the check goes back where it was
     if (!name.isEmpty())
-        emit EncodingRefused(name);
+        emit encodingRefused(name);
 }
+
+} // namespace vorpex

@@ -18,9 +18,11 @@
 #include "views/FilesView.h"
 #include "views/PropertiesDlg.h"
 
-EntryCommands::EntryCommands(Window window, CVorpexDoc* doc, StagedFiles* staged)
-    : QObject(window.frame), m_window(std::move(window)), m_document(doc), m_staged(staged) {
-    QMainWindow* frame = m_window.frame;
+namespace vorpex {
+
+EntryCommands::EntryCommands(Window window, VorpexDoc* doc, StagedFiles* staged)
+    : QObject(window.m_frame), m_window(std::move(window)), m_document(doc), m_staged(staged) {
+    QMainWindow* frame = m_window.m_frame;
     m_openAction = new QAction(tr("&Open\tEnter"), this);
     m_openAction->setObjectName(QStringLiteral("ID_ENTRY_OPEN"));
     m_openAction->setStatusTip(tr("Open the selected file with its program, or the selected folder"));
@@ -36,17 +38,17 @@ EntryCommands::EntryCommands(Window window, CVorpexDoc* doc, StagedFiles* staged
         {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
     frame->addAction(m_propertiesAction);
     connect(m_propertiesAction, &QAction::triggered, this, &EntryCommands::showProperties);
-    CPaneView* active = m_window.activeView();
-    followSelection(active && active->HasSelection());
+    PaneView* active = m_window.m_activeView();
+    followSelection(active && active->hasSelection());
     // Properties also joins the File menu, after Extract.
-    if (QMenu* file = m_window.fileMenu) {
+    if (QMenu* file = m_window.m_fileMenu) {
         const QList<QAction*> actions = file->actions();
-        const qsizetype at = actions.indexOf(m_window.extract);
+        const qsizetype at = actions.indexOf(m_window.m_extract);
         file->insertAction(at >= 0 && at + 1 < actions.size() ? actions[at + 1] : nullptr,
                            m_propertiesAction);
     }
-    watch(m_window.tree);
-    watch(m_window.list);
+    watch(m_window.m_tree);
+    watch(m_window.m_list);
 }
 
 void EntryCommands::followSelection(bool any) {
@@ -54,34 +56,34 @@ void EntryCommands::followSelection(bool any) {
         action->setEnabled(any);
 }
 
-void EntryCommands::watch(CPaneView* view) {
+void EntryCommands::watch(PaneView* view) {
     if (view->accessibleName().isEmpty())
-        view->setAccessibleName(view == m_window.tree ? tr("Folders") : tr("Files"));
+        view->setAccessibleName(view == m_window.m_tree ? tr("Folders") : tr("Files"));
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
         std::unique_ptr<QMenu> menu(contextMenu(view));
         menu->exec(view->viewport()->mapToGlobal(pos));
     });
     view->installEventFilter(this);
-    if (view == m_window.list) {
+    if (view == m_window.m_list) {
         // A match is shown where it lies (the list's MatchOpened), not opened.
-        connect(view, &CPaneView::doubleClicked, this, [this](const QModelIndex& index) {
-            if (!m_window.list->IsShowingMatches() && m_window.list->GetModel()->EntryAt(index.row()))
+        connect(view, &PaneView::doubleClicked, this, [this](const QModelIndex& index) {
+            if (!m_window.m_list->isShowingMatches() && m_window.m_list->getModel()->entryAt(index.row()))
                 open();
         });
     }
 }
 
-QMenu* EntryCommands::contextMenu(CPaneView* view) {
-    m_window.setActiveView(view);
-    auto* menu = new QMenu(m_window.frame);
+QMenu* EntryCommands::contextMenu(PaneView* view) {
+    m_window.m_setActiveView(view);
+    auto* menu = new QMenu(m_window.m_frame);
     menu->setObjectName(QStringLiteral("EntryMenu"));
     menu->setAccessibleName(tr("Entry menu"));
     menu->addAction(m_openAction);
-    menu->addAction(m_window.extract);
+    menu->addAction(m_window.m_extract);
     // Save As converts the previewed file of the list.
-    if (QAction* saveAs = m_window.frame->findChild<QAction*>(QStringLiteral("ID_FILE_SAVE_AS"));
-        saveAs && view == m_window.list)
+    if (QAction* saveAs = m_window.m_frame->findChild<QAction*>(QStringLiteral("ID_FILE_SAVE_AS"));
+        saveAs && view == m_window.m_list)
         menu->addAction(saveAs);
     menu->addAction(m_copyPathAction);
     menu->addSeparator();
@@ -89,46 +91,46 @@ QMenu* EntryCommands::contextMenu(CPaneView* view) {
     return menu;
 }
 
-CPaneView* EntryCommands::activeView() const {
-    if (m_window.activeView() == m_window.tree)
-        return m_window.tree;
-    return m_window.list;
+PaneView* EntryCommands::activeView() const {
+    if (m_window.m_activeView() == m_window.m_tree)
+        return m_window.m_tree;
+    return m_window.m_list;
 }
 
 void EntryCommands::open() {
-    CPaneView* view = activeView();
-    if (view == m_window.tree) {
+    PaneView* view = activeView();
+    if (view == m_window.m_tree) {
         const QModelIndex index = view->currentIndex();
         if (index.isValid())
-            m_window.tree->setExpanded(index, true);
+            m_window.m_tree->setExpanded(index, true);
         return;
     }
-    CFilesView* list = m_window.list;
-    CSelection selection = list->GetSelection();
+    FilesView* list = m_window.m_list;
+    Selection selection = list->selection();
     const QModelIndex current = list->currentIndex();
-    if (selection.m_Files.empty()) {
+    if (selection.m_files.empty()) {
         // A folder row opens as a double-click opens it.
-        if (list->GetModel()->FolderAt(current.row()))
-            list->OnLButtonDblClk(current);
+        if (list->getModel()->folderAt(current.row()))
+            list->onLButtonDblClk(current);
         return;
     }
-    selection.m_Folders.clear();
-    if (selection.m_Files.size() > kAskAbove &&
-        QMessageBox::question(m_window.frame, QString::fromLatin1(kCaption),
-                              QString::fromLatin1(kOpenManyFiles).arg(selection.m_Files.size())) !=
+    selection.m_folders.clear();
+    if (selection.m_files.size() > kAskAbove &&
+        QMessageBox::question(m_window.m_frame, QString::fromLatin1(kCaption),
+                              QString::fromLatin1(kOpenManyFiles).arg(selection.m_files.size())) !=
             QMessageBox::Yes)
         return;
-    for (const CStagingArea::CMade& made : m_staged->stage(selection)) {
-        const QUrl url = StagedFiles::urlOf(made.m_strPath);
-        openStaged(url, made.m_pEntry ? CPropertiesDlg::EntryPath(*made.m_pEntry, m_document->Codec())
-                                      : url.fileName());
+    for (const StagingArea::Made& made : m_staged->stage(selection)) {
+        const QUrl url = StagedFiles::urlOf(made.m_path);
+        openStaged(url, made.m_entry ? PropertiesDlg::entryPath(*made.m_entry, m_document->codec())
+                                     : url.fileName());
     }
 }
 
 void EntryCommands::openStaged(const QUrl& url, const QString& entry) {
     if (m_opener) {
         if (!m_opener(url))
-            reportOpenFailure(entry, CLinkStatic::kOpenNoHandler);
+            reportOpenFailure(entry, LinkStatic::kOpenNoHandler);
         return;
     }
     // xdg-open may run the program itself until it ends, so its verdict is awaited beside the window. One
@@ -137,83 +139,83 @@ void EntryCommands::openStaged(const QUrl& url, const QString& entry) {
     connect(process, &QProcess::finished, this,
             [this, process, entry](int exitCode, QProcess::ExitStatus status) {
                 process->deleteLater();
-                const int code = CLinkStatic::XdgOpenResult(status != QProcess::NormalExit, exitCode);
-                if (code <= CLinkStatic::kOpenLastFailure)
+                const int code = LinkStatic::xdgOpenResult(status != QProcess::NormalExit, exitCode);
+                if (code <= LinkStatic::kOpenLastFailure)
                     reportOpenFailure(entry, code);
             });
     connect(process, &QProcess::errorOccurred, this, [this, process, entry](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return; // finished() follows
         process->deleteLater();
-        reportOpenFailure(entry, CLinkStatic::kOpenNoHandler);
+        reportOpenFailure(entry, LinkStatic::kOpenNoHandler);
     });
     process->start(QStringLiteral("xdg-open"), {url.toLocalFile()});
 }
 
 void EntryCommands::reportOpenFailure(const QString& entry, int code) {
-    const QString why = code == CLinkStatic::kOpenFailed ? QString::fromLatin1(kOpenerFailed)
-                                                         : CLinkStatic::OpenErrorText(code);
-    m_staged->sink().Report({kCouldNotOpenFile, entry.toStdString(), ":\n\n" + why.toStdString(), true});
+    const QString why = code == LinkStatic::kOpenFailed ? QString::fromLatin1(kOpenerFailed)
+                                                        : LinkStatic::openErrorText(code);
+    m_staged->sink().report({kCouldNotOpenFile, entry.toStdString(), ":\n\n" + why.toStdString(), true});
 }
 
 void EntryCommands::showProperties() {
-    const CPackFile* pack = m_document ? m_document->m_pPackFile.get() : nullptr;
+    const PackFile* pack = m_document ? m_document->m_packFile.get() : nullptr;
     if (!pack)
         return;
-    const CPackFolder* folder = nullptr;
-    const CPackEntry* entry = nullptr;
-    CPaneView* view = activeView();
-    if (view == m_window.tree) {
-        folder = m_window.tree->SelectedFolder();
+    const PackFolder* folder = nullptr;
+    const PackEntry* entry = nullptr;
+    PaneView* view = activeView();
+    if (view == m_window.m_tree) {
+        folder = m_window.m_tree->selectedFolder();
     } else {
-        const CFilesModel* model = m_window.list->GetModel();
+        const FilesModel* model = m_window.m_list->getModel();
         int row = view->currentIndex().row();
         if (!view->selectionModel()->isRowSelected(row, {})) {
-            const std::vector<int> rows = m_window.list->GetSelectedRowNumbers();
+            const std::vector<int> rows = m_window.m_list->selectedRowNumbers();
             row = rows.empty() ? -1 : rows.front();
         }
-        folder = model->FolderAt(row);
-        entry = model->EntryAt(row);
+        folder = model->folderAt(row);
+        entry = model->entryAt(row);
     }
     if (!folder && !entry)
         return;
-    CPropertiesDlg dlg(*pack, folder, entry, m_document->Codec(), m_window.frame);
+    PropertiesDlg dlg(*pack, folder, entry, m_document->codec(), m_window.m_frame);
     dlg.exec();
 }
 
 void EntryCommands::copyPath() {
-    const CPackFile* pack = m_document ? m_document->m_pPackFile.get() : nullptr;
+    const PackFile* pack = m_document ? m_document->m_packFile.get() : nullptr;
     if (!pack)
         return;
-    const CSelection selection = activeView()->GetSelection();
+    const Selection selection = activeView()->selection();
     QStringList paths;
-    if (selection.m_bWholeArchive)
+    if (selection.m_wholeArchive)
         paths << QStringLiteral("/");
-    for (const CPackFolder* folder : selection.m_Folders)
-        paths << CPropertiesDlg::FolderPath(*folder, m_document->Codec());
-    for (const CPackEntry* entry : selection.m_Files)
-        paths << CPropertiesDlg::EntryPath(*entry, m_document->Codec());
+    for (const PackFolder* folder : selection.m_folders)
+        paths << PropertiesDlg::folderPath(*folder, m_document->codec());
+    for (const PackEntry* entry : selection.m_files)
+        paths << PropertiesDlg::entryPath(*entry, m_document->codec());
     if (!paths.isEmpty())
         QApplication::clipboard()->setText(paths.join(QLatin1Char('\n')));
 }
 
 void EntryCommands::goToParentFolder() {
-    const CPackFile* pack = m_document ? m_document->m_pPackFile.get() : nullptr;
-    CFilesView* list = m_window.list;
-    const CPackFolder* shown = list->ShownFolder();
-    if (!pack || !shown || shown == &pack->GetTop())
+    const PackFile* pack = m_document ? m_document->m_packFile.get() : nullptr;
+    FilesView* list = m_window.m_list;
+    const PackFolder* shown = list->shownFolder();
+    if (!pack || !shown || shown == &pack->top())
         return;
-    const CPackFolder* parent = shown->GetParent() ? shown->GetParent() : &pack->GetTop();
-    if (!m_window.tree->SelectFolder(parent))
+    const PackFolder* parent = shown->parent() ? shown->parent() : &pack->top();
+    if (!m_window.m_tree->selectFolder(parent))
         return;
     // The folder we came from stays in hand, as file managers do.
-    const QModelIndex back = list->model()->index(static_cast<int>(shown->GetRow()), 0);
+    const QModelIndex back = list->model()->index(static_cast<int>(shown->row()), 0);
     list->selectionModel()->setCurrentIndex(back,
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 bool EntryCommands::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || (watched != m_window.tree && watched != m_window.list))
+    if (event->type() != QEvent::KeyPress || (watched != m_window.m_tree && watched != m_window.m_list))
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
@@ -222,11 +224,13 @@ bool EntryCommands::eventFilter(QObject* watched, QEvent* event) {
         goToParentFolder();
         return true;
     }
-    if (watched == m_window.list && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-        mods == Qt::NoModifier && !m_window.list->IsShowingMatches()) {
-        m_window.setActiveView(m_window.list);
+    if (watched == m_window.m_list && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        mods == Qt::NoModifier && !m_window.m_list->isShowingMatches()) {
+        m_window.m_setActiveView(m_window.m_list);
         open();
         return true;
     }
     return false;
 }
+
+} // namespace vorpex

@@ -4,13 +4,16 @@
 #include <QUrl>
 #include <functional>
 
-class CDirView;
-class CFilesView;
-class CPaneView;
-class CVorpexDoc;
 class QAction;
 class QMainWindow;
 class QMenu;
+
+namespace vorpex {
+
+class DirView;
+class FilesView;
+class PaneView;
+class VorpexDoc;
 class StagedFiles;
 
 // What the window does with the entries of its panes beyond browsing and Extract: Open (a file with the
@@ -25,24 +28,24 @@ public:
 
     // What the commands need of the window.
     struct Window {
-        QMainWindow* frame; // parents the dialogs and takes the keys
-        CDirView* tree;
-        CFilesView* list;
-        QAction* extract; // the window's Extract command, in the context menu
-        QMenu* fileMenu;  // Properties joins it after Extract
-        std::function<CPaneView*()> activeView;
-        std::function<void(CPaneView*)> setActiveView;
+        QMainWindow* m_frame; // parents the dialogs and takes the keys
+        DirView* m_tree;
+        FilesView* m_list;
+        QAction* m_extract; // the window's Extract command, in the context menu
+        QMenu* m_fileMenu;  // Properties joins it after Extract
+        std::function<PaneView*()> m_activeView;
+        std::function<void(PaneView*)> m_setActiveView;
     };
 
     // Hands a staged file to a program; false when there is none for it. Tests put their own in place of
     // the default, which runs xdg-open beside the window and reports its failure when it ends.
     using Opener = std::function<bool(const QUrl&)>;
 
-    EntryCommands(Window window, CVorpexDoc* doc, StagedFiles* staged);
+    EntryCommands(Window window, VorpexDoc* doc, StagedFiles* staged);
 
     void setOpener(Opener opener) { m_opener = std::move(opener); } // empty: the default again
     // The context menu of `view` for its selection, made afresh; the caller owns it.
-    QMenu* contextMenu(CPaneView* view);
+    QMenu* contextMenu(PaneView* view);
 
 public slots:
     void open();           // the list's selected files with the desktop's programs, or its folder row
@@ -56,17 +59,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void watch(CPaneView* view);
-    CPaneView* activeView() const;
+    void watch(PaneView* view);
+    PaneView* activeView() const;
     // Opens a staged file with its program; `entry` names it as the archive shows it.
     void openStaged(const QUrl& url, const QString& entry);
     void reportOpenFailure(const QString& entry, int code);
 
     Window m_window;
-    CVorpexDoc* m_document;
+    VorpexDoc* m_document;
     StagedFiles* m_staged;
     QAction* m_openAction;
     QAction* m_copyPathAction;
     QAction* m_propertiesAction;
     Opener m_opener;
 };
+
+} // namespace vorpex

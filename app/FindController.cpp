@@ -7,100 +7,103 @@
 #include "views/FilesView.h"
 #include "views/FindBar.h"
 
-CFindController::CFindController(CFindBar* bar, CFilesView* list, CDirView* tree, QObject* parent)
-    : QObject(parent), m_pBar(bar), m_pList(list), m_pTree(tree) {
-    connect(m_pBar, &CFindBar::TextChanged, this, &CFindController::OnTextChanged);
-    connect(m_pBar, &CFindBar::Accepted, this, &CFindController::OnAccepted);
-    connect(m_pBar, &CFindBar::MoveToResults, this, &CFindController::OnMoveToResults);
-    connect(m_pBar, &CFindBar::Closed, this, [this] {
-        m_Runner.Cancel();
-        RestoreList();
-        m_pList->setFocus(Qt::OtherFocusReason);
+namespace vorpex {
+
+FindController::FindController(FindBar* bar, FilesView* list, DirView* tree, QObject* parent)
+    : QObject(parent), m_bar(bar), m_list(list), m_tree(tree) {
+    connect(m_bar, &FindBar::textChanged, this, &FindController::onTextChanged);
+    connect(m_bar, &FindBar::accepted, this, &FindController::onAccepted);
+    connect(m_bar, &FindBar::moveToResults, this, &FindController::onMoveToResults);
+    connect(m_bar, &FindBar::closed, this, [this] {
+        m_runner.cancel();
+        restoreList();
+        m_list->setFocus(Qt::OtherFocusReason);
     });
-    connect(&m_Runner, &CFindRunner::Found, this, &CFindController::OnFound);
-    connect(m_pList, &CFilesView::MatchOpened, this, &CFindController::ShowMatch);
-    m_pList->installEventFilter(this);
+    connect(&m_runner, &FindRunner::found, this, &FindController::onFound);
+    connect(m_list, &FilesView::matchOpened, this, &FindController::showMatch);
+    m_list->installEventFilter(this);
 }
 
-bool CFindController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_pList && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_pBar->isVisible()) {
-        m_pBar->Close();
+bool FindController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_list && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_bar->isVisible()) {
+        m_bar->close();
         return true;
     }
     return QObject::eventFilter(watched, event);
 }
 
-void CFindController::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
-    m_Runner.SetCatalogue(pack, codec);
-    m_pPack = pack;
-    m_pBar->SetResultText({});
-    if (pack && m_pBar->isVisible() && !m_pBar->Text().isEmpty())
-        m_Runner.Search(m_pBar->Text());
+void FindController::setCatalogue(const PackFile* pack, const NameCodec* codec) {
+    m_runner.setCatalogue(pack, codec);
+    m_pack = pack;
+    m_bar->setResultText({});
+    if (pack && m_bar->isVisible() && !m_bar->text().isEmpty())
+        m_runner.search(m_bar->text());
 }
 
-void CFindController::Open() {
-    m_pBar->Open();
+void FindController::open() {
+    m_bar->open();
 }
 
-void CFindController::OnTextChanged(const QString& text) {
+void FindController::onTextChanged(const QString& text) {
     if (text.isEmpty()) {
-        m_Runner.Cancel();
-        m_pBar->SetResultText({});
-        RestoreList();
+        m_runner.cancel();
+        m_bar->setResultText({});
+        restoreList();
         return;
     }
-    if (m_pPack)
-        m_Runner.Search(text);
+    if (m_pack)
+        m_runner.search(text);
 }
 
-void CFindController::OnFound(const QString& pattern, std::vector<CFindHit> hits) {
-    if (!m_pBar->isVisible() || pattern != m_pBar->Text())
+void FindController::onFound(const QString& pattern, std::vector<FindHit> hits) {
+    if (!m_bar->isVisible() || pattern != m_bar->text())
         return;
     const size_t count = hits.size();
-    m_pList->ShowMatches(std::move(hits));
-    m_pBar->SetResultText(count == 1 ? QStringLiteral("1 found") : QStringLiteral("%1 found").arg(count));
+    m_list->showMatches(std::move(hits));
+    m_bar->setResultText(count == 1 ? QStringLiteral("1 found") : QStringLiteral("%1 found").arg(count));
 }
 
-void CFindController::ShowMatch(int row) {
-    const CFilesModel* model = m_pList->GetModel();
-    const CPackFolder* parent = model->ParentAt(row);
-    if (!m_pList->IsShowingMatches() || !parent)
+void FindController::showMatch(int row) {
+    const FilesModel* model = m_list->getModel();
+    const PackFolder* parent = model->parentAt(row);
+    if (!m_list->isShowingMatches() || !parent)
         return;
-    const CPackFolder* folder = model->FolderAt(row);
-    const CPackEntry* entry = model->EntryAt(row);
-    m_pTree->SelectFolder(parent);
+    const PackFolder* folder = model->folderAt(row);
+    const PackEntry* entry = model->entryAt(row);
+    m_tree->selectFolder(parent);
     // The tree tells the list only when its selection moves; it may stand on that folder already.
-    if (m_pList->IsShowingMatches())
-        m_pList->ShowFolder(parent);
-    const int shown = m_pList->GetModel()->RowOf(folder, entry);
+    if (m_list->isShowingMatches())
+        m_list->showFolder(parent);
+    const int shown = m_list->getModel()->rowOf(folder, entry);
     if (shown < 0)
         return;
-    const QModelIndex index = m_pList->GetModel()->index(shown, 0);
-    m_pList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                          QItemSelectionModel::Rows);
-    m_pList->scrollTo(index);
-    m_pList->setFocus(Qt::OtherFocusReason);
+    const QModelIndex index = m_list->getModel()->index(shown, 0);
+    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+    m_list->scrollTo(index);
+    m_list->setFocus(Qt::OtherFocusReason);
 }
 
-void CFindController::OnAccepted() {
-    if (!m_pList->IsShowingMatches() || m_pList->GetModel()->rowCount() == 0)
+void FindController::onAccepted() {
+    if (!m_list->isShowingMatches() || m_list->getModel()->rowCount() == 0)
         return;
-    const QModelIndex current = m_pList->currentIndex();
-    ShowMatch(current.isValid() ? current.row() : 0);
+    const QModelIndex current = m_list->currentIndex();
+    showMatch(current.isValid() ? current.row() : 0);
 }
 
-void CFindController::OnMoveToResults() {
-    if (m_pList->GetModel()->rowCount() == 0)
+void FindController::onMoveToResults() {
+    if (m_list->getModel()->rowCount() == 0)
         return;
-    if (!m_pList->currentIndex().isValid())
-        m_pList->selectionModel()->setCurrentIndex(m_pList->GetModel()->index(0, 0),
-                                                   QItemSelectionModel::ClearAndSelect |
-                                                       QItemSelectionModel::Rows);
-    m_pList->setFocus(Qt::OtherFocusReason);
+    if (!m_list->currentIndex().isValid())
+        m_list->selectionModel()->setCurrentIndex(
+            m_list->getModel()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_list->setFocus(Qt::OtherFocusReason);
 }
 
-void CFindController::RestoreList() {
-    if (m_pList->IsShowingMatches())
-        m_pList->ShowFolder(m_pTree->SelectedFolder());
+void FindController::restoreList() {
+    if (m_list->isShowingMatches())
+        m_list->showFolder(m_tree->selectedFolder());
 }
+
+} // namespace vorpex

@@ -10,24 +10,27 @@
 #endif
 
 #ifdef VORPEX_HAVE_X11
-static Display* X11Display() {
+
+namespace vorpex {
+
+static Display* x11Display() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->display() : nullptr;
 }
 #endif
 
-bool CKeyLocks::IsAvailable() {
+bool KeyLocks::isAvailable() {
 #ifdef VORPEX_HAVE_X11
-    return X11Display() != nullptr;
+    return x11Display() != nullptr;
 #else
     return false;
 #endif
 }
 
-bool CKeyLocks::Read(bool& caps, bool& num, bool& scroll) {
+bool KeyLocks::read(bool& caps, bool& num, bool& scroll) {
     caps = num = scroll = false;
 #ifdef VORPEX_HAVE_X11
-    Display* display = X11Display();
+    Display* display = x11Display();
     if (!display)
         return false;
     // A lock is on when its modifier is locked; a lock key bound to no modifier (Scroll Lock, usually)
@@ -50,3 +53,5 @@ bool CKeyLocks::Read(bool& caps, bool& num, bool& scroll) {
     return false;
 #endif
 }
+
+} // namespace vorpex

@@ -1,10 +1,14 @@
 #pragma once
 
+namespace vorpex {
+
 // The state of the Caps Lock, Num Lock and Scroll Lock keys, for the status bar's indicators. Only a
 // window system that tells it (X11) gives an answer; elsewhere every lock reads as off.
-class CKeyLocks {
+class KeyLocks {
 public:
-    static bool IsAvailable();
+    static bool isAvailable();
     // False (all three off) when the window system does not tell.
-    static bool Read(bool& caps, bool& num, bool& scroll);
+    static bool read(bool& caps, bool& num, bool& scroll);
 };
+
+} // namespace vorpex

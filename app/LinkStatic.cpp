@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QUrl>
 
+namespace vorpex {
+
 namespace {
 
 // How long a click waits for xdg-open to say whether it found a handler. It normally hands the address to the
@@ -21,13 +23,13 @@ constexpr int kOpenerWaitMs = 2000;
 // xdg-open's exit status when no program on the system can open the address.
 constexpr int kXdgNoMethod = 3;
 
-struct COpenError {
-    int m_nCode;
-    const char* m_pszText;
+struct OpenError {
+    int m_code;
+    const char* m_text;
 };
 
 // The explanations of the failure codes; the codes are the classic shell-open ones.
-constexpr COpenError kOpenErrors[] = {
+constexpr OpenError kOpenErrors[] = {
     {0, "The operating system is out\nof memory or resources."},
     {2, "The specified file was not found."},
     {3, "The specified path was not found."},
@@ -45,103 +47,103 @@ constexpr COpenError kOpenErrors[] = {
 
 // The address as it goes on a command line: percent-encoded, so it holds no blank or quote and stays one
 // argument. Empty for an address that is no URL at all.
-QString EncodedAddress(const QString& url) {
+QString encodedAddress(const QString& url) {
     const QUrl parsed(url.trimmed(), QUrl::TolerantMode);
     return parsed.isValid() ? QString::fromLatin1(parsed.toEncoded()) : QString();
 }
 
 // Starts a browser command line without a shell; the browser goes on running on its own.
-int RunBrowserCommand(const QString& commandLine) {
+int runBrowserCommand(const QString& commandLine) {
     QStringList arguments = QProcess::splitCommand(commandLine);
     if (arguments.isEmpty())
-        return CLinkStatic::kOpenNotFound;
+        return LinkStatic::kOpenNotFound;
     const QString program = arguments.takeFirst();
-    return QProcess::startDetached(program, arguments) ? CLinkStatic::kOpenSucceeded
-                                                       : CLinkStatic::kOpenNotFound;
+    return QProcess::startDetached(program, arguments) ? LinkStatic::kOpenSucceeded
+                                                       : LinkStatic::kOpenNotFound;
 }
 
-int RunXdgOpen(const QString& address) {
+int runXdgOpen(const QString& address) {
     // Owned here until it ends within the wait; one still running afterwards deletes itself when it ends, or
     // goes with the application.
     auto* process = new QProcess(QCoreApplication::instance());
     process->start(QStringLiteral("xdg-open"), {address});
     if (!process->waitForStarted()) {
         delete process;
-        return CLinkStatic::kOpenNotFound;
+        return LinkStatic::kOpenNotFound;
     }
     if (!process->waitForFinished(kOpenerWaitMs)) {
         QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-        return CLinkStatic::kOpenSucceeded;
+        return LinkStatic::kOpenSucceeded;
     }
     const int nCode =
-        CLinkStatic::XdgOpenResult(process->exitStatus() != QProcess::NormalExit, process->exitCode());
+        LinkStatic::xdgOpenResult(process->exitStatus() != QProcess::NormalExit, process->exitCode());
     delete process;
     return nCode;
 }
 
 } // namespace
 
-CLinkStatic::CLinkStatic(QWidget* parent)
-    : QLabel(parent), m_clrLink(0, 0, 238), m_clrVisited(85, 26, 139),
-      m_clrHover(QGuiApplication::palette().color(QPalette::Highlight)), m_fnOpen(&CLinkStatic::OpenLink) {
+LinkStatic::LinkStatic(QWidget* parent)
+    : QLabel(parent), m_linkColor(0, 0, 238), m_visitedColor(85, 26, 139),
+      m_hoverColor(QGuiApplication::palette().color(QPalette::Highlight)), m_open(&LinkStatic::openLink) {
     // Like a plain static text: the caption as it is, at the top left of the label.
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
-void CLinkStatic::PreSubclassWindow() {
-    if (m_bBound)
+void LinkStatic::preSubclassWindow() {
+    if (m_bound)
         return;
-    m_bBound = true;
-    if (m_strLinkURL.isEmpty())
-        m_strLinkURL = text();
+    m_bound = true;
+    if (m_linkURL.isEmpty())
+        m_linkURL = text();
     if (text().isEmpty())
-        setText(m_strLinkURL);
-    ApplyLinkFont();
-    FitToText();
+        setText(m_linkURL);
+    applyLinkFont();
+    fitToText();
     setCursor(Qt::PointingHandCursor);
-    setToolTip(m_strLinkURL);
-    ApplyColour(false);
+    setToolTip(m_linkURL);
+    applyColour(false);
 }
 
-void CLinkStatic::SetLinkURL(const QString& url) {
-    m_strLinkURL = url;
-    if (!m_bBound)
+void LinkStatic::setLinkUrl(const QString& url) {
+    m_linkURL = url;
+    if (!m_bound)
         return;
-    FitToText();
-    setToolTip(m_strLinkURL);
+    fitToText();
+    setToolTip(m_linkURL);
 }
 
-void CLinkStatic::SetLinkVisited(bool visited) {
-    m_bLinkVisited = visited;
-    if (m_bBound)
-        ApplyColour(false);
+void LinkStatic::setLinkVisited(bool visited) {
+    m_linkVisited = visited;
+    if (m_bound)
+        applyColour(false);
 }
 
-void CLinkStatic::SetLinkUnderline(bool underline) {
-    m_bLinkUnderline = underline;
-    if (!m_bBound)
+void LinkStatic::setLinkUnderline(bool underline) {
+    m_linkUnderline = underline;
+    if (!m_bound)
         return;
-    ApplyLinkFont();
+    applyLinkFont();
     update();
 }
 
-QColor CLinkStatic::CtlColor() const {
-    if (m_bHover)
-        return m_clrHover;
-    return m_bLinkVisited ? m_clrVisited : m_clrLink;
+QColor LinkStatic::ctlColor() const {
+    if (m_hover)
+        return m_hoverColor;
+    return m_linkVisited ? m_visitedColor : m_linkColor;
 }
 
-void CLinkStatic::SetOpener(Opener opener) {
-    m_fnOpen = opener ? std::move(opener) : Opener(&CLinkStatic::OpenLink);
+void LinkStatic::setOpener(Opener opener) {
+    m_open = opener ? std::move(opener) : Opener(&LinkStatic::openLink);
 }
 
-void CLinkStatic::FitToText() {
-    if (!m_bBound)
+void LinkStatic::fitToText() {
+    if (!m_bound)
         return;
     const QFontMetrics metrics(font());
-    const int nTextWidth = metrics.horizontalAdvance(text());
-    const int nTextHeight = metrics.height();
+    const int textWidth = metrics.horizontalAdvance(text());
+    const int textHeight = metrics.height();
 
     // Edges as right and bottom exclusive, in the parent's coordinates. The halved differences truncate
     // toward zero, so an odd difference leaves the label one pixel larger (or, for a text larger than the
@@ -154,34 +156,34 @@ void CLinkStatic::FitToText() {
     const Qt::Alignment align = alignment();
 
     if (align & Qt::AlignVCenter) {
-        const int nShrink = (nBottom - nTop - nTextHeight) / 2;
-        nTop += nShrink;
-        nBottom -= nShrink;
+        const int shrink = (nBottom - nTop - textHeight) / 2;
+        nTop += shrink;
+        nBottom -= shrink;
     } else {
-        nBottom = nTop + nTextHeight;
+        nBottom = nTop + textHeight;
     }
 
     if (align & Qt::AlignHCenter) {
-        const int nShrink = (nRight - nLeft - nTextWidth) / 2;
-        nLeft += nShrink;
-        nRight -= nShrink;
+        const int shrink = (nRight - nLeft - textWidth) / 2;
+        nLeft += shrink;
+        nRight -= shrink;
     } else if (align & Qt::AlignRight) {
-        nLeft = nRight - nTextWidth;
+        nLeft = nRight - textWidth;
     } else {
-        nRight = nLeft + nTextWidth;
+        nRight = nLeft + textWidth;
     }
     setGeometry(nLeft, nTop, nRight - nLeft, nBottom - nTop);
 }
 
-QString CLinkStatic::BuildOpenCommand(const QString& command, const QString& url) {
+QString LinkStatic::buildOpenCommand(const QString& command, const QString& url) {
     qsizetype nCut = command.indexOf(QStringLiteral("\"%1\""));
     if (nCut < 0)
         nCut = command.indexOf(QStringLiteral("%1"));
     return (nCut < 0 ? command : command.left(nCut)) + QLatin1Char(' ') + url;
 }
 
-int CLinkStatic::OpenLink(const QString& url) {
-    const QString address = EncodedAddress(url);
+int LinkStatic::openLink(const QString& url) {
+    const QString address = encodedAddress(url);
     if (address.isEmpty())
         return kOpenFailed;
 
@@ -190,7 +192,7 @@ int CLinkStatic::OpenLink(const QString& url) {
     if (!browsers.isEmpty()) {
         int nCode = kOpenNotFound;
         for (const QString& command : browsers.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
-            nCode = RunBrowserCommand(BuildOpenCommand(command.trimmed(), address));
+            nCode = runBrowserCommand(buildOpenCommand(command.trimmed(), address));
             if (nCode > kOpenLastFailure)
                 break;
         }
@@ -198,10 +200,10 @@ int CLinkStatic::OpenLink(const QString& url) {
     }
     if (QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode)))
         return kOpenSucceeded;
-    return RunXdgOpen(address);
+    return runXdgOpen(address);
 }
 
-int CLinkStatic::XdgOpenResult(bool bCrashed, int nExitCode) {
+int LinkStatic::xdgOpenResult(bool bCrashed, int nExitCode) {
     if (bCrashed)
         return kOpenFailed;
     if (nExitCode == 0)
@@ -209,58 +211,58 @@ int CLinkStatic::XdgOpenResult(bool bCrashed, int nExitCode) {
     return nExitCode == kXdgNoMethod ? kOpenNoHandler : kOpenFailed;
 }
 
-QString CLinkStatic::OpenErrorText(int code) {
-    for (const COpenError& error : kOpenErrors) {
-        if (error.m_nCode == code)
-            return QString::fromLatin1(error.m_pszText);
+QString LinkStatic::openErrorText(int code) {
+    for (const OpenError& error : kOpenErrors) {
+        if (error.m_code == code)
+            return QString::fromLatin1(error.m_text);
     }
     return QStringLiteral("Unknown Error (%1) occurred.").arg(code);
 }
 
-QString CLinkStatic::OpenErrorMessage(int code) {
-    return QStringLiteral("Unable to open hyperlink:\n\n") + OpenErrorText(code);
+QString LinkStatic::openErrorMessage(int code) {
+    return QStringLiteral("Unable to open hyperlink:\n\n") + openErrorText(code);
 }
 
-void CLinkStatic::enterEvent(QEnterEvent* event) {
+void LinkStatic::enterEvent(QEnterEvent* event) {
     QLabel::enterEvent(event);
-    if (m_bBound && !m_bHover) {
-        m_bHover = true;
-        ApplyColour(true);
+    if (m_bound && !m_hover) {
+        m_hover = true;
+        applyColour(true);
     }
 }
 
-void CLinkStatic::leaveEvent(QEvent* event) {
+void LinkStatic::leaveEvent(QEvent* event) {
     QLabel::leaveEvent(event);
-    if (m_bHover) {
-        m_bHover = false;
-        ApplyColour(true);
+    if (m_hover) {
+        m_hover = false;
+        applyColour(true);
     }
 }
 
-void CLinkStatic::mouseReleaseEvent(QMouseEvent* event) {
+void LinkStatic::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
     // The release comes here only after a press on the label; releasing elsewhere is no click.
-    if (m_bBound && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        OnClicked();
+    if (m_bound && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        onClicked();
 }
 
-void CLinkStatic::OnClicked() {
-    const int nCode = m_fnOpen(m_strLinkURL);
+void LinkStatic::onClicked() {
+    const int nCode = m_open(m_linkURL);
     if (nCode > kOpenLastFailure) {
-        SetLinkVisited(true);
+        setLinkVisited(true);
         return;
     }
-    SetLinkVisited(false);
+    setLinkVisited(false);
     QApplication::beep();
-    ReportOpenError(nCode);
+    reportOpenError(nCode);
 }
 
-void CLinkStatic::ReportOpenError(int code) {
-    const QString message = OpenErrorMessage(code);
-    if (m_pSink) {
-        CMessage report;
-        report.m_strText = message.toStdString();
-        m_pSink->Report(report);
+void LinkStatic::reportOpenError(int code) {
+    const QString message = openErrorMessage(code);
+    if (m_sink) {
+        Message report;
+        report.m_text = message.toStdString();
+        m_sink->report(report);
         return;
     }
     QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kCaption), message, QMessageBox::Ok, window());
@@ -268,18 +270,20 @@ void CLinkStatic::ReportOpenError(int code) {
     box.exec();
 }
 
-void CLinkStatic::ApplyLinkFont() {
+void LinkStatic::applyLinkFont() {
     QFont linkFont = font();
-    linkFont.setUnderline(m_bLinkUnderline);
+    linkFont.setUnderline(m_linkUnderline);
     setFont(linkFont);
 }
 
-void CLinkStatic::ApplyColour(bool bRepaintNow) {
+void LinkStatic::applyColour(bool repaintNow) {
     QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, CtlColor());
+    colours.setColor(QPalette::WindowText, ctlColor());
     setPalette(colours);
-    if (bRepaintNow)
+    if (repaintNow)
         repaint();
     else
         update();
 }
+
+} // namespace vorpex

@@ -9,20 +9,22 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-void CMessageBoxSink::Report(const CMessage& message) {
+namespace vorpex {
+
+void MessageBoxSink::report(const Message& message) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) {
-        Show(message);
+        show(message);
         return;
     }
     // Posted, not waited for: the worker goes on while the box is up.
     QMetaObject::invokeMethod(
-        app, [message] { Show(message); }, Qt::QueuedConnection);
+        app, [message] { show(message); }, Qt::QueuedConnection);
 }
 
 // Names come from strangers' archives and from what the user typed: always plain text, never markup.
-void CMessageBoxSink::Show(const CMessage& message) {
-    const QString text = QString::fromStdString(message.Full());
+void MessageBoxSink::show(const Message& message) {
+    const QString text = QString::fromStdString(message.full());
     if (text.count(QLatin1Char('\n')) < kMaxLines) {
         QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kCaption), text, QMessageBox::Ok,
                         QApplication::activeWindow());
@@ -49,3 +51,5 @@ void CMessageBoxSink::Show(const CMessage& message) {
     box.resize(520, 360);
     box.exec();
 }
+
+} // namespace vorpex

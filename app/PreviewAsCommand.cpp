@@ -12,11 +12,13 @@
 #include "views/FilesView.h"
 #include "views/PreviewPane.h"
 
+namespace vorpex {
+
 namespace {
 
 struct Choice {
-    const char* label;
-    MediaKind kind;
+    const char* m_label;
+    MediaKind m_kind;
 };
 const Choice kChoices[] = {
     {QT_TRANSLATE_NOOP("PreviewAsCommand", "Raw sound: 8-bit unsigned, mono, 11025 Hz"), MediaKind::RawPcm},
@@ -31,8 +33,8 @@ const Choice kChoices[] = {
 
 } // namespace
 
-PreviewAsCommand::PreviewAsCommand(QMainWindow* frame, PreviewController* preview, CFilesView* list,
-                                   CVorpexDoc* doc)
+PreviewAsCommand::PreviewAsCommand(QMainWindow* frame, PreviewController* preview, FilesView* list,
+                                   VorpexDoc* doc)
     : QObject(frame), m_frame(frame), m_preview(preview), m_list(list), m_document(doc) {
     m_action = new QAction(tr("Preview &As..."), frame);
     m_action->setObjectName(QStringLiteral("ID_VIEW_PREVIEW_AS"));
@@ -49,21 +51,23 @@ PreviewAsCommand::PreviewAsCommand(QMainWindow* frame, PreviewController* previe
 }
 
 void PreviewAsCommand::showAs(MediaKind kind) {
-    const CPackFile* pack = m_document ? m_document->m_pPackFile.get() : nullptr;
-    const CPackEntry* entry = m_list->GetModel()->EntryAt(m_list->currentIndex().row());
+    const PackFile* pack = m_document ? m_document->m_packFile.get() : nullptr;
+    const PackEntry* entry = m_list->getModel()->entryAt(m_list->currentIndex().row());
     if (m_preview->action()->isChecked() && entry)
-        m_preview->pane()->showAs(pack, entry, m_document ? &m_document->Codec() : nullptr, kind);
+        m_preview->pane()->showAs(pack, entry, m_document ? &m_document->codec() : nullptr, kind);
 }
 
 void PreviewAsCommand::ask() {
-    if (!m_list->GetModel()->EntryAt(m_list->currentIndex().row()))
+    if (!m_list->getModel()->entryAt(m_list->currentIndex().row()))
         return;
     QStringList labels;
     for (const Choice& choice : kChoices)
-        labels << tr(choice.label);
+        labels << tr(choice.m_label);
     bool ok = false;
     const QString picked = QInputDialog::getItem(m_frame, tr("Preview As"), tr("Show the selected file as:"),
                                                  labels, 0, false, &ok);
     if (ok)
-        showAs(kChoices[labels.indexOf(picked)].kind);
+        showAs(kChoices[labels.indexOf(picked)].m_kind);
 }
+
+} // namespace vorpex

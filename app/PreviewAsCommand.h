@@ -4,11 +4,14 @@
 
 #include "media/MediaTypes.h"
 
-class CFilesView;
-class CVorpexDoc;
-class PreviewController;
 class QAction;
 class QMainWindow;
+
+namespace vorpex {
+
+class FilesView;
+class VorpexDoc;
+class PreviewController;
 
 // View, "Preview As...": shows the list's current file in the preview as a kind the user picks, whatever
 // its content or name suggests: headerless 8-bit PCM (never guessed), or a picture, palette, sound or MIDI
@@ -18,7 +21,7 @@ class PreviewAsCommand : public QObject {
     Q_OBJECT
 public:
     // Adds the command to the View menu of `frame`, after Preview.
-    PreviewAsCommand(QMainWindow* frame, PreviewController* preview, CFilesView* list, CVorpexDoc* doc);
+    PreviewAsCommand(QMainWindow* frame, PreviewController* preview, FilesView* list, VorpexDoc* doc);
 
     QAction* action() const { return m_action; }
     // Shows the current file as `kind` (the dialog's answer).
@@ -30,7 +33,9 @@ public slots:
 private:
     QMainWindow* m_frame;
     PreviewController* m_preview;
-    CFilesView* m_list;
-    CVorpexDoc* m_document;
+    FilesView* m_list;
+    VorpexDoc* m_document;
     QAction* m_action;
 };
+
+} // namespace vorpex

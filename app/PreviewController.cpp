@@ -12,10 +12,11 @@
 #include "views/FilesView.h"
 #include "views/PreviewPane.h"
 
-PreviewController::PreviewController(QMainWindow* frame, QSplitter* splitter, CFilesView* list,
-                                     CVorpexDoc* doc)
+namespace vorpex {
+
+PreviewController::PreviewController(QMainWindow* frame, QSplitter* splitter, FilesView* list, VorpexDoc* doc)
     : QObject(frame), m_splitter(splitter), m_list(list), m_document(doc) {
-    m_pane = new CPreviewPane(splitter);
+    m_pane = new PreviewPane(splitter);
     splitter->addWidget(m_pane);
     splitter->setStretchFactor(2, 1);
     m_pane->setMinimumWidth(120);
@@ -43,7 +44,7 @@ PreviewController::PreviewController(QMainWindow* frame, QSplitter* splitter, CF
     connect(list->selectionModel(), &QItemSelectionModel::currentChanged, this, &PreviewController::update);
     connect(list->model(), &QAbstractItemModel::modelReset, this, &PreviewController::update);
     if (m_document)
-        connect(m_document, &CVorpexDoc::CatalogueReplacing, m_pane, &CPreviewPane::Clear);
+        connect(m_document, &VorpexDoc::catalogueReplacing, m_pane, &PreviewPane::clear);
 }
 
 void PreviewController::setShown(bool shown) {
@@ -66,7 +67,9 @@ void PreviewController::setShown(bool shown) {
 void PreviewController::update() {
     if (m_pane->isHidden())
         return;
-    const CPackFile* pack = m_document ? m_document->m_pPackFile.get() : nullptr;
-    const CPackEntry* entry = m_list->GetModel()->EntryAt(m_list->currentIndex().row());
-    m_pane->ShowEntry(pack, entry, m_document ? &m_document->Codec() : nullptr);
+    const PackFile* pack = m_document ? m_document->m_packFile.get() : nullptr;
+    const PackEntry* entry = m_list->getModel()->entryAt(m_list->currentIndex().row());
+    m_pane->showEntry(pack, entry, m_document ? &m_document->codec() : nullptr);
 }
+
+} // namespace vorpex

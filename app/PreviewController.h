@@ -2,12 +2,15 @@
 
 #include <QObject>
 
-class CFilesView;
-class CPreviewPane;
-class CVorpexDoc;
 class QAction;
 class QMainWindow;
 class QSplitter;
+
+namespace vorpex {
+
+class FilesView;
+class PreviewPane;
+class VorpexDoc;
 
 // The preview pane beside the list and its command (View, "Preview", F3, remembered, off at first): while
 // shown, the pane shows the list's current file, and is emptied before the catalogue it shows goes.
@@ -18,9 +21,9 @@ public:
     static constexpr const char* kPreviewKey = "View/Preview";
 
     // Adds the pane to `splitter` after the list, and the command to the View menu of `frame`.
-    PreviewController(QMainWindow* frame, QSplitter* splitter, CFilesView* list, CVorpexDoc* doc);
+    PreviewController(QMainWindow* frame, QSplitter* splitter, FilesView* list, VorpexDoc* doc);
 
-    CPreviewPane* pane() const { return m_pane; }
+    PreviewPane* pane() const { return m_pane; }
     QAction* action() const { return m_action; }
 
 public slots:
@@ -30,8 +33,10 @@ private:
     void update();
 
     QSplitter* m_splitter;
-    CFilesView* m_list;
-    CVorpexDoc* m_document;
-    CPreviewPane* m_pane;
+    FilesView* m_list;
+    VorpexDoc* m_document;
+    PreviewPane* m_pane;
     QAction* m_action;
 };
+
+} // namespace vorpex

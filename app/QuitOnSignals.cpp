@@ -7,31 +7,33 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace vorpex {
+
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
 // Read by the handler, which may run on any thread at any moment: plain values only.
-volatile sig_atomic_t g_nWriteFd = -1;
-volatile sig_atomic_t g_bSignalled = 0;
+volatile sig_atomic_t g_writeFd = -1;
+volatile sig_atomic_t g_signalled = 0;
 
 // Async-signal-safe: write, signal and raise only.
-void OnSignal(int signal) {
-    if (g_bSignalled) {
+void onSignal(int signal) {
+    if (g_signalled) {
         std::signal(signal, SIG_DFL);
         std::raise(signal);
         return;
     }
-    g_bSignalled = 1;
+    g_signalled = 1;
     const int saved = errno;
     const unsigned char number = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const ssize_t written = write(g_nWriteFd, &number, 1);
+    [[maybe_unused]] const ssize_t written = write(g_writeFd, &number, 1);
     errno = saved;
 }
 
 // Gives the signals `handler`, but not one the program was started ignoring (nohup, a background job's
 // SIGINT): that stays ignored.
-void Handle(void (*handler)(int)) {
+void handle(void (*handler)(int)) {
     struct sigaction action = {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
@@ -45,37 +47,39 @@ void Handle(void (*handler)(int)) {
 
 } // namespace
 
-CQuitOnSignals::CQuitOnSignals() {
+QuitOnSignals::QuitOnSignals() {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the signals keep ending the program at once
-    m_Read.Reset(fds[0]);
-    m_Write.Reset(fds[1]);
-    g_nWriteFd = m_Write.Get();
-    m_pNotifier = new QSocketNotifier(m_Read.Get(), QSocketNotifier::Read, this);
-    connect(m_pNotifier, &QSocketNotifier::activated, this, &CQuitOnSignals::OnSignalled);
-    Handle(&OnSignal);
+    m_read.reset(fds[0]);
+    m_write.reset(fds[1]);
+    g_writeFd = m_write.get();
+    m_notifier = new QSocketNotifier(m_read.get(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &QuitOnSignals::onSignalled);
+    handle(&onSignal);
 }
 
-CQuitOnSignals::~CQuitOnSignals() {
-    if (m_Write.IsOpen())
-        Handle(SIG_DFL);
-    g_nWriteFd = -1;
+QuitOnSignals::~QuitOnSignals() {
+    if (m_write.isOpen())
+        handle(SIG_DFL);
+    g_writeFd = -1;
 }
 
-void CQuitOnSignals::OnSignalled() {
+void QuitOnSignals::onSignalled() {
     unsigned char number = 0;
-    if (read(m_Read.Get(), &number, 1) != 1)
+    if (read(m_read.get(), &number, 1) != 1)
         return;
-    m_pNotifier->setEnabled(false);
-    m_nCaught = number;
+    m_notifier->setEnabled(false);
+    m_caughtCount = number;
     // Leaves every loop, also a modal one or an extraction's, which then winds down as on quitting.
     QCoreApplication::exit(128 + number);
 }
 
-void CQuitOnSignals::RaiseCaught() const {
-    if (!m_nCaught)
+void QuitOnSignals::raiseCaught() const {
+    if (!m_caughtCount)
         return;
-    std::signal(m_nCaught, SIG_DFL);
-    std::raise(m_nCaught);
+    std::signal(m_caughtCount, SIG_DFL);
+    std::raise(m_caughtCount);
 }
+
+} // namespace vorpex

@@ -12,6 +12,8 @@
 #include "platform/MessageTexts.h"
 #include "views/MediaView.h"
 
+namespace vorpex {
+
 SaveAsCommand::SaveAsCommand(QMainWindow* frame, MediaView* media, QMenu* fileMenu, QAction* extract,
                              SinkGetter sink, StatusText status)
     : QObject(frame), m_frame(frame), m_media(media), m_sink(std::move(sink)), m_status(std::move(status)) {
@@ -33,23 +35,23 @@ SaveAsCommand::SaveAsCommand(QMainWindow* frame, MediaView* media, QMenu* fileMe
 void SaveAsCommand::update() {
     const DecodedMedia* media = m_media->decoded();
     m_action->setEnabled(
-        media && (media->category == MediaCategory::Picture || media->category == MediaCategory::Sound));
+        media && (media->m_category == MediaCategory::Picture || media->m_category == MediaCategory::Sound));
 }
 
 std::string SaveAsCommand::converted() const {
     const DecodedMedia* media = m_media->decoded();
     if (!media)
         return {};
-    const bool picture = media->category == MediaCategory::Picture;
-    if (!picture && media->category != MediaCategory::Sound)
+    const bool picture = media->m_category == MediaCategory::Picture;
+    if (!picture && media->m_category != MediaCategory::Sound)
         return {};
-    return picture ? encodePng(media->picture) : encodeWav(media->sound);
+    return picture ? encodePng(media->m_picture) : encodeWav(media->m_sound);
 }
 
 QString SaveAsCommand::suggestedName() const {
     if (!m_action->isEnabled())
         return {};
-    const bool picture = m_media->decoded()->category == MediaCategory::Picture;
+    const bool picture = m_media->decoded()->m_category == MediaCategory::Picture;
     const QString name = m_media->name();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return (dot > 0 ? name.left(dot) : name) + QLatin1String(picture ? ".png" : ".wav");
@@ -58,8 +60,8 @@ QString SaveAsCommand::suggestedName() const {
 bool SaveAsCommand::saveTo(const QString& path) {
     const std::string bytes = converted();
     auto fail = [&](const QString& why) {
-        if (CMessageSink* sink = m_sink ? m_sink() : nullptr)
-            sink->Report(
+        if (MessageSink* sink = m_sink ? m_sink() : nullptr)
+            sink->report(
                 {kCouldNotWriteFile, path.toStdString(), why.isEmpty() ? "" : ": " + why.toStdString()});
         return false;
     };
@@ -85,3 +87,5 @@ void SaveAsCommand::saveAs() {
     if (!path.isEmpty())
         saveTo(path);
 }
+
+} // namespace vorpex

@@ -5,11 +5,14 @@
 #include <functional>
 #include <string>
 
-class CMessageSink;
-class MediaView;
 class QAction;
 class QMainWindow;
 class QMenu;
+
+namespace vorpex {
+
+class MessageSink;
+class MediaView;
 
 // File, "Save As..." (also in the list's context menu): the picture or sound the preview shows, converted
 // to today's formats, a picture to PNG and a sound to WAV, under a name the user picks. Extract gives an
@@ -18,7 +21,7 @@ class QMenu;
 class SaveAsCommand : public QObject {
     Q_OBJECT
 public:
-    using SinkGetter = std::function<CMessageSink*()>;
+    using SinkGetter = std::function<MessageSink*()>;
     using StatusText = std::function<void(const QString&)>;
     // Adds the command to `fileMenu` after `extract`. Failures go to the sink `sink` gives, the path
     // written to `status`.
@@ -45,3 +48,5 @@ private:
     StatusText m_status;
     QAction* m_action;
 };
+
+} // namespace vorpex

@@ -7,12 +7,14 @@
 #include "catalogue/PackFile.h"
 #include "jobs/ExtractJob.h"
 
-StagedFiles::StagedFiles(CVorpexDoc* doc, QWidget* window) : m_document(doc), m_window(window) {}
+namespace vorpex {
+
+StagedFiles::StagedFiles(VorpexDoc* doc, QWidget* window) : m_document(doc), m_window(window) {}
 
 StagedFiles::~StagedFiles() = default;
 
-CMessageSink& StagedFiles::sink() const {
-    static CNullSink none;
+MessageSink& StagedFiles::sink() const {
+    static NullSink none;
     return m_sink ? *m_sink : none;
 }
 
@@ -21,38 +23,40 @@ QUrl StagedFiles::urlOf(const std::string& path) {
     return QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path)));
 }
 
-std::vector<CStagingArea::CMade> StagedFiles::stage(const CSelection& selection) {
-    const CPackFile* pack = m_document ? m_document->m_pPackFile.get() : nullptr;
+std::vector<StagingArea::Made> StagedFiles::stage(const Selection& selection) {
+    const PackFile* pack = m_document ? m_document->m_packFile.get() : nullptr;
     if (!pack)
         return {};
     // A refused base is looked at again next time: the user may have mended it meanwhile.
-    if (!m_staging || !m_staging->IsValid())
-        m_staging = std::make_unique<CStagingArea>();
-    if (!m_staging->IsValid()) {
-        sink().Report(m_staging->Refusal());
+    if (!m_staging || !m_staging->isValid())
+        m_staging = std::make_unique<StagingArea>();
+    if (!m_staging->isValid()) {
+        sink().report(m_staging->refusal());
         return {};
     }
-    CStagingArea::CSlot slot = m_staging->NewSlot();
-    if (!slot.m_Fd.IsOpen()) {
-        sink().Report({CFolderWalk::kListMakeDir, m_staging->Path(), {}, false});
+    StagingArea::Slot slot = m_staging->newSlot();
+    if (!slot.m_fd.isOpen()) {
+        sink().report({FolderWalk::kListMakeDir, m_staging->path(), {}, false});
         return {};
     }
-    CExtractJob job(*pack, m_document->Codec(), sink(), CFolderWalk::kListMakeDir, m_window);
-    if (job.Run(slot.m_Fd.Get(), selection).m_bCancelled) {
-        m_staging->DropSlot(slot);
+    ExtractJob job(*pack, m_document->codec(), sink(), FolderWalk::kListMakeDir, m_window);
+    if (job.run(slot.m_fd.get(), selection).m_cancelled) {
+        m_staging->dropSlot(slot);
         return {};
     }
-    return CStagingArea::MadePaths(slot, selection, m_document->Codec());
+    return StagingArea::madePaths(slot, selection, m_document->codec());
 }
 
-QMimeData* StagedFiles::mimeData(const CSelection& selection) {
-    const std::vector<CStagingArea::CMade> made = stage(selection);
+QMimeData* StagedFiles::mimeData(const Selection& selection) {
+    const std::vector<StagingArea::Made> made = stage(selection);
     if (made.empty())
         return nullptr;
     QList<QUrl> urls;
-    for (const CStagingArea::CMade& item : made)
-        urls << urlOf(item.m_strPath);
+    for (const StagingArea::Made& item : made)
+        urls << urlOf(item.m_path);
     auto* data = new QMimeData;
     data->setUrls(urls);
     return data;
 }
+
+} // namespace vorpex

@@ -11,141 +11,145 @@
 #include "app/VorpexDoc.h"
 #include "dialogs/OptionsDlg.h"
 
+namespace vorpex {
+
 // Every part of the window keeps what it remembers in QSettings(), which these names place.
-CVorpexApp::CVorpexApp() {
+VorpexApp::VorpexApp() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kCompany));
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppName));
 }
 
-CVorpexApp::~CVorpexApp() {
-    m_pMainWnd.reset();
-    m_pDocument.reset();
+VorpexApp::~VorpexApp() {
+    m_mainWnd.reset();
+    m_document.reset();
 }
 
-void CVorpexApp::SetMessageSink(CMessageSink* sink) {
-    m_pSink = sink ? sink : &m_BoxSink;
-    if (m_pDocument)
-        m_pDocument->SetMessageSink(m_pSink);
-    if (m_pMainWnd)
-        m_pMainWnd->SetMessageSink(m_pSink);
+void VorpexApp::setMessageSink(MessageSink* sink) {
+    m_sink = sink ? sink : &m_boxSink;
+    if (m_document)
+        m_document->setMessageSink(m_sink);
+    if (m_mainWnd)
+        m_mainWnd->setMessageSink(m_sink);
 }
 
-QString CVorpexApp::GetProfileString(const QString& section, const QString& entry, const QString& def) const {
+QString VorpexApp::getProfileString(const QString& section, const QString& entry, const QString& def) const {
     QSettings settings;
     return settings.value(section + QLatin1Char('/') + entry, def).toString();
 }
 
-void CVorpexApp::WriteProfileString(const QString& section, const QString& entry, const QString& value) {
+void VorpexApp::writeProfileString(const QString& section, const QString& entry, const QString& value) {
     QSettings settings;
     settings.setValue(section + QLatin1Char('/') + entry, value);
 }
 
-bool CVorpexApp::InitInstance(const QStringList& args) {
+bool VorpexApp::start(const QStringList& args) {
     {
         QSettings settings;
-        m_RecentFiles.ReadList(settings);
+        m_recentFiles.readList(settings);
     }
-    m_strExtractDir = GetProfileString(QStringLiteral("Settings"), QStringLiteral("ExtractDir"));
+    m_extractDir = getProfileString(QStringLiteral("Settings"), QStringLiteral("ExtractDir"));
 
-    m_pDocument = std::make_unique<CVorpexDoc>(m_pSink);
-    m_pMainWnd = std::make_unique<CMainFrame>(m_pDocument.get());
-    CMainFrame* frame = m_pMainWnd.get();
-    frame->SetMessageSink(m_pSink);
-    frame->SetExtractDirSource([this] { return m_strExtractDir; });
-    frame->SetArchiveOpener([this](const QString& path) { return OpenDocumentFile(path); });
-    frame->UpdateRecentFileMenu(m_RecentFiles);
-    connect(frame->Command(CMainFrame::ID_FILE_NEW), &QAction::triggered, this, &CVorpexApp::OnFileNew);
-    connect(frame->Command(CMainFrame::ID_FILE_OPEN), &QAction::triggered, this, &CVorpexApp::OnFileOpen);
-    connect(frame->Command(CMainFrame::ID_FILE_SAVE), &QAction::triggered, this, &CVorpexApp::OnFileSave);
-    connect(frame->Command(CMainFrame::ID_APP_ABOUT), &QAction::triggered, this, &CVorpexApp::OnAppAbout);
-    connect(frame->Command(CMainFrame::ID_VIEW_OPTIONS), &QAction::triggered, this, &CVorpexApp::OnOptions);
-    connect(frame, &CMainFrame::RecentFileChosen, this, &CVorpexApp::OnOpenRecentFile);
+    m_document = std::make_unique<VorpexDoc>(m_sink);
+    m_mainWnd = std::make_unique<MainFrame>(m_document.get());
+    MainFrame* frame = m_mainWnd.get();
+    frame->setMessageSink(m_sink);
+    frame->setExtractDirSource([this] { return m_extractDir; });
+    frame->setArchiveOpener([this](const QString& path) { return openDocumentFile(path); });
+    frame->updateRecentFileMenu(m_recentFiles);
+    connect(frame->command(MainFrame::kIdFileNew), &QAction::triggered, this, &VorpexApp::onFileNew);
+    connect(frame->command(MainFrame::kIdFileOpen), &QAction::triggered, this, &VorpexApp::onFileOpen);
+    connect(frame->command(MainFrame::kIdFileSave), &QAction::triggered, this, &VorpexApp::onFileSave);
+    connect(frame->command(MainFrame::kIdAppAbout), &QAction::triggered, this, &VorpexApp::onAppAbout);
+    connect(frame->command(MainFrame::kIdViewOptions), &QAction::triggered, this, &VorpexApp::onOptions);
+    connect(frame, &MainFrame::recentFileChosen, this, &VorpexApp::onOpenRecentFile);
 
-    if (!args.isEmpty() && !OpenDocumentFile(args.first()))
+    if (!args.isEmpty() && !openDocumentFile(args.first()))
         return false;
     if (args.isEmpty())
-        m_pDocument->OnNewDocument();
+        m_document->onNewDocument();
     frame->show();
     return true;
 }
 
-int CVorpexApp::Run(const QStringList& args, const std::function<void(CVorpexApp&)>& started) {
-    CQuitOnSignals quitter;
+int VorpexApp::run(const QStringList& args, const std::function<void(VorpexApp&)>& started) {
+    QuitOnSignals quitter;
     int status = 1;
     {
-        CVorpexApp app;
-        if (app.InitInstance(args)) {
+        VorpexApp app;
+        if (app.start(args)) {
             if (started)
                 started(app);
             // A signal taken in a loop of the start-up (a message box) has left that loop already.
-            if (!quitter.Caught())
+            if (!quitter.caught())
                 status = QApplication::exec();
         }
     }
-    quitter.RaiseCaught();
+    quitter.raiseCaught();
     return status;
 }
 
-bool CVorpexApp::OpenDocumentFile(const QString& path) {
-    if (!m_pDocument || !m_pDocument->OnOpenDocument(path))
+bool VorpexApp::openDocumentFile(const QString& path) {
+    if (!m_document || !m_document->onOpenDocument(path))
         return false;
-    m_RecentFiles.Add(path);
-    SaveRecentFiles();
-    if (m_pMainWnd) {
-        m_pMainWnd->UpdateRecentFileMenu(m_RecentFiles);
-        m_pMainWnd->SetIdleText(m_pDocument->ReadSummary());
+    m_recentFiles.add(path);
+    saveRecentFiles();
+    if (m_mainWnd) {
+        m_mainWnd->updateRecentFileMenu(m_recentFiles);
+        m_mainWnd->setIdleText(m_document->readSummary());
     }
     return true;
 }
 
-void CVorpexApp::SaveRecentFiles() {
+void VorpexApp::saveRecentFiles() {
     QSettings settings;
-    m_RecentFiles.WriteList(settings);
+    m_recentFiles.writeList(settings);
 }
 
-void CVorpexApp::OnOpenRecentFile(int index) {
-    const QString path = m_RecentFiles[index];
-    if (path.isEmpty() || OpenDocumentFile(path))
+void VorpexApp::onOpenRecentFile(int index) {
+    const QString path = m_recentFiles[index];
+    if (path.isEmpty() || openDocumentFile(path))
         return;
     // The file has gone (or can no longer be read): the message has been shown, the entry goes.
-    m_RecentFiles.Remove(index);
-    SaveRecentFiles();
-    if (m_pMainWnd)
-        m_pMainWnd->UpdateRecentFileMenu(m_RecentFiles);
+    m_recentFiles.remove(index);
+    saveRecentFiles();
+    if (m_mainWnd)
+        m_mainWnd->updateRecentFileMenu(m_recentFiles);
 }
 
-void CVorpexApp::OnFileOpen() {
-    QWidget* parent = m_pMainWnd.get();
-    const QString path = m_fnChooseFile
-                             ? m_fnChooseFile(parent)
+void VorpexApp::onFileOpen() {
+    QWidget* parent = m_mainWnd.get();
+    const QString path = m_chooseFile
+                             ? m_chooseFile(parent)
                              : QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(),
                                                             QStringLiteral("All Files (*)"));
     if (!path.isEmpty())
-        OpenDocumentFile(path);
+        openDocumentFile(path);
 }
 
 // New keeps the open archive shown.
-void CVorpexApp::OnFileNew() {
-    if (m_pDocument)
-        m_pDocument->OnNewDocument();
+void VorpexApp::onFileNew() {
+    if (m_document)
+        m_document->onNewDocument();
 }
 
 // The document is never changed, so there is nothing to save.
-void CVorpexApp::OnFileSave() {}
+void VorpexApp::onFileSave() {}
 
 // A new box each time, so its link starts unvisited; the link reports through the program's messages.
-void CVorpexApp::OnAppAbout() {
-    CAboutDlg dlg(m_pMainWnd.get());
-    dlg.SetMessageSink(m_pSink);
+void VorpexApp::onAppAbout() {
+    AboutDlg dlg(m_mainWnd.get());
+    dlg.setMessageSink(m_sink);
     dlg.exec();
 }
 
-void CVorpexApp::OnOptions() {
-    COptionsDlg dlg(m_strExtractDir, GetMainWnd());
-    if (dlg.DoModal() != QDialog::Accepted)
+void VorpexApp::onOptions() {
+    OptionsDlg dlg(m_extractDir, mainWnd());
+    if (dlg.exec() != QDialog::Accepted)
         return;
-    m_strExtractDir = dlg.m_strFolder;
+    m_extractDir = dlg.m_folder;
     // Stored at once, even unchanged or empty; a failed write goes unreported and the new folder holds
     // for the rest of the run.
-    WriteProfileString(QStringLiteral("Settings"), QStringLiteral("ExtractDir"), m_strExtractDir);
+    writeProfileString(QStringLiteral("Settings"), QStringLiteral("ExtractDir"), m_extractDir);
 }
+
+} // namespace vorpex

@@ -10,95 +10,99 @@
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 
-CVorpexDoc::CVorpexDoc(CMessageSink* sink, QObject* parent)
-    : QObject(parent), m_pSink(sink), m_pCodec(std::make_unique<CNameCodec>()) {}
+namespace vorpex {
 
-bool CVorpexDoc::SetEncoding(const std::string& encoding) {
-    auto codec = std::make_unique<CNameCodec>(encoding);
-    if (!codec->IsValid())
+VorpexDoc::VorpexDoc(MessageSink* sink, QObject* parent)
+    : QObject(parent), m_sink(sink), m_codec(std::make_unique<NameCodec>()) {}
+
+bool VorpexDoc::setEncoding(const std::string& encoding) {
+    auto codec = std::make_unique<NameCodec>(encoding);
+    if (!codec->isValid())
         return false;
-    if (m_pPackFile)
-        emit CatalogueReplacing(m_pPackFile.get());
-    m_pCodec = std::move(codec);
-    if (m_pPackFile)
-        emit CatalogueOpened(m_pPackFile.get());
+    if (m_packFile)
+        emit catalogueReplacing(m_packFile.get());
+    m_codec = std::move(codec);
+    if (m_packFile)
+        emit catalogueOpened(m_packFile.get());
     return true;
 }
 
-CVorpexDoc::~CVorpexDoc() {
-    if (m_pPackFile && m_pPackFile->IsOpen())
-        m_pPackFile->Close();
+VorpexDoc::~VorpexDoc() {
+    if (m_packFile && m_packFile->isOpen())
+        m_packFile->close();
 }
 
-bool CVorpexDoc::OnNewDocument() {
+bool VorpexDoc::onNewDocument() {
     return true;
 }
 
-bool CVorpexDoc::OnOpenDocument(const QString& path) {
+bool VorpexDoc::onOpenDocument(const QString& path) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    CNullSink quiet;
+    NullSink quiet;
     // Only the reader opens the file, without blocking: what it cannot read as an archive (missing,
     // unreadable, a folder, a FIFO, a socket) gets its "Error opening file." and changes nothing. The reader
     // may show its messages (in modal boxes) while the views still show the previous catalogue, which stays
     // valid until the new one is in place.
-    std::unique_ptr<CPackFile> pack;
+    std::unique_ptr<PackFile> pack;
     try {
-        pack = std::make_unique<CPackFile>(QFile::encodeName(path).toStdString(), m_pSink ? *m_pSink : quiet);
+        pack = std::make_unique<PackFile>(QFile::encodeName(path).toStdString(), m_sink ? *m_sink : quiet);
     } catch (const std::bad_alloc&) {
         // Out of memory: the previous archive stays open.
-        if (m_pSink)
-            m_pSink->Report({kErrorOpeningFile, {}, {}, false});
+        if (m_sink)
+            m_sink->report({kErrorOpeningFile, {}, {}, false});
         return false;
     }
-    if (!pack->IsOpen())
+    if (!pack->isOpen())
         return false;
 
     // Whoever shows the previous catalogue lets go of it before it is closed and destroyed.
-    emit CatalogueReplacing(m_pPackFile.get());
-    if (m_pPackFile && m_pPackFile->IsOpen())
-        m_pPackFile->Close();
-    m_pPackFile = std::move(pack);
-    m_strPathName = path;
-    RefreshViews();
+    emit catalogueReplacing(m_packFile.get());
+    if (m_packFile && m_packFile->isOpen())
+        m_packFile->close();
+    m_packFile = std::move(pack);
+    m_pathName = path;
+    refreshViews();
     return true;
 }
 
-void CVorpexDoc::RefreshViews() {
-    if (m_pPackFile)
-        emit CatalogueOpened(m_pPackFile.get());
+void VorpexDoc::refreshViews() {
+    if (m_packFile)
+        emit catalogueOpened(m_packFile.get());
 }
 
-static QString Count(uint64_t n, const char* one, const char* many) {
+static QString count(uint64_t n, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
 }
 
-QString CVorpexDoc::ReadSummary() const {
-    if (!m_pPackFile)
+QString VorpexDoc::readSummary() const {
+    if (!m_packFile)
         return {};
-    const CPackFile& pack = *m_pPackFile;
-    const CReadReport& report = pack.GetReport();
-    if (report.IsClean())
-        return Count(pack.GetFolderCount(), "folder", "folders") + QStringLiteral(", ") +
-               Count(pack.GetEntryCount(), "file", "files");
+    const PackFile& pack = *m_packFile;
+    const ReadReport& report = pack.report();
+    if (report.isClean())
+        return count(pack.folderCount(), "folder", "folders") + QStringLiteral(", ") +
+               count(pack.entryCount(), "file", "files");
 
     QStringList troubles;
-    if (report.m_nUnknownRecords)
-        troubles << Count(report.m_nUnknownRecords, "record", "records") +
+    if (report.m_unknownRecords)
+        troubles << count(report.m_unknownRecords, "record", "records") +
                         QStringLiteral(" of unknown type skipped");
-    if (report.m_nListsCut)
-        troubles << Count(report.m_nListsCut, "list", "lists") +
-                        QString::fromLatin1(report.m_bEndsInsideRecord ? kListsCutInsideRecord
-                                                                       : kListsCutShort);
-    if (report.m_nRepeated)
-        troubles << Count(report.m_nRepeated, "list", "lists") +
+    if (report.m_listsCut)
+        troubles << count(report.m_listsCut, "list", "lists") +
+                        QString::fromLatin1(report.m_endsInsideRecord ? kListsCutInsideRecord
+                                                                      : kListsCutShort);
+    if (report.m_repeated)
+        troubles << count(report.m_repeated, "list", "lists") +
                         QStringLiteral(" ran into records already read");
-    if (report.m_bNestingLimit)
+    if (report.m_nestingLimit)
         troubles
-            << QStringLiteral("folders nested deeper than %1 levels were not read").arg(CPackFile::kMaxDepth);
-    if (report.m_bReadError)
+            << QStringLiteral("folders nested deeper than %1 levels were not read").arg(PackFile::kMaxDepth);
+    if (report.m_readError)
         troubles << QStringLiteral("the file could not be read to its end");
     return QStringLiteral("Damaged archive: ") + troubles.join(QStringLiteral("; ")) + QStringLiteral(" (") +
-           Count(pack.GetFolderCount(), "folder", "folders") + QStringLiteral(", ") +
-           Count(pack.GetEntryCount(), "file", "files") + QStringLiteral(" read).");
+           count(pack.folderCount(), "folder", "folders") + QStringLiteral(", ") +
+           count(pack.entryCount(), "file", "files") + QStringLiteral(" read).");
 }
+
+} // namespace vorpex

@@ -10,27 +10,29 @@
 #include <QSplitter>
 #include <algorithm>
 
+namespace vorpex {
+
 namespace {
 
 constexpr qint64 kFar = 1 << 20; // beyond any desktop
 
 // The window's rectangles as QWidget::saveGeometry stores them.
-struct CStoredGeometry {
-    QRect m_Client; // the window without its frame, when not maximised
+struct StoredGeometry {
+    QRect m_client; // the window without its frame, when not maximised
     // The frame the window manager drew around it, or, where that is not known, room for a usual one.
-    QMargins m_Frame{4, 24, 4, 4};
-    bool m_bMaximized = false;
+    QMargins m_frame{4, 24, 4, 4};
+    bool m_maximized = false;
 };
 
 // A stored rectangle, however far off or big, as one that QRect holds without overflow; at least 1 x 1.
-QRect Tame(qint32 x1, qint32 y1, qint32 x2, qint32 y2) {
+QRect tame(qint32 x1, qint32 y1, qint32 x2, qint32 y2) {
     const auto clamp = [](qint64 value, qint64 low) { return int(std::clamp(value, low, kFar)); };
     return QRect(clamp(x1, -kFar), clamp(y1, -kFar), clamp(qint64(x2) - x1 + 1, 1),
                  clamp(qint64(y2) - y1 + 1, 1));
 }
 
 // Reads what saveGeometry wrote (versions 1 to 3); false when `blob` holds something else or is cut short.
-bool ReadGeometry(const QByteArray& blob, CStoredGeometry& stored) {
+bool readGeometry(const QByteArray& blob, StoredGeometry& stored) {
     QDataStream in(blob);
     in.setVersion(QDataStream::Qt_4_0);
     quint32 magic = 0;
@@ -51,8 +53,8 @@ bool ReadGeometry(const QByteArray& blob, CStoredGeometry& stored) {
             in >> side;
     if (in.status() != QDataStream::Ok)
         return false;
-    stored.m_Client = Tame(normal[0], normal[1], normal[2], normal[3]);
-    stored.m_bMaximized = maximized != 0;
+    stored.m_client = tame(normal[0], normal[1], normal[2], normal[3]);
+    stored.m_maximized = maximized != 0;
     if (major >= 3 && !maximized) {
         // The frame as it was, within reason: the window manager draws it again.
         const auto margin = [](qint64 outer, qint64 inner) {
@@ -61,14 +63,14 @@ bool ReadGeometry(const QByteArray& blob, CStoredGeometry& stored) {
         const QMargins drawn(margin(frame[0], client[0]), margin(frame[1], client[1]),
                              margin(client[2], frame[2]), margin(client[3], frame[3]));
         if (!drawn.isNull())
-            stored.m_Frame = drawn;
+            stored.m_frame = drawn;
     }
     return true;
 }
 
-void RestoreGeometry(QMainWindow& window, const QByteArray& blob) {
-    CStoredGeometry stored;
-    if (!ReadGeometry(blob, stored))
+void restoreGeometry(QMainWindow& window, const QByteArray& blob) {
+    StoredGeometry stored;
+    if (!readGeometry(blob, stored))
         return;
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
@@ -78,16 +80,16 @@ void RestoreGeometry(QMainWindow& window, const QByteArray& blob) {
     if (window.layout())
         window.layout()->invalidate();
     const QSize least = window.minimumSizeHint().expandedTo(window.minimumSize());
-    const QRect client(stored.m_Client.topLeft(), stored.m_Client.size().expandedTo(least));
-    const QRect frame = CWindowState::OnScreen(client.marginsAdded(stored.m_Frame), screens);
-    window.setGeometry(frame.marginsRemoved(stored.m_Frame));
-    if (stored.m_bMaximized)
+    const QRect client(stored.m_client.topLeft(), stored.m_client.size().expandedTo(least));
+    const QRect frame = WindowState::onScreen(client.marginsAdded(stored.m_frame), screens);
+    window.setGeometry(frame.marginsRemoved(stored.m_frame));
+    if (stored.m_maximized)
         window.setWindowState(window.windowState() | Qt::WindowMaximized);
 }
 
 } // namespace
 
-void CWindowState::Save(const QMainWindow& window, const QSplitter& splitter, const QHeaderView& columns) {
+void WindowState::save(const QMainWindow& window, const QSplitter& splitter, const QHeaderView& columns) {
     QSettings settings;
     settings.setValue(QStringLiteral("window/geometry"), window.saveGeometry());
     settings.remove(QStringLiteral("window/state")); // kept by earlier versions: the toolbar's place
@@ -98,9 +100,9 @@ void CWindowState::Save(const QMainWindow& window, const QSplitter& splitter, co
     settings.setValue(QStringLiteral("window/columns"), widths);
 }
 
-bool CWindowState::Restore(QMainWindow& window, QSplitter& splitter, QHeaderView& columns) {
+bool WindowState::restore(QMainWindow& window, QSplitter& splitter, QHeaderView& columns) {
     const QSettings settings;
-    RestoreGeometry(window, settings.value(QStringLiteral("window/geometry")).toByteArray());
+    restoreGeometry(window, settings.value(QStringLiteral("window/geometry")).toByteArray());
     const QList<QVariant> widths = settings.value(QStringLiteral("window/columns")).toList();
     for (int i = 0; i < widths.size() && i < columns.count(); ++i) {
         if (const int width = widths[i].toInt(); width > 0)
@@ -109,7 +111,7 @@ bool CWindowState::Restore(QMainWindow& window, QSplitter& splitter, QHeaderView
     return splitter.restoreState(settings.value(QStringLiteral("window/splitter")).toByteArray());
 }
 
-QRect CWindowState::OnScreen(const QRect& frame, const QList<QRect>& screens) {
+QRect WindowState::onScreen(const QRect& frame, const QList<QRect>& screens) {
     if (screens.isEmpty())
         return frame;
     const auto shared = [&frame](const QRect& screen) {
@@ -124,3 +126,5 @@ QRect CWindowState::OnScreen(const QRect& frame, const QList<QRect>& screens) {
     fitted.moveTop(std::clamp(fitted.top(), screen.top(), screen.bottom() - fitted.height() + 1));
     return fitted;
 }
+
+} // namespace vorpex

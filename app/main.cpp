@@ -8,12 +8,14 @@
 #include "app/VorpexApp.h"
 #include "platform/FileDescriptor.h"
 
+using namespace vorpex;
+
 namespace {
 
 // The program's name, version and command line; set before any application object exists.
-void Describe(QCommandLineParser& parser) {
-    QCoreApplication::setOrganizationName(QString::fromLatin1(CVorpexApp::kCompany));
-    QCoreApplication::setApplicationName(QString::fromLatin1(CVorpexApp::kAppName));
+void describe(QCommandLineParser& parser) {
+    QCoreApplication::setOrganizationName(QString::fromLatin1(VorpexApp::kCompany));
+    QCoreApplication::setApplicationName(QString::fromLatin1(VorpexApp::kAppName));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORPEX_VERSION));
     parser.setApplicationDescription(
         QStringLiteral("Browse a game-data archive and extract its folders and files."));
@@ -25,7 +27,7 @@ void Describe(QCommandLineParser& parser) {
 }
 
 // Prints what is wrong with the command line and the usage; returns the exit status for it.
-int UsageError(const QCommandLineParser& parser, const QString& error) {
+int usageError(const QCommandLineParser& parser, const QString& error) {
     std::fprintf(stderr, "vorpex: %s\n\n%s", qPrintable(error), qPrintable(parser.helpText()));
     return 2;
 }
@@ -34,10 +36,10 @@ int UsageError(const QCommandLineParser& parser, const QString& error) {
 // QApplication aborts without one): a command line holding anything but the program's own options (Qt's
 // -platform, -style, ...) is left to the full parse once QApplication has taken its options. Returns the
 // exit status when the command line has been answered, -1 when the window is to start.
-int AnswerWithoutWindow(int argc, char* argv[]) {
+int answerWithoutWindow(int argc, char* argv[]) {
     QCoreApplication core(argc, argv);
     QCommandLineParser parser;
-    Describe(parser);
+    describe(parser);
     if (!parser.parse(QCoreApplication::arguments()))
         return -1;
     if (parser.isSet(QStringLiteral("version")))
@@ -45,7 +47,7 @@ int AnswerWithoutWindow(int argc, char* argv[]) {
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
     if (parser.positionalArguments().size() > 1)
-        return UsageError(parser, QStringLiteral("only one ARCHIVE can be opened"));
+        return usageError(parser, QStringLiteral("only one ARCHIVE can be opened"));
     return -1;
 }
 
@@ -53,12 +55,12 @@ int AnswerWithoutWindow(int argc, char* argv[]) {
 
 // vorpex [ARCHIVE]
 int main(int argc, char* argv[]) {
-    OpenStandardDescriptors();
-    if (const int status = AnswerWithoutWindow(argc, argv); status >= 0)
+    openStandardDescriptors();
+    if (const int status = answerWithoutWindow(argc, argv); status >= 0)
         return status;
     QApplication qtApp(argc, argv);
     QCommandLineParser parser;
-    Describe(parser);
+    describe(parser);
     // Window managers match the window to the installed desktop entry and its icon by this name.
     QApplication::setDesktopFileName(QStringLiteral(VORPEX_APP_ID));
     // The installed theme's icon when there is one, else the renderings built into the program.
@@ -76,7 +78,7 @@ int main(int argc, char* argv[]) {
         parser.process(QApplication::arguments()); // prints the help with Qt's own options, exits 0
     const QStringList args = parser.positionalArguments();
     if (!parsed || args.size() > 1)
-        return UsageError(parser,
+        return usageError(parser,
                           parsed ? QStringLiteral("only one ARCHIVE can be opened") : parser.errorText());
-    return CVorpexApp::Run(args);
+    return VorpexApp::run(args);
 }

@@ -10,38 +10,40 @@
 #include "catalogue/PathWalk.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
-std::string Counted(uint64_t n, const char* one, const char* many) {
+std::string counted(uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 } // namespace
 
-std::vector<std::string> CArchiveChecker::ReadProblems(const CReadReport& report) {
+std::vector<std::string> ArchiveChecker::readProblems(const ReadReport& report) {
     std::vector<std::string> lines;
-    if (report.m_nUnknownRecords)
+    if (report.m_unknownRecords)
         lines.push_back(
             kUnknownRecordsSkipped +
-            Counted(report.m_nUnknownRecords, "record of unknown type", "records of unknown type") +
+            counted(report.m_unknownRecords, "record of unknown type", "records of unknown type") +
             " skipped");
-    if (report.m_nListsCut)
-        lines.push_back(Counted(report.m_nListsCut, "list", "lists") +
-                        (report.m_bEndsInsideRecord ? kListsCutInsideRecord : kListsCutShort));
-    if (report.m_bNestingLimit)
-        lines.push_back(kNestedTooDeep + std::to_string(CPackFile::kMaxDepth) +
+    if (report.m_listsCut)
+        lines.push_back(counted(report.m_listsCut, "list", "lists") +
+                        (report.m_endsInsideRecord ? kListsCutInsideRecord : kListsCutShort));
+    if (report.m_nestingLimit)
+        lines.push_back(kNestedTooDeep + std::to_string(PackFile::kMaxDepth) +
                         " levels (or a cycle of folder offsets): reading stopped there");
-    if (report.m_nRepeated)
-        lines.push_back(Counted(report.m_nRepeated, "list", "lists") +
+    if (report.m_repeated)
+        lines.push_back(counted(report.m_repeated, "list", "lists") +
                         " ran into records already read (overlapping lists or a cycle): not read again");
-    if (report.m_bReadError)
+    if (report.m_readError)
         lines.push_back(kArchiveNotReadToEnd);
     return lines;
 }
 
-bool CArchiveChecker::DecodesAsItself(std::string_view raw) const {
+bool ArchiveChecker::decodesAsItself(std::string_view raw) const {
     // For plain ASCII the decoded name is the raw name itself. Names are short: eight bytes at a time.
-    if (!m_Escaper.IsAsciiIdentity())
+    if (!m_escaper.isAsciiIdentity())
         return false;
     uint64_t bits = 0;
     size_t i = 0;
@@ -54,46 +56,45 @@ bool CArchiveChecker::DecodesAsItself(std::string_view raw) const {
     return (bits & 0x8080808080808080) == 0;
 }
 
-std::string CArchiveChecker::Decoded(std::string_view raw) const {
-    return DecodesAsItself(raw) ? std::string(raw) : m_Codec.Decode(raw);
+std::string ArchiveChecker::decoded(std::string_view raw) const {
+    return decodesAsItself(raw) ? std::string(raw) : m_codec.decode(raw);
 }
 
-bool CArchiveChecker::IsUnsafe(std::string_view raw) const {
-    return IsUnsafeName(raw) || (!DecodesAsItself(raw) && IsUnsafeName(m_Codec.Decode(raw)));
+bool ArchiveChecker::isUnsafe(std::string_view raw) const {
+    return isUnsafeName(raw) || (!decodesAsItself(raw) && isUnsafeName(m_codec.decode(raw)));
 }
 
-template <class Visitor>
-void CArchiveChecker::ForEachFolder(const CPackFolder& folder, Visitor& visit) const {
-    // Folders nest at most CPackFile::kMaxDepth levels, so the recursion stays shallow.
+template <class Visitor> void ArchiveChecker::forEachFolder(const PackFolder& folder, Visitor& visit) const {
+    // Folders nest at most PackFile::kMaxDepth levels, so the recursion stays shallow.
     visit(folder);
-    for (const CPackFolder* child : folder.GetChildren())
-        ForEachFolder(*child, visit);
+    for (const PackFolder* child : folder.children())
+        forEachFolder(*child, visit);
 }
 
-void CArchiveChecker::FindClashes(const CPackFolder& folder, CFolderClashes& clashes) {
+void ArchiveChecker::findClashes(const PackFolder& folder, FolderClashes& clashes) {
     // Items are numbered in list order, files first, then sub-folders; of two that clash the later one is
     // marked. A name is decoded once and kept as a hash: only items whose hashes meet are decoded again.
-    const auto files = folder.GetFiles();
-    const auto children = folder.GetChildren();
+    const auto files = folder.files();
+    const auto children = folder.children();
     const size_t count = files.size() + children.size();
     auto raw = [&](size_t i) {
-        return i < files.size() ? m_Pack.Entry(files[i]).GetName() : children[i - files.size()]->GetName();
+        return i < files.size() ? m_pack.entry(files[i]).name() : children[i - files.size()]->name();
     };
-    auto mark = [&](size_t i, EClash clash) {
+    auto mark = [&](size_t i, Clash clash) {
         if (i < files.size())
-            m_EntryClashes[files[i]] = clash;
+            m_entryClashes[files[i]] = clash;
         else
-            clashes.m_Children[i - files.size()] = clash;
+            clashes.m_children[i - files.size()] = clash;
     };
-    clashes.m_pFolder = &folder;
-    clashes.m_Children.assign(children.size(), kClashNone);
+    clashes.m_folder = &folder;
+    clashes.m_children.assign(children.size(), kClashNone);
 
     // std::hash gives a string and its view the same value: a name that decodes as itself is not copied.
     std::vector<std::pair<uint64_t, uint32_t>> keys(count);
     for (size_t i = 0; i < count; ++i) {
         const std::string_view name = raw(i);
-        keys[i] = {DecodesAsItself(name) ? std::hash<std::string_view>()(name)
-                                         : std::hash<std::string>()(m_Codec.Decode(name)),
+        keys[i] = {decodesAsItself(name) ? std::hash<std::string_view>()(name)
+                                         : std::hash<std::string>()(m_codec.decode(name)),
                    static_cast<uint32_t>(i)};
     }
     std::sort(keys.begin(), keys.end());
@@ -109,11 +110,11 @@ void CArchiveChecker::FindClashes(const CPackFolder& folder, CFolderClashes& cla
         begin = end;
         // Split the run into names equal once decoded (unequal ones share a hash only by chance).
         while (run.size() > 1) {
-            const std::string first = Decoded(raw(run[0]));
+            const std::string first = decoded(raw(run[0]));
             group.clear();
             size_t kept = 0;
             for (uint32_t item : run) {
-                if (group.empty() || Decoded(raw(item)) == first)
+                if (group.empty() || decoded(raw(item)) == first)
                     group.push_back(item);
                 else
                     run[kept++] = item;
@@ -134,89 +135,90 @@ void CArchiveChecker::FindClashes(const CPackFolder& folder, CFolderClashes& cla
     }
 }
 
-void CArchiveChecker::Count() {
-    m_nFolders = m_Pack.GetFolderCount();
-    m_nFiles = m_Pack.GetEntryCount();
-    m_nBytes = 0;
-    for (const CPackEntry& entry : m_Pack.GetEntries())
-        m_nBytes += entry.GetSize();
+void ArchiveChecker::count() {
+    m_folderCount = m_pack.folderCount();
+    m_fileCount = m_pack.entryCount();
+    m_byteCount = 0;
+    for (const PackEntry& entry : m_pack.entries())
+        m_byteCount += entry.size();
 }
 
-void CArchiveChecker::Check(const std::function<void(const std::string&)>& report) {
-    m_nProblems = 0;
+void ArchiveChecker::check(const std::function<void(const std::string&)>& report) {
+    m_problemCount = 0;
     auto problem = [&](const std::string& line) {
-        ++m_nProblems;
+        ++m_problemCount;
         report(line);
     };
-    for (const std::string& line : ReadProblems(m_Pack.GetReport()))
+    for (const std::string& line : readProblems(m_pack.report()))
         problem(line);
 
     // A clean archive is the common case: each kind of problem is first looked for without the paths, and
     // the walk that builds them runs only for a kind that is there.
-    const CPathWalk walk(m_Pack, m_Escaper);
-    auto pastEnd = [&](const CPackEntry& entry) {
-        return uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.GetFileSize();
+    const PathWalk walk(m_pack, m_escaper);
+    auto pastEnd = [&](const PackEntry& entry) {
+        return uint64_t(entry.offset()) + entry.size() > m_pack.fileSize();
     };
-    if (std::any_of(m_Pack.GetEntries().begin(), m_Pack.GetEntries().end(), pastEnd))
-        walk.Walk(
-            [&](std::string_view path, const CPackFolder&, const CPackFolder*, const CPackEntry* entry) {
-                if (entry && pastEnd(*entry))
-                    problem(std::string(kDataBeyondEnd) + ": " + std::string(path));
-            });
-
-    bool unsafe = std::any_of(m_Pack.GetEntries().begin(), m_Pack.GetEntries().end(),
-                              [&](const CPackEntry& entry) { return IsUnsafe(entry.GetName()); });
-    auto unsafeFolder = [&](const CPackFolder& folder) {
-        unsafe = unsafe || (&folder != &m_Pack.GetTop() && IsUnsafe(folder.GetName()));
-    };
-    ForEachFolder(m_Pack.GetTop(), unsafeFolder);
-    if (unsafe)
-        walk.Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
-                      const CPackEntry* entry) {
-            const std::string_view raw = folder ? folder->GetName() : entry->GetName();
-            if (IsUnsafe(raw))
-                problem(std::string(kUnsafeName) + ": " + std::string(path) +
-                        (raw.empty() ? kEmptyName : ""));
+    if (std::any_of(m_pack.entries().begin(), m_pack.entries().end(), pastEnd))
+        walk.walk([&](std::string_view path, const PackFolder&, const PackFolder*, const PackEntry* entry) {
+            if (entry && pastEnd(*entry))
+                problem(std::string(kDataBeyondEnd) + ": " + std::string(path));
         });
 
+    bool unsafe = std::any_of(m_pack.entries().begin(), m_pack.entries().end(),
+                              [&](const PackEntry& entry) { return isUnsafe(entry.name()); });
+    auto unsafeFolder = [&](const PackFolder& folder) {
+        unsafe = unsafe || (&folder != &m_pack.top() && isUnsafe(folder.name()));
+    };
+    forEachFolder(m_pack.top(), unsafeFolder);
+    if (unsafe)
+        walk.walk(
+            [&](std::string_view path, const PackFolder&, const PackFolder* folder, const PackEntry* entry) {
+                const std::string_view raw = folder ? folder->name() : entry->name();
+                if (isUnsafe(raw))
+                    problem(std::string(kUnsafeName) + ": " + std::string(path) +
+                            (raw.empty() ? kEmptyName : ""));
+            });
+
     // One folder's clashes per level: the walk finishes a folder's list before it goes on in its parent's.
-    m_EntryClashes.assign(m_Pack.GetEntryCount(), kClashNone);
+    m_entryClashes.assign(m_pack.entryCount(), kClashNone);
     bool clashes = false;
-    CFolderClashes scratch;
-    auto clashIn = [&](const CPackFolder& folder) {
+    FolderClashes scratch;
+    auto clashIn = [&](const PackFolder& folder) {
         if (clashes)
             return;
-        FindClashes(folder, scratch);
+        findClashes(folder, scratch);
         clashes =
-            std::any_of(scratch.m_Children.begin(), scratch.m_Children.end(), [](uint8_t c) { return c; }) ||
-            std::any_of(folder.GetFiles().begin(), folder.GetFiles().end(),
-                        [&](uint32_t index) { return m_EntryClashes[index]; });
+            std::any_of(scratch.m_children.begin(), scratch.m_children.end(), [](uint8_t c) { return c; }) ||
+            std::any_of(folder.files().begin(), folder.files().end(),
+                        [&](uint32_t index) { return m_entryClashes[index]; });
     };
-    ForEachFolder(m_Pack.GetTop(), clashIn);
-    std::array<CFolderClashes, CPackFile::kMaxDepth + 1> levels;
+    forEachFolder(m_pack.top(), clashIn);
+    std::array<FolderClashes, PackFile::kMaxDepth + 1> levels;
     if (clashes)
-        walk.Walk([&](std::string_view path, const CPackFolder& parent, const CPackFolder* folder,
-                      const CPackEntry* entry) {
-            CFolderClashes& level = levels[&parent == &m_Pack.GetTop() ? 0 : parent.GetDepth()];
-            if (level.m_pFolder != &parent)
-                FindClashes(parent, level);
-            const uint8_t clash =
-                folder ? level.m_Children[folder->GetRow()]
-                       : m_EntryClashes[static_cast<size_t>(entry - m_Pack.GetEntries().data())];
+        walk.walk([&](std::string_view path, const PackFolder& parent, const PackFolder* folder,
+                      const PackEntry* entry) {
+            FolderClashes& level = levels[&parent == &m_pack.top() ? 0 : parent.depth()];
+            if (level.m_folder != &parent)
+                findClashes(parent, level);
+            const uint8_t clash = folder
+                                      ? level.m_children[folder->row()]
+                                      : m_entryClashes[static_cast<size_t>(entry - m_pack.entries().data())];
             if (clash == kClashSame)
                 problem(std::string(kDuplicateName) + ": " + std::string(path));
             else if (clash == kClashDecoded)
                 problem(kDecodedAlike + std::string(path));
         });
-    m_EntryClashes = {};
+    m_entryClashes = {};
 }
 
-void CArchiveChecker::Report(const std::function<void(const std::string&)>& out) {
-    Count();
-    out("Folders: " + std::to_string(m_nFolders) + "\nFiles: " + std::to_string(m_nFiles) +
-        "\nBytes: " + std::to_string(m_nBytes) + "\n");
-    Check([&out](const std::string& line) { out(line + "\n"); });
-    out(m_nProblems == 0
-            ? std::string(kNoProblemsFound) + "\n"
-            : std::to_string(m_nProblems) + (m_nProblems == 1 ? " problem" : " problems") + " found.\n");
+void ArchiveChecker::report(const std::function<void(const std::string&)>& out) {
+    count();
+    out("Folders: " + std::to_string(m_folderCount) + "\nFiles: " + std::to_string(m_fileCount) +
+        "\nBytes: " + std::to_string(m_byteCount) + "\n");
+    check([&out](const std::string& line) { out(line + "\n"); });
+    out(m_problemCount == 0 ? std::string(kNoProblemsFound) + "\n"
+                            : std::to_string(m_problemCount) +
+                                  (m_problemCount == 1 ? " problem" : " problems") + " found.\n");
 }
+
+} // namespace vorpex

@@ -7,54 +7,58 @@
 #include "catalogue/PackFile.h"
 #include "platform/MessageTexts.h"
 
-CEntryPeek CEntryPeek::Read(const CPackFile& pack, const CPackEntry& entry, size_t maxBytes) {
-    if (!pack.IsOpen())
+namespace vorpex {
+
+EntryPeek EntryPeek::read(const PackFile& pack, const PackEntry& entry, size_t maxBytes) {
+    if (!pack.isOpen())
         return {};
-    return ReadAt(pack.GetFd(), pack.GetFileSize(), entry.GetOffset(), entry.GetSize(), maxBytes);
+    return readAt(pack.fd(), pack.fileSize(), entry.offset(), entry.size(), maxBytes);
 }
 
-CEntryPeek CEntryPeek::ReadAt(int fd, uint64_t fileSize, uint64_t offset, uint64_t size, size_t maxBytes) {
-    CEntryPeek peek;
+EntryPeek EntryPeek::readAt(int fd, uint64_t fileSize, uint64_t offset, uint64_t size, size_t maxBytes) {
+    EntryPeek peek;
     if (fd < 0)
         return peek;
     if (offset + size > fileSize) {
-        peek.m_eStatus = EStatus::PastEnd;
+        peek.m_status = Status::PastEnd;
         return peek;
     }
     const size_t want = size < maxBytes ? static_cast<size_t>(size) : maxBytes;
-    peek.m_bCut = want < size;
-    peek.m_strData.resize(want);
-    if (PreadAll(fd, peek.m_strData.data(), want, static_cast<off_t>(offset)) != static_cast<ssize_t>(want)) {
+    peek.m_cut = want < size;
+    peek.m_data.resize(want);
+    if (preadAll(fd, peek.m_data.data(), want, static_cast<off_t>(offset)) != static_cast<ssize_t>(want)) {
         // The file shrank under us or the disk failed: show nothing rather than a part of it.
-        peek.m_strData.clear();
-        peek.m_bCut = false;
-        peek.m_eStatus = EStatus::ReadError;
+        peek.m_data.clear();
+        peek.m_cut = false;
+        peek.m_status = Status::ReadError;
         return peek;
     }
-    peek.m_eStatus = EStatus::Read;
+    peek.m_status = Status::Read;
     return peek;
 }
 
-const char* CEntryPeek::Why() const {
-    switch (m_eStatus) {
-    case EStatus::Read:
+const char* EntryPeek::why() const {
+    switch (m_status) {
+    case Status::Read:
         return "";
-    case EStatus::PastEnd:
+    case Status::PastEnd:
         return kPreviewPastEnd;
-    case EStatus::ReadError:
+    case Status::ReadError:
         return kPreviewReadError;
-    case EStatus::NotOpen:
+    case Status::NotOpen:
         break;
     }
     return kPreviewNotOpen;
 }
 
-CEntrySource::CEntrySource(const CPackFile& pack, const CPackEntry& entry)
-    : m_nFileSize(pack.GetFileSize()), m_nOffset(entry.GetOffset()), m_nSize(entry.GetSize()) {
-    if (pack.IsOpen() && pack.GetFd() >= 0)
-        m_Fd.Reset(::fcntl(pack.GetFd(), F_DUPFD_CLOEXEC, 0));
+EntrySource::EntrySource(const PackFile& pack, const PackEntry& entry)
+    : m_fileSize(pack.fileSize()), m_offset(entry.offset()), m_size(entry.size()) {
+    if (pack.isOpen() && pack.fd() >= 0)
+        m_fd.reset(::fcntl(pack.fd(), F_DUPFD_CLOEXEC, 0));
 }
 
-CEntryPeek CEntrySource::Read(size_t maxBytes) const {
-    return CEntryPeek::ReadAt(m_Fd.Get(), m_nFileSize, m_nOffset, m_nSize, maxBytes);
+EntryPeek EntrySource::read(size_t maxBytes) const {
+    return EntryPeek::readAt(m_fd.get(), m_fileSize, m_offset, m_size, maxBytes);
 }
+
+} // namespace vorpex

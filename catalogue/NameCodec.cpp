@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <iconv.h>
 
+namespace vorpex {
+
 namespace {
 
 // Windows-1252 bytes 0x80-0x9F; the five the code page leaves undefined keep their own value (C1 controls).
@@ -12,7 +14,7 @@ constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x
                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-bool IsCp1252Name(std::string name) {
+bool isCp1252Name(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char ch) { return std::toupper(ch); });
     name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
     name.erase(std::remove(name.begin(), name.end(), '_'), name.end());
@@ -21,7 +23,7 @@ bool IsCp1252Name(std::string name) {
 
 // Runs `in` through the converter `cd`, appending to `out`. What cannot be converted becomes U+FFFD when
 // `replace` holds (decoding to UTF-8), and otherwise fails the conversion.
-bool Convert(iconv_t cd, std::string_view text, std::string& out, bool replace) {
+bool convert(iconv_t cd, std::string_view text, std::string& out, bool replace) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* in = const_cast<char*>(text.data());
     size_t inLeft = text.size();
@@ -35,7 +37,7 @@ bool Convert(iconv_t cd, std::string_view text, std::string& out, bool replace) 
             if (!replace)
                 return false;
             // A byte the code page cannot decode (or a sequence cut by the end of the name).
-            AppendUtf8(out, 0xFFFD);
+            appendUtf8(out, 0xFFFD);
             ++in;
             --inLeft;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -51,20 +53,20 @@ bool Convert(iconv_t cd, std::string_view text, std::string& out, bool replace) 
 
 // Replaces each byte of `text` that is no part of a well-formed UTF-8 character with U+FFFD, as a byte the
 // code page cannot decode: iconv lets some through (code points past U+10FFFF, from UTF-8 itself).
-void KeepWellFormed(std::string& text) {
+void keepWellFormed(std::string& text) {
     size_t i = 0;
     char32_t c;
-    while (i < text.size() && NextUtf8(text, i, c)) {
+    while (i < text.size() && nextUtf8(text, i, c)) {
     }
     if (i == text.size())
         return;
     std::string out(text, 0, i);
     while (i < text.size()) {
         const size_t start = i;
-        if (NextUtf8(text, i, c)) {
+        if (nextUtf8(text, i, c)) {
             out.append(text, start, i - start);
         } else {
-            AppendUtf8(out, 0xFFFD);
+            appendUtf8(out, 0xFFFD);
             ++i;
         }
     }
@@ -73,7 +75,7 @@ void KeepWellFormed(std::string& text) {
 
 } // namespace
 
-bool NextUtf8(std::string_view s, size_t& i, char32_t& c) {
+bool nextUtf8(std::string_view s, size_t& i, char32_t& c) {
     const auto b = static_cast<unsigned char>(s[i]);
     size_t len;
     if (b < 0x80) {
@@ -106,7 +108,7 @@ bool NextUtf8(std::string_view s, size_t& i, char32_t& c) {
     return true;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
+void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -124,7 +126,7 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-struct CNameCodec::Iconv {
+struct NameCodec::Iconv {
     iconv_t m_toUtf8 = reinterpret_cast<iconv_t>(-1);
     iconv_t m_fromUtf8 = reinterpret_cast<iconv_t>(-1);
     ~Iconv() {
@@ -135,51 +137,51 @@ struct CNameCodec::Iconv {
     }
 };
 
-CNameCodec::CNameCodec(std::string encoding) : m_strEncoding(std::move(encoding)) {
-    if (IsCp1252Name(m_strEncoding)) {
-        m_bCp1252 = true;
-        m_bValid = true;
+NameCodec::NameCodec(std::string encoding) : m_encoding(std::move(encoding)) {
+    if (isCp1252Name(m_encoding)) {
+        m_cp1252 = true;
+        m_valid = true;
         return;
     }
-    m_pIconv = std::make_unique<Iconv>();
-    m_pIconv->m_toUtf8 = iconv_open("UTF-8", m_strEncoding.c_str());
-    m_pIconv->m_fromUtf8 = iconv_open(m_strEncoding.c_str(), "UTF-8");
-    m_bValid = m_pIconv->m_toUtf8 != reinterpret_cast<iconv_t>(-1) &&
-               m_pIconv->m_fromUtf8 != reinterpret_cast<iconv_t>(-1);
+    m_iconv = std::make_unique<Iconv>();
+    m_iconv->m_toUtf8 = iconv_open("UTF-8", m_encoding.c_str());
+    m_iconv->m_fromUtf8 = iconv_open(m_encoding.c_str(), "UTF-8");
+    m_valid = m_iconv->m_toUtf8 != reinterpret_cast<iconv_t>(-1) &&
+              m_iconv->m_fromUtf8 != reinterpret_cast<iconv_t>(-1);
 }
 
-CNameCodec::~CNameCodec() = default;
+NameCodec::~NameCodec() = default;
 
-std::string CNameCodec::Decode(std::string_view raw) const {
+std::string NameCodec::decode(std::string_view raw) const {
     std::string out;
     out.reserve(raw.size() + 8);
-    if (m_bCp1252 || !m_bValid) {
+    if (m_cp1252 || !m_valid) {
         for (unsigned char b : raw) {
             if (b < 0x80)
                 out += static_cast<char>(b);
             else if (b < 0xA0)
-                AppendUtf8(out, kCp1252High[b - 0x80]);
+                appendUtf8(out, kCp1252High[b - 0x80]);
             else
-                AppendUtf8(out, b);
+                appendUtf8(out, b);
         }
         return out;
     }
     {
         std::lock_guard lock(m_mutex);
-        Convert(m_pIconv->m_toUtf8, raw, out, true);
+        convert(m_iconv->m_toUtf8, raw, out, true);
     }
-    KeepWellFormed(out);
+    keepWellFormed(out);
     return out;
 }
 
-bool CNameCodec::Encode(std::string_view utf8, std::string& raw) const {
+bool NameCodec::encode(std::string_view utf8, std::string& raw) const {
     raw.clear();
-    if (!m_bValid)
+    if (!m_valid)
         return false;
-    if (m_bCp1252) {
+    if (m_cp1252) {
         for (size_t i = 0; i < utf8.size();) {
             char32_t c;
-            if (!NextUtf8(utf8, i, c))
+            if (!nextUtf8(utf8, i, c))
                 return false;
             if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
                 raw += static_cast<char>(c);
@@ -194,14 +196,16 @@ bool CNameCodec::Encode(std::string_view utf8, std::string& raw) const {
     }
     for (size_t i = 0; i < utf8.size();) {
         char32_t c;
-        if (!NextUtf8(utf8, i, c))
+        if (!nextUtf8(utf8, i, c))
             return false;
     }
     std::lock_guard lock(m_mutex);
-    return Convert(m_pIconv->m_fromUtf8, utf8, raw, false);
+    return convert(m_iconv->m_fromUtf8, utf8, raw, false);
 }
 
-bool IsUnsafeName(std::string_view name) {
+bool isUnsafeName(std::string_view name) {
     return name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos ||
            name.find('\\') != std::string_view::npos || name.find('\0') != std::string_view::npos;
 }
+
+} // namespace vorpex

@@ -2,9 +2,11 @@
 
 #include "catalogue/NameCodec.h"
 
+namespace vorpex {
+
 namespace {
 
-void AppendHex(std::string& out, unsigned value) {
+void appendHex(std::string& out, unsigned value) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     out += '\\';
     out += 'x';
@@ -12,24 +14,24 @@ void AppendHex(std::string& out, unsigned value) {
     out += kDigits[value & 0xF];
 }
 
-bool IsPlain(unsigned char c) {
+bool isPlain(unsigned char c) {
     return c >= 0x20 && c < 0x7F && c != '/' && c != '\\';
 }
 
 } // namespace
 
-CNameEscaper::CNameEscaper(const CNameCodec& codec, bool escape) : m_Codec(codec), m_bEscape(escape) {
+NameEscaper::NameEscaper(const NameCodec& codec, bool escape) : m_codec(codec), m_escape(escape) {
     std::string ascii;
     for (int c = 0x20; c < 0x7F; ++c)
         ascii += static_cast<char>(c);
-    m_bAsciiIdentity = codec.Decode(ascii) == ascii;
+    m_asciiIdentity = codec.decode(ascii) == ascii;
 }
 
-void CNameEscaper::Append(std::string& out, std::string_view raw) const {
-    if (m_bAsciiIdentity) {
+void NameEscaper::append(std::string& out, std::string_view raw) const {
+    if (m_asciiIdentity) {
         bool plain = true;
         for (unsigned char c : raw) {
-            if (!IsPlain(c)) {
+            if (!isPlain(c)) {
                 plain = false;
                 break;
             }
@@ -39,39 +41,41 @@ void CNameEscaper::Append(std::string& out, std::string_view raw) const {
             return;
         }
     }
-    if (m_bEscape) {
-        AppendDecoded(out, m_Codec.Decode(raw));
+    if (m_escape) {
+        appendDecoded(out, m_codec.decode(raw));
         return;
     }
     // A code page may decode some bytes to U+0000 (UTF-7 does): it never becomes part of a name, which a
     // NUL ends where names are separated by NULs. It is spelt \x00, as an escaped name spells it.
-    const std::string decoded = m_Codec.Decode(raw);
+    const std::string decoded = m_codec.decode(raw);
     for (const char c : decoded) {
         if (c == '\0')
-            AppendHex(out, 0);
+            appendHex(out, 0);
         else
             out += c;
     }
 }
 
-std::string CNameEscaper::Escape(std::string_view raw) const {
+std::string NameEscaper::escape(std::string_view raw) const {
     std::string out;
-    Append(out, raw);
+    append(out, raw);
     return out;
 }
 
-void CNameEscaper::AppendDecoded(std::string& out, std::string_view utf8) {
+void NameEscaper::appendDecoded(std::string& out, std::string_view utf8) {
     for (size_t i = 0; i < utf8.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
         if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') {
-            AppendHex(out, c);
+            appendHex(out, c);
         } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
                    static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
             // U+0080..U+009F, the C1 controls, are two bytes in UTF-8: C2 80..C2 9F.
-            AppendHex(out, static_cast<unsigned char>(utf8[i + 1]));
+            appendHex(out, static_cast<unsigned char>(utf8[i + 1]));
             ++i;
         } else {
             out += static_cast<char>(c);
         }
     }
 }
+
+} // namespace vorpex

@@ -7,42 +7,44 @@
 #include "catalogue/NameOrder.h"
 #include "catalogue/PackFile.h"
 
-CNameFinder::CNameFinder(const CPackFile& pack, const CNameCodec& codec) : m_Pack(pack) {
-    m_Starts.reserve(pack.GetFolderCount() + pack.GetEntryCount());
-    m_strNames.reserve((pack.GetFolderCount() + pack.GetEntryCount()) * 14);
-    for (const CPackFolder* folder : pack.GetTop().GetChildren())
-        AddFolder(*folder, codec);
-    for (const CPackEntry& entry : pack.GetEntries())
-        AddName(entry.GetName(), codec);
+namespace vorpex {
+
+NameFinder::NameFinder(const PackFile& pack, const NameCodec& codec) : m_pack(pack) {
+    m_starts.reserve(pack.folderCount() + pack.entryCount());
+    m_names.reserve((pack.folderCount() + pack.entryCount()) * 14);
+    for (const PackFolder* folder : pack.top().children())
+        addFolder(*folder, codec);
+    for (const PackEntry& entry : pack.entries())
+        addName(entry.name(), codec);
 }
 
-void CNameFinder::AddFolder(const CPackFolder& folder, const CNameCodec& codec) {
-    m_Folders.push_back(&folder);
-    AddName(folder.GetName(), codec);
-    // The reader stops at CPackFile::kMaxDepth levels, so the recursion stays shallow.
-    for (const CPackFolder* child : folder.GetChildren())
-        AddFolder(*child, codec);
+void NameFinder::addFolder(const PackFolder& folder, const NameCodec& codec) {
+    m_folders.push_back(&folder);
+    addName(folder.name(), codec);
+    // The reader stops at PackFile::kMaxDepth levels, so the recursion stays shallow.
+    for (const PackFolder* child : folder.children())
+        addFolder(*child, codec);
 }
 
-void CNameFinder::AddName(std::string_view raw, const CNameCodec& codec) {
-    m_Starts.push_back(static_cast<uint32_t>(m_strNames.size()));
-    AppendFolded(m_strNames, codec.Decode(raw));
-    m_strNames += '\0';
+void NameFinder::addName(std::string_view raw, const NameCodec& codec) {
+    m_starts.push_back(static_cast<uint32_t>(m_names.size()));
+    appendFolded(m_names, codec.decode(raw));
+    m_names += '\0';
 }
 
-std::string_view CNameFinder::Name(uint32_t item) const {
-    const size_t start = m_Starts[item];
-    const size_t end = item + 1 < m_Starts.size() ? m_Starts[item + 1] - 1 : m_strNames.size() - 1;
-    return std::string_view(m_strNames).substr(start, end - start);
+std::string_view NameFinder::name(uint32_t item) const {
+    const size_t start = m_starts[item];
+    const size_t end = item + 1 < m_starts.size() ? m_starts[item + 1] - 1 : m_names.size() - 1;
+    return std::string_view(m_names).substr(start, end - start);
 }
 
-CFindHit CNameFinder::Hit(uint32_t item) const {
-    if (item < m_Folders.size())
-        return {m_Folders[item], nullptr};
-    return {nullptr, &m_Pack.Entry(static_cast<uint32_t>(item - m_Folders.size()))};
+FindHit NameFinder::hit(uint32_t item) const {
+    if (item < m_folders.size())
+        return {m_folders[item], nullptr};
+    return {nullptr, &m_pack.entry(static_cast<uint32_t>(item - m_folders.size()))};
 }
 
-bool CNameFinder::MatchWildcards(std::string_view pattern, std::string_view name) {
+bool NameFinder::matchWildcards(std::string_view pattern, std::string_view name) {
     // The classic greedy match: on a mismatch, go back to the last `*` and let it take one more character.
     size_t p = 0;
     size_t n = 0;
@@ -77,12 +79,12 @@ bool CNameFinder::MatchWildcards(std::string_view pattern, std::string_view name
     return p == pattern.size();
 }
 
-bool CNameFinder::Find(std::string_view pattern, std::vector<CFindHit>& hits,
-                       const std::atomic<bool>* cancel) const {
+bool NameFinder::find(std::string_view pattern, std::vector<FindHit>& hits,
+                      const std::atomic<bool>* cancel) const {
     hits.clear();
-    if (pattern.empty() || m_Starts.empty())
+    if (pattern.empty() || m_starts.empty())
         return true;
-    const std::string folded = FoldName(pattern);
+    const std::string folded = foldName(pattern);
     const bool wildcards = folded.find_first_of("*?") != std::string::npos;
 
     // With wildcards, candidates are the names holding the longest run of the pattern without them.
@@ -97,19 +99,19 @@ bool CNameFinder::Find(std::string_view pattern, std::vector<CFindHit>& hits,
     if (wildcards) {
         // Name by name: a wildcard pattern's longest literal run is often in most names ("file*.dat"),
         // where one memmem per name would cost more than this.
-        for (uint32_t item = 0; item < m_Starts.size(); ++item) {
+        for (uint32_t item = 0; item < m_starts.size(); ++item) {
             if (item % kCancelStride == 0 && cancel && cancel->load(std::memory_order_relaxed))
                 return false;
-            const std::string_view shown = Name(item);
+            const std::string_view shown = name(item);
             if ((literal.empty() || shown.find(literal) != std::string_view::npos) &&
-                MatchWildcards(folded, shown))
-                hits.push_back(Hit(item));
+                matchWildcards(folded, shown))
+                hits.push_back(hit(item));
         }
         return true;
     }
     // A plain part: one memmem over the whole buffer finds the names holding it.
-    const char* const begin = m_strNames.data();
-    const char* const end = begin + m_strNames.size();
+    const char* const begin = m_names.data();
+    const char* const end = begin + m_names.size();
     const char* at = begin;
     uint32_t checked = 0;
     uint32_t item = 0;
@@ -119,13 +121,15 @@ bool CNameFinder::Find(std::string_view pattern, std::vector<CFindHit>& hits,
             break;
         const auto offset = static_cast<uint32_t>(static_cast<const char*>(found) - begin);
         // Hits come in ascending order, so the walk to the name holding this one is linear in all.
-        while (item + 1 < m_Starts.size() && m_Starts[item + 1] <= offset)
+        while (item + 1 < m_starts.size() && m_starts[item + 1] <= offset)
             ++item;
-        hits.push_back(Hit(item));
+        hits.push_back(hit(item));
         if (++checked % kCancelStride == 0 && cancel && cancel->load(std::memory_order_relaxed))
             return false;
         // On to the next name: one hit per name is enough.
-        at = begin + m_Starts[item] + Name(item).size() + 1;
+        at = begin + m_starts[item] + name(item).size() + 1;
     }
     return true;
 }
+
+} // namespace vorpex

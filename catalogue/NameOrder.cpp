@@ -4,9 +4,11 @@
 
 #include "catalogue/NameCodec.h"
 
+namespace vorpex {
+
 namespace {
 
-char32_t FoldChar(char32_t c) {
+char32_t foldChar(char32_t c) {
     if (c < 0x80)
         return c >= 'A' && c <= 'Z' ? c + 32 : c;
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
@@ -32,7 +34,7 @@ char32_t FoldChar(char32_t c) {
 }
 
 // Reads the character at `i` of valid UTF-8 and moves past it; a stray byte stands for itself.
-char32_t NextChar(std::string_view s, size_t& i) {
+char32_t nextChar(std::string_view s, size_t& i) {
     const auto b = static_cast<unsigned char>(s[i]);
     const int len = b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
     if (len == 1 || i + len > s.size()) {
@@ -46,13 +48,13 @@ char32_t NextChar(std::string_view s, size_t& i) {
     return c;
 }
 
-bool IsDigit(char c) {
+bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
 } // namespace
 
-void AppendFolded(std::string& out, std::string_view utf8) {
+void appendFolded(std::string& out, std::string_view utf8) {
     for (size_t i = 0; i < utf8.size();) {
         const auto b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {
@@ -61,28 +63,28 @@ void AppendFolded(std::string& out, std::string_view utf8) {
             continue;
         }
         const size_t start = i;
-        const char32_t c = NextChar(utf8, i);
-        const char32_t folded = FoldChar(c);
+        const char32_t c = nextChar(utf8, i);
+        const char32_t folded = foldChar(c);
         if (folded == c)
             out.append(utf8.substr(start, i - start));
         else
-            AppendUtf8(out, folded);
+            appendUtf8(out, folded);
     }
 }
 
-std::string FoldName(std::string_view utf8) {
+std::string foldName(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
-    AppendFolded(out, utf8);
+    appendFolded(out, utf8);
     return out;
 }
 
-std::string NaturalKey(std::string_view utf8) {
-    const std::string folded = FoldName(utf8);
+std::string naturalKey(std::string_view utf8) {
+    const std::string folded = foldName(utf8);
     std::string key;
     key.reserve(folded.size() + 8);
     for (size_t i = 0; i < folded.size();) {
-        if (!IsDigit(folded[i])) {
+        if (!isDigit(folded[i])) {
             key += folded[i++];
             continue;
         }
@@ -92,7 +94,7 @@ std::string NaturalKey(std::string_view utf8) {
         while (i < folded.size() && folded[i] == '0')
             ++i;
         size_t end = i;
-        while (end < folded.size() && IsDigit(folded[end]))
+        while (end < folded.size() && isDigit(folded[end]))
             ++end;
         key += '0';
         key += static_cast<char>('0' + std::min<size_t>(end - i, 0x4F));
@@ -102,65 +104,67 @@ std::string NaturalKey(std::string_view utf8) {
     return key;
 }
 
-std::vector<uint32_t> SortRows(const std::vector<CSortRow>& rows, ESortBy by, bool descending,
-                               const CNameCodec& codec) {
+std::vector<uint32_t> sortRows(const std::vector<SortRow>& rows, SortBy by, bool descending,
+                               const NameCodec& codec) {
     // Keys live in one buffer and the sort moves small records that hold everything a comparison needs,
     // so it touches no row and allocates nothing per name.
-    struct CKeyed {
-        std::string_view m_Name;
-        std::string_view m_Path;
-        uint32_t m_nSize;
-        uint32_t m_nRow;
-        bool m_bFolder;
+    struct Keyed {
+        std::string_view m_name;
+        std::string_view m_path;
+        uint32_t m_size;
+        uint32_t m_row;
+        bool m_folder;
     };
-    const bool names = by != ESortBy::Type;
-    const bool paths = by == ESortBy::Path;
+    const bool names = by != SortBy::Type;
+    const bool paths = by == SortBy::Path;
     std::string buffer;
     std::vector<std::pair<size_t, size_t>> spans; // name then path, as offsets into buffer
     spans.reserve(rows.size() * 2);
-    for (const CSortRow& row : rows) {
+    for (const SortRow& row : rows) {
         for (int k = 0; k < 2; ++k) {
             const size_t start = buffer.size();
             if (k == 0 ? names : paths)
-                buffer += NaturalKey(codec.Decode(k == 0 ? row.m_Raw : row.m_Path));
+                buffer += naturalKey(codec.decode(k == 0 ? row.m_raw : row.m_path));
             spans.emplace_back(start, buffer.size() - start);
         }
     }
-    std::vector<CKeyed> keyed;
+    std::vector<Keyed> keyed;
     keyed.reserve(rows.size());
     for (uint32_t i = 0; i < rows.size(); ++i) {
         const std::string_view all(buffer);
         keyed.push_back({all.substr(spans[2 * i].first, spans[2 * i].second),
-                         all.substr(spans[2 * i + 1].first, spans[2 * i + 1].second), rows[i].m_nSize, i,
-                         rows[i].m_bFolder});
+                         all.substr(spans[2 * i + 1].first, spans[2 * i + 1].second), rows[i].m_size, i,
+                         rows[i].m_folder});
     }
-    auto compare = [by](const CKeyed& a, const CKeyed& b) -> int {
+    auto compare = [by](const Keyed& a, const Keyed& b) -> int {
         switch (by) {
-        case ESortBy::Name:
-            return a.m_Name.compare(b.m_Name);
-        case ESortBy::Size:
-            if (a.m_nSize != b.m_nSize)
-                return a.m_nSize < b.m_nSize ? -1 : 1;
-            return a.m_Name.compare(b.m_Name);
-        case ESortBy::Path:
-            if (int c = a.m_Path.compare(b.m_Path))
+        case SortBy::Name:
+            return a.m_name.compare(b.m_name);
+        case SortBy::Size:
+            if (a.m_size != b.m_size)
+                return a.m_size < b.m_size ? -1 : 1;
+            return a.m_name.compare(b.m_name);
+        case SortBy::Path:
+            if (int c = a.m_path.compare(b.m_path))
                 return c;
-            return a.m_Name.compare(b.m_Name);
-        case ESortBy::Type:
+            return a.m_name.compare(b.m_name);
+        case SortBy::Type:
             break;
         }
         return 0;
     };
     // Folders first in both directions; the key alone is reversed.
-    std::stable_sort(keyed.begin(), keyed.end(), [&](const CKeyed& a, const CKeyed& b) {
-        if (a.m_bFolder != b.m_bFolder)
-            return a.m_bFolder;
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+        if (a.m_folder != b.m_folder)
+            return a.m_folder;
         const int c = compare(a, b);
         return descending ? c > 0 : c < 0;
     });
     std::vector<uint32_t> order;
     order.reserve(keyed.size());
-    for (const CKeyed& k : keyed)
-        order.push_back(k.m_nRow);
+    for (const Keyed& k : keyed)
+        order.push_back(k.m_row);
     return order;
 }
+
+} // namespace vorpex

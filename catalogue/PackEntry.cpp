@@ -2,6 +2,10 @@
 
 #include "catalogue/PackFolder.h"
 
-std::string CPackEntry::GetPath() const {
-    return m_pFolder ? m_pFolder->GetPath() : std::string();
+namespace vorpex {
+
+std::string PackEntry::path() const {
+    return m_folder ? m_folder->path() : std::string();
 }
+
+} // namespace vorpex

@@ -15,31 +15,33 @@
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 // Reads records through a few cached, aligned blocks: the lists of a folder and of its parent usually lie
 // in different blocks, and going back to the parent's list must not read its block again.
-class CRecordSource {
+class RecordSource {
 public:
     static constexpr size_t kBlock = 64 * 1024;
     static constexpr size_t kSlots = 16;
 
-    CRecordSource(int fd, uint64_t size) : m_nFd(fd), m_nSize(size) {}
+    RecordSource(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
 
     // The 44 bytes at `pos`, or null when fewer lie before the end of the file (or the read failed).
     // `records`, when given, is how many whole records lie in a row from there in the bytes at hand.
-    const unsigned char* Get(uint64_t pos, size_t* records = nullptr) {
-        if (pos > m_nSize || m_nSize - pos < CArchiveRecord::kSize)
+    const unsigned char* get(uint64_t pos, size_t* records = nullptr) {
+        if (pos > m_size || m_size - pos < ArchiveRecord::kSize)
             return nullptr;
         const uint64_t index = pos / kBlock;
         const size_t within = static_cast<size_t>(pos % kBlock);
-        const unsigned char* first = Block(index);
+        const unsigned char* first = block(index);
         if (!first)
             return nullptr;
-        if (within + CArchiveRecord::kSize <= kBlock) {
+        if (within + ArchiveRecord::kSize <= kBlock) {
             if (records) {
-                const uint64_t here = std::min<uint64_t>(kBlock - within, m_nSize - pos);
-                *records = static_cast<size_t>(here / CArchiveRecord::kSize);
+                const uint64_t here = std::min<uint64_t>(kBlock - within, m_size - pos);
+                *records = static_cast<size_t>(here / ArchiveRecord::kSize);
             }
             return first + within;
         }
@@ -48,76 +50,76 @@ public:
         // The record straddles two blocks.
         const size_t head = kBlock - within;
         std::memcpy(m_straddle.data(), first + within, head);
-        const unsigned char* second = Block(index + 1);
+        const unsigned char* second = block(index + 1);
         if (!second)
             return nullptr;
-        std::memcpy(m_straddle.data() + head, second, CArchiveRecord::kSize - head);
+        std::memcpy(m_straddle.data() + head, second, ArchiveRecord::kSize - head);
         return m_straddle.data();
     }
 
-    bool Failed() const { return m_bFailed; }
+    bool failed() const { return m_failed; }
 
 private:
     struct Slot {
-        uint64_t m_nBlock = UINT64_MAX;
-        std::unique_ptr<unsigned char[]> m_pData;
+        uint64_t m_block = UINT64_MAX;
+        std::unique_ptr<unsigned char[]> m_data;
     };
 
-    const unsigned char* Block(uint64_t block) {
+    const unsigned char* block(uint64_t block) {
         Slot& slot = m_slots[block % kSlots];
-        if (slot.m_nBlock == block)
-            return slot.m_pData.get();
-        if (!slot.m_pData)
-            slot.m_pData = std::make_unique<unsigned char[]>(kBlock);
+        if (slot.m_block == block)
+            return slot.m_data.get();
+        if (!slot.m_data)
+            slot.m_data = std::make_unique<unsigned char[]>(kBlock);
         const uint64_t start = block * kBlock;
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock, m_nSize - start));
-        if (PreadAll(m_nFd, slot.m_pData.get(), want, static_cast<off_t>(start)) !=
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock, m_size - start));
+        if (preadAll(m_fd, slot.m_data.get(), want, static_cast<off_t>(start)) !=
             static_cast<ssize_t>(want)) {
-            m_bFailed = true;
-            slot.m_nBlock = UINT64_MAX;
+            m_failed = true;
+            slot.m_block = UINT64_MAX;
             return nullptr;
         }
-        slot.m_nBlock = block;
-        return slot.m_pData.get();
+        slot.m_block = block;
+        return slot.m_data.get();
     }
 
-    int m_nFd;
-    uint64_t m_nSize;
+    int m_fd;
+    uint64_t m_size;
     std::array<Slot, kSlots> m_slots;
-    std::array<unsigned char, CArchiveRecord::kSize> m_straddle{};
-    bool m_bFailed = false;
+    std::array<unsigned char, ArchiveRecord::kSize> m_straddle{};
+    bool m_failed = false;
 };
 
 // The byte ranges of the records read so far, so that no record is read twice: a hostile file whose
 // folders all share one list, or whose lists start inside one another, costs no more than its size.
 // The run being read is kept apart and only entered here when it is left, so reading a list in sequence
 // costs no map operation per record.
-class CReadRanges {
+class ReadRanges {
 public:
     // Starts a run at `pos`; false when `pos` lies inside records already read.
-    bool Start(uint64_t pos) {
+    bool start(uint64_t pos) {
         auto next = m_ranges.upper_bound(pos);
         if (next != m_ranges.begin() && std::prev(next)->second > pos) {
             // Any record here overlaps: the run ends before its first record.
-            m_nRunStart = pos;
-            m_nBarrier = pos;
+            m_runStart = pos;
+            m_barrier = pos;
             return false;
         }
-        m_nRunStart = pos;
-        m_nBarrier = next == m_ranges.end() ? UINT64_MAX : next->first;
+        m_runStart = pos;
+        m_barrier = next == m_ranges.end() ? UINT64_MAX : next->first;
         return true;
     }
     // True when a record at `pos` would overlap records already read.
-    bool Overlaps(uint64_t pos) const { return pos + CArchiveRecord::kSize > m_nBarrier; }
+    bool overlaps(uint64_t pos) const { return pos + ArchiveRecord::kSize > m_barrier; }
     // How many records from `pos` on can be read before one would overlap records already read.
-    uint64_t RecordsBeforeBarrier(uint64_t pos) const {
-        return m_nBarrier == UINT64_MAX ? UINT64_MAX : (m_nBarrier - pos) / CArchiveRecord::kSize;
+    uint64_t recordsBeforeBarrier(uint64_t pos) const {
+        return m_barrier == UINT64_MAX ? UINT64_MAX : (m_barrier - pos) / ArchiveRecord::kSize;
     }
     // Ends the run at `end` (one past its last byte).
-    void Close(uint64_t end) {
-        if (end <= m_nRunStart)
+    void close(uint64_t end) {
+        if (end <= m_runStart)
             return;
-        uint64_t start = m_nRunStart;
+        uint64_t start = m_runStart;
         auto next = m_ranges.lower_bound(start);
         if (next != m_ranges.begin() && std::prev(next)->second == start) {
             --next;
@@ -129,13 +131,13 @@ public:
             m_ranges.erase(next);
         }
         m_ranges.emplace(start, end);
-        m_nRunStart = end;
+        m_runStart = end;
     }
 
 private:
     std::map<uint64_t, uint64_t> m_ranges; // start -> end, disjoint and not touching
-    uint64_t m_nRunStart = 0;
-    uint64_t m_nBarrier = UINT64_MAX;
+    uint64_t m_runStart = 0;
+    uint64_t m_barrier = UINT64_MAX;
 };
 
 } // namespace
@@ -143,245 +145,246 @@ private:
 // Builds a catalogue from its archive's records in one depth-first pass: a folder record enters the
 // folder's list, each record of a list is read in turn, an end record ends the list and reading goes on
 // in the enclosing one after the folder record. Every record is read at most once.
-class CCatalogueReader {
+class CatalogueReader {
 public:
-    CCatalogueReader(CPackFile& pack, CMessageSink& sink)
-        : m_Pack(pack), m_Sink(sink), m_Source(pack.m_Fd.Get(), pack.m_nFileSize) {}
+    CatalogueReader(PackFile& pack, MessageSink& sink)
+        : m_pack(pack), m_sink(sink), m_source(pack.m_fd.get(), pack.m_fileSize) {}
 
-    void Run() {
-        m_Ranges.Start(0);
-        while (ReadRecord()) {
+    void run() {
+        m_ranges.start(0);
+        while (readRecord()) {
         }
-        m_Pack.m_Report.m_bReadError = m_Source.Failed();
-        LinkLists();
+        m_pack.m_report.m_readError = m_source.failed();
+        linkLists();
     }
 
 private:
     // Reads the record at the current position; false once reading ends.
-    bool ReadRecord() {
-        if (m_Ranges.Overlaps(m_nPos)) {
+    bool readRecord() {
+        if (m_ranges.overlaps(m_pos)) {
             // The list runs into records already read: it ends there.
-            if (!IsEndAt(m_nPos))
-                ++m_Pack.m_Report.m_nRepeated;
-            return EndList();
+            if (!isEndAt(m_pos))
+                ++m_pack.m_report.m_repeated;
+            return endList();
         }
         size_t inRow = 0;
-        const unsigned char* p = m_Source.Get(m_nPos, &inRow);
+        const unsigned char* p = m_source.get(m_pos, &inRow);
         if (!p) {
             // End of the file (or a failed read) inside a list: any list, the top-level one too, ends with
             // its end record. Only an empty file, which holds no list at all, is an empty archive.
-            const uint64_t size = m_Pack.m_nFileSize;
-            const bool failed = m_Source.Failed();
-            if (m_nDepth > 0 || (size > 0 && !failed)) {
-                ++m_Pack.m_Report.m_nListsCut;
-                m_Pack.m_Report.m_bEndsInsideRecord = !failed && m_nPos < size;
+            const uint64_t size = m_pack.m_fileSize;
+            const bool failed = m_source.failed();
+            if (m_depth > 0 || (size > 0 && !failed)) {
+                ++m_pack.m_report.m_listsCut;
+                m_pack.m_report.m_endsInsideRecord = !failed && m_pos < size;
             }
             return false;
         }
         switch (p[32]) {
-        case CArchiveRecord::kFile:
-            AddFiles(p, std::min<uint64_t>(inRow, m_Ranges.RecordsBeforeBarrier(m_nPos)));
+        case ArchiveRecord::kFile:
+            addFiles(p, std::min<uint64_t>(inRow, m_ranges.recordsBeforeBarrier(m_pos)));
             return true;
-        case CArchiveRecord::kFolder:
-            return EnterFolder(CArchiveRecord::Parse(p));
-        case CArchiveRecord::kEnd:
-            m_nPos += CArchiveRecord::kSize;
-            if (m_nDepth == 0) {
-                m_Ranges.Close(m_nPos);
+        case ArchiveRecord::kFolder:
+            return enterFolder(ArchiveRecord::parse(p));
+        case ArchiveRecord::kEnd:
+            m_pos += ArchiveRecord::kSize;
+            if (m_depth == 0) {
+                m_ranges.close(m_pos);
                 return false;
             }
-            return EndList();
+            return endList();
         default:
-            ++m_Pack.m_Report.m_nUnknownRecords;
-            if (m_Pack.m_Report.m_nUnknownRecords == 1)
-                m_Sink.Report({kUnknownFileType, {}, {}, false});
-            m_nPos += CArchiveRecord::kSize;
+            ++m_pack.m_report.m_unknownRecords;
+            if (m_pack.m_report.m_unknownRecords == 1)
+                m_sink.report({kUnknownFileType, {}, {}, false});
+            m_pos += ArchiveRecord::kSize;
             return true;
         }
     }
 
     // Takes the file record at `p` and those that follow it, up to `most` records in all: file records in a
     // row are the bulk of any archive, and they are taken here without going back through ReadRecord.
-    void AddFiles(const unsigned char* p, uint64_t most) {
+    void addFiles(const unsigned char* p, uint64_t most) {
         // Files of one list usually follow each other: a new run starts only where the folder changes.
-        if (m_Runs.empty() || m_Runs[m_Runs.size() - 1].m_pFolder != m_pCurrent)
-            m_Runs.emplace_back(CRun{m_pCurrent, static_cast<uint32_t>(m_Pack.m_Entries.size())});
+        if (m_runs.empty() || m_runs[m_runs.size() - 1].m_folder != m_current)
+            m_runs.emplace_back(Run{m_current, static_cast<uint32_t>(m_pack.m_entries.size())});
         uint32_t added = 0;
         do {
-            m_Pack.m_Entries.emplace_back(m_pCurrent,
-                                          *reinterpret_cast<const char(*)[CArchiveRecord::kNameSize]>(p),
-                                          CArchiveRecord::Le32(p + 36), CArchiveRecord::Le32(p + 40));
+            m_pack.m_entries.emplace_back(m_current,
+                                          *reinterpret_cast<const char(*)[ArchiveRecord::kNameSize]>(p),
+                                          ArchiveRecord::le32(p + 36), ArchiveRecord::le32(p + 40));
             ++added;
-            p += CArchiveRecord::kSize;
-        } while (added < most && p[32] == CArchiveRecord::kFile);
-        Owner(m_pCurrent).m_nFiles += added; // counted now, listed by LinkLists
-        m_nPos += uint64_t(added) * CArchiveRecord::kSize;
+            p += ArchiveRecord::kSize;
+        } while (added < most && p[32] == ArchiveRecord::kFile);
+        owner(m_current).m_fileCount += added; // counted now, listed by LinkLists
+        m_pos += uint64_t(added) * ArchiveRecord::kSize;
     }
 
     // Makes the folder and goes into its list; false when that would nest too deep.
-    bool EnterFolder(const CArchiveRecord& rec) {
-        if (m_nDepth == CPackFile::kMaxDepth) {
+    bool enterFolder(const ArchiveRecord& rec) {
+        if (m_depth == PackFile::kMaxDepth) {
             // No eleventh level: deeper nesting, or a cycle of folder offsets, ends the reading.
-            m_Pack.m_Report.m_bNestingLimit = true;
+            m_pack.m_report.m_nestingLimit = true;
             return false;
         }
-        CPackFolder& folder = m_Pack.m_FolderStore.emplace_back(rec.Name(), m_pCurrent);
-        folder.m_nRow = Owner(m_pCurrent).m_nChildren++;
-        if (!m_Pack.m_pRoot)
-            m_Pack.m_pRoot = &folder;
-        m_nPos += CArchiveRecord::kSize;
-        m_Ranges.Close(m_nPos);
-        const uint64_t target = rec.m_nOffset;
-        if (!m_Ranges.Start(target)) {
+        PackFolder& folder = m_pack.m_folderStore.emplace_back(rec.name(), m_current);
+        folder.m_row = owner(m_current).m_childCount++;
+        if (!m_pack.m_root)
+            m_pack.m_root = &folder;
+        m_pos += ArchiveRecord::kSize;
+        m_ranges.close(m_pos);
+        const uint64_t target = rec.m_offset;
+        if (!m_ranges.start(target)) {
             // Its list lies in records already read: the folder stays empty.
-            if (!IsEndAt(target))
-                ++m_Pack.m_Report.m_nRepeated;
-            m_Ranges.Start(m_nPos); // when the position was read already, the next record ends this list
+            if (!isEndAt(target))
+                ++m_pack.m_report.m_repeated;
+            m_ranges.start(m_pos); // when the position was read already, the next record ends this list
             return true;
         }
-        m_Resume[m_nDepth++] = m_nPos;
-        m_pCurrent = &folder;
-        m_nPos = target;
+        m_resume[m_depth++] = m_pos;
+        m_current = &folder;
+        m_pos = target;
         return true;
     }
 
     // Ends the list being read and goes back to the enclosing ones; false once the top-level list ended.
     // A list whose resume position lies in records already read ends there too.
-    bool EndList() {
-        m_Ranges.Close(m_nPos);
-        while (m_nDepth > 0) {
-            --m_nDepth;
-            m_pCurrent = m_pCurrent->m_pParent;
-            m_nPos = m_Resume[m_nDepth];
-            if (m_Ranges.Start(m_nPos))
+    bool endList() {
+        m_ranges.close(m_pos);
+        while (m_depth > 0) {
+            --m_depth;
+            m_current = m_current->m_parent;
+            m_pos = m_resume[m_depth];
+            if (m_ranges.start(m_pos))
                 return true;
-            if (!IsEndAt(m_nPos))
-                ++m_Pack.m_Report.m_nRepeated;
+            if (!isEndAt(m_pos))
+                ++m_pack.m_report.m_repeated;
         }
         return false;
     }
 
     // Peeks at the record at `at` without taking it: only an end record there is a normal end.
-    bool IsEndAt(uint64_t at) {
-        const unsigned char* p = m_Source.Get(at);
-        return p && p[32] == CArchiveRecord::kEnd;
+    bool isEndAt(uint64_t at) {
+        const unsigned char* p = m_source.get(at);
+        return p && p[32] == ArchiveRecord::kEnd;
     }
 
-    CPackFolder& Owner(CPackFolder* folder) { return folder ? *folder : m_Pack.m_Top; }
+    PackFolder& owner(PackFolder* folder) { return folder ? *folder : m_pack.m_top; }
 
     // Lays out every folder's children and files as runs of two shared arrays, in archive order: the
     // folders were made, and the entries read, in the order their lists hold them.
-    void LinkLists() {
-        CPackFile& pack = m_Pack;
-        pack.m_ChildList.AssignZeros(pack.m_FolderStore.size());
-        pack.m_FileList.AssignZeros(pack.m_Entries.size());
+    void linkLists() {
+        PackFile& pack = m_pack;
+        pack.m_childList.assignZeros(pack.m_folderStore.size());
+        pack.m_fileList.assignZeros(pack.m_entries.size());
         size_t children = 0;
         size_t files = 0;
-        auto place = [&](CPackFolder& folder) {
-            folder.m_pChildren = pack.m_ChildList.data() + children;
-            folder.m_pFiles = pack.m_FileList.data() + files;
-            children += folder.m_nChildren;
-            files += folder.m_nFiles;
-            folder.m_nChildren = folder.m_nFiles = 0;
+        auto place = [&](PackFolder& folder) {
+            folder.m_children = pack.m_childList.data() + children;
+            folder.m_files = pack.m_fileList.data() + files;
+            children += folder.m_childCount;
+            files += folder.m_fileCount;
+            folder.m_childCount = folder.m_fileCount = 0;
         };
-        place(pack.m_Top);
-        for (CPackFolder& folder : pack.m_FolderStore)
+        place(pack.m_top);
+        for (PackFolder& folder : pack.m_folderStore)
             place(folder);
-        for (CPackFolder& folder : pack.m_FolderStore) {
-            CPackFolder& parent = Owner(folder.m_pParent);
-            parent.m_pChildren[parent.m_nChildren++] = &folder;
+        for (PackFolder& folder : pack.m_folderStore) {
+            PackFolder& parent = owner(folder.m_parent);
+            parent.m_children[parent.m_childCount++] = &folder;
         }
-        for (size_t r = 0; r < m_Runs.size(); ++r) {
+        for (size_t r = 0; r < m_runs.size(); ++r) {
             const uint32_t end =
-                r + 1 < m_Runs.size() ? m_Runs[r + 1].m_nFirst : static_cast<uint32_t>(pack.m_Entries.size());
-            CPackFolder& parent = Owner(m_Runs[r].m_pFolder);
-            const uint32_t first = m_Runs[r].m_nFirst;
-            std::iota(parent.m_pFiles + parent.m_nFiles, parent.m_pFiles + parent.m_nFiles + (end - first),
-                      first);
-            parent.m_nFiles += end - first;
+                r + 1 < m_runs.size() ? m_runs[r + 1].m_first : static_cast<uint32_t>(pack.m_entries.size());
+            PackFolder& parent = owner(m_runs[r].m_folder);
+            const uint32_t first = m_runs[r].m_first;
+            std::iota(parent.m_files + parent.m_fileCount,
+                      parent.m_files + parent.m_fileCount + (end - first), first);
+            parent.m_fileCount += end - first;
         }
     }
 
-    // Entries from `m_nFirst` up to the next run's first, all read from the list of `m_pFolder`.
-    struct CRun {
-        CPackFolder* m_pFolder;
-        uint32_t m_nFirst;
+    // Entries from `m_first` up to the next run's first, all read from the list of `m_folder`.
+    struct Run {
+        PackFolder* m_folder;
+        uint32_t m_first;
     };
 
-    CPackFile& m_Pack;
-    CMessageSink& m_Sink;
-    CRecordSource m_Source;
-    CReadRanges m_Ranges;
-    std::array<uint64_t, CPackFile::kMaxDepth> m_Resume{}; // slot k: where the list of depth k goes on
-    unsigned m_nDepth = 0;
-    CPackFolder* m_pCurrent = nullptr; // the folder whose list is being read; null for the top-level list
-    uint64_t m_nPos = 0;
-    CGrowingArray<CRun, false> m_Runs; // a few runs a folder: huge pages would not pay
+    PackFile& m_pack;
+    MessageSink& m_sink;
+    RecordSource m_source;
+    ReadRanges m_ranges;
+    std::array<uint64_t, PackFile::kMaxDepth> m_resume{}; // slot k: where the list of depth k goes on
+    unsigned m_depth = 0;
+    PackFolder* m_current = nullptr; // the folder whose list is being read; null for the top-level list
+    uint64_t m_pos = 0;
+    GrowingArray<Run, false> m_runs; // a few runs a folder: huge pages would not pay
 };
 
-CPackFile::CPackFile(const std::string& path, CMessageSink& sink) : m_strArchivePath(path) {
+PackFile::PackFile(const std::string& path, MessageSink& sink) : m_archivePath(path) {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
-    Open(CFileDescriptor(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), sink);
+    open(FileDescriptor(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), sink);
 }
 
-CPackFile::CPackFile(CFileDescriptor fd, const std::string& path, CMessageSink& sink)
-    : m_strArchivePath(path) {
-    Open(std::move(fd), sink);
+PackFile::PackFile(FileDescriptor fd, const std::string& path, MessageSink& sink) : m_archivePath(path) {
+    open(std::move(fd), sink);
 }
 
-void CPackFile::Open(CFileDescriptor fd, CMessageSink& sink) {
+void PackFile::open(FileDescriptor fd, MessageSink& sink) {
     // Held from here on, so that the descriptor is closed whatever ends the reading (out of memory too).
-    m_Fd = std::move(fd);
+    m_fd = std::move(fd);
     // Only what can be read by position (a file or a disk) is read as an archive.
     struct stat st {};
-    if (!m_Fd.IsOpen() || fstat(m_Fd.Get(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
-        m_Fd.Reset();
-        sink.Report({kErrorOpeningFile, {}, {}, false});
-        m_strArchivePath.clear();
+    if (!m_fd.isOpen() || fstat(m_fd.get(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
+        m_fd.reset();
+        sink.report({kErrorOpeningFile, {}, {}, false});
+        m_archivePath.clear();
         return;
     }
-    m_nDev = st.st_dev;
-    m_nIno = st.st_ino;
+    m_dev = st.st_dev;
+    m_ino = st.st_ino;
     if (S_ISREG(st.st_mode)) {
-        m_nFileSize = static_cast<uint64_t>(st.st_size);
+        m_fileSize = static_cast<uint64_t>(st.st_size);
     } else {
         // A disk's st_size is 0: its size is where reading can go.
-        const off_t end = lseek(m_Fd.Get(), 0, SEEK_END);
-        m_nFileSize = end > 0 ? static_cast<uint64_t>(end) : 0;
+        const off_t end = lseek(m_fd.get(), 0, SEEK_END);
+        m_fileSize = end > 0 ? static_cast<uint64_t>(end) : 0;
     }
-    CCatalogueReader(*this, sink).Run();
-    m_bOpen = true;
+    CatalogueReader(*this, sink).run();
+    m_open = true;
 }
 
-CPackFile::~CPackFile() {
-    Close();
+PackFile::~PackFile() {
+    close();
 }
 
-void CPackFile::Close() {
-    m_Fd.Reset();
-    if (m_bOpen) {
-        m_bOpen = false;
-        m_strArchivePath.clear();
+void PackFile::close() {
+    m_fd.reset();
+    if (m_open) {
+        m_open = false;
+        m_archivePath.clear();
     }
 }
 
-CFolderTotals CPackFile::CountBelow(const CPackFolder& folder) const {
+FolderTotals PackFile::countBelow(const PackFolder& folder) const {
     // The catalogue is a tree at most ten levels deep (the reader reads no record twice).
-    CFolderTotals totals;
-    totals.m_nFolders = folder.GetChildren().size();
-    totals.m_nFiles = folder.GetFiles().size();
-    for (uint32_t index : folder.GetFiles())
-        totals.m_nBytes += m_Entries[index].GetSize();
-    for (const CPackFolder* child : folder.GetChildren()) {
-        const CFolderTotals below = CountBelow(*child);
-        totals.m_nFolders += below.m_nFolders;
-        totals.m_nFiles += below.m_nFiles;
-        totals.m_nBytes += below.m_nBytes;
+    FolderTotals totals;
+    totals.m_folderCount = folder.children().size();
+    totals.m_fileCount = folder.files().size();
+    for (uint32_t index : folder.files())
+        totals.m_byteCount += m_entries[index].size();
+    for (const PackFolder* child : folder.children()) {
+        const FolderTotals below = countBelow(*child);
+        totals.m_folderCount += below.m_folderCount;
+        totals.m_fileCount += below.m_fileCount;
+        totals.m_byteCount += below.m_byteCount;
     }
     return totals;
 }
 
-std::string CPackFile::GetArchiveName() const {
-    const size_t slash = m_strArchivePath.find_last_of("/\\");
-    return slash == std::string::npos ? m_strArchivePath : m_strArchivePath.substr(slash + 1);
+std::string PackFile::archiveName() const {
+    const size_t slash = m_archivePath.find_last_of("/\\");
+    return slash == std::string::npos ? m_archivePath : m_archivePath.substr(slash + 1);
 }
+
+} // namespace vorpex

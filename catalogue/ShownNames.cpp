@@ -7,9 +7,11 @@
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
 
+namespace vorpex {
+
 namespace {
 
-std::string Respelled(std::string_view shown) {
+std::string respelled(std::string_view shown) {
     if (shown.empty())
         return "\\x00";
     std::string out;
@@ -18,7 +20,7 @@ std::string Respelled(std::string_view shown) {
     return out;
 }
 
-std::string Numbered(const std::string& name, unsigned number) {
+std::string numbered(const std::string& name, unsigned number) {
     const size_t dot = name.rfind('.');
     const size_t at = dot == std::string::npos || dot == 0 ? name.size() : dot;
     return name.substr(0, at) + "\\#" + std::to_string(number) + name.substr(at);
@@ -26,47 +28,47 @@ std::string Numbered(const std::string& name, unsigned number) {
 
 } // namespace
 
-bool CShownNames::IsUnsafe(std::string_view raw, const CNameCodec& codec, const CNameEscaper& escaper) {
-    if (IsUnsafeName(raw))
+bool ShownNames::isUnsafe(std::string_view raw, const NameCodec& codec, const NameEscaper& escaper) {
+    if (isUnsafeName(raw))
         return true;
     // Where the code page decodes printable ASCII to itself, only other bytes can turn into a separator or
     // a dot; elsewhere (UTF-7, say) any name may.
-    const bool plain = escaper.IsAsciiIdentity() &&
+    const bool plain = escaper.isAsciiIdentity() &&
                        std::none_of(raw.begin(), raw.end(), [](char c) { return (c & 0x80) || c < 0x20; });
-    return !plain && IsUnsafeName(codec.Decode(raw));
+    return !plain && isUnsafeName(codec.decode(raw));
 }
 
-CShownNames::CShownNames(const CPackFile& pack, const CPackFolder& folder, const CNameCodec& codec,
-                         const CNameEscaper& escaper)
-    : m_Pack(pack), m_Folder(folder), m_Escaper(escaper) {
-    const uint32_t count = static_cast<uint32_t>(folder.GetFiles().size() + folder.GetChildren().size());
+ShownNames::ShownNames(const PackFile& pack, const PackFolder& folder, const NameCodec& codec,
+                       const NameEscaper& escaper)
+    : m_pack(pack), m_folder(folder), m_escaper(escaper) {
+    const uint32_t count = static_cast<uint32_t>(folder.files().size() + folder.children().size());
     std::vector<std::string> names(count);
     std::vector<unsigned> fixes(count, 0);
     std::vector<bool> renamed(count, false);
     for (uint32_t i = 0; i < count; ++i) {
-        const std::string_view bytes = Raw(i);
-        names[i] = escaper.Escape(bytes);
-        if (IsUnsafe(bytes, codec, escaper))
+        const std::string_view bytes = raw(i);
+        names[i] = escaper.escape(bytes);
+        if (isUnsafe(bytes, codec, escaper))
             fixes[i] |= kUnsafe;
         if (names[i].empty() || names[i] == "." || names[i] == "..") {
-            names[i] = Respelled(names[i]);
+            names[i] = respelled(names[i]);
             renamed[i] = true;
         }
     }
 
-    m_Sorted.resize(count);
-    std::iota(m_Sorted.begin(), m_Sorted.end(), 0u);
+    m_sorted.resize(count);
+    std::iota(m_sorted.begin(), m_sorted.end(), 0u);
     auto byName = [&](uint32_t a, uint32_t b) { return names[a] < names[b]; };
     // Stable, so that among equal names the earlier item comes first and keeps its name.
-    std::stable_sort(m_Sorted.begin(), m_Sorted.end(), byName);
+    std::stable_sort(m_sorted.begin(), m_sorted.end(), byName);
     bool anyNumbered = false;
     for (uint32_t run = 0; run < count;) {
         uint32_t end = run + 1;
-        while (end < count && names[m_Sorted[end]] == names[m_Sorted[run]])
+        while (end < count && names[m_sorted[end]] == names[m_sorted[run]])
             ++end;
         for (uint32_t k = run + 1; k < end; ++k) {
-            const uint32_t item = m_Sorted[k];
-            names[item] = Numbered(names[item], k - run + 1);
+            const uint32_t item = m_sorted[k];
+            names[item] = numbered(names[item], k - run + 1);
             fixes[item] |= kDuplicate;
             renamed[item] = true;
             anyNumbered = true;
@@ -74,45 +76,46 @@ CShownNames::CShownNames(const CPackFile& pack, const CPackFolder& folder, const
         run = end;
     }
     if (anyNumbered)
-        std::sort(m_Sorted.begin(), m_Sorted.end(), byName);
+        std::sort(m_sorted.begin(), m_sorted.end(), byName);
 
     for (uint32_t i = 0; i < count; ++i) {
         if (fixes[i] || renamed[i])
-            m_Fixed.push_back({i, fixes[i], renamed[i] ? std::move(names[i]) : std::string()});
+            m_fixed.push_back({i, fixes[i], renamed[i] ? std::move(names[i]) : std::string()});
     }
 }
 
-std::string_view CShownNames::Raw(uint32_t item) const {
-    const size_t files = m_Folder.GetFiles().size();
+std::string_view ShownNames::raw(uint32_t item) const {
+    const size_t files = m_folder.files().size();
     if (item < files)
-        return m_Pack.Entry(m_Folder.GetFiles()[item]).GetName();
-    return m_Folder.GetChildren()[item - files]->GetName();
+        return m_pack.entry(m_folder.files()[item]).name();
+    return m_folder.children()[item - files]->name();
 }
 
-const CShownNames::CFixed* CShownNames::Fixed(uint32_t item) const {
+const ShownNames::Fixed* ShownNames::fixed(uint32_t item) const {
+    const auto it = std::lower_bound(m_fixed.begin(), m_fixed.end(), item,
+                                     [](const Fixed& entry, uint32_t value) { return entry.m_item < value; });
+    return it != m_fixed.end() && it->m_item == item ? &*it : nullptr;
+}
+
+std::string ShownNames::name(uint32_t item) const {
+    const Fixed* found = fixed(item);
+    if (found && !found->m_name.empty())
+        return found->m_name;
+    return m_escaper.escape(raw(item));
+}
+
+unsigned ShownNames::fix(uint32_t item) const {
+    const Fixed* found = fixed(item);
+    return found ? found->m_fix : 0;
+}
+
+int64_t ShownNames::find(std::string_view wanted) const {
     const auto it =
-        std::lower_bound(m_Fixed.begin(), m_Fixed.end(), item,
-                         [](const CFixed& entry, uint32_t value) { return entry.m_nItem < value; });
-    return it != m_Fixed.end() && it->m_nItem == item ? &*it : nullptr;
-}
-
-std::string CShownNames::Name(uint32_t item) const {
-    const CFixed* found = Fixed(item);
-    if (found && !found->m_strName.empty())
-        return found->m_strName;
-    return m_Escaper.Escape(Raw(item));
-}
-
-unsigned CShownNames::Fix(uint32_t item) const {
-    const CFixed* found = Fixed(item);
-    return found ? found->m_nFix : 0;
-}
-
-int64_t CShownNames::Find(std::string_view wanted) const {
-    const auto it =
-        std::lower_bound(m_Sorted.begin(), m_Sorted.end(), wanted,
-                         [this](uint32_t item, std::string_view value) { return Name(item) < value; });
-    if (it == m_Sorted.end() || Name(*it) != wanted)
+        std::lower_bound(m_sorted.begin(), m_sorted.end(), wanted,
+                         [this](uint32_t item, std::string_view value) { return name(item) < value; });
+    if (it == m_sorted.end() || name(*it) != wanted)
         return -1;
     return *it;
 }
+
+} // namespace vorpex

@@ -16,6 +16,8 @@
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 // Copies standard input into `memory` to its end. Null, or why not.
@@ -30,53 +32,55 @@ const char* copyStandardInput(int memory) {
             return std::strerror(errno);
         if (n == 0)
             return nullptr;
-        if ((total += uint64_t(n)) > CArchiveRecord::kAddressable)
+        if ((total += uint64_t(n)) > ArchiveRecord::kAddressable)
             return kStdinPast4GiB;
-        if (!WriteAll(memory, buffer.get(), size_t(n)))
+        if (!writeAll(memory, buffer.get(), size_t(n)))
             return std::strerror(errno);
     }
 }
 
 // An archive given as "-": standard input itself when it is a file, else its bytes copied into memory (a
 // memfd). Holds nothing after reporting why not.
-CFileDescriptor readStandardInput(CConsoleSink& sink) {
-    if (WasClosedAtStart(STDIN_FILENO)) {
+FileDescriptor readStandardInput(ConsoleSink& sink) {
+    if (wasClosedAtStart(STDIN_FILENO)) {
         // Not the empty archive /dev/null would make of it.
-        sink.Print(kCouldNotReadStdin + std::string(std::strerror(EBADF)));
+        sink.print(kCouldNotReadStdin + std::string(std::strerror(EBADF)));
         return {};
     }
     struct stat st {};
     if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode))
-        return CFileDescriptor(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
-    CFileDescriptor memory(::memfd_create("vorpex-stdin", MFD_CLOEXEC));
-    const char* failure = memory.IsOpen() ? copyStandardInput(memory.Get()) : std::strerror(errno);
+        return FileDescriptor(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    FileDescriptor memory(::memfd_create("vorpex-stdin", MFD_CLOEXEC));
+    const char* failure = memory.isOpen() ? copyStandardInput(memory.get()) : std::strerror(errno);
     if (!failure)
         return memory;
-    sink.Print(kCouldNotReadStdin + std::string(failure));
+    sink.print(kCouldNotReadStdin + std::string(failure));
     return {};
 }
 
 } // namespace
 
-std::unique_ptr<CPackFile> openArchive(const std::string& path, CConsoleSink& sink) {
-    CNullSink readerSink;
-    std::unique_ptr<CPackFile> pack;
+std::unique_ptr<PackFile> openArchive(const std::string& path, ConsoleSink& sink) {
+    NullSink readerSink;
+    std::unique_ptr<PackFile> pack;
     try {
         if (path == "-") {
-            CFileDescriptor fd = readStandardInput(sink);
-            if (!fd.IsOpen())
+            FileDescriptor fd = readStandardInput(sink);
+            if (!fd.isOpen())
                 return nullptr;
-            pack = std::make_unique<CPackFile>(std::move(fd), path, readerSink);
+            pack = std::make_unique<PackFile>(std::move(fd), path, readerSink);
         } else {
-            pack = std::make_unique<CPackFile>(path, readerSink);
+            pack = std::make_unique<PackFile>(path, readerSink);
         }
     } catch (const std::bad_alloc&) {
-        sink.Print(std::string(kErrorOpeningFile) + " " + path + " (out of memory)");
+        sink.print(std::string(kErrorOpeningFile) + " " + path + " (out of memory)");
         return nullptr;
     }
-    if (!pack->IsOpen()) {
-        sink.Print(std::string(kErrorOpeningFile) + " " + path);
+    if (!pack->isOpen()) {
+        sink.print(std::string(kErrorOpeningFile) + " " + path);
         return nullptr;
     }
     return pack;
 }
+
+} // namespace vorpex

@@ -20,6 +20,8 @@
 #include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 // The archive never changes through the mount, so the kernel may keep names and attributes for as long as
@@ -27,11 +29,11 @@ namespace {
 constexpr double kCacheSeconds = 86400.0;
 constexpr unsigned kReadAheadBytes = 1 << 20;
 
-CArchiveMount& Self(fuse_req_t req) {
-    return *static_cast<CArchiveMount*>(fuse_req_userdata(req));
+ArchiveMount& self(fuse_req_t req) {
+    return *static_cast<ArchiveMount*>(fuse_req_userdata(req));
 }
 
-void ReplyEntry(fuse_req_t req, uint64_t node, const struct stat& st) {
+void replyEntry(fuse_req_t req, uint64_t node, const struct stat& st) {
     fuse_entry_param entry = {};
     entry.ino = node;
     entry.attr = st;
@@ -40,13 +42,13 @@ void ReplyEntry(fuse_req_t req, uint64_t node, const struct stat& st) {
     fuse_reply_entry(req, &entry);
 }
 
-void OnLookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
-    CArchiveMount& mount = Self(req);
-    if (!mount.IsFolder(parent)) {
-        fuse_reply_err(req, mount.IsFile(parent) ? ENOTDIR : ENOENT);
+void onLookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
+    ArchiveMount& mount = self(req);
+    if (!mount.isFolder(parent)) {
+        fuse_reply_err(req, mount.isFile(parent) ? ENOTDIR : ENOENT);
         return;
     }
-    const int64_t item = mount.Names(parent).Find(name);
+    const int64_t item = mount.names(parent).find(name);
     if (item < 0) {
         // A name that is not there stays not there: the kernel may remember that too.
         fuse_entry_param entry = {};
@@ -56,17 +58,17 @@ void OnLookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
     }
     struct stat st;
     uint64_t node;
-    mount.ItemStat(parent, static_cast<uint32_t>(item), st, node);
-    ReplyEntry(req, node, st);
+    mount.itemStat(parent, static_cast<uint32_t>(item), st, node);
+    replyEntry(req, node, st);
 }
 
-void OnGetattr(fuse_req_t req, fuse_ino_t node, fuse_file_info*) {
-    CArchiveMount& mount = Self(req);
+void onGetattr(fuse_req_t req, fuse_ino_t node, fuse_file_info*) {
+    ArchiveMount& mount = self(req);
     struct stat st;
-    if (mount.IsFolder(node))
-        mount.FolderStat(node, st);
-    else if (mount.IsFile(node))
-        mount.FileStat(node, st);
+    if (mount.isFolder(node))
+        mount.folderStat(node, st);
+    else if (mount.isFile(node))
+        mount.fileStat(node, st);
     else {
         fuse_reply_err(req, ENOENT);
         return;
@@ -74,14 +76,14 @@ void OnGetattr(fuse_req_t req, fuse_ino_t node, fuse_file_info*) {
     fuse_reply_attr(req, &st, kCacheSeconds);
 }
 
-void OnSetattr(fuse_req_t req, fuse_ino_t, struct stat*, int, fuse_file_info*) {
+void onSetattr(fuse_req_t req, fuse_ino_t, struct stat*, int, fuse_file_info*) {
     fuse_reply_err(req, EROFS);
 }
 
-void OnOpendir(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
-    CArchiveMount& mount = Self(req);
-    if (!mount.IsFolder(node)) {
-        fuse_reply_err(req, mount.IsFile(node) ? ENOTDIR : ENOENT);
+void onOpendir(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
+    ArchiveMount& mount = self(req);
+    if (!mount.isFolder(node)) {
+        fuse_reply_err(req, mount.isFile(node) ? ENOTDIR : ENOENT);
         return;
     }
     fi->cache_readdir = 1;
@@ -92,24 +94,24 @@ void OnOpendir(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
 // Positions: 0 is ".", 1 is "..", 2 + i the folder's item i. With `plus` (READDIRPLUS) each entry carries its
 // attributes, known from the catalogue, so that `ls -l` or `du` over a folder costs no request per entry;
 // the kernel asks for plain entries where no program looks at attributes (`find`).
-void ListFolder(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, bool plus) {
-    CArchiveMount& mount = Self(req);
-    const CShownNames& names = mount.Names(node);
-    std::vector<char>& buffer = mount.ReadBuffer();
+void listFolder(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, bool plus) {
+    ArchiveMount& mount = self(req);
+    const ShownNames& names = mount.names(node);
+    std::vector<char>& buffer = mount.readBuffer();
     buffer.resize(size);
     size_t used = 0;
-    for (uint64_t pos = offset < 0 ? 0 : uint64_t(offset); pos < 2 + uint64_t(names.Count()); ++pos) {
+    for (uint64_t pos = offset < 0 ? 0 : uint64_t(offset); pos < 2 + uint64_t(names.count()); ++pos) {
         fuse_entry_param entry = {};
         entry.attr_timeout = kCacheSeconds;
         entry.entry_timeout = kCacheSeconds;
         std::string name;
         if (pos < 2) {
-            mount.FolderStat(node, entry.attr);
+            mount.folderStat(node, entry.attr);
             entry.ino = node;
             name = pos == 0 ? "." : "..";
         } else {
-            mount.ItemStat(node, static_cast<uint32_t>(pos - 2), entry.attr, entry.ino);
-            name = names.Name(static_cast<uint32_t>(pos - 2));
+            mount.itemStat(node, static_cast<uint32_t>(pos - 2), entry.attr, entry.ino);
+            name = names.name(static_cast<uint32_t>(pos - 2));
         }
         char* const at = buffer.data() + used;
         const off_t next = static_cast<off_t>(pos + 1);
@@ -122,10 +124,10 @@ void ListFolder(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, bool
     fuse_reply_buf(req, buffer.data(), used);
 }
 
-void OnOpen(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
-    CArchiveMount& mount = Self(req);
-    if (!mount.IsFile(node)) {
-        fuse_reply_err(req, mount.IsFolder(node) ? EISDIR : ENOENT);
+void onOpen(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
+    ArchiveMount& mount = self(req);
+    if (!mount.isFile(node)) {
+        fuse_reply_err(req, mount.isFolder(node) ? EISDIR : ENOENT);
         return;
     }
     if ((fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC)) {
@@ -134,84 +136,84 @@ void OnOpen(fuse_req_t req, fuse_ino_t node, fuse_file_info* fi) {
     }
     // What the kernel kept of this file came from the archive as mounted; once the archive has changed it is
     // dropped, and every read comes here and fails.
-    fi->keep_cache = mount.Unchanged();
+    fi->keep_cache = mount.unchanged();
     fuse_reply_open(req, fi);
 }
 
-void OnRead(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
-    CArchiveMount& mount = Self(req);
-    const CPackEntry& entry = mount.Pack().Entry(static_cast<uint32_t>(node - mount.FirstFileNode()));
-    if (offset < 0 || static_cast<uint64_t>(offset) >= entry.GetSize()) {
+void onRead(fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
+    ArchiveMount& mount = self(req);
+    const PackEntry& entry = mount.pack().entry(static_cast<uint32_t>(node - mount.firstFileNode()));
+    if (offset < 0 || static_cast<uint64_t>(offset) >= entry.size()) {
         fuse_reply_buf(req, nullptr, 0);
         return;
     }
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(size, entry.GetSize() - uint64_t(offset)));
-    const uint64_t from = uint64_t(entry.GetOffset()) + uint64_t(offset);
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(size, entry.size() - uint64_t(offset)));
+    const uint64_t from = uint64_t(entry.offset()) + uint64_t(offset);
     // A short answer would be taken by the kernel for the end of the file (and the file's size cut to it),
     // so bytes the archive does not hold, or no longer holds as it did when mounted, are an error.
-    if (!mount.Unchanged()) {
+    if (!mount.unchanged()) {
         fuse_reply_err(req, EIO);
         return;
     }
-    std::vector<char>& buffer = mount.ReadBuffer();
+    std::vector<char>& buffer = mount.readBuffer();
     buffer.resize(want);
-    if (PreadAll(mount.Pack().GetFd(), buffer.data(), want, static_cast<off_t>(from)) != ssize_t(want) ||
-        !mount.Unchanged()) {
+    if (preadAll(mount.pack().fd(), buffer.data(), want, static_cast<off_t>(from)) != ssize_t(want) ||
+        !mount.unchanged()) {
         fuse_reply_err(req, EIO);
         return;
     }
     fuse_reply_buf(req, buffer.data(), want);
 }
 
-void OnStatfs(fuse_req_t req, fuse_ino_t) {
-    CArchiveMount& mount = Self(req);
+void onStatfs(fuse_req_t req, fuse_ino_t) {
+    ArchiveMount& mount = self(req);
     struct statvfs st = {};
     st.f_bsize = 4096;
     st.f_frsize = 4096;
-    st.f_blocks = (mount.ArchiveSize() + 4095) / 4096;
-    st.f_files = mount.FirstFileNode() - 1 + mount.Pack().GetEntryCount();
+    st.f_blocks = (mount.archiveSize() + 4095) / 4096;
+    st.f_files = mount.firstFileNode() - 1 + mount.pack().entryCount();
     st.f_namemax = 255;
     st.f_flag = ST_RDONLY;
     fuse_reply_statfs(req, &st);
 }
 
-void OnWriteLike(fuse_req_t req) {
+void onWriteLike(fuse_req_t req) {
     fuse_reply_err(req, EROFS);
 }
 
 // libfuse's own lines, in the foreground, as ours: "vorpex-cli: " and the text without its "fuse: ".
-void LogAsOurs(fuse_log_level, const char* format, va_list args) {
+void logAsOurs(fuse_log_level, const char* format, va_list args) {
     char line[1024];
     std::vsnprintf(line, sizeof line, format, args);
     std::string_view text = std::strncmp(line, "fuse: ", 6) == 0 ? line + 6 : line;
     if (!text.empty() && text.back() == '\n')
         text.remove_suffix(1);
-    CConsoleSink().Note(std::string(text));
+    ConsoleSink().note(std::string(text));
 }
 
 // While it lives, standard error goes to a memory file, so that what libfuse and the fusermount3 it may
 // start say about a failed mount reaches the user as the reason in one line of ours, not in theirs.
-class CStderrCatcher {
+class StderrCatcher {
 public:
-    CStderrCatcher()
-        : m_Saved(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)),
-          m_Caught(::memfd_create("vorpex-mount-errors", MFD_CLOEXEC)) {
-        if (m_Saved.IsOpen() && m_Caught.IsOpen())
-            ::dup2(m_Caught.Get(), STDERR_FILENO);
+    StderrCatcher()
+        : m_saved(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)),
+          m_caught(::memfd_create("vorpex-mount-errors", MFD_CLOEXEC)) {
+        if (m_saved.isOpen() && m_caught.isOpen())
+            ::dup2(m_caught.get(), STDERR_FILENO);
     }
-    ~CStderrCatcher() { Restore(); }
-    CStderrCatcher(const CStderrCatcher&) = delete;
-    CStderrCatcher& operator=(const CStderrCatcher&) = delete;
+    ~StderrCatcher() { restore(); }
+    StderrCatcher(const StderrCatcher&) = delete;
+    StderrCatcher& operator=(const StderrCatcher&) = delete;
 
     // Puts standard error back and returns the lines caught, each once, without the tool's name, joined by
     // "; "; empty when nothing was said.
-    std::string Restore() {
-        if (!m_Saved.IsOpen() || !m_Caught.IsOpen())
+    std::string restore() {
+        if (!m_saved.isOpen() || !m_caught.isOpen())
             return {};
-        ::dup2(m_Saved.Get(), STDERR_FILENO);
-        m_Saved.Reset(-1);
+        ::dup2(m_saved.get(), STDERR_FILENO);
+        m_saved.reset(-1);
         std::string text(4096, '\0');
-        const ssize_t got = PreadAll(m_Caught.Get(), text.data(), text.size(), 0);
+        const ssize_t got = preadAll(m_caught.get(), text.data(), text.size(), 0);
         text.resize(got > 0 ? size_t(got) : 0);
         std::vector<std::string> lines;
         for (size_t start = 0; start < text.size();) {
@@ -232,163 +234,165 @@ public:
     }
 
 private:
-    CFileDescriptor m_Saved;
-    CFileDescriptor m_Caught;
+    FileDescriptor m_saved;
+    FileDescriptor m_caught;
 };
 
 } // namespace
 
-CArchiveMount::CArchiveMount(const CPackFile& pack, const CNameCodec& codec, const CNameEscaper& escaper,
-                             const struct stat& archive)
-    : m_Pack(pack), m_Codec(codec), m_Escaper(escaper), m_Archive(archive), m_nUid(::getuid()),
-      m_nGid(::getgid()) {
-    m_Folders.reserve(pack.GetFolderCount() + 1);
-    m_Folders.push_back(&pack.GetTop());
-    for (size_t i = 0; i < m_Folders.size(); ++i) {
-        m_FirstChild.push_back(static_cast<uint32_t>(m_Folders.size() + 1));
-        for (const CPackFolder* child : m_Folders[i]->GetChildren())
-            m_Folders.push_back(child);
+ArchiveMount::ArchiveMount(const PackFile& pack, const NameCodec& codec, const NameEscaper& escaper,
+                           const struct stat& archive)
+    : m_pack(pack), m_codec(codec), m_escaper(escaper), m_archive(archive), m_uid(::getuid()),
+      m_gid(::getgid()) {
+    m_folders.reserve(pack.folderCount() + 1);
+    m_folders.push_back(&pack.top());
+    for (size_t i = 0; i < m_folders.size(); ++i) {
+        m_firstChild.push_back(static_cast<uint32_t>(m_folders.size() + 1));
+        for (const PackFolder* child : m_folders[i]->children())
+            m_folders.push_back(child);
     }
-    m_Names.resize(m_Folders.size());
+    m_names.resize(m_folders.size());
 }
 
-CArchiveMount::~CArchiveMount() {
-    if (m_pSession) {
-        if (m_bMounted)
-            fuse_session_unmount(m_pSession);
-        fuse_session_destroy(m_pSession);
+ArchiveMount::~ArchiveMount() {
+    if (m_session) {
+        if (m_mounted)
+            fuse_session_unmount(m_session);
+        fuse_session_destroy(m_session);
     }
 }
 
-bool CArchiveMount::Unchanged() {
+bool ArchiveMount::unchanged() {
     struct stat now {};
-    m_bChanged = m_bChanged || ::fstat(m_Pack.GetFd(), &now) != 0 || now.st_size != m_Archive.st_size ||
-                 now.st_mtim.tv_sec != m_Archive.st_mtim.tv_sec ||
-                 now.st_mtim.tv_nsec != m_Archive.st_mtim.tv_nsec;
-    return !m_bChanged;
+    m_isChanged = m_isChanged || ::fstat(m_pack.fd(), &now) != 0 || now.st_size != m_archive.st_size ||
+                  now.st_mtim.tv_sec != m_archive.st_mtim.tv_sec ||
+                  now.st_mtim.tv_nsec != m_archive.st_mtim.tv_nsec;
+    return !m_isChanged;
 }
 
-bool CArchiveMount::IsFile(uint64_t node) const {
-    return node >= FirstFileNode() && node - FirstFileNode() < m_Pack.GetEntryCount();
+bool ArchiveMount::isFile(uint64_t node) const {
+    return node >= firstFileNode() && node - firstFileNode() < m_pack.entryCount();
 }
 
-void CArchiveMount::FolderStat(uint64_t node, struct stat& st) const {
+void ArchiveMount::folderStat(uint64_t node, struct stat& st) const {
     st = {};
     st.st_ino = node;
     st.st_mode = S_IFDIR | 0555;
-    st.st_nlink = 2 + Folder(node).GetChildren().size();
-    st.st_uid = m_nUid;
-    st.st_gid = m_nGid;
-    st.st_atim = m_Archive.st_atim;
-    st.st_mtim = m_Archive.st_mtim;
-    st.st_ctim = m_Archive.st_ctim;
+    st.st_nlink = 2 + folder(node).children().size();
+    st.st_uid = m_uid;
+    st.st_gid = m_gid;
+    st.st_atim = m_archive.st_atim;
+    st.st_mtim = m_archive.st_mtim;
+    st.st_ctim = m_archive.st_ctim;
 }
 
-void CArchiveMount::FileStat(uint64_t node, struct stat& st) const {
-    const CPackEntry& entry = m_Pack.Entry(static_cast<uint32_t>(node - FirstFileNode()));
+void ArchiveMount::fileStat(uint64_t node, struct stat& st) const {
+    const PackEntry& entry = m_pack.entry(static_cast<uint32_t>(node - firstFileNode()));
     st = {};
     st.st_ino = node;
     st.st_mode = S_IFREG | 0444;
     st.st_nlink = 1;
-    st.st_uid = m_nUid;
-    st.st_gid = m_nGid;
-    st.st_size = entry.GetSize();
+    st.st_uid = m_uid;
+    st.st_gid = m_gid;
+    st.st_size = entry.size();
     // Programs read in pieces of st_blksize (cat, cp): large pieces mean few round trips through the kernel.
     st.st_blksize = 1 << 20;
-    st.st_blocks = (entry.GetSize() + 511) / 512;
-    st.st_atim = m_Archive.st_atim;
-    st.st_mtim = m_Archive.st_mtim;
-    st.st_ctim = m_Archive.st_ctim;
+    st.st_blocks = (entry.size() + 511) / 512;
+    st.st_atim = m_archive.st_atim;
+    st.st_mtim = m_archive.st_mtim;
+    st.st_ctim = m_archive.st_ctim;
 }
 
-void CArchiveMount::ItemStat(uint64_t folderNode, uint32_t item, struct stat& st, uint64_t& node) const {
-    const CPackFolder& folder = Folder(folderNode);
-    if (item < folder.GetFiles().size()) {
-        node = FirstFileNode() + folder.GetFiles()[item];
-        FileStat(node, st);
+void ArchiveMount::itemStat(uint64_t folderNode, uint32_t item, struct stat& st, uint64_t& node) const {
+    const PackFolder& folder = this->folder(folderNode);
+    if (item < folder.files().size()) {
+        node = firstFileNode() + folder.files()[item];
+        fileStat(node, st);
     } else {
-        node = m_FirstChild[folderNode - 1] + (item - folder.GetFiles().size());
-        FolderStat(node, st);
+        node = m_firstChild[folderNode - 1] + (item - folder.files().size());
+        folderStat(node, st);
     }
 }
 
-const CShownNames& CArchiveMount::Names(uint64_t folderNode) {
-    std::unique_ptr<CShownNames>& names = m_Names[folderNode - 1];
+const ShownNames& ArchiveMount::names(uint64_t folderNode) {
+    std::unique_ptr<ShownNames>& names = m_names[folderNode - 1];
     if (!names)
-        names = std::make_unique<CShownNames>(m_Pack, Folder(folderNode), m_Codec, m_Escaper);
+        names = std::make_unique<ShownNames>(m_pack, folder(folderNode), m_codec, m_escaper);
     return *names;
 }
 
-void CArchiveMount::WidenReadAhead() const {
+void ArchiveMount::widenReadAhead() const {
     // The kernel reads ahead on a FUSE mount by its backing device's setting, 128 KiB unless raised; only
     // root may raise it, and it lasts as long as the mount.
-    const CMountEntry mounted = FindMount(m_strPoint);
-    if (mounted.m_strType != CMountEntry::kOurType)
+    const MountEntry mounted = findMount(m_point);
+    if (mounted.m_type != MountEntry::kOurType)
         return;
-    const CFileDescriptor setting(
-        ::open(("/sys/class/bdi/" + mounted.m_strDevice + "/read_ahead_kb").c_str(), O_WRONLY | O_CLOEXEC));
+    const FileDescriptor setting(
+        ::open(("/sys/class/bdi/" + mounted.m_device + "/read_ahead_kb").c_str(), O_WRONLY | O_CLOEXEC));
     const std::string kib = std::to_string(kReadAheadBytes / 1024);
-    if (setting.IsOpen())
-        WriteAll(setting.Get(), kib.data(), kib.size());
+    if (setting.isOpen())
+        writeAll(setting.get(), kib.data(), kib.size());
 }
 
-bool CArchiveMount::Mount(const std::string& dir, std::string& error) {
+bool ArchiveMount::mount(const std::string& dir, std::string& error) {
     static const fuse_lowlevel_ops ops = [] {
         fuse_lowlevel_ops o = {};
-        o.lookup = OnLookup;
-        o.getattr = OnGetattr;
-        o.setattr = OnSetattr;
-        o.opendir = OnOpendir;
+        o.lookup = onLookup;
+        o.getattr = onGetattr;
+        o.setattr = onSetattr;
+        o.opendir = onOpendir;
         o.readdir = [](fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
-            ListFolder(req, node, size, offset, false);
+            listFolder(req, node, size, offset, false);
         };
         o.readdirplus = [](fuse_req_t req, fuse_ino_t node, size_t size, off_t offset, fuse_file_info*) {
-            ListFolder(req, node, size, offset, true);
+            listFolder(req, node, size, offset, true);
         };
-        o.open = OnOpen;
-        o.read = OnRead;
-        o.statfs = OnStatfs;
+        o.open = onOpen;
+        o.read = onRead;
+        o.statfs = onStatfs;
         o.init = [](void* self, fuse_conn_info* conn) {
             // libfuse takes requests of up to 1 MiB (max_pages); reading ahead as far lets the kernel ask for
             // a file 1 MiB at a time instead of its default 128 KiB.
             conn->max_readahead = kReadAheadBytes;
-            static_cast<CArchiveMount*>(self)->WidenReadAhead();
+            static_cast<ArchiveMount*>(self)->widenReadAhead();
             conn->want |= conn->capable & FUSE_CAP_READDIRPLUS;
             conn->want &= ~FUSE_CAP_READDIRPLUS_AUTO;
         };
         // The mount is read-only, so the kernel refuses these itself; answer alike should one get through.
-        o.mknod = [](fuse_req_t req, fuse_ino_t, const char*, mode_t, dev_t) { OnWriteLike(req); };
-        o.mkdir = [](fuse_req_t req, fuse_ino_t, const char*, mode_t) { OnWriteLike(req); };
-        o.unlink = [](fuse_req_t req, fuse_ino_t, const char*) { OnWriteLike(req); };
-        o.rmdir = [](fuse_req_t req, fuse_ino_t, const char*) { OnWriteLike(req); };
+        o.mknod = [](fuse_req_t req, fuse_ino_t, const char*, mode_t, dev_t) { onWriteLike(req); };
+        o.mkdir = [](fuse_req_t req, fuse_ino_t, const char*, mode_t) { onWriteLike(req); };
+        o.unlink = [](fuse_req_t req, fuse_ino_t, const char*) { onWriteLike(req); };
+        o.rmdir = [](fuse_req_t req, fuse_ino_t, const char*) { onWriteLike(req); };
         o.rename = [](fuse_req_t req, fuse_ino_t, const char*, fuse_ino_t, const char*, unsigned) {
-            OnWriteLike(req);
+            onWriteLike(req);
         };
-        o.create = [](fuse_req_t req, fuse_ino_t, const char*, mode_t, fuse_file_info*) { OnWriteLike(req); };
+        o.create = [](fuse_req_t req, fuse_ino_t, const char*, mode_t, fuse_file_info*) { onWriteLike(req); };
         return o;
     }();
     const char* argv[] = {"vorpex-cli", "-o", "ro,default_permissions,fsname=vorpex,subtype=vorpex"};
     fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
     // Files are mostly read from start to end: a larger read-ahead on the archive keeps the disk ahead of
     // the kernel's requests, which come up to 1 MiB at a time.
-    ::posix_fadvise(m_Pack.GetFd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    ::posix_fadvise(m_pack.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     char point[PATH_MAX];
-    m_strPoint = ::realpath(dir.c_str(), point) ? point : dir;
-    fuse_set_log_func(LogAsOurs);
-    CStderrCatcher catcher;
-    m_pSession = fuse_session_new(&args, &ops, sizeof ops, this);
+    m_point = ::realpath(dir.c_str(), point) ? point : dir;
+    fuse_set_log_func(logAsOurs);
+    StderrCatcher catcher;
+    m_session = fuse_session_new(&args, &ops, sizeof ops, this);
     fuse_opt_free_args(&args); // the session keeps what it parsed, not the list
-    m_bMounted = m_pSession && fuse_session_mount(m_pSession, dir.c_str()) == 0;
-    const std::string reason = catcher.Restore();
-    if (!m_bMounted)
-        error = (m_pSession ? kCouldNotMountOn + dir : std::string(kCouldNotStartFuse)) +
+    m_mounted = m_session && fuse_session_mount(m_session, dir.c_str()) == 0;
+    const std::string reason = catcher.restore();
+    if (!m_mounted)
+        error = (m_session ? kCouldNotMountOn + dir : std::string(kCouldNotStartFuse)) +
                 (reason.empty() ? "" : ": " + reason);
-    return m_bMounted;
+    return m_mounted;
 }
 
-void CArchiveMount::Serve() {
-    if (fuse_set_signal_handlers(m_pSession) != 0)
+void ArchiveMount::serve() {
+    if (fuse_set_signal_handlers(m_session) != 0)
         return;
-    fuse_session_loop(m_pSession);
-    fuse_remove_signal_handlers(m_pSession);
+    fuse_session_loop(m_session);
+    fuse_remove_signal_handlers(m_session);
 }
+
+} // namespace vorpex

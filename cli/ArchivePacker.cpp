@@ -18,15 +18,17 @@
 #include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
-std::string Reason(int error) {
+std::string reason(int error) {
     return std::strerror(error);
 }
 
 // The name the archive's top-level folder gets: the folder's own name, also when it was given as "." or
 // with trailing slashes.
-std::string TopName(const std::string& folder) {
+std::string topName(const std::string& folder) {
     std::string path = folder;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
@@ -41,51 +43,51 @@ std::string TopName(const std::string& folder) {
     return base;
 }
 
-using CFd = CFileDescriptor;
+using CFd = FileDescriptor;
 
 } // namespace
 
-void CArchivePacker::Refuse(const std::string& line) {
-    ++m_nRefusals;
-    m_Sink.Print(line);
+void ArchivePacker::refuse(const std::string& line) {
+    ++m_refusalCount;
+    m_sink.print(line);
 }
 
-void CArchivePacker::Unfit(const std::string& line) {
-    if (!m_bSkipUnfit)
-        ++m_nRefusals;
-    if (++m_nUnfit <= kShownUnfit || m_bVerbose)
-        m_Sink.Print(line);
+void ArchivePacker::unfit(const std::string& line) {
+    if (!m_skipUnfit)
+        ++m_refusalCount;
+    if (++m_unfit <= kShownUnfit || m_verbose)
+        m_sink.print(line);
 }
 
-bool CArchivePacker::NameFor(const std::string& diskName, const std::string& path, std::string& raw) {
-    if (!m_Codec.Encode(diskName, raw)) {
-        Unfit(kNameNotEncodable + m_Codec.Encoding() + ": " + path);
+bool ArchivePacker::nameFor(const std::string& diskName, const std::string& path, std::string& raw) {
+    if (!m_codec.encode(diskName, raw)) {
+        unfit(kNameNotEncodable + m_codec.encoding() + ": " + path);
         return false;
     }
-    if (raw.size() > CArchiveRecord::kNameSize) {
-        Unfit(kNameTooLong + std::to_string(CArchiveRecord::kNameSize) + " bytes: " + path);
+    if (raw.size() > ArchiveRecord::kNameSize) {
+        unfit(kNameTooLong + std::to_string(ArchiveRecord::kNameSize) + " bytes: " + path);
         return false;
     }
-    if (IsUnsafeName(raw)) {
+    if (isUnsafeName(raw)) {
         // A backslash would make the name unusable on extraction.
-        Unfit(kNameNotSafe + path);
+        unfit(kNameNotSafe + path);
         return false;
     }
     return true;
 }
 
-bool CArchivePacker::Scan(CFileDescriptor folderFd, ArchiveNode& folder, const std::string& path,
-                          const std::string& relative, unsigned depth) {
-    DIR* dir = ::fdopendir(folderFd.Get());
+bool ArchivePacker::scan(FileDescriptor folderFd, ArchiveNode& folder, const std::string& path,
+                         const std::string& relative, unsigned depth) {
+    DIR* dir = ::fdopendir(folderFd.get());
     if (!dir) {
-        Refuse(kCouldNotOpenFolder + path + ": " + Reason(errno));
+        refuse(kCouldNotOpenFolder + path + ": " + reason(errno));
         return false;
     }
-    struct CDirCloser {
-        DIR* m_pDir;
-        ~CDirCloser() { ::closedir(m_pDir); }
+    struct DirCloser {
+        DIR* m_dir;
+        ~DirCloser() { ::closedir(m_dir); }
     } closer{dir};
-    const int dirfd = folderFd.Release(); // the DIR closes it
+    const int dirfd = folderFd.release(); // the DIR closes it
 
     std::vector<ArchiveNode> files, folders;
     for (;;) {
@@ -93,12 +95,12 @@ bool CArchivePacker::Scan(CFileDescriptor folderFd, ArchiveNode& folder, const s
         const dirent* de = ::readdir(dir);
         if (!de) {
             if (errno != 0) {
-                Refuse(kCouldNotReadFolder + path + ": " + Reason(errno));
+                refuse(kCouldNotReadFolder + path + ": " + reason(errno));
                 return false;
             }
             break;
         }
-        if (Cancelled())
+        if (cancelled())
             return false;
         const std::string name = de->d_name;
         if (name == "." || name == "..")
@@ -106,21 +108,21 @@ bool CArchivePacker::Scan(CFileDescriptor folderFd, ArchiveNode& folder, const s
         const std::string childPath = path + "/" + name;
         struct stat st;
         if (::fstatat(dirfd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            Refuse(kCouldNotRead + childPath + ": " + Reason(errno));
+            refuse(kCouldNotRead + childPath + ": " + reason(errno));
             continue;
         }
         if (S_ISLNK(st.st_mode)) {
-            m_Sink.Print(kSkippedSymbolicLink + childPath);
+            m_sink.print(kSkippedSymbolicLink + childPath);
             continue;
         }
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-            m_Sink.Print(kSkippedSpecialFile + childPath);
+            m_sink.print(kSkippedSpecialFile + childPath);
             continue;
         }
-        if (S_ISREG(st.st_mode) && m_pOut->isOwn(st))
+        if (S_ISREG(st.st_mode) && m_out->isOwn(st))
             continue; // the archive being written, or the one it replaces
         std::string raw;
-        if (!NameFor(name, childPath, raw))
+        if (!nameFor(name, childPath, raw))
             continue;
         const std::string childRelative = relative.empty() ? name : relative + "/" + name;
         if (S_ISREG(st.st_mode)) {
@@ -128,116 +130,118 @@ bool CArchivePacker::Scan(CFileDescriptor folderFd, ArchiveNode& folder, const s
                 ArchiveNode::file(std::move(raw), uint64_t(st.st_size), DataSource::file(childRelative)));
             continue;
         }
-        if (depth + 1 > CPackFile::kMaxDepth) {
-            Unfit(kFoldersNestTooDeep + std::to_string(CPackFile::kMaxDepth) + " levels: " + childPath);
+        if (depth + 1 > PackFile::kMaxDepth) {
+            unfit(kFoldersNestTooDeep + std::to_string(PackFile::kMaxDepth) + " levels: " + childPath);
             continue;
         }
         CFd sub(::openat(dirfd, de->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!sub.IsOpen()) {
-            Refuse(kCouldNotOpenFolder + childPath + ": " + Reason(errno));
+        if (!sub.isOpen()) {
+            refuse(kCouldNotOpenFolder + childPath + ": " + reason(errno));
             continue;
         }
         folders.push_back(ArchiveNode::folder(std::move(raw)));
-        Scan(std::move(sub), folders.back(), childPath, childRelative, depth + 1);
+        scan(std::move(sub), folders.back(), childPath, childRelative, depth + 1);
     }
-    auto byName = [](const ArchiveNode& a, const ArchiveNode& b) { return a.name < b.name; };
+    auto byName = [](const ArchiveNode& a, const ArchiveNode& b) { return a.m_name < b.m_name; };
     std::sort(files.begin(), files.end(), byName);
     std::sort(folders.begin(), folders.end(), byName);
-    folder.children = std::move(files);
-    std::move(folders.begin(), folders.end(), std::back_inserter(folder.children));
+    folder.m_children = std::move(files);
+    std::move(folders.begin(), folders.end(), std::back_inserter(folder.m_children));
     return true;
 }
 
-void CArchivePacker::ReportLayout(const ArchiveLayout& layout, const std::string& folder) {
+void ArchivePacker::reportLayout(const ArchiveLayout& layout, const std::string& folder) {
     // The scan left out every name the format cannot hold; what remains is the size.
     for (const LayoutProblem& problem : layout.problems())
-        Refuse(problem.kind == LayoutProblem::Kind::DataPast4GiB
-                   ? kDataPast4GiB + folder + "/" + problem.node->source.path()
+        refuse(problem.m_kind == LayoutProblem::Kind::DataPast4GiB
+                   ? kDataPast4GiB + folder + "/" + problem.m_node->m_source.path()
                    : kTooManyEntries);
 }
 
-void CArchivePacker::ReportWriting(const ArchiveWriter::Result& result, const std::string& folder) {
-    const std::string path = result.node ? folder + "/" + result.node->source.path() : folder;
-    switch (result.status) {
+void ArchivePacker::reportWriting(const ArchiveWriter::Result& result, const std::string& folder) {
+    const std::string path = result.m_node ? folder + "/" + result.m_node->m_source.path() : folder;
+    switch (result.m_status) {
     case ArchiveWriter::Status::Written:
     case ArchiveWriter::Status::DoesNotFit: // reported with the layout
     case ArchiveWriter::Status::Cancelled:
         break;
     case ArchiveWriter::Status::FolderNotOpened:
-        Refuse(kCouldNotOpenFolder + folder + "/" + result.folder + ": " + Reason(result.error));
+        refuse(kCouldNotOpenFolder + folder + "/" + result.m_folder + ": " + reason(result.m_error));
         break;
     case ArchiveWriter::Status::FileNotOpened:
-        Refuse(kCouldNotOpenFile + path + ": " + Reason(result.error));
+        refuse(kCouldNotOpenFile + path + ": " + reason(result.m_error));
         break;
     case ArchiveWriter::Status::SourceChanged:
-        Refuse(kFileChanged + path);
+        refuse(kFileChanged + path);
         break;
     case ArchiveWriter::Status::ReadFailed:
-        Refuse(kCouldNotReadFile + path + ": " + Reason(result.error));
+        refuse(kCouldNotReadFile + path + ": " + reason(result.m_error));
         break;
     case ArchiveWriter::Status::WriteFailed:
-        Refuse(kCouldNotWriteArchive + Reason(result.error));
+        refuse(kCouldNotWriteArchive + reason(result.m_error));
         break;
     }
 }
 
-CArchivePacker::EResult CArchivePacker::Pack(const std::string& folder, const std::string& archive) {
+ArchivePacker::Result ArchivePacker::pack(const std::string& folder, const std::string& archive) {
     // Only a regular file the user may write to is replaced, as extraction does; the old one's permission
     // bits go to the new archive.
     ReplacingFile out(archive);
     if (out.check() != ReplacingFile::Status::Ok) {
-        m_Sink.Print(kCouldNotCreateFile + archive);
-        return EResult::NotOpened;
+        m_sink.print(kCouldNotCreateFile + archive);
+        return Result::NotOpened;
     }
     const CFd top(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!top.IsOpen()) {
-        m_Sink.Print(kCouldNotOpenFolder + folder + ": " + Reason(errno));
-        return EResult::NotOpened;
+    if (!top.isOpen()) {
+        m_sink.print(kCouldNotOpenFolder + folder + ": " + reason(errno));
+        return Result::NotOpened;
     }
     if (const ReplacingFile::Status opened = out.open(); opened != ReplacingFile::Status::Ok) {
-        m_Sink.Print(kCouldNotCreateFile + archive +
-                     (opened == ReplacingFile::Status::Failed ? ": " + Reason(out.error()) : ""));
-        return EResult::NotOpened;
+        m_sink.print(kCouldNotCreateFile + archive +
+                     (opened == ReplacingFile::Status::Failed ? ": " + reason(out.error()) : ""));
+        return Result::NotOpened;
     }
-    m_pOut = &out;
+    m_out = &out;
 
     ArchiveNode root = ArchiveNode::folder({}, {ArchiveNode::folder({})});
-    ArchiveNode& topFolder = root.children.front();
-    const bool named = NameFor(TopName(folder), folder, topFolder.name);
-    const bool scanned = Scan(CFd(::dup(top.Get())), topFolder, folder, "", 1);
-    if (m_nUnfit > kShownUnfit && !m_bVerbose)
-        m_Sink.Print(WithCount(m_bSkipUnfit ? kMoreNamesLeftOut : kMoreNamesRefused, m_nUnfit - kShownUnfit));
-    bool ok = named && scanned && !m_nRefusals && !Cancelled();
+    ArchiveNode& topFolder = root.m_children.front();
+    const bool named = nameFor(topName(folder), folder, topFolder.m_name);
+    const bool scanned = scan(CFd(::dup(top.get())), topFolder, folder, "", 1);
+    if (m_unfit > kShownUnfit && !m_verbose)
+        m_sink.print(withCount(m_skipUnfit ? kMoreNamesLeftOut : kMoreNamesRefused, m_unfit - kShownUnfit));
+    bool ok = named && scanned && !m_refusalCount && !cancelled();
     if (ok) {
-        const ArchiveLayout layout(root, {.alignment = kBlock});
-        ReportLayout(layout, folder);
+        const ArchiveLayout layout(root, {.m_alignment = kBlock});
+        reportLayout(layout, folder);
         ArchiveWriter writer;
-        writer.setSourceFolder(top.Get());
-        writer.setCancelCheck([this] { return Cancelled(); });
+        writer.setSourceFolder(top.get());
+        writer.setCancelCheck([this] { return cancelled(); });
         const ArchiveWriter::Result written = writer.write(layout, out.fd());
-        ReportWriting(written, folder);
+        reportWriting(written, folder);
         ok = written.ok();
     }
     bool created = true;
     if (ok) {
         const ReplacingFile::Status committed = out.commit();
         if (committed == ReplacingFile::Status::WriteFailed)
-            Refuse(kCouldNotWriteArchive + Reason(out.error()));
+            refuse(kCouldNotWriteArchive + reason(out.error()));
         else if (committed != ReplacingFile::Status::Ok) {
-            Refuse(kCouldNotCreateFile + archive + ": " + Reason(out.error()));
+            refuse(kCouldNotCreateFile + archive + ": " + reason(out.error()));
             created = false;
         }
         ok = committed == ReplacingFile::Status::Ok;
     }
     if (ok)
-        return EResult::Packed;
+        return Result::Packed;
     out.discard();
     if (!created) {
-        m_Sink.Print(kNoArchiveWritten);
-        return EResult::NotOpened;
+        m_sink.print(kNoArchiveWritten);
+        return Result::NotOpened;
     }
-    if (Cancelled())
-        m_Sink.Print(kInterruptedText);
-    m_Sink.Print(kNoArchiveWritten);
-    return EResult::Refused;
+    if (cancelled())
+        m_sink.print(kInterruptedText);
+    m_sink.print(kNoArchiveWritten);
+    return Result::Refused;
 }
+
+} // namespace vorpex

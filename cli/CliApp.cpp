@@ -10,6 +10,8 @@
 #include "cli/OutputBuffer.h"
 #include "cli/commands/Commands.h"
 
+namespace vorpex {
+
 namespace {
 
 const Command* const kCommands[] = {&kListCommand,  &kExtractCommand, &kCheckCommand,  &kPackCommand,
@@ -18,7 +20,7 @@ const Command* const kCommands[] = {&kListCommand,  &kExtractCommand, &kCheckCom
 
 const Command* findCommand(const std::string& name) {
     for (const Command* command : kCommands)
-        if (name == command->name)
+        if (name == command->m_name)
             return command;
     return nullptr;
 }
@@ -62,77 +64,77 @@ const char* const kStatus =
 
 } // namespace
 
-CCliApp::CCliApp(int argc, char** argv) : m_Args(argv + 1, argv + argc) {}
+CliApp::CliApp(int argc, char** argv) : m_args(argv + 1, argv + argc) {}
 
-const char* CCliApp::Version() {
+const char* CliApp::version() {
     return VORPEX_VERSION;
 }
 
 // A command's own help and what follows it, or without a command the program's.
-void CCliApp::PrintHelp(const Command* command) {
-    COutputBuffer out(STDOUT_FILENO);
+void CliApp::printHelp(const Command* command) {
+    OutputBuffer out(STDOUT_FILENO);
     if (!command) {
-        out.Append(std::string("vorpex-cli ") + Version() +
+        out.append(std::string("vorpex-cli ") + version() +
                    ": list, extract, check and pack archives of the game-data format Vorpex opens.\n\n");
-        out.Append(kUsage);
-        out.Append("\nCommands:\n");
+        out.append(kUsage);
+        out.append("\nCommands:\n");
         for (const Command* row : kCommands)
-            out.Append("  " + std::string(row->name).append(9 - std::strlen(row->name), ' ') + row->summary +
-                       "\n");
-        out.Append("\n");
-        out.Append(kCommon);
-        out.Append("\n");
-        out.Append(kStatus);
+            out.append("  " + std::string(row->m_name).append(9 - std::strlen(row->m_name), ' ') +
+                       row->m_summary + "\n");
+        out.append("\n");
+        out.append(kCommon);
+        out.append("\n");
+        out.append(kStatus);
         return;
     }
-    out.Append(command->help);
-    if (command->helpTail == HelpTail::CommonAndStatus)
-        out.Append(kCommon);
-    if (command->helpTail != HelpTail::None) {
-        out.Append("\n");
-        out.Append(kStatus);
+    out.append(command->m_help);
+    if (command->m_helpTail == HelpTail::CommonAndStatus)
+        out.append(kCommon);
+    if (command->m_helpTail != HelpTail::None) {
+        out.append("\n");
+        out.append(kStatus);
     }
 }
 
 // `help [COMMAND]`.
-int CCliApp::runHelp() {
-    if (m_Args.size() > 2)
+int CliApp::runHelp() {
+    if (m_args.size() > 2)
         return usageError("", "help takes at most one command");
-    const Command* topic = m_Args.size() == 2 ? findCommand(m_Args[1]) : nullptr;
-    if (m_Args.size() == 2 && !topic)
-        return usageError("", "unknown command '" + m_Args[1] + "'");
-    PrintHelp(topic);
+    const Command* topic = m_args.size() == 2 ? findCommand(m_args[1]) : nullptr;
+    if (m_args.size() == 2 && !topic)
+        return usageError("", "unknown command '" + m_args[1] + "'");
+    printHelp(topic);
     return ExitStatus::kDone;
 }
 
-int CCliApp::runCommand(const Command& command) {
+int CliApp::runCommand(const Command& command) {
     CommandLine line;
-    if (!parseOptions(command, m_Args, line))
+    if (!parseOptions(command, m_args, line))
         return ExitStatus::kFailed;
-    if ((line.help || command.printsToStdout || line.toStdout) && outputClosed())
+    if ((line.m_help || command.m_printsToStdout || line.m_toStdout) && outputClosed())
         return ExitStatus::kFailed;
-    if (line.help) {
-        PrintHelp(&command);
+    if (line.m_help) {
+        printHelp(&command);
         return ExitStatus::kDone;
     }
-    if (!CNameCodec(line.encoding).IsValid())
-        return usageError(command.name, "unknown encoding '" + line.encoding + "'");
-    return command.run(line);
+    if (!NameCodec(line.m_encoding).isValid())
+        return usageError(command.m_name, "unknown encoding '" + line.m_encoding + "'");
+    return command.m_run(line);
 }
 
-int CCliApp::Run() {
-    if (m_Args.empty())
+int CliApp::run() {
+    if (m_args.empty())
         return usageError("", "no command given");
-    const std::string& name = m_Args[0];
+    const std::string& name = m_args[0];
     const bool help = name == "--help" || name == "-h", version = name == "--version" || name == "-V";
     if ((help || version || name == "help") && outputClosed())
         return ExitStatus::kFailed;
     if (help) {
-        PrintHelp(nullptr);
+        printHelp(nullptr);
         return ExitStatus::kDone;
     }
     if (version) {
-        COutputBuffer(STDOUT_FILENO).Append(std::string("vorpex-cli ") + Version() + "\n");
+        OutputBuffer(STDOUT_FILENO).append(std::string("vorpex-cli ") + CliApp::version() + "\n");
         return ExitStatus::kDone;
     }
     if (name == "help")
@@ -141,3 +143,5 @@ int CCliApp::Run() {
         return runCommand(*command);
     return usageError("", "unknown command '" + name + "'");
 }
+
+} // namespace vorpex

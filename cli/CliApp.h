@@ -3,21 +3,25 @@
 #include <string>
 #include <vector>
 
+namespace vorpex {
+
 struct Command;
 
 // The command-line companion: finds the command its arguments name in the table of commands, reads the
 // command's options and runs it, or prints help or the version. Run returns the exit status (ExitStatus).
-class CCliApp {
+class CliApp {
 public:
-    CCliApp(int argc, char** argv);
-    int Run();
+    CliApp(int argc, char** argv);
+    int run();
 
-    static const char* Version();
+    static const char* version();
 
 private:
     int runCommand(const Command& command);
     int runHelp();
-    static void PrintHelp(const Command* command);
+    static void printHelp(const Command* command);
 
-    std::vector<std::string> m_Args;
+    std::vector<std::string> m_args;
 };
+
+} // namespace vorpex

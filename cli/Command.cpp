@@ -8,16 +8,20 @@
 #include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 int usageError(const std::string& command, const std::string& message) {
-    CConsoleSink sink;
-    sink.Note(message);
-    sink.Note("Try 'vorpex-cli " + (command.empty() ? std::string() : command + " ") + "--help'.");
+    ConsoleSink sink;
+    sink.note(message);
+    sink.note("Try 'vorpex-cli " + (command.empty() ? std::string() : command + " ") + "--help'.");
     return ExitStatus::kFailed;
 }
 
 bool outputClosed() {
-    if (!WasClosedAtStart(STDOUT_FILENO))
+    if (!wasClosedAtStart(STDOUT_FILENO))
         return false;
-    CConsoleSink().Note(kCouldNotWriteStdout + std::string(std::strerror(EBADF)));
+    ConsoleSink().note(kCouldNotWriteStdout + std::string(std::strerror(EBADF)));
     return true;
 }
+
+} // namespace vorpex

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace vorpex {
+
 // What vorpex-cli's exit status says: 0 when everything asked for was done and nothing was reported, 1 when
 // anything was reported, 2 for a usage error, an archive that cannot be opened or a destination that cannot
 // be entered; 130 and 141 when extract or pack stopped on a signal (141: the reader of the output went away).
@@ -54,27 +56,27 @@ struct CommandLine {
     // What to do with something that already stands where extraction puts a folder or a file.
     enum class Existing { Default, Keep, Overwrite };
 
-    std::string encoding;
-    std::optional<std::string> directory;
-    std::vector<std::string> excludes;
-    Existing existing = Existing::Default;
-    bool longForm = false;
-    bool null = false;
-    bool json = false;
-    bool quiet = false;
-    bool verbose = false;
-    bool fullPaths = false;
-    bool toStdout = false;
-    bool convert = false;      // extract --convert
-    bool slashLiteral = false; // --no-wildcards-match-slash
-    bool skipUnfit = false;
-    bool foreground = false;
-    bool help = false;
+    std::string m_encoding;
+    std::optional<std::string> m_directory;
+    std::vector<std::string> m_excludes;
+    Existing m_existing = Existing::Default;
+    bool m_longForm = false;
+    bool m_null = false;
+    bool m_json = false;
+    bool m_quiet = false;
+    bool m_verbose = false;
+    bool m_fullPaths = false;
+    bool m_toStdout = false;
+    bool m_convert = false;      // extract --convert
+    bool m_slashLiteral = false; // --no-wildcards-match-slash
+    bool m_skipUnfit = false;
+    bool m_foreground = false;
+    bool m_help = false;
     // add, remove, rename, update
-    bool dryRun = false;
-    bool deleteMissing = false;
-    std::optional<std::string> toFolder;
-    std::vector<std::string> operands;
+    bool m_dryRun = false;
+    bool m_deleteMissing = false;
+    std::optional<std::string> m_toFolder;
+    std::vector<std::string> m_operands;
 };
 
 // What follows a command's own help text: the notes on paths and names, and the exit statuses.
@@ -83,13 +85,13 @@ enum class HelpTail { None, Status, CommonAndStatus };
 // One command of vorpex-cli: its name and what it does, the options it takes, its help and what runs it.
 // `run` returns the exit status; it is called with options the parser accepted and a code page that exists.
 struct Command {
-    const char* name;
-    const char* summary; // its line in the program's help
-    unsigned options;    // optionSet(...)
-    const char* help;
-    HelpTail helpTail;
-    bool printsToStdout; // fails at once when standard output was closed at start-up
-    int (*run)(const CommandLine& line);
+    const char* m_name;
+    const char* m_summary; // its line in the program's help
+    unsigned m_options;    // optionSet(...)
+    const char* m_help;
+    HelpTail m_helpTail;
+    bool m_printsToStdout; // fails at once when standard output was closed at start-up
+    int (*m_run)(const CommandLine& line);
 };
 
 // Says what is wrong with the command line and where help is (for `command`, or the program when empty);
@@ -98,3 +100,5 @@ int usageError(const std::string& command, const std::string& message);
 // True, after saying so, when standard output was closed at start-up: what a command prints there would be
 // lost, so it does nothing and fails.
 bool outputClosed();
+
+} // namespace vorpex

@@ -6,28 +6,32 @@
 #include "cli/ProgressLine.h"
 #include "platform/FileDescriptor.h"
 
-std::string CConsoleSink::Render(const CMessage& message) {
-    std::string line = message.m_strText;
-    if (message.m_bArchiveName)
-        CNameEscaper::AppendDecoded(line, message.m_strName);
+namespace vorpex {
+
+std::string ConsoleSink::render(const Message& message) {
+    std::string line = message.m_text;
+    if (message.m_archiveName)
+        NameEscaper::appendDecoded(line, message.m_name);
     else
-        line += message.m_strName;
-    line += message.m_strTail;
+        line += message.m_name;
+    line += message.m_tail;
     return line;
 }
 
-void CConsoleSink::Report(const CMessage& message) {
-    Print(Render(message));
+void ConsoleSink::report(const Message& message) {
+    print(render(message));
 }
 
-void CConsoleSink::Print(const std::string& line) {
-    ++m_nCount;
-    Note(line);
+void ConsoleSink::print(const std::string& line) {
+    ++m_count;
+    note(line);
 }
 
-void CConsoleSink::Note(const std::string& line) {
-    if (m_pProgress)
-        m_pProgress->Clear();
+void ConsoleSink::note(const std::string& line) {
+    if (m_progress)
+        m_progress->clear();
     const std::string text = "vorpex-cli: " + line + "\n";
-    WriteAll(m_nFd, text.data(), text.size()); // nowhere left to report a failure
+    writeAll(m_fd, text.data(), text.size()); // nowhere left to report a failure
 }
+
+} // namespace vorpex

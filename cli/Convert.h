@@ -8,11 +8,15 @@
 
 #include "extract/EntryWriter.h"
 
-class CMessageSink;
-class CPackFile;
+namespace vorpex {
+
+class MessageSink;
+class PackFile;
 
 // The converter for an extraction from `pack`; reasons go to `sink`.
-CEntryWriter::Converter mediaConverter(const CPackFile& pack, CMessageSink& sink);
+EntryWriter::Converter mediaConverter(const PackFile& pack, MessageSink& sink);
 
 // `name` with its extension (after the last '.', when there is one) replaced by `extension`.
 std::string withExtension(const std::string& name, const char* extension);
+
+} // namespace vorpex

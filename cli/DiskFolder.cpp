@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace vorpex {
+
 bool readDiskFolder(int base, const std::string& path, std::vector<DiskEntry>& entries) {
     entries.clear();
     const int fd =
@@ -23,14 +25,14 @@ bool readDiskFolder(int base, const std::string& path, std::vector<DiskEntry>& e
         if (name == "." || name == "..")
             continue;
         DiskEntry disk{name, {}};
-        if (::fstatat(fd, name.c_str(), &disk.st, AT_SYMLINK_NOFOLLOW) == 0)
+        if (::fstatat(fd, name.c_str(), &disk.m_st, AT_SYMLINK_NOFOLLOW) == 0)
             entries.push_back(std::move(disk));
         errno = 0;
     }
     const int error = errno;
     ::closedir(dir);
     std::sort(entries.begin(), entries.end(),
-              [](const DiskEntry& a, const DiskEntry& b) { return a.name < b.name; });
+              [](const DiskEntry& a, const DiskEntry& b) { return a.m_name < b.m_name; });
     errno = error;
     return error == 0;
 }
@@ -46,3 +48,5 @@ bool canRead(int base, const std::string& path) {
 std::string joinPath(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
 }
+
+} // namespace vorpex

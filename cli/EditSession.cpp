@@ -10,6 +10,8 @@
 #include "cli/OutputBuffer.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 // "\x2F" back to its byte; anything else as it stands.
@@ -29,8 +31,8 @@ std::string unescape(std::string_view text) {
 
 } // namespace
 
-EditSession::EditSession(const CommandLine& line, CConsoleSink& sink)
-    : m_line(line), m_sink(sink), m_codec(line.encoding), m_escaper(m_codec) {}
+EditSession::EditSession(const CommandLine& line, ConsoleSink& sink)
+    : m_line(line), m_sink(sink), m_codec(line.m_encoding), m_escaper(m_codec) {}
 
 bool EditSession::open(const std::string& path, bool create) {
     m_path = path;
@@ -44,19 +46,19 @@ bool EditSession::open(const std::string& path, bool create) {
     case ArchiveEdit::OpenStatus::Missing:
         if (create)
             return true;
-        m_sink.Print(kCouldNotOpenFile + path + ": " + std::strerror(ENOENT));
+        m_sink.print(kCouldNotOpenFile + path + ": " + std::strerror(ENOENT));
         return false;
     case ArchiveEdit::OpenStatus::NotRegular:
-        m_sink.Print(kNotFileOrFolder + path);
+        m_sink.print(kNotFileOrFolder + path);
         return false;
     case ArchiveEdit::OpenStatus::Damaged:
         m_openStatus = ExitStatus::kReported;
-        m_sink.Print(kArchiveDamaged + path);
+        m_sink.print(kArchiveDamaged + path);
         return false;
     case ArchiveEdit::OpenStatus::NotOpened:
         break;
     }
-    m_sink.Print(kCouldNotOpenFile + path + ": " + std::strerror(m_edit.error()));
+    m_sink.print(kCouldNotOpenFile + path + ": " + std::strerror(m_edit.error()));
     return false;
 }
 
@@ -73,9 +75,9 @@ ArchiveNode* EditSession::find(std::string_view item, ArchiveNode** parent) {
         const std::string_view name = item.substr(0, slash);
         const bool last = slash == std::string_view::npos;
         found = nullptr;
-        for (ArchiveNode& child : folder->children)
-            if ((child.isFolder || (last && !folderOnly)) &&
-                m_escaper.Escape(ArchiveEdit::nameOf(child)) == name) {
+        for (ArchiveNode& child : folder->m_children)
+            if ((child.m_folder || (last && !folderOnly)) &&
+                m_escaper.escape(ArchiveEdit::nameOf(child)) == name) {
                 found = &child;
                 break;
             }
@@ -94,23 +96,23 @@ std::string EditSession::shown(const std::vector<std::string>& rawPath, bool fol
     for (size_t i = 0; i < rawPath.size(); ++i) {
         if (i)
             out += '/';
-        m_escaper.Append(out, rawPath[i]);
+        m_escaper.append(out, rawPath[i]);
     }
     return folder ? out + "/" : out;
 }
 
 std::string EditSession::shown(const ArchiveNode* item) const {
-    return shown(m_edit.pathOf(item), item->isFolder);
+    return shown(m_edit.pathOf(item), item->m_folder);
 }
 
 bool EditSession::encode(std::string_view text, bool escaped, std::string& raw, const std::string& where) {
     raw.clear();
-    if (!m_codec.Encode(escaped ? unescape(text) : std::string(text), raw)) {
-        refuse(kNameNotEncodable + m_codec.Encoding() + ": " + where);
+    if (!m_codec.encode(escaped ? unescape(text) : std::string(text), raw)) {
+        refuse(kNameNotEncodable + m_codec.encoding() + ": " + where);
         return false;
     }
-    if (raw.size() > CArchiveRecord::kNameSize) {
-        refuse(kNameTooLong + std::to_string(CArchiveRecord::kNameSize) + " bytes: " + where);
+    if (raw.size() > ArchiveRecord::kNameSize) {
+        refuse(kNameTooLong + std::to_string(ArchiveRecord::kNameSize) + " bytes: " + where);
         return false;
     }
     return true;
@@ -122,18 +124,18 @@ void EditSession::change(const char* kind, const std::string& what) {
 
 void EditSession::refuse(const std::string& reason) {
     ++m_refusals;
-    m_sink.Print(reason);
+    m_sink.print(reason);
 }
 
 void EditSession::reportProblems() {
     for (const ArchiveEdit::Problem& problem : m_edit.problems()) {
-        const std::string path = shown(problem.path, false);
-        switch (problem.kind) {
+        const std::string path = shown(problem.m_path, false);
+        switch (problem.m_kind) {
         case ArchiveEdit::Problem::Kind::NameTooLong:
-            refuse(kNameTooLong + std::to_string(CArchiveRecord::kNameSize) + " bytes: " + path);
+            refuse(kNameTooLong + std::to_string(ArchiveRecord::kNameSize) + " bytes: " + path);
             break;
         case ArchiveEdit::Problem::Kind::TooDeep:
-            refuse(kFoldersNestTooDeep + std::to_string(CPackFile::kMaxDepth) + " levels: " + path);
+            refuse(kFoldersNestTooDeep + std::to_string(PackFile::kMaxDepth) + " levels: " + path);
             break;
         case ArchiveEdit::Problem::Kind::TooManyEntries:
             refuse(kTooManyInArchive);
@@ -152,16 +154,16 @@ int EditSession::finish() {
     if (!m_refusals && m_edit.isChanged() && !m_edit.check().empty())
         reportProblems();
     if (m_refusals) {
-        m_sink.Print(kArchiveNotChanged);
+        m_sink.print(kArchiveNotChanged);
         return ExitStatus::kReported;
     }
-    if (m_line.dryRun || m_line.verbose) {
-        COutputBuffer out(STDOUT_FILENO);
+    if (m_line.m_dryRun || m_line.m_verbose) {
+        OutputBuffer out(STDOUT_FILENO);
         for (const std::string& change : m_changes)
-            out.Append(change);
-        out.Flush();
+            out.append(change);
+        out.flush();
     }
-    if (m_line.dryRun || !m_edit.isChanged())
+    if (m_line.m_dryRun || !m_edit.isChanged())
         return ExitStatus::kDone;
     catchInterrupts();
     m_edit.setCancelCheck([] { return interrupted(); });
@@ -172,18 +174,20 @@ int EditSession::finish() {
         reportProblems();
         break;
     case ArchiveEdit::SaveStatus::ReadOnly:
-        m_sink.Print(kArchiveReadOnly + m_path);
+        m_sink.print(kArchiveReadOnly + m_path);
         break;
     case ArchiveEdit::SaveStatus::Changed:
-        m_sink.Print(kArchiveChangedMeanwhile + m_path);
+        m_sink.print(kArchiveChangedMeanwhile + m_path);
         break;
     case ArchiveEdit::SaveStatus::Cancelled:
         return interruptedStatus();
     case ArchiveEdit::SaveStatus::Failed:
-        m_sink.Print(kCouldNotWriteArchive + std::string(std::strerror(m_edit.error())) +
+        m_sink.print(kCouldNotWriteArchive + std::string(std::strerror(m_edit.error())) +
                      (m_edit.failed() ? " (" + shown(m_edit.failed()) + ")" : std::string()));
         break;
     }
-    m_sink.Print(kArchiveNotChanged);
+    m_sink.print(kArchiveNotChanged);
     return ExitStatus::kReported;
 }
+
+} // namespace vorpex

@@ -9,21 +9,23 @@
 #include "cli/Command.h"
 #include "writer/ArchiveEdit.h"
 
-class CConsoleSink;
+namespace vorpex {
+
+class ConsoleSink;
 
 // One run of add, remove, rename or update: the archive opened for changing, the changes gathered (each a
 // line that -n and -v print), the refusals counted, and at the end the archive saved, or left as it was
 // when anything was refused. Paths are printed as `list` prints them.
 class EditSession {
 public:
-    EditSession(const CommandLine& line, CConsoleSink& sink);
+    EditSession(const CommandLine& line, ConsoleSink& sink);
 
     // Opens ARCHIVE; false after saying why. A missing archive is an empty one when `create`.
     bool open(const std::string& path, bool create);
     // The exit status after a failed open: 1 for a damaged archive (refused), else 2.
     int openStatus() const { return m_openStatus; }
     ArchiveEdit& edit() { return m_edit; }
-    const CNameCodec& codec() const { return m_codec; }
+    const NameCodec& codec() const { return m_codec; }
 
     // The item at a path as `list` prints it, and the folder whose list holds it; null when none.
     ArchiveNode* find(std::string_view item, ArchiveNode** parent = nullptr);
@@ -44,12 +46,14 @@ private:
     void reportProblems();
 
     const CommandLine& m_line;
-    CConsoleSink& m_sink;
-    CNameCodec m_codec;
-    CNameEscaper m_escaper;
+    ConsoleSink& m_sink;
+    NameCodec m_codec;
+    NameEscaper m_escaper;
     ArchiveEdit m_edit;
     std::string m_path;
     std::vector<std::string> m_changes;
     unsigned m_refusals = 0;
     int m_openStatus = ExitStatus::kFailed;
 };
+
+} // namespace vorpex

@@ -6,7 +6,9 @@
 
 #include <fnmatch.h>
 
-CItemFinder::CFound CItemFinder::Find(std::string_view item) const {
+namespace vorpex {
+
+ItemFinder::Found ItemFinder::find(std::string_view item) const {
     bool folderOnly = false;
     if (!item.empty() && item.back() == '/') {
         folderOnly = true;
@@ -20,39 +22,39 @@ CItemFinder::CFound CItemFinder::Find(std::string_view item) const {
             break;
         item.remove_prefix(slash + 1);
     }
-    return Search(m_Pack.GetTop(), names, 0, folderOnly);
+    return search(m_pack.top(), names, 0, folderOnly);
 }
 
-CItemFinder::CFound CItemFinder::Search(const CPackFolder& folder, const std::vector<std::string_view>& names,
-                                        size_t level, bool folderOnly) const {
+ItemFinder::Found ItemFinder::search(const PackFolder& folder, const std::vector<std::string_view>& names,
+                                     size_t level, bool folderOnly) const {
     const std::string_view name = names[level];
     const bool last = level + 1 == names.size();
     // In list order a folder's files come before its sub-folders, and each sub-folder's whole subtree
     // before the next sub-folder.
     if (last && !folderOnly) {
-        for (uint32_t index : folder.GetFiles()) {
-            const CPackEntry& entry = m_Pack.Entry(index);
-            if (m_Escaper.Escape(entry.GetName()) == name)
+        for (uint32_t index : folder.files()) {
+            const PackEntry& entry = m_pack.entry(index);
+            if (m_escaper.escape(entry.name()) == name)
                 return {nullptr, &entry};
         }
     }
-    for (const CPackFolder* child : folder.GetChildren()) {
-        if (m_Escaper.Escape(child->GetName()) != name)
+    for (const PackFolder* child : folder.children()) {
+        if (m_escaper.escape(child->name()) != name)
             continue;
         if (last)
             return {child, nullptr};
-        if (CFound found = Search(*child, names, level + 1, folderOnly))
+        if (Found found = search(*child, names, level + 1, folderOnly))
             return found;
     }
     return {};
 }
 
-bool CItemFinder::IsPattern(std::string_view item) {
+bool ItemFinder::isPattern(std::string_view item) {
     return item.find_first_of("*?[") != std::string_view::npos;
 }
 
-bool CItemFinder::Matches(const std::string& pattern, std::string_view path, bool folder, int flags,
-                          bool lastName) {
+bool ItemFinder::matches(const std::string& pattern, std::string_view path, bool folder, int flags,
+                         bool lastName) {
     // Called for every item of the archive and every pattern: the copy that fnmatch needs reuses its room.
     thread_local std::string text;
     text.assign(path);
@@ -68,18 +70,20 @@ bool CItemFinder::Matches(const std::string& pattern, std::string_view path, boo
            fnmatch(pattern.c_str(), text.c_str() + slash + 1, flags) == 0;
 }
 
-void CItemFinder::Match(const std::string& pattern, int flags,
-                        const std::function<void(const CFound&)>& found) const {
+void ItemFinder::match(const std::string& pattern, int flags,
+                       const std::function<void(const Found&)>& found) const {
     std::string taken; // the path of the last folder matched, below which nothing more is
-    CPathWalk(m_Pack, m_Escaper)
-        .Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
-                  const CPackEntry* entry) {
-            if (!taken.empty() && path.substr(0, taken.size()) == taken)
-                return;
-            if (!Matches(pattern, path, folder != nullptr, flags))
-                return;
-            if (folder)
-                taken = path;
-            found({folder, entry});
-        });
+    PathWalk(m_pack, m_escaper)
+        .walk(
+            [&](std::string_view path, const PackFolder&, const PackFolder* folder, const PackEntry* entry) {
+                if (!taken.empty() && path.substr(0, taken.size()) == taken)
+                    return;
+                if (!matches(pattern, path, folder != nullptr, flags))
+                    return;
+                if (folder)
+                    taken = path;
+                found({folder, entry});
+            });
 }
+
+} // namespace vorpex

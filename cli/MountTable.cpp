@@ -5,11 +5,13 @@
 #include <sstream>
 #include <vector>
 
+namespace vorpex {
+
 namespace {
 
 // A field of /proc/self/mountinfo as it stands on disk: the kernel writes space, tab, newline and
 // backslash as \ and three octal digits.
-std::string MountInfoField(const std::string& field) {
+std::string mountInfoField(const std::string& field) {
     std::string text;
     for (size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size() &&
@@ -26,9 +28,9 @@ std::string MountInfoField(const std::string& field) {
 
 } // namespace
 
-CMountEntry FindMount(const std::string& point) {
+MountEntry findMount(const std::string& point) {
     std::ifstream mounts("/proc/self/mountinfo");
-    CMountEntry found;
+    MountEntry found;
     for (std::string line; std::getline(mounts, line);) {
         // ID PARENT MAJOR:MINOR ROOT POINT OPTIONS [TAGS...] - TYPE SOURCE OPTIONS
         std::istringstream in(line);
@@ -36,9 +38,11 @@ CMountEntry FindMount(const std::string& point) {
         for (std::string field; in >> field;)
             fields.push_back(field);
         const auto dash = std::find(fields.begin(), fields.end(), "-");
-        if (fields.size() < 5 || fields.end() - dash < 3 || MountInfoField(fields[4]) != point)
+        if (fields.size() < 5 || fields.end() - dash < 3 || mountInfoField(fields[4]) != point)
             continue;
-        found = {fields[2], MountInfoField(dash[1]), MountInfoField(dash[2])};
+        found = {fields[2], mountInfoField(dash[1]), mountInfoField(dash[2])};
     }
     return found;
 }
+
+} // namespace vorpex

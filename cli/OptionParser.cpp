@@ -5,13 +5,15 @@
 #include "catalogue/NameCodec.h"
 #include "cli/Command.h"
 
+namespace vorpex {
+
 namespace {
 
 enum { kJson = 256, kOverwrite, kExclude, kSlash, kSkipUnfit, kConvert, kTo, kDelete };
 
 struct OptionRow {
-    OptionId id;
-    option longOption;
+    OptionId m_id;
+    option m_longOption;
 };
 
 const OptionRow kOptions[] = {
@@ -41,12 +43,12 @@ const OptionRow kOptions[] = {
 void optionsOf(unsigned set, std::vector<option>& longs, std::string& shorts) {
     shorts = ":"; // a missing value is told apart from an unknown option
     for (const OptionRow& row : kOptions) {
-        if (!(set & optionSet({row.id})))
+        if (!(set & optionSet({row.m_id})))
             continue;
-        longs.push_back(row.longOption);
-        if (row.longOption.val < 256) {
-            shorts += static_cast<char>(row.longOption.val);
-            if (row.longOption.has_arg == required_argument)
+        longs.push_back(row.m_longOption);
+        if (row.m_longOption.val < 256) {
+            shorts += static_cast<char>(row.m_longOption.val);
+            if (row.m_longOption.has_arg == required_argument)
                 shorts += ':';
         }
     }
@@ -57,68 +59,68 @@ void optionsOf(unsigned set, std::vector<option>& longs, std::string& shorts) {
 bool take(const std::string& command, int code, const char* value, CommandLine& line) {
     switch (code) {
     case 'h':
-        line.help = true;
+        line.m_help = true;
         break;
     case 'e':
         if (!*value) {
             usageError(command, "option --encoding needs a code page name");
             return false;
         }
-        line.encoding = value;
+        line.m_encoding = value;
         break;
     case 'l':
-        line.longForm = true;
+        line.m_longForm = true;
         break;
     case '0':
-        line.null = true;
+        line.m_null = true;
         break;
     case kJson:
-        line.json = true;
+        line.m_json = true;
         break;
     case 'C':
-        line.directory = value;
+        line.m_directory = value;
         break;
     case 'q':
-        line.quiet = true;
+        line.m_quiet = true;
         break;
     case 'p':
-        line.fullPaths = true;
+        line.m_fullPaths = true;
         break;
     case 'k':
-        line.existing = CommandLine::Existing::Keep;
+        line.m_existing = CommandLine::Existing::Keep;
         break;
     case kOverwrite:
-        line.existing = CommandLine::Existing::Overwrite;
+        line.m_existing = CommandLine::Existing::Overwrite;
         break;
     case 'O':
-        line.toStdout = true;
+        line.m_toStdout = true;
         break;
     case kExclude:
-        line.excludes.push_back(value);
+        line.m_excludes.push_back(value);
         break;
     case kSlash:
-        line.slashLiteral = true;
+        line.m_slashLiteral = true;
         break;
     case 'v':
-        line.verbose = true;
+        line.m_verbose = true;
         break;
     case kSkipUnfit:
-        line.skipUnfit = true;
+        line.m_skipUnfit = true;
         break;
     case 'f':
-        line.foreground = true;
+        line.m_foreground = true;
         break;
     case kConvert:
-        line.convert = true;
+        line.m_convert = true;
         break;
     case 'n':
-        line.dryRun = true;
+        line.m_dryRun = true;
         break;
     case kTo:
-        line.toFolder = value;
+        line.m_toFolder = value;
         break;
     case kDelete:
-        line.deleteMissing = true;
+        line.m_deleteMissing = true;
         break;
     }
     return true;
@@ -129,13 +131,13 @@ bool take(const std::string& command, int code, const char* value, CommandLine& 
 bool parseOptions(const Command& command, std::vector<std::string> args, CommandLine& line) {
     std::vector<option> longs;
     std::string shorts;
-    optionsOf(command.options, longs, shorts);
+    optionsOf(command.m_options, longs, shorts);
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
     const int argc = static_cast<int>(args.size());
-    line.encoding = CNameCodec::kDefault;
+    line.m_encoding = NameCodec::kDefault;
     opterr = 0;
     optind = 0; // from the start, on the command's own arguments (argv[0] is the command)
     for (int code; (code = getopt_long(argc, argv.data(), shorts.c_str(), longs.data(), nullptr)) != -1;) {
@@ -144,24 +146,26 @@ bool parseOptions(const Command& command, std::vector<std::string> args, Command
         const bool isLong = arg.rfind("--", 0) == 0;
         const std::string name = isLong ? arg.substr(0, arg.find('=')) : "-" + std::string(1, char(optopt));
         if (code == ':') {
-            usageError(command.name, "option '" + name + "' needs a value");
+            usageError(command.m_name, "option '" + name + "' needs a value");
             return false;
         }
         if (code == '?') {
             // A known long option given a value it does not take keeps its code in optopt.
-            usageError(command.name, isLong && optopt
-                                         ? "option '" + name + "' takes no value"
-                                         : std::string(command.name) + " takes no option '" + name + "'");
+            usageError(command.m_name, isLong && optopt
+                                           ? "option '" + name + "' takes no value"
+                                           : std::string(command.m_name) + " takes no option '" + name + "'");
             return false;
         }
-        if (!take(command.name, code, optarg, line))
+        if (!take(command.m_name, code, optarg, line))
             return false;
     }
     for (int i = optind; i < argc; ++i)
-        line.operands.push_back(argv[static_cast<size_t>(i)]);
-    if (line.null + line.json + line.longForm > 1) {
-        usageError(command.name, "--long, --null and --json go one at a time");
+        line.m_operands.push_back(argv[static_cast<size_t>(i)]);
+    if (line.m_null + line.m_json + line.m_longForm > 1) {
+        usageError(command.m_name, "--long, --null and --json go one at a time");
         return false;
     }
     return true;
 }
+
+} // namespace vorpex

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace vorpex {
+
 struct Command;
 struct CommandLine;
 
@@ -11,3 +13,5 @@ struct CommandLine;
 // does not take is a usage error naming it. `args` start with the command's name. False after the usage
 // error is reported.
 bool parseOptions(const Command& command, std::vector<std::string> args, CommandLine& line);
+
+} // namespace vorpex

@@ -5,33 +5,37 @@
 
 #include "platform/FileDescriptor.h"
 
-COutputBuffer::COutputBuffer(int fd) : m_nFd(fd), m_pData(new char[kCapacity]) {}
+namespace vorpex {
 
-COutputBuffer::~COutputBuffer() {
-    Flush();
+OutputBuffer::OutputBuffer(int fd) : m_fd(fd), m_data(new char[kCapacity]) {}
+
+OutputBuffer::~OutputBuffer() {
+    flush();
 }
 
-void COutputBuffer::Append(std::string_view text) {
+void OutputBuffer::append(std::string_view text) {
     while (!text.empty()) {
-        if (m_nUsed == kCapacity && !Flush())
+        if (m_used == kCapacity && !flush())
             return;
-        const size_t n = std::min(text.size(), kCapacity - m_nUsed);
-        std::memcpy(m_pData.get() + m_nUsed, text.data(), n);
-        m_nUsed += n;
+        const size_t n = std::min(text.size(), kCapacity - m_used);
+        std::memcpy(m_data.get() + m_used, text.data(), n);
+        m_used += n;
         text.remove_prefix(n);
     }
 }
 
-void COutputBuffer::Append(char c) {
-    if (m_nUsed == kCapacity && !Flush())
+void OutputBuffer::append(char c) {
+    if (m_used == kCapacity && !flush())
         return;
-    m_pData[m_nUsed++] = c;
+    m_data[m_used++] = c;
 }
 
-bool COutputBuffer::Flush() {
-    if (!m_nError && !WriteAll(m_nFd, m_pData.get(), m_nUsed))
-        m_nError = errno;
+bool OutputBuffer::flush() {
+    if (!m_error && !writeAll(m_fd, m_data.get(), m_used))
+        m_error = errno;
     // After an error the rest is dropped: the caller reports the failure once, at the end.
-    m_nUsed = 0;
-    return !m_nError;
+    m_used = 0;
+    return !m_error;
 }
+
+} // namespace vorpex

@@ -10,48 +10,52 @@
 #include "extract/FolderWalk.h"
 #include "platform/MessageTexts.h"
 
-bool CStdoutWriter::Write(const CSelection& selection) {
-    if (selection.m_bWholeArchive && !WriteFolder(m_Pack.GetTop()))
+namespace vorpex {
+
+bool StdoutWriter::write(const Selection& selection) {
+    if (selection.m_wholeArchive && !writeFolder(m_pack.top()))
         return false;
-    for (const CPackFolder* folder : selection.m_Folders)
-        if (!Skip(folder, nullptr) && !WriteFolder(*folder))
+    for (const PackFolder* folder : selection.m_folders)
+        if (!skip(folder, nullptr) && !writeFolder(*folder))
             return false;
-    for (const CPackEntry* entry : selection.m_Files)
-        if (!WriteEntry(*entry))
+    for (const PackEntry* entry : selection.m_files)
+        if (!writeEntry(*entry))
             return false;
     return true;
 }
 
-bool CStdoutWriter::WriteFolder(const CPackFolder& folder) {
-    for (uint32_t index : folder.GetFiles())
-        if (!WriteEntry(m_Pack.Entry(index)))
+bool StdoutWriter::writeFolder(const PackFolder& folder) {
+    for (uint32_t index : folder.files())
+        if (!writeEntry(m_pack.entry(index)))
             return false;
-    for (const CPackFolder* child : folder.GetChildren())
-        if (!Skip(child, nullptr) && !WriteFolder(*child))
+    for (const PackFolder* child : folder.children())
+        if (!skip(child, nullptr) && !writeFolder(*child))
             return false;
     return true;
 }
 
-bool CStdoutWriter::WriteEntry(const CPackEntry& entry) {
-    if (m_pCancel && m_pCancel->load())
+bool StdoutWriter::writeEntry(const PackEntry& entry) {
+    if (m_cancel && m_cancel->load())
         return false;
-    if (Skip(nullptr, &entry))
+    if (skip(nullptr, &entry))
         return true;
-    const uint64_t offset = entry.GetOffset();
-    if (offset + entry.GetSize() > m_Pack.GetFileSize()) {
-        m_Sink.Print(kCouldNotReadFile + m_Escaper.Escape(entry.GetName()));
+    const uint64_t offset = entry.offset();
+    if (offset + entry.size() > m_pack.fileSize()) {
+        m_sink.print(kCouldNotReadFile + m_escaper.escape(entry.name()));
         return true;
     }
-    const CFileCopy::CResult copied = m_Copy.Copy(m_Pack.GetFd(), offset, m_nFd, entry.GetSize());
-    if (copied.m_eOutcome == CFileCopy::EOutcome::ReadFailed ||
-        copied.m_eOutcome == CFileCopy::EOutcome::InputEnded) {
+    const FileCopy::Result copied = m_copy.copy(m_pack.fd(), offset, m_fd, entry.size());
+    if (copied.m_outcome == FileCopy::Outcome::ReadFailed ||
+        copied.m_outcome == FileCopy::Outcome::InputEnded) {
         // The output is cut: what went out of this file stays out.
-        m_Sink.Print(kCouldNotReadFile + m_Escaper.Escape(entry.GetName()));
+        m_sink.print(kCouldNotReadFile + m_escaper.escape(entry.name()));
         return false;
     }
-    if (copied.m_eOutcome == CFileCopy::EOutcome::WriteFailed) {
-        m_Sink.Print(kCouldNotWriteStdout + std::string(std::strerror(copied.m_nError)));
+    if (copied.m_outcome == FileCopy::Outcome::WriteFailed) {
+        m_sink.print(kCouldNotWriteStdout + std::string(std::strerror(copied.m_error)));
         return false;
     }
-    return copied.Ok();
+    return copied.ok();
 }
+
+} // namespace vorpex

@@ -5,43 +5,47 @@
 
 #include "platform/FileCopy.h"
 
-class CConsoleSink;
-class CNameEscaper;
-class CPackEntry;
-class CPackFile;
-class CPackFolder;
-struct CSelection;
+namespace vorpex {
+
+class ConsoleSink;
+class NameEscaper;
+class PackEntry;
+class PackFile;
+class PackFolder;
+struct Selection;
 
 // `extract --to-stdout`: the data of the selected files, one after the other in the order the extraction
 // walk would write them, to a descriptor (standard output). Nothing is made on disk. A file whose data
 // cannot be read is reported and left out; a failed write ends the run.
-class CStdoutWriter {
+class StdoutWriter {
 public:
-    CStdoutWriter(const CPackFile& pack, CConsoleSink& sink, const CNameEscaper& escaper, int fd)
-        : m_Pack(pack), m_Sink(sink), m_Escaper(escaper), m_nFd(fd) {
-        m_Copy.SetCancelCheck([this] { return m_pCancel && m_pCancel->load(); });
+    StdoutWriter(const PackFile& pack, ConsoleSink& sink, const NameEscaper& escaper, int fd)
+        : m_pack(pack), m_sink(sink), m_escaper(escaper), m_fd(fd) {
+        m_copy.setCancelCheck([this] { return m_cancel && m_cancel->load(); });
     }
 
-    void SetFilter(std::function<bool(const CPackFolder*, const CPackEntry*)> skip) {
-        m_fnSkip = std::move(skip);
+    void setFilter(std::function<bool(const PackFolder*, const PackEntry*)> skip) {
+        m_skip = std::move(skip);
     }
-    void SetCancelFlag(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
+    void setCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
 
     // False when writing failed or the run was cancelled.
-    bool Write(const CSelection& selection);
+    bool write(const Selection& selection);
 
 private:
-    bool WriteFolder(const CPackFolder& folder);
-    bool WriteEntry(const CPackEntry& entry);
-    bool Skip(const CPackFolder* folder, const CPackEntry* entry) const {
-        return m_fnSkip && m_fnSkip(folder, entry);
+    bool writeFolder(const PackFolder& folder);
+    bool writeEntry(const PackEntry& entry);
+    bool skip(const PackFolder* folder, const PackEntry* entry) const {
+        return m_skip && m_skip(folder, entry);
     }
 
-    const CPackFile& m_Pack;
-    CConsoleSink& m_Sink;
-    const CNameEscaper& m_Escaper;
-    int m_nFd;
-    std::function<bool(const CPackFolder*, const CPackEntry*)> m_fnSkip;
-    const std::atomic<bool>* m_pCancel = nullptr;
-    CFileCopy m_Copy;
+    const PackFile& m_pack;
+    ConsoleSink& m_sink;
+    const NameEscaper& m_escaper;
+    int m_fd;
+    std::function<bool(const PackFolder*, const PackEntry*)> m_skip;
+    const std::atomic<bool>* m_cancel = nullptr;
+    FileCopy m_copy;
 };
+
+} // namespace vorpex

@@ -2,12 +2,16 @@
 
 #include "dialogs/FolderPromptDlg.h"
 
+namespace vorpex {
+
 // Asks for the destination of one extraction; both Extract commands open it prefilled with the default
 // extraction folder, and what is typed or chosen here is used once and never stored.
-class CExtractDlg : public CFolderPromptDlg {
+class ExtractDlg : public FolderPromptDlg {
     Q_OBJECT
 
 public:
-    explicit CExtractDlg(const QString& folder, QWidget* pParent = nullptr)
-        : CFolderPromptDlg(ELayout::Extract, folder, pParent) {}
+    explicit ExtractDlg(const QString& folder, QWidget* pParent = nullptr)
+        : FolderPromptDlg(Layout::Extract, folder, pParent) {}
 };
+
+} // namespace vorpex

@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 
-CFolderDialog::CFolderDialog(QString* pstrFolder, QWidget* pParent)
-    : QFileDialog(pParent, tr("Choose folder"), QDir::currentPath()), m_pstrFolder(pstrFolder) {
+namespace vorpex {
+
+FolderDialog::FolderDialog(QString* pstrFolder, QWidget* pParent)
+    : QFileDialog(pParent, tr("Choose folder"), QDir::currentPath()), m_folder(pstrFolder) {
     setObjectName(QStringLiteral("CFolderDialog"));
     setOption(QFileDialog::DontUseNativeDialog);
     setFileMode(QFileDialog::Directory);
@@ -21,7 +23,7 @@ CFolderDialog::CFolderDialog(QString* pstrFolder, QWidget* pParent)
     }
 }
 
-QString CFolderDialog::Highlighted() const {
+QString FolderDialog::highlighted() const {
     // The list and the detail view share one selection; whichever is shown holds it.
     for (const char* name : {"listView", "treeView"}) {
         const auto* view = findChild<QAbstractItemView*>(QString::fromLatin1(name));
@@ -34,13 +36,15 @@ QString CFolderDialog::Highlighted() const {
     return {};
 }
 
-void CFolderDialog::accept() {
+void FolderDialog::accept() {
     // Not QFileDialog::accept, which goes by the hidden file-name box.
-    QString strChosen = Highlighted();
-    if (strChosen.isEmpty() || !QFileInfo(strChosen).isDir())
-        strChosen = directory().absolutePath();
-    if (QDir::setCurrent(strChosen))
-        strChosen = QDir::currentPath();
-    *m_pstrFolder = strChosen;
+    QString chosen = highlighted();
+    if (chosen.isEmpty() || !QFileInfo(chosen).isDir())
+        chosen = directory().absolutePath();
+    if (QDir::setCurrent(chosen))
+        chosen = QDir::currentPath();
+    *m_folder = chosen;
     QDialog::accept();
 }
+
+} // namespace vorpex

@@ -8,131 +8,135 @@
 
 #include "dialogs/FolderDialog.h"
 
+namespace vorpex {
+
 namespace {
 
 // A rectangle in dialog units: a quarter of the font's average character width across, an eighth of its
 // height down, so the dialog grows with the font the way the templates intend.
-struct CDluRect {
-    int x, y, cx, cy;
+struct DluRect {
+    int m_x, m_y, m_cx, m_cy;
 };
 
-struct CTemplate {
-    const char* pszId;
-    const char* pszTitle;
-    int cx, cy;
-    bool bGroupBox; // the caption is a group box framing the folder row, not a static text above it
-    const char* pszCaption;
-    CDluRect caption, folder, browse, ok, cancel;
+struct Template {
+    const char* m_id;
+    const char* m_title;
+    int m_cx, m_cy;
+    bool m_groupBox; // the caption is a group box framing the folder row, not a static text above it
+    const char* m_captionText;
+    DluRect m_caption, m_folder, m_browse, m_ok, m_cancel;
 };
 
-constexpr CTemplate kExtract = {"IDD_EXTRACT",
-                                "Extract",
-                                182,
-                                79,
-                                false,
-                                "Extract to...",
-                                {5, 5, 90, 8},
-                                {5, 15, 175, 12},
-                                {135, 30, 45, 15},
-                                {75, 60, 50, 14},
-                                {130, 60, 50, 14}};
+constexpr Template kExtract = {"IDD_EXTRACT",
+                               "Extract",
+                               182,
+                               79,
+                               false,
+                               "Extract to...",
+                               {5, 5, 90, 8},
+                               {5, 15, 175, 12},
+                               {135, 30, 45, 15},
+                               {75, 60, 50, 14},
+                               {130, 60, 50, 14}};
 
-constexpr CTemplate kOptions = {"IDD_OPTIONS",
-                                "Options",
-                                242,
-                                74,
-                                true,
-                                "Extract Options",
-                                {5, 5, 235, 45},
-                                {10, 20, 158, 12},
-                                {175, 20, 45, 14},
-                                {130, 55, 50, 14},
-                                {185, 55, 50, 14}};
+constexpr Template kOptions = {"IDD_OPTIONS",
+                               "Options",
+                               242,
+                               74,
+                               true,
+                               "Extract Options",
+                               {5, 5, 235, 45},
+                               {10, 20, 158, 12},
+                               {175, 20, 45, 14},
+                               {130, 55, 50, 14},
+                               {185, 55, 50, 14}};
 
 // Converts dialog units to pixels for one font, rounding as the classic dialog manager does.
-class CDluScale {
+class DluScale {
 public:
-    explicit CDluScale(const QFont& font) {
+    explicit DluScale(const QFont& font) {
         QFontMetrics fm(font);
         static const QString kAlphabet =
             QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-        m_nBaseX = (fm.horizontalAdvance(kAlphabet) / 26 + 1) / 2;
-        m_nBaseY = fm.height();
+        m_baseX = (fm.horizontalAdvance(kAlphabet) / 26 + 1) / 2;
+        m_baseY = fm.height();
     }
-    int X(int dlu) const { return (dlu * m_nBaseX + 2) / 4; }
-    int Y(int dlu) const { return (dlu * m_nBaseY + 4) / 8; }
-    QRect Rect(const CDluRect& r) const { return QRect(X(r.x), Y(r.y), X(r.cx), Y(r.cy)); }
+    int x(int dlu) const { return (dlu * m_baseX + 2) / 4; }
+    int y(int dlu) const { return (dlu * m_baseY + 4) / 8; }
+    QRect rect(const DluRect& r) const { return QRect(x(r.m_x), y(r.m_y), x(r.m_cx), y(r.m_cy)); }
 
 private:
-    int m_nBaseX;
-    int m_nBaseY;
+    int m_baseX;
+    int m_baseY;
 };
 
 } // namespace
 
-CFolderPromptDlg::CFolderPromptDlg(ELayout layout, const QString& folder, QWidget* pParent)
+FolderPromptDlg::FolderPromptDlg(Layout layout, const QString& folder, QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_strFolder(folder) {
-    const CTemplate& t = layout == ELayout::Extract ? kExtract : kOptions;
-    setObjectName(QString::fromLatin1(t.pszId));
-    setWindowTitle(QString::fromLatin1(t.pszTitle));
-    const CDluScale scale(font());
+      m_folder(folder) {
+    const Template& t = layout == Layout::Extract ? kExtract : kOptions;
+    setObjectName(QString::fromLatin1(t.m_id));
+    setWindowTitle(QString::fromLatin1(t.m_title));
+    const DluScale scale(font());
 
     // Made in the templates' order, which is also the tab order; later siblings lie above earlier ones,
     // so the controls stay clickable inside the group box's frame.
     QWidget* caption;
-    if (t.bGroupBox)
-        caption = new QGroupBox(QString::fromLatin1(t.pszCaption), this);
+    if (t.m_groupBox)
+        caption = new QGroupBox(QString::fromLatin1(t.m_captionText), this);
     else
-        caption = new QLabel(QString::fromLatin1(t.pszCaption), this);
-    caption->setGeometry(scale.Rect(t.caption));
+        caption = new QLabel(QString::fromLatin1(t.m_captionText), this);
+    caption->setGeometry(scale.rect(t.m_caption));
 
     m_editFolder = new QLineEdit(this);
     m_editFolder->setObjectName(QStringLiteral("IDC_FOLDER"));
-    m_editFolder->setGeometry(scale.Rect(t.folder));
+    m_editFolder->setGeometry(scale.rect(t.m_folder));
 
-    m_pBrowse = new QPushButton(tr("Browse..."), this);
-    m_pBrowse->setObjectName(QStringLiteral("IDC_BROWSE"));
-    m_pBrowse->setGeometry(scale.Rect(t.browse));
+    m_browse = new QPushButton(tr("Browse..."), this);
+    m_browse->setObjectName(QStringLiteral("IDC_BROWSE"));
+    m_browse->setGeometry(scale.rect(t.m_browse));
 
-    m_pOk = new QPushButton(tr("OK"), this);
-    m_pOk->setObjectName(QStringLiteral("IDOK"));
-    m_pOk->setGeometry(scale.Rect(t.ok));
-    m_pOk->setDefault(true);
+    m_ok = new QPushButton(tr("OK"), this);
+    m_ok->setObjectName(QStringLiteral("IDOK"));
+    m_ok->setGeometry(scale.rect(t.m_ok));
+    m_ok->setDefault(true);
 
-    m_pCancel = new QPushButton(tr("Cancel"), this);
-    m_pCancel->setObjectName(QStringLiteral("IDCANCEL"));
-    m_pCancel->setGeometry(scale.Rect(t.cancel));
+    m_cancel = new QPushButton(tr("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("IDCANCEL"));
+    m_cancel->setGeometry(scale.rect(t.m_cancel));
 
-    setTabOrder(m_editFolder, m_pBrowse);
-    setTabOrder(m_pBrowse, m_pOk);
-    setTabOrder(m_pOk, m_pCancel);
+    setTabOrder(m_editFolder, m_browse);
+    setTabOrder(m_browse, m_ok);
+    setTabOrder(m_ok, m_cancel);
 
-    setFixedSize(scale.X(t.cx), scale.Y(t.cy));
+    setFixedSize(scale.x(t.m_cx), scale.y(t.m_cy));
 
-    connect(m_pBrowse, &QPushButton::clicked, this, &CFolderPromptDlg::OnBrowse);
-    connect(m_pOk, &QPushButton::clicked, this, &CFolderPromptDlg::accept);
-    connect(m_pCancel, &QPushButton::clicked, this, &CFolderPromptDlg::reject);
+    connect(m_browse, &QPushButton::clicked, this, &FolderPromptDlg::onBrowse);
+    connect(m_ok, &QPushButton::clicked, this, &FolderPromptDlg::accept);
+    connect(m_cancel, &QPushButton::clicked, this, &FolderPromptDlg::reject);
 }
 
-int CFolderPromptDlg::DoModal() {
-    m_editFolder->setText(m_strFolder);
+int FolderPromptDlg::exec() {
+    m_editFolder->setText(m_folder);
     m_editFolder->selectAll();
     m_editFolder->setFocus();
-    return exec();
+    return QDialog::exec();
 }
 
-void CFolderPromptDlg::accept() {
-    m_strFolder = m_editFolder->text();
+void FolderPromptDlg::accept() {
+    m_folder = m_editFolder->text();
     QDialog::accept();
 }
 
-void CFolderPromptDlg::OnBrowse() {
-    QString strResult;
-    CFolderDialog chooser(&strResult, this);
-    if (chooser.DoModal() != QDialog::Accepted)
+void FolderPromptDlg::onBrowse() {
+    QString result;
+    FolderDialog chooser(&result, this);
+    if (chooser.exec() != QDialog::Accepted)
         return;
-    m_strFolder = strResult;
-    m_editFolder->setText(strResult);
+    m_folder = result;
+    m_editFolder->setText(result);
 }
+
+} // namespace vorpex

@@ -2,11 +2,15 @@
 
 #include "dialogs/FolderPromptDlg.h"
 
+namespace vorpex {
+
 // Edits the default extraction folder; the Options command stores what it returns.
-class COptionsDlg : public CFolderPromptDlg {
+class OptionsDlg : public FolderPromptDlg {
     Q_OBJECT
 
 public:
-    explicit COptionsDlg(const QString& folder, QWidget* pParent = nullptr)
-        : CFolderPromptDlg(ELayout::Options, folder, pParent) {}
+    explicit OptionsDlg(const QString& folder, QWidget* pParent = nullptr)
+        : FolderPromptDlg(Layout::Options, folder, pParent) {}
 };
+
+} // namespace vorpex

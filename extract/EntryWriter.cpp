@@ -12,91 +12,93 @@
 #include "platform/MessageTexts.h"
 #include "platform/UnnamedFile.h"
 
-CEntryWriter::CEntryWriter(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec)
-    : m_Pack(pack), m_Sink(sink), m_Codec(codec), m_nPid(getpid()),
+namespace vorpex {
+
+EntryWriter::EntryWriter(const PackFile& pack, MessageSink& sink, const NameCodec& codec)
+    : m_pack(pack), m_sink(sink), m_codec(codec), m_pid(getpid()),
       // An unnamed file is linked in through /proc, or else with AT_EMPTY_PATH, which needs a privilege
       // only root is sure to have.
-      m_bUnnamed(access("/proc/self/fd", X_OK) == 0 || geteuid() == 0) {
-    m_Copy.SetCancelCheck([this] { return IsCancelled(); });
-    m_Copy.SetProgress([this](uint64_t moved) {
+      m_unnamed(access("/proc/self/fd", X_OK) == 0 || geteuid() == 0) {
+    m_copy.setCancelCheck([this] { return isCancelled(); });
+    m_copy.setProgress([this](uint64_t moved) {
         // The last piece is told with the finished file.
-        m_Progress.m_nBytesDone += moved;
-        if (m_Progress.m_nBytesDone < m_nFileEnd)
-            Tick();
+        m_progress.m_bytesDone += moved;
+        if (m_progress.m_bytesDone < m_fileEnd)
+            tick();
     });
 }
 
-CEntryWriter::~CEntryWriter() = default;
+EntryWriter::~EntryWriter() = default;
 
-void CEntryWriter::AddToTotals(uint64_t files, uint64_t bytes) {
-    m_Progress.m_nFilesTotal += files;
-    m_Progress.m_nBytesTotal += bytes;
+void EntryWriter::addToTotals(uint64_t files, uint64_t bytes) {
+    m_progress.m_filesTotal += files;
+    m_progress.m_bytesTotal += bytes;
 }
 
-void CEntryWriter::Skipped(uint64_t files, uint64_t bytes) {
-    m_Progress.m_nFilesDone += files;
-    m_Progress.m_nBytesDone += bytes;
+void EntryWriter::skipped(uint64_t files, uint64_t bytes) {
+    m_progress.m_filesDone += files;
+    m_progress.m_bytesDone += bytes;
     if (files)
-        Tick();
+        tick();
 }
 
-void CEntryWriter::ReportName(const char* text, std::string_view rawName) {
-    ++m_nMessages;
-    m_Sink.Report({text, m_Codec.Decode(rawName), {}, true});
+void EntryWriter::reportName(const char* text, std::string_view rawName) {
+    ++m_messageCount;
+    m_sink.report({text, m_codec.decode(rawName), {}, true});
 }
 
-void CEntryWriter::Tick() {
-    if (m_fnProgress)
-        m_fnProgress(m_Progress);
+void EntryWriter::tick() {
+    if (m_onProgress)
+        m_onProgress(m_progress);
 }
 
 // The file one entry's data goes into until it stands under the entry's name.
-struct CEntryWriter::PendingFile {
-    CFileDescriptor out;
-    bool unnamed = false; // O_TMPFILE; else it has the temporary name below from the start
-    std::string temp;     // its temporary name in the target folder, when it has one
-    struct stat made {};  // which file it is, known before its descriptor goes
+struct EntryWriter::PendingFile {
+    FileDescriptor m_out;
+    bool m_unnamed = false; // O_TMPFILE; else it has the temporary name below from the start
+    std::string m_temp;     // its temporary name in the target folder, when it has one
+    struct stat m_made {};  // which file it is, known before its descriptor goes
 };
 
 // A file not written still counts as dealt with, so that progress reaches its totals.
-CEntryWriter::EResult CEntryWriter::skipEntry(const CPackEntry& entry, const char* text) {
+EntryWriter::Result EntryWriter::skipEntry(const PackEntry& entry, const char* text) {
     if (text)
-        ReportName(text, entry.GetName());
-    ++m_Progress.m_nFilesDone;
-    m_Progress.m_nBytesDone += entry.GetSize();
-    Tick();
-    return EResult::Failed;
+        reportName(text, entry.name());
+    ++m_progress.m_filesDone;
+    m_progress.m_bytesDone += entry.size();
+    tick();
+    return Result::Failed;
 }
 
-CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entry) {
-    if (IsCancelled()) {
-        m_bCancelled = true;
-        return EResult::Cancelled;
+EntryWriter::Result EntryWriter::writeEntry(int dirfd, const PackEntry& entry) {
+    if (isCancelled()) {
+        m_cancelled = true;
+        return Result::Cancelled;
     }
-    const std::string_view raw = entry.GetName();
-    std::string name = m_Codec.Decode(raw);
-    if (IsUnsafeName(raw) || IsUnsafeName(name))
+    const std::string_view raw = entry.name();
+    std::string name = m_codec.decode(raw);
+    if (isUnsafeName(raw) || isUnsafeName(name))
         return skipEntry(entry, kSkippedUnsafeName);
-    if (uint64_t(entry.GetOffset()) + entry.GetSize() > m_Pack.GetFileSize())
+    if (uint64_t(entry.offset()) + entry.size() > m_pack.fileSize())
         return skipEntry(entry, kCouldNotReadFile);
     std::string converted;
-    const bool bConverted = m_fnConvert && m_fnConvert(entry, name, converted);
-    if (bConverted && IsUnsafeName(name))
+    const bool bConverted = m_onConvert && m_onConvert(entry, name, converted);
+    if (bConverted && isUnsafeName(name))
         return skipEntry(entry, kSkippedUnsafeName);
 
     // What stands at the target decides whether it may be replaced: never the archive itself, never a
     // folder, never a file the user made read-only, never a file this extraction wrote (two entries whose
     // names decode alike, or the same name asked for twice). A link is replaced by the rename, not followed.
-    EnterFolder(dirfd);
+    enterFolder(dirfd);
     struct stat st {};
     const bool exists = fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (exists && (m_Pack.IsArchive(st.st_dev, st.st_ino) || S_ISDIR(st.st_mode) ||
+    if (exists && (m_pack.isArchive(st.st_dev, st.st_ino) || S_ISDIR(st.st_mode) ||
                    (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) ||
-                   (st.st_dev == m_nDirDev && m_Written.contains(st.st_ino))))
+                   (st.st_dev == m_dirDev && m_written.contains(st.st_ino))))
         return skipEntry(entry, kCouldNotCreateFile);
-    if (exists && !MayReplace(entry)) {
-        if (m_bCancelled)
-            return EResult::Cancelled;
+    if (exists && !mayReplace(entry)) {
+        if (m_cancelled)
+            return Result::Cancelled;
         return skipEntry(entry, nullptr);
     }
     return writeFile(dirfd, entry, name, exists, bConverted ? &converted : nullptr);
@@ -106,112 +108,113 @@ CEntryWriter::EResult CEntryWriter::WriteEntry(int dirfd, const CPackEntry& entr
 // a crash, a kill or a power cut leaves nothing under the entry's name but a complete file. A new file is
 // linked under its name; a replacement under a temporary name renamed over the old file. Where the file
 // system has no unnamed files, a named temporary takes their place.
-CEntryWriter::EResult CEntryWriter::writeFile(int dirfd, const CPackEntry& entry, const std::string& name,
-                                              bool exists, const std::string* data) {
+EntryWriter::Result EntryWriter::writeFile(int dirfd, const PackEntry& entry, const std::string& name,
+                                           bool exists, const std::string* data) {
     PendingFile file;
     if (!openOutput(dirfd, file))
         return skipEntry(entry, kCouldNotCreateFile);
-    const uint64_t bytesBefore = m_Progress.m_nBytesDone;
-    m_nFileEnd = bytesBefore + entry.GetSize();
-    CFileCopy::CResult copied;
+    const uint64_t bytesBefore = m_progress.m_bytesDone;
+    m_fileEnd = bytesBefore + entry.size();
+    FileCopy::Result copied;
     if (!data)
-        copied = m_Copy.Copy(m_Pack.GetFd(), entry.GetOffset(), file.out.Get(), entry.GetSize());
-    else if (!WriteAll(file.out.Get(), data->data(), data->size()))
-        copied.m_eOutcome = CFileCopy::EOutcome::WriteFailed;
+        copied = m_copy.copy(m_pack.fd(), entry.offset(), file.m_out.get(), entry.size());
+    else if (!writeAll(file.m_out.get(), data->data(), data->size()))
+        copied.m_outcome = FileCopy::Outcome::WriteFailed;
     else
-        m_Progress.m_nBytesDone = m_nFileEnd; // counted as the entry's size, as the totals are
-    const bool cancelled = copied.m_eOutcome == CFileCopy::EOutcome::Cancelled;
+        m_progress.m_bytesDone = m_fileEnd; // counted as the entry's size, as the totals are
+    const bool cancelled = copied.m_outcome == FileCopy::Outcome::Cancelled;
     const char* failure = nullptr;
-    if (copied.m_eOutcome == CFileCopy::EOutcome::ReadFailed ||
-        copied.m_eOutcome == CFileCopy::EOutcome::InputEnded)
+    if (copied.m_outcome == FileCopy::Outcome::ReadFailed ||
+        copied.m_outcome == FileCopy::Outcome::InputEnded)
         failure = kCouldNotReadFile;
-    else if (copied.m_eOutcome == CFileCopy::EOutcome::WriteFailed)
+    else if (copied.m_outcome == FileCopy::Outcome::WriteFailed)
         failure = kCouldNotWriteFile;
     const char* placing = placeFile(dirfd, name, exists, !failure && !cancelled, file);
     if (!failure)
         failure = placing;
     if (failure || cancelled) {
-        removeUnfinished(dirfd, name, file.unnamed && !exists, file);
+        removeUnfinished(dirfd, name, file.m_unnamed && !exists, file);
         if (cancelled) {
-            m_bCancelled = true;
-            return EResult::Cancelled;
+            m_cancelled = true;
+            return Result::Cancelled;
         }
-        m_Progress.m_nBytesDone = bytesBefore; // the whole entry is counted as dealt with below
+        m_progress.m_bytesDone = bytesBefore; // the whole entry is counted as dealt with below
         return skipEntry(entry, failure);
     }
-    if (file.made.st_dev == m_nDirDev)
-        m_Written.insert(file.made.st_ino);
-    m_LastWritten = {uint64_t(file.made.st_dev), uint64_t(file.made.st_ino)};
-    ++m_Progress.m_nFilesDone;
-    Tick();
-    return EResult::Written;
+    if (file.m_made.st_dev == m_dirDev)
+        m_written.insert(file.m_made.st_ino);
+    m_lastWritten = {uint64_t(file.m_made.st_dev), uint64_t(file.m_made.st_ino)};
+    ++m_progress.m_filesDone;
+    tick();
+    return Result::Written;
 }
 
 // Opens the file for the data: unnamed where the file system has such files, else under a fresh temporary
 // name. False when neither can be made.
-bool CEntryWriter::openOutput(int dirfd, PendingFile& file) {
-    if (m_bUnnamed) {
-        file.out.Reset(openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-        if (!file.out.IsOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+bool EntryWriter::openOutput(int dirfd, PendingFile& file) {
+    if (m_unnamed) {
+        file.m_out.reset(openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (!file.m_out.isOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return false;
-        m_bUnnamed = file.out.IsOpen();
+        m_unnamed = file.m_out.isOpen();
     }
-    file.unnamed = file.out.IsOpen();
+    file.m_unnamed = file.m_out.isOpen();
     auto openTemporary = [&](const char* as) {
-        file.out.Reset(openat(dirfd, as, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        return file.out.IsOpen();
+        file.m_out.reset(openat(dirfd, as, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        return file.m_out.isOpen();
     };
-    return file.unnamed || MakeTemporary(file.temp, openTemporary);
+    return file.m_unnamed || makeTemporary(file.m_temp, openTemporary);
 }
 
 // Closes the file and, when `complete`, gives it the entry's name: an unnamed file is linked in (under a
 // temporary name when it replaces one), a temporary renamed over the target. Returns what failed, or null.
-const char* CEntryWriter::placeFile(int dirfd, const std::string& name, bool exists, bool complete,
-                                    PendingFile& file) {
+const char* EntryWriter::placeFile(int dirfd, const std::string& name, bool exists, bool complete,
+                                   PendingFile& file) {
     const char* failure = nullptr;
     // An unnamed file that is not linked vanishes with its descriptor.
-    auto link = [&](const char* as) { return linkUnnamed(file.out.Get(), dirfd, as); };
-    if (complete && file.unnamed && !(exists ? MakeTemporary(file.temp, link) : link(name.c_str())))
+    auto link = [&](const char* as) { return linkUnnamed(file.m_out.get(), dirfd, as); };
+    if (complete && file.m_unnamed && !(exists ? makeTemporary(file.m_temp, link) : link(name.c_str())))
         failure = kCouldNotCreateFile;
     // Which file this writer made, known before its descriptor goes, so that only it is removed again.
-    fstat(file.out.Get(), &file.made);
-    if (!file.out.Close() && !failure && complete)
+    fstat(file.m_out.get(), &file.m_made);
+    if (!file.m_out.close() && !failure && complete)
         failure = kCouldNotWriteFile;
-    const bool linkedAsNew = file.unnamed && !exists;
-    if (!failure && complete && !linkedAsNew && renameat(dirfd, file.temp.c_str(), dirfd, name.c_str()) != 0)
+    const bool linkedAsNew = file.m_unnamed && !exists;
+    if (!failure && complete && !linkedAsNew &&
+        renameat(dirfd, file.m_temp.c_str(), dirfd, name.c_str()) != 0)
         failure = kCouldNotCreateFile;
     return failure;
 }
 
 // The temporary's name is this writer's own; under the entry's name, only the file this writer linked is
 // removed, even should another have taken the name meanwhile.
-void CEntryWriter::removeUnfinished(int dirfd, const std::string& name, bool linkedAsNew,
-                                    const PendingFile& file) {
+void EntryWriter::removeUnfinished(int dirfd, const std::string& name, bool linkedAsNew,
+                                   const PendingFile& file) {
     struct stat now {};
-    if (!file.temp.empty())
-        unlinkat(dirfd, file.temp.c_str(), 0);
+    if (!file.m_temp.empty())
+        unlinkat(dirfd, file.m_temp.c_str(), 0);
     else if (linkedAsNew && fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-             now.st_dev == file.made.st_dev && now.st_ino == file.made.st_ino)
+             now.st_dev == file.m_made.st_dev && now.st_ino == file.m_made.st_ino)
         unlinkat(dirfd, name.c_str(), 0);
 }
 
-bool CEntryWriter::MayReplace(const CPackEntry& entry) {
-    if (!m_fnAskReplace)
+bool EntryWriter::mayReplace(const PackEntry& entry) {
+    if (!m_askReplace)
         return true;
-    EReplace answer = m_eReplaceAll ? *m_eReplaceAll : m_fnAskReplace(entry);
-    if (answer == EReplace::ReplaceAll || answer == EReplace::SkipAll)
-        m_eReplaceAll = answer;
-    if (answer == EReplace::Cancel)
-        m_bCancelled = true;
-    return answer == EReplace::Replace || answer == EReplace::ReplaceAll;
+    Replace answer = m_replaceAll ? *m_replaceAll : m_askReplace(entry);
+    if (answer == Replace::ReplaceAll || answer == Replace::SkipAll)
+        m_replaceAll = answer;
+    if (answer == Replace::Cancel)
+        m_cancelled = true;
+    return answer == Replace::Replace || answer == Replace::ReplaceAll;
 }
 
 // Fresh temporary names in the target folder, until `make` succeeds.
-bool CEntryWriter::MakeTemporary(std::string& temp, const std::function<bool(const char*)>& make) {
+bool EntryWriter::makeTemporary(std::string& temp, const std::function<bool(const char*)>& make) {
     return makeFreshName(
         temp,
         [this] {
-            return ".vorpex-" + std::to_string(m_nPid) + "-" + std::to_string(m_nTempSerial++) + ".part";
+            return ".vorpex-" + std::to_string(m_pid) + "-" + std::to_string(m_tempSerial++) + ".part";
         },
         make);
 }
@@ -219,12 +222,14 @@ bool CEntryWriter::MakeTemporary(std::string& temp, const std::function<bool(con
 // Files are written one folder after another (a folder's files together), so the files this extraction
 // wrote that a later entry could meet are those of the folder in hand: memory stays in proportion to the
 // largest folder.
-void CEntryWriter::EnterFolder(int dirfd) {
+void EntryWriter::enterFolder(int dirfd) {
     struct stat dir {};
     fstat(dirfd, &dir);
-    if (dir.st_dev != m_nDirDev || dir.st_ino != m_nDirIno || m_Written.empty()) {
-        m_nDirDev = dir.st_dev;
-        m_nDirIno = dir.st_ino;
-        m_Written.clear();
+    if (dir.st_dev != m_dirDev || dir.st_ino != m_dirIno || m_written.empty()) {
+        m_dirDev = dir.st_dev;
+        m_dirIno = dir.st_ino;
+        m_written.clear();
     }
 }
+
+} // namespace vorpex

@@ -12,218 +12,222 @@
 #include "catalogue/PackFile.h"
 #include "platform/FileDescriptor.h"
 
-CFolderWalk::CFolderWalk(const CPackFile& pack, CMessageSink& sink, const CNameCodec& codec,
-                         const char* makeDirMessage)
-    : m_Pack(pack), m_Writer(pack, sink, codec), m_pszMakeDir(makeDirMessage) {}
+namespace vorpex {
 
-CFileDescriptor CFolderWalk::OpenDestination(const std::string& path) {
+FolderWalk::FolderWalk(const PackFile& pack, MessageSink& sink, const NameCodec& codec,
+                       const char* makeDirMessage)
+    : m_pack(pack), m_writer(pack, sink, codec), m_makeDir(makeDirMessage) {}
+
+FileDescriptor FolderWalk::openDestination(const std::string& path) {
     if (path.empty())
         return {};
     // O_PATH: folders serve only as anchors for the *at calls, so one the user may write into and search
     // but not list (mode -wx) is a destination as it is for cp and tar.
-    return CFileDescriptor(open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return FileDescriptor(open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
-void CFolderWalk::AddToTotals(const CPackFolder& folder) {
-    const CFolderTotals below = m_Pack.CountBelow(folder);
-    m_Writer.AddToTotals(below.m_nFiles, below.m_nBytes);
+void FolderWalk::addToTotals(const PackFolder& folder) {
+    const FolderTotals below = m_pack.countBelow(folder);
+    m_writer.addToTotals(below.m_fileCount, below.m_byteCount);
 }
 
-void CFolderWalk::AddToTotals(const CPackEntry& entry) {
-    m_Writer.AddToTotals(1, entry.GetSize());
+void FolderWalk::addToTotals(const PackEntry& entry) {
+    m_writer.addToTotals(1, entry.size());
 }
 
-CExtractResult CFolderWalk::Extract(int dirfd, const CSelection& selection) {
-    if (selection.m_bUnderPaths && !selection.m_bWholeArchive) {
-        ExtractUnderPaths(dirfd, selection);
-        return Result();
+ExtractResult FolderWalk::extract(int dirfd, const Selection& selection) {
+    if (selection.m_underPaths && !selection.m_wholeArchive) {
+        extractUnderPaths(dirfd, selection);
+        return result();
     }
-    if (selection.m_bWholeArchive)
-        AddToTotals(m_Pack.GetTop());
-    for (const CPackFolder* folder : selection.m_Folders)
-        AddToTotals(*folder);
-    for (const CPackEntry* entry : selection.m_Files)
-        AddToTotals(*entry);
+    if (selection.m_wholeArchive)
+        addToTotals(m_pack.top());
+    for (const PackFolder* folder : selection.m_folders)
+        addToTotals(*folder);
+    for (const PackEntry* entry : selection.m_files)
+        addToTotals(*entry);
 
-    if (selection.m_bWholeArchive)
-        ExtractContents(dirfd, m_Pack.GetTop());
-    for (const CPackFolder* folder : selection.m_Folders) {
-        if (m_Writer.IsCancelled())
+    if (selection.m_wholeArchive)
+        extractContents(dirfd, m_pack.top());
+    for (const PackFolder* folder : selection.m_folders) {
+        if (m_writer.isCancelled())
             break;
-        ExtractFolder(dirfd, *folder);
+        extractFolder(dirfd, *folder);
     }
-    for (const CPackEntry* entry : selection.m_Files) {
-        if (m_Writer.IsCancelled())
+    for (const PackEntry* entry : selection.m_files) {
+        if (m_writer.isCancelled())
             break;
-        WriteEntry(dirfd, *entry);
+        writeEntry(dirfd, *entry);
     }
-    return Result();
+    return result();
 }
 
-void CFolderWalk::ExtractUnderPaths(int dirfd, const CSelection& selection) {
-    const std::unordered_set<const CPackFolder*> chosen(selection.m_Folders.begin(),
-                                                        selection.m_Folders.end());
-    auto covered = [&](const CPackFolder* folder) {
-        for (; folder; folder = folder->GetParent())
+void FolderWalk::extractUnderPaths(int dirfd, const Selection& selection) {
+    const std::unordered_set<const PackFolder*> chosen(selection.m_folders.begin(),
+                                                       selection.m_folders.end());
+    auto covered = [&](const PackFolder* folder) {
+        for (; folder; folder = folder->parent())
             if (chosen.count(folder))
                 return true;
         return false;
     };
-    std::vector<const CPackFolder*> folders;
-    for (const CPackFolder* folder : selection.m_Folders)
-        if (!covered(folder->GetParent())) {
+    std::vector<const PackFolder*> folders;
+    for (const PackFolder* folder : selection.m_folders)
+        if (!covered(folder->parent())) {
             folders.push_back(folder);
-            AddToTotals(*folder);
+            addToTotals(*folder);
         }
     // The files of one folder are written together, in the order their folders first come: the writer
     // tells what it wrote itself from what stood there before only within the folder in hand.
-    std::unordered_map<const CPackFolder*, size_t> rank;
-    std::vector<const CPackEntry*> files;
-    for (const CPackEntry* entry : selection.m_Files)
-        if (!covered(entry->GetFolder())) {
-            rank.emplace(entry->GetFolder(), rank.size());
+    std::unordered_map<const PackFolder*, size_t> rank;
+    std::vector<const PackEntry*> files;
+    for (const PackEntry* entry : selection.m_files)
+        if (!covered(entry->folder())) {
+            rank.emplace(entry->folder(), rank.size());
             files.push_back(entry);
-            AddToTotals(*entry);
+            addToTotals(*entry);
         }
-    std::stable_sort(files.begin(), files.end(), [&](const CPackEntry* a, const CPackEntry* b) {
-        return rank.at(a->GetFolder()) < rank.at(b->GetFolder());
+    std::stable_sort(files.begin(), files.end(), [&](const PackEntry* a, const PackEntry* b) {
+        return rank.at(a->folder()) < rank.at(b->folder());
     });
 
     // A folder's path is entered once for the items that lie in it; when it cannot be, that is said once and
     // its items are passed over.
-    const CPackFolder* entered = nullptr;
-    CFileDescriptor sub;
-    auto enter = [&](const CPackFolder* parent, const CPackFolder* folder, const CPackEntry* entry) {
-        if (m_Writer.IsCancelled())
+    const PackFolder* entered = nullptr;
+    FileDescriptor sub;
+    auto enter = [&](const PackFolder* parent, const PackFolder* folder, const PackEntry* entry) {
+        if (m_writer.isCancelled())
             return false;
-        if (!sub.IsOpen() || parent != entered) {
+        if (!sub.isOpen() || parent != entered) {
             entered = parent;
-            sub = EnterPath(dirfd, parent);
+            sub = enterPath(dirfd, parent);
         }
-        if (!sub.IsOpen()) {
-            const CFolderTotals below =
-                folder ? m_Pack.CountBelow(*folder) : CFolderTotals{0, 1, entry->GetSize()};
-            m_Writer.Skipped(below.m_nFiles, below.m_nBytes);
+        if (!sub.isOpen()) {
+            const FolderTotals below =
+                folder ? m_pack.countBelow(*folder) : FolderTotals{0, 1, entry->size()};
+            m_writer.skipped(below.m_fileCount, below.m_byteCount);
         }
-        return sub.IsOpen();
+        return sub.isOpen();
     };
-    for (const CPackFolder* folder : folders)
-        if (enter(folder->GetParent(), folder, nullptr))
-            ExtractFolder(sub.Get(), *folder);
-    for (const CPackEntry* entry : files)
-        if (enter(entry->GetFolder(), nullptr, entry))
-            WriteEntry(sub.Get(), *entry);
+    for (const PackFolder* folder : folders)
+        if (enter(folder->parent(), folder, nullptr))
+            extractFolder(sub.get(), *folder);
+    for (const PackEntry* entry : files)
+        if (enter(entry->folder(), nullptr, entry))
+            writeEntry(sub.get(), *entry);
 }
 
-void CFolderWalk::ExtractFolder(int dirfd, const CPackFolder& folder) {
-    if (m_Writer.IsCancelled())
+void FolderWalk::extractFolder(int dirfd, const PackFolder& folder) {
+    if (m_writer.isCancelled())
         return;
     // Whatever is not made below here still counts as dealt with, so progress reaches its totals.
     auto skip = [&](const char* text) {
         if (text)
-            m_Writer.ReportName(text, folder.GetName());
-        const CFolderTotals below = m_Pack.CountBelow(folder);
-        m_Writer.Skipped(below.m_nFiles, below.m_nBytes);
+            m_writer.reportName(text, folder.name());
+        const FolderTotals below = m_pack.countBelow(folder);
+        m_writer.skipped(below.m_fileCount, below.m_byteCount);
     };
-    if (m_fnSkip && m_fnSkip(&folder, nullptr))
+    if (m_skip && m_skip(&folder, nullptr))
         return skip(nullptr);
-    const std::string_view raw = folder.GetName();
-    const std::string name = m_Writer.Codec().Decode(raw);
-    if (IsUnsafeName(raw) || IsUnsafeName(name))
+    const std::string_view raw = folder.name();
+    const std::string name = m_writer.codec().decode(raw);
+    if (isUnsafeName(raw) || isUnsafeName(name))
         return skip(kSkippedUnsafeName);
     // By default an existing folder, file or link of that name is not entered: nothing of this folder is
     // written. Merging enters an existing folder, never a link (O_NOFOLLOW).
     const bool made = mkdirat(dirfd, name.c_str(), 0777) == 0;
-    if (!made && (m_eExisting == EExisting::Default || errno != EEXIST))
-        return skip(m_pszMakeDir);
-    m_nFoldersMade += made;
+    if (!made && (m_existing == Existing::Default || errno != EEXIST))
+        return skip(m_makeDir);
+    m_foldersMade += made;
     // O_NOFOLLOW: should the new folder have been swapped for a link meanwhile, it is not entered.
-    const CFileDescriptor sub(openat(dirfd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (sub.Get() < 0)
-        return skip(made ? kChangeDir : m_pszMakeDir);
-    if (m_eExisting != EExisting::Default && !Remember(sub.Get(), made))
-        return skip(m_pszMakeDir);
-    ExtractContents(sub.Get(), folder);
+    const FileDescriptor sub(openat(dirfd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (sub.get() < 0)
+        return skip(made ? kChangeDir : m_makeDir);
+    if (m_existing != Existing::Default && !remember(sub.get(), made))
+        return skip(m_makeDir);
+    extractContents(sub.get(), folder);
 }
 
-bool CFolderWalk::Remember(int fd, bool made) {
+bool FolderWalk::remember(int fd, bool made) {
     struct stat st {};
     if (fstat(fd, &st) != 0)
         return false;
     const std::pair<uint64_t, uint64_t> id(st.st_dev, st.st_ino);
-    return made ? m_Made.insert(id).second : m_Made.count(id) == 0;
+    return made ? m_made.insert(id).second : m_made.count(id) == 0;
 }
 
-CFileDescriptor CFolderWalk::EnterPath(int dirfd, const CPackFolder* folder) {
+FileDescriptor FolderWalk::enterPath(int dirfd, const PackFolder* folder) {
     if (!folder)
-        return CFileDescriptor(fcntl(dirfd, F_DUPFD_CLOEXEC, 0));
-    const CFileDescriptor parent = EnterPath(dirfd, folder->GetParent());
-    if (!parent.IsOpen())
+        return FileDescriptor(fcntl(dirfd, F_DUPFD_CLOEXEC, 0));
+    const FileDescriptor parent = enterPath(dirfd, folder->parent());
+    if (!parent.isOpen())
         return {};
-    const std::string_view raw = folder->GetName();
-    const std::string name = m_Writer.Codec().Decode(raw);
-    if (IsUnsafeName(raw) || IsUnsafeName(name)) {
-        m_Writer.ReportName(kSkippedUnsafeName, raw);
+    const std::string_view raw = folder->name();
+    const std::string name = m_writer.codec().decode(raw);
+    if (isUnsafeName(raw) || isUnsafeName(name)) {
+        m_writer.reportName(kSkippedUnsafeName, raw);
         return {};
     }
-    m_nFoldersMade += mkdirat(parent.Get(), name.c_str(), 0777) == 0;
-    CFileDescriptor sub(openat(parent.Get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!sub.IsOpen())
-        m_Writer.ReportName(m_pszMakeDir, raw);
+    m_foldersMade += mkdirat(parent.get(), name.c_str(), 0777) == 0;
+    FileDescriptor sub(openat(parent.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!sub.isOpen())
+        m_writer.reportName(m_makeDir, raw);
     return sub;
 }
 
-void CFolderWalk::ExtractContents(int dirfd, const CPackFolder& folder) {
-    ExtractFolderFiles(dirfd, folder);
-    for (const CPackFolder* child : folder.GetChildren()) {
-        if (m_Writer.IsCancelled())
+void FolderWalk::extractContents(int dirfd, const PackFolder& folder) {
+    extractFolderFiles(dirfd, folder);
+    for (const PackFolder* child : folder.children()) {
+        if (m_writer.isCancelled())
             return;
-        ExtractFolder(dirfd, *child);
+        extractFolder(dirfd, *child);
     }
 }
 
-void CFolderWalk::ExtractFolderFiles(int dirfd, const CPackFolder& folder) {
-    for (uint32_t index : folder.GetFiles()) {
-        if (m_Writer.IsCancelled())
+void FolderWalk::extractFolderFiles(int dirfd, const PackFolder& folder) {
+    for (uint32_t index : folder.files()) {
+        if (m_writer.isCancelled())
             return;
-        WriteEntry(dirfd, m_Pack.Entry(index));
+        writeEntry(dirfd, m_pack.entry(index));
     }
 }
 
-bool CFolderWalk::WriteEntry(int dirfd, const CPackEntry& entry) {
-    if (m_fnSkip && m_fnSkip(nullptr, &entry)) {
-        m_Writer.Skipped(1, entry.GetSize());
+bool FolderWalk::writeEntry(int dirfd, const PackEntry& entry) {
+    if (m_skip && m_skip(nullptr, &entry)) {
+        m_writer.skipped(1, entry.size());
         return false;
     }
-    if (m_eExisting == EExisting::KeepOld) {
+    if (m_existing == Existing::KeepOld) {
         // Whatever stood there before stays, a link included; what this walk wrote itself and unsafe names
         // go on to the writer, which refuses them.
-        const std::string name = m_Writer.Codec().Decode(entry.GetName());
+        const std::string name = m_writer.codec().decode(entry.name());
         struct stat st {};
-        if (!IsUnsafeName(entry.GetName()) && !IsUnsafeName(name) &&
+        if (!isUnsafeName(entry.name()) && !isUnsafeName(name) &&
             fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            !m_Made.count({uint64_t(st.st_dev), uint64_t(st.st_ino)})) {
-            m_Writer.Skipped(1, entry.GetSize());
-            if (m_fnKept)
-                m_fnKept(name);
+            !m_made.count({uint64_t(st.st_dev), uint64_t(st.st_ino)})) {
+            m_writer.skipped(1, entry.size());
+            if (m_kept)
+                m_kept(name);
             return false;
         }
     }
-    if (m_Writer.WriteEntry(dirfd, entry) != CEntryWriter::EResult::Written)
+    if (m_writer.writeEntry(dirfd, entry) != EntryWriter::Result::Written)
         return false;
-    if (m_eExisting == EExisting::KeepOld)
-        m_Made.insert(m_Writer.LastWritten());
-    ++m_nFilesWritten;
-    m_nBytesWritten += entry.GetSize();
+    if (m_existing == Existing::KeepOld)
+        m_made.insert(m_writer.lastWritten());
+    ++m_filesWritten;
+    m_bytesWritten += entry.size();
     return true;
 }
 
-CExtractResult CFolderWalk::Result() const {
-    CExtractResult result;
-    result.m_nFilesWritten = m_nFilesWritten;
-    result.m_nBytesWritten = m_nBytesWritten;
-    result.m_nFoldersMade = m_nFoldersMade;
-    result.m_nMessages = m_Writer.GetMessageCount();
-    result.m_bCancelled = m_Writer.IsCancelled();
+ExtractResult FolderWalk::result() const {
+    ExtractResult result;
+    result.m_filesWritten = m_filesWritten;
+    result.m_bytesWritten = m_bytesWritten;
+    result.m_foldersMade = m_foldersMade;
+    result.m_messageCount = m_writer.messageCount();
+    result.m_cancelled = m_writer.isCancelled();
     return result;
 }
+
+} // namespace vorpex

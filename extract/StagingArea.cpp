@@ -16,11 +16,13 @@
 #include "extract/FolderWalk.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-std::string CacheBase() {
+std::string cacheBase() {
     const char* cache = std::getenv("XDG_CACHE_HOME");
     std::string base = cache && *cache == '/' ? cache : std::string();
     if (base.empty()) {
@@ -33,59 +35,59 @@ std::string CacheBase() {
     return base;
 }
 
-bool RemoveAt(int dirfd, const char* name);
+bool removeAt(int dirfd, const char* name);
 
 // A stream listing the folder `folder` holds, which then owns its descriptor; null when there is none.
-DIR* ListOf(CFileDescriptor folder) {
-    DIR* dir = fdopendir(folder.Get());
+DIR* listOf(FileDescriptor folder) {
+    DIR* dir = fdopendir(folder.get());
     if (dir)
-        folder.Release();
+        folder.release();
     return dir;
 }
 
 // Empties `folder`; false when something stayed.
-bool RemoveContents(CFileDescriptor folder) {
-    const int dirfd = folder.Get();
-    DIR* dir = ListOf(std::move(folder));
+bool removeContents(FileDescriptor folder) {
+    const int dirfd = folder.get();
+    DIR* dir = listOf(std::move(folder));
     if (!dir)
         return false;
     bool ok = true;
     while (const dirent* item = readdir(dir)) {
         if (std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0)
-            ok = RemoveAt(dirfd, item->d_name) && ok;
+            ok = removeAt(dirfd, item->d_name) && ok;
     }
     closedir(dir);
     return ok;
 }
 
 // Removes `name` in the folder open at `dirfd` with everything below it; a link is removed, never followed.
-bool RemoveAt(int dirfd, const char* name) {
+bool removeAt(int dirfd, const char* name) {
     if (unlinkat(dirfd, name, 0) == 0)
         return true;
-    CFileDescriptor sub(openat(dirfd, name, kDirFlags));
-    if (!sub.IsOpen())
+    FileDescriptor sub(openat(dirfd, name, kDirFlags));
+    if (!sub.isOpen())
         return errno == ENOENT;
-    const bool ok = RemoveContents(std::move(sub));
+    const bool ok = removeContents(std::move(sub));
     return unlinkat(dirfd, name, AT_REMOVEDIR) == 0 && ok;
 }
 
 } // namespace
 
-CStagingArea::CStagingArea() {
-    m_Refusal.m_strText = kNoPrivateFolder;
+StagingArea::StagingArea() {
+    m_refusal.m_text = kNoPrivateFolder;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime == '/' && TryBase(runtime))
+    if (runtime && *runtime == '/' && tryBase(runtime))
         return;
-    const std::string cache = CacheBase();
-    if (!cache.empty() && TryBase(cache))
+    const std::string cache = cacheBase();
+    if (!cache.empty() && tryBase(cache))
         return;
-    if (m_Refusal.m_strName.empty())
-        m_Refusal.m_strName = kNoBaseFolder;
+    if (m_refusal.m_name.empty())
+        m_refusal.m_name = kNoBaseFolder;
 }
 
-bool CStagingArea::TryBase(const std::string& base) {
+bool StagingArea::tryBase(const std::string& base) {
     const auto refuse = [this, &base](const char* why) {
-        m_Refusal.m_strName += (m_Refusal.m_strName.empty() ? "" : "; ") + base + why;
+        m_refusal.m_name += (m_refusal.m_name.empty() ? "" : "; ") + base + why;
         return false;
     };
     const auto failed = [&refuse] { return refuse((std::string(": ") + std::strerror(errno)).c_str()); };
@@ -102,10 +104,10 @@ bool CStagingArea::TryBase(const std::string& base) {
     std::free(real);
     // What is checked is the folder opened, not the name, which may change meanwhile. An anchor only, so
     // that a base that may be searched but not listed serves as well.
-    CFileDescriptor fd(open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.IsOpen() && errno == ENOTDIR)
+    FileDescriptor fd(open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.isOpen() && errno == ENOTDIR)
         return refuse(kBaseNotFolder);
-    if (!fd.IsOpen() || fstat(fd.Get(), &st) != 0)
+    if (!fd.isOpen() || fstat(fd.get(), &st) != 0)
         return failed();
     if (st.st_uid != geteuid())
         return refuse(kBaseNotOwned);
@@ -115,80 +117,81 @@ bool CStagingArea::TryBase(const std::string& base) {
     if (!mkdtemp(folder.data())) // mode 0700
         return failed();
     const std::string name = folder.substr(folder.rfind('/') + 1);
-    CFileDescriptor made(openat(fd.Get(), name.c_str(), kDirFlags));
-    if (!made.IsOpen())
+    FileDescriptor made(openat(fd.get(), name.c_str(), kDirFlags));
+    if (!made.isOpen())
         return failed();
-    m_Base = std::move(fd);
-    m_Folder = std::move(made);
-    m_strName = name;
-    m_strPath = folder;
-    m_Refusal.m_strName.clear();
+    m_base = std::move(fd);
+    m_folder = std::move(made);
+    m_name = name;
+    m_path = folder;
+    m_refusal.m_name.clear();
     return true;
 }
 
-CStagingArea::~CStagingArea() {
-    if (!IsValid())
+StagingArea::~StagingArea() {
+    if (!isValid())
         return;
-    RemoveContents(std::move(m_Folder));
-    unlinkat(m_Base.Get(), m_strName.c_str(), AT_REMOVEDIR);
+    removeContents(std::move(m_folder));
+    unlinkat(m_base.get(), m_name.c_str(), AT_REMOVEDIR);
 }
 
-CStagingArea::CSlot CStagingArea::NewSlot() {
-    CSlot slot;
-    if (!IsValid())
+StagingArea::Slot StagingArea::newSlot() {
+    Slot slot;
+    if (!isValid())
         return slot;
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string name = std::to_string(++m_nSlots);
-        if (mkdirat(m_Folder.Get(), name.c_str(), 0700) != 0) {
+        const std::string name = std::to_string(++m_slotCount);
+        if (mkdirat(m_folder.get(), name.c_str(), 0700) != 0) {
             if (errno == EEXIST)
                 continue;
             return slot;
         }
-        slot.m_Fd.Reset(openat(m_Folder.Get(), name.c_str(), kDirFlags));
-        if (slot.m_Fd.IsOpen()) {
-            slot.m_strName = name;
-            slot.m_strPath = m_strPath + "/" + name;
+        slot.m_fd.reset(openat(m_folder.get(), name.c_str(), kDirFlags));
+        if (slot.m_fd.isOpen()) {
+            slot.m_name = name;
+            slot.m_path = m_path + "/" + name;
         }
         return slot;
     }
     return slot;
 }
 
-void CStagingArea::DropSlot(CSlot& slot) {
-    slot.m_Fd.Reset();
-    if (IsValid() && !slot.m_strName.empty())
-        RemoveAt(m_Folder.Get(), slot.m_strName.c_str());
+void StagingArea::dropSlot(Slot& slot) {
+    slot.m_fd.reset();
+    if (isValid() && !slot.m_name.empty())
+        removeAt(m_folder.get(), slot.m_name.c_str());
 }
 
-std::vector<CStagingArea::CMade> CStagingArea::MadePaths(const CSlot& slot, const CSelection& selection,
-                                                         const CNameCodec& codec) {
-    std::vector<CMade> made;
-    if (selection.m_bWholeArchive) {
+std::vector<StagingArea::Made> StagingArea::madePaths(const Slot& slot, const Selection& selection,
+                                                      const NameCodec& codec) {
+    std::vector<Made> made;
+    if (selection.m_wholeArchive) {
         if (DIR* dir =
-                ListOf(CFileDescriptor(openat(slot.m_Fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)))) {
+                listOf(FileDescriptor(openat(slot.m_fd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)))) {
             while (const dirent* item = readdir(dir)) {
                 const std::string name = item->d_name;
                 if (name != "." && name != "..")
-                    made.push_back({slot.m_strPath + "/" + name});
+                    made.push_back({slot.m_path + "/" + name});
             }
             closedir(dir);
         }
-        std::sort(made.begin(), made.end(),
-                  [](const CMade& a, const CMade& b) { return a.m_strPath < b.m_strPath; });
+        std::sort(made.begin(), made.end(), [](const Made& a, const Made& b) { return a.m_path < b.m_path; });
         return made;
     }
     std::unordered_set<std::string> seen; // two items of one name are made once
-    auto add = [&](std::string_view raw, const CPackEntry* entry) {
-        const std::string name = codec.Decode(raw);
-        if (IsUnsafeName(raw) || IsUnsafeName(name))
+    auto add = [&](std::string_view raw, const PackEntry* entry) {
+        const std::string name = codec.decode(raw);
+        if (isUnsafeName(raw) || isUnsafeName(name))
             return;
         struct stat st;
-        if (fstatat(slot.m_Fd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && seen.insert(name).second)
-            made.push_back({slot.m_strPath + "/" + name, entry});
+        if (fstatat(slot.m_fd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && seen.insert(name).second)
+            made.push_back({slot.m_path + "/" + name, entry});
     };
-    for (const CPackFolder* folder : selection.m_Folders)
-        add(folder->GetName(), nullptr);
-    for (const CPackEntry* entry : selection.m_Files)
-        add(entry->GetName(), entry);
+    for (const PackFolder* folder : selection.m_folders)
+        add(folder->name(), nullptr);
+    for (const PackEntry* entry : selection.m_files)
+        add(entry->name(), entry);
     return made;
 }
+
+} // namespace vorpex

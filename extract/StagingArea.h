@@ -6,9 +6,11 @@
 #include "platform/FileDescriptor.h"
 #include "platform/MessageSink.h"
 
-struct CSelection;
-class CNameCodec;
-class CPackEntry;
+namespace vorpex {
+
+struct Selection;
+class NameCodec;
+class PackEntry;
 
 // A private folder of this run, where entries are extracted so that another program can open them or a
 // file manager can take them from a drag. Its base is $XDG_RUNTIME_DIR, else the user's cache folder, and
@@ -20,45 +22,46 @@ class CPackEntry;
 // Everything below the base is reached through directory descriptors that never follow a link; the paths
 // handed out are absolute and normalised (no `//`, `.` or `..`), for the programs that take the files.
 // One thread at a time.
-class CStagingArea {
+class StagingArea {
 public:
-    CStagingArea();
-    ~CStagingArea();
-    CStagingArea(const CStagingArea&) = delete;
-    CStagingArea& operator=(const CStagingArea&) = delete;
+    StagingArea();
+    ~StagingArea();
+    StagingArea(const StagingArea&) = delete;
+    StagingArea& operator=(const StagingArea&) = delete;
 
-    // False when no private folder could be made; Path() is then empty and Refusal() says why.
-    bool IsValid() const { return m_Folder.IsOpen(); }
-    const std::string& Path() const { return m_strPath; }
-    const CMessage& Refusal() const { return m_Refusal; }
+    // False when no private folder could be made; path() is then empty and refusal() says why.
+    bool isValid() const { return m_folder.isOpen(); }
+    const std::string& path() const { return m_path; }
+    const Message& refusal() const { return m_refusal; }
 
     // A fresh empty sub-folder, open; its descriptor is not open when none could be made.
-    struct CSlot {
-        CFileDescriptor m_Fd;
-        std::string m_strName; // inside the private folder
-        std::string m_strPath;
+    struct Slot {
+        FileDescriptor m_fd;
+        std::string m_name; // inside the private folder
+        std::string m_path;
     };
-    CSlot NewSlot();
+    Slot newSlot();
     // Removes `slot` with everything in it (after a cancelled staging).
-    void DropSlot(CSlot& slot);
+    void dropSlot(Slot& slot);
 
     // What extracting `selection` into `slot` made directly inside it, in the selection's order (folders,
     // then files); for the whole archive, what the slot holds, sorted by name. A file names its entry.
-    struct CMade {
-        std::string m_strPath;
-        const CPackEntry* m_pEntry = nullptr; // null for a folder and for the whole archive's items
+    struct Made {
+        std::string m_path;
+        const PackEntry* m_entry = nullptr; // null for a folder and for the whole archive's items
     };
-    static std::vector<CMade> MadePaths(const CSlot& slot, const CSelection& selection,
-                                        const CNameCodec& codec);
+    static std::vector<Made> madePaths(const Slot& slot, const Selection& selection, const NameCodec& codec);
 
 private:
-    // Takes `base` when it is fit to hold the private folder, or adds to m_Refusal why not.
-    bool TryBase(const std::string& base);
+    // Takes `base` when it is fit to hold the private folder, or adds to m_refusal why not.
+    bool tryBase(const std::string& base);
 
-    CFileDescriptor m_Base;   // the folder the private folder is in
-    CFileDescriptor m_Folder; // the private folder
-    std::string m_strName;    // of the private folder, inside m_Base
-    std::string m_strPath;
-    CMessage m_Refusal;
-    unsigned m_nSlots = 0;
+    FileDescriptor m_base;   // the folder the private folder is in
+    FileDescriptor m_folder; // the private folder
+    std::string m_name;      // of the private folder, inside m_base
+    std::string m_path;
+    Message m_refusal;
+    unsigned m_slotCount = 0;
 };
+
+} // namespace vorpex

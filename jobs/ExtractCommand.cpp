@@ -7,35 +7,39 @@
 #include "jobs/ExtractJob.h"
 #include "platform/MessageSink.h"
 
-bool CExtractCommand::Run(EFrom from, const CContext& context, const std::function<CSelection()>& select,
-                          CExtractResult* pResult, QString* pFolder) {
-    if (!context.m_pPackFile || !context.m_pSink || !context.m_pCodec)
+namespace vorpex {
+
+bool ExtractCommand::run(From from, const Context& context, const std::function<Selection()>& select,
+                         ExtractResult* pResult, QString* pFolder) {
+    if (!context.m_packFile || !context.m_sink || !context.m_codec)
         return false;
 
-    CExtractDlg dlg(context.m_strExtractDir, context.m_pWindow);
-    if (dlg.DoModal() != QDialog::Accepted)
+    ExtractDlg dlg(context.m_extractDir, context.m_window);
+    if (dlg.exec() != QDialog::Accepted)
         return false;
-    const QString strFolder = dlg.m_strFolder;
-    const CSelection selection = select();
+    const QString strFolder = dlg.m_folder;
+    const Selection selection = select();
 
-    const CFileDescriptor dirfd = CFolderWalk::OpenDestination(QFile::encodeName(strFolder).toStdString());
-    if (!dirfd.IsOpen()) {
-        CMessage message;
-        message.m_strText = from == EFrom::Tree ? CFolderWalk::kChangeDir : CFolderWalk::kListMakeDir;
-        message.m_strName = strFolder.toStdString();
-        context.m_pSink->Report(message);
+    const FileDescriptor dirfd = FolderWalk::openDestination(QFile::encodeName(strFolder).toStdString());
+    if (!dirfd.isOpen()) {
+        Message message;
+        message.m_text = from == From::Tree ? FolderWalk::kChangeDir : FolderWalk::kListMakeDir;
+        message.m_name = strFolder.toStdString();
+        context.m_sink->report(message);
         return false;
     }
 
-    CExtractJob job(*context.m_pPackFile, *context.m_pCodec, *context.m_pSink,
-                    from == EFrom::Tree ? CFolderWalk::kTreeMakeDir : CFolderWalk::kListMakeDir,
-                    context.m_pWindow);
-    if (context.m_fnProgressHook)
-        job.SetProgressHook(context.m_fnProgressHook);
-    const CExtractResult result = job.Run(dirfd.Get(), selection);
+    ExtractJob job(*context.m_packFile, *context.m_codec, *context.m_sink,
+                   from == From::Tree ? FolderWalk::kTreeMakeDir : FolderWalk::kListMakeDir,
+                   context.m_window);
+    if (context.m_progressHook)
+        job.setProgressHook(context.m_progressHook);
+    const ExtractResult result = job.run(dirfd.get(), selection);
     if (pResult)
         *pResult = result;
     if (pFolder)
         *pFolder = QDir(strFolder).absolutePath();
     return true;
 }
+
+} // namespace vorpex

@@ -13,63 +13,64 @@
 #include <QTimer>
 #include <limits>
 
-CExtractJob::CExtractJob(const CPackFile& pack, const CNameCodec& codec, CMessageSink& uiSink,
-                         const char* makeDirMessage, QWidget* pWindow)
-    : m_UiSink(uiSink), m_Codec(codec), m_Walk(pack, *this, codec, makeDirMessage), m_pWindow(pWindow) {
-    m_pShowFirst = new QTimer(this);
-    m_pShowFirst->setSingleShot(true);
-    connect(m_pShowFirst, &QTimer::timeout, this, &CExtractJob::ShowFirst);
-    m_Walk.Writer().SetReplaceQuestion([this](const CPackEntry& entry) { return AskReplace(entry); });
-    connect(m_job.watcher(), &QFutureWatcher<CExtractResult>::progressValueChanged, this,
-            &CExtractJob::UpdateProgress);
+namespace vorpex {
+
+ExtractJob::ExtractJob(const PackFile& pack, const NameCodec& codec, MessageSink& uiSink,
+                       const char* makeDirMessage, QWidget* pWindow)
+    : m_uiSink(uiSink), m_codec(codec), m_walk(pack, *this, codec, makeDirMessage), m_window(pWindow) {
+    m_showFirst = new QTimer(this);
+    m_showFirst->setSingleShot(true);
+    connect(m_showFirst, &QTimer::timeout, this, &ExtractJob::showFirst);
+    m_walk.writer().setReplaceQuestion([this](const PackEntry& entry) { return askReplace(entry); });
+    connect(m_job.watcher(), &QFutureWatcher<ExtractResult>::progressValueChanged, this,
+            &ExtractJob::updateProgress);
 }
 
-CExtractJob::~CExtractJob() {
-    delete m_pProgress;
+ExtractJob::~ExtractJob() {
+    delete m_progress;
 }
 
-void CExtractJob::Cancel() {
+void ExtractJob::cancel() {
     m_job.cancel();
     // A question waiting for its answer gets Cancel, so the worker can stop.
     std::lock_guard lock(m_questionMutex);
     if (m_question)
-        m_question->setAnswer(CEntryWriter::EReplace::Cancel);
+        m_question->setAnswer(EntryWriter::Replace::Cancel);
 }
 
-void CExtractJob::Question::setAnswer(CEntryWriter::EReplace value) {
+void ExtractJob::Question::setAnswer(EntryWriter::Replace value) {
     {
-        std::lock_guard lock(mutex);
-        if (!answer)
-            answer = value;
+        std::lock_guard lock(m_mutex);
+        if (!m_answer)
+            m_answer = value;
     }
-    answered.notify_all();
+    m_answered.notify_all();
 }
 
-CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
+ExtractResult ExtractJob::run(int dirfd, const Selection& selection) {
     QEventLoop loop;
-    m_pLoop = &loop;
-    connect(m_job.watcher(), &QFutureWatcher<CExtractResult>::finished, &loop, &QEventLoop::quit);
+    m_loop = &loop;
+    connect(m_job.watcher(), &QFutureWatcher<ExtractResult>::finished, &loop, &QEventLoop::quit);
 
-    m_job.start(
-        [this, dirfd, &selection](QPromise<CExtractResult>& promise, const std::atomic<bool>& cancel) {
-            m_Walk.SetCancelFlag(&cancel);
-            promise.setProgressRange(0, std::numeric_limits<int>::max());
-            m_Walk.SetProgressCallback([this, &promise](const CProgress& p) {
-                m_nFilesDone.store(p.m_nFilesDone, std::memory_order_relaxed);
-                m_nFilesTotal.store(p.m_nFilesTotal, std::memory_order_relaxed);
-                m_nBytesDone.store(p.m_nBytesDone, std::memory_order_relaxed);
-                m_nBytesTotal.store(p.m_nBytesTotal, std::memory_order_relaxed);
-                promise.setProgressValue(++m_reports);
-                if (m_fnProgressHook)
-                    m_fnProgressHook(p);
-            });
-            promise.addResult(m_Walk.Extract(dirfd, selection));
+    m_job.start([this, dirfd, &selection](QPromise<ExtractResult>& promise, const std::atomic<bool>& cancel) {
+        m_walk.setCancelFlag(&cancel);
+        promise.setProgressRange(0, std::numeric_limits<int>::max());
+        m_walk.setProgressCallback([this, &promise](const Progress& p) {
+            m_filesDone.store(p.m_filesDone, std::memory_order_relaxed);
+            m_filesTotal.store(p.m_filesTotal, std::memory_order_relaxed);
+            m_bytesDone.store(p.m_bytesDone, std::memory_order_relaxed);
+            m_bytesTotal.store(p.m_bytesTotal, std::memory_order_relaxed);
+            promise.setProgressValue(++m_reports);
+            if (m_progressHook)
+                m_progressHook(p);
         });
+        promise.addResult(m_walk.extract(dirfd, selection));
+    });
 
     // First the quiet half second: repaint, take the worker's messages, but take no input, so nothing can
     // close the archive under the worker before the modal progress dialog is up.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_bBusyCursor = true;
+    m_busyCursor = true;
     QTimer delay;
     delay.setSingleShot(true);
     connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -78,13 +79,13 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     if (!m_job.isFinished())
         bQuitting = loop.exec(QEventLoop::ExcludeUserInputEvents) == kQuitting;
     delay.stop();
-    m_bBusyCursor = false;
+    m_busyCursor = false;
     QApplication::restoreOverrideCursor();
 
     // Then the progress dialog, modal, until the worker ends; once cancelled, input is held back again for
     // the moment the worker needs to drop the file in hand.
     if (!m_job.isFinished() && !bQuitting) {
-        ShowProgress();
+        showProgress();
         while (!m_job.isFinished() && !bQuitting)
             bQuitting = loop.exec(m_job.isCancelled() ? QEventLoop::ExcludeUserInputEvents
                                                       : QEventLoop::AllEvents) == kQuitting;
@@ -92,89 +93,89 @@ CExtractResult CExtractJob::Run(int dirfd, const CSelection& selection) {
     // The application is quitting: event loops return at once, so no message can be shown any more. The
     // worker stops, a question it waits on answered Cancel, and what it posted is dropped.
     if (bQuitting)
-        Cancel();
+        cancel();
     m_job.wait();
-    CExtractResult result;
+    ExtractResult result;
     if (m_job.watcher()->future().resultCount() > 0)
         result = m_job.result();
     else
-        result.m_bCancelled = true;
-    delete m_pProgress;
-    m_pLoop = nullptr;
-    m_pShowFirst->stop();
+        result.m_cancelled = true;
+    delete m_progress;
+    m_loop = nullptr;
+    m_showFirst->stop();
     if (bQuitting) {
         QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-        m_FirstMessage.reset();
-        m_Gathered.clear();
+        m_firstMessage.reset();
+        m_gathered.clear();
     } else {
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); // the messages still on their way
     }
-    ShowFirst(); // when the worker was quicker than the timer
-    ShowGathered();
+    showFirst(); // when the worker was quicker than the timer
+    showGathered();
     return result;
 }
 
-void CExtractJob::Report(const CMessage& message) {
-    postToThread(this, [this, message] { Take(message); });
+void ExtractJob::report(const Message& message) {
+    postToThread(this, [this, message] { take(message); });
 }
 
-void CExtractJob::Take(const CMessage& message) {
-    if (m_bFirstTaken) {
-        m_Gathered.push_back(message);
+void ExtractJob::take(const Message& message) {
+    if (m_firstTaken) {
+        m_gathered.push_back(message);
         return;
     }
-    m_bFirstTaken = true;
-    m_FirstMessage = message;
-    m_pShowFirst->start(0);
+    m_firstTaken = true;
+    m_firstMessage = message;
+    m_showFirst->start(0);
 }
 
-template <class F> auto CExtractJob::WithoutBusyCursor(F show) {
-    const bool bBusy = m_bBusyCursor;
-    if (bBusy)
+template <class F> auto ExtractJob::withoutBusyCursor(F show) {
+    const bool busy = m_busyCursor;
+    if (busy)
         QApplication::restoreOverrideCursor();
-    const auto restore = qScopeGuard([bBusy] {
-        if (bBusy)
+    const auto restore = qScopeGuard([busy] {
+        if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
     });
     return show();
 }
 
-void CExtractJob::ShowFirst() {
-    if (!m_FirstMessage)
+void ExtractJob::showFirst() {
+    if (!m_firstMessage)
         return;
-    const CMessage message = std::move(*m_FirstMessage);
-    m_FirstMessage.reset();
-    WithoutBusyCursor([&] { m_UiSink.Report(message); });
+    const Message message = std::move(*m_firstMessage);
+    m_firstMessage.reset();
+    withoutBusyCursor([&] { m_uiSink.report(message); });
 }
 
-CEntryWriter::EReplace CExtractJob::AskReplace(const CPackEntry& entry) {
+EntryWriter::Replace ExtractJob::askReplace(const PackEntry& entry) {
     auto question = std::make_shared<Question>();
     {
         std::lock_guard lock(m_questionMutex);
         if (m_job.isCancelled())
-            return CEntryWriter::EReplace::Cancel;
+            return EntryWriter::Replace::Cancel;
         m_question = question;
     }
     postToThread(this, [this, question, &entry] {
-        if (!question->answer) // not cancelled meanwhile
-            question->setAnswer(WithoutBusyCursor([&] { return ShowReplaceQuestion(entry); }));
+        if (!question->m_answer) // not cancelled meanwhile
+            question->setAnswer(withoutBusyCursor([&] { return showReplaceQuestion(entry); }));
     });
-    std::unique_lock lock(question->mutex);
-    question->answered.wait(lock, [&] { return question->answer.has_value(); });
-    const CEntryWriter::EReplace answer = *question->answer;
+    std::unique_lock lock(question->m_mutex);
+    question->m_answered.wait(lock, [&] { return question->m_answer.has_value(); });
+    const EntryWriter::Replace answer = *question->m_answer;
     lock.unlock();
     std::lock_guard guard(m_questionMutex);
     m_question.reset();
     return answer;
 }
 
-CEntryWriter::EReplace CExtractJob::ShowReplaceQuestion(const CPackEntry& entry) {
-    using E = CEntryWriter::EReplace;
+EntryWriter::Replace ExtractJob::showReplaceQuestion(const PackEntry& entry) {
+    using E = EntryWriter::Replace;
     // The entry's path as the list and Copy Path show it; names are plain text, never markup.
-    const CNameEscaper escaper(m_Codec);
-    std::string path = escaper.Escape(entry.GetName());
-    for (const CPackFolder* folder = entry.GetFolder(); folder; folder = folder->GetParent())
-        path = escaper.Escape(folder->GetName()) + "/" + path;
+    const NameEscaper escaper(m_codec);
+    std::string path = escaper.escape(entry.name());
+    for (const PackFolder* folder = entry.folder(); folder; folder = folder->parent())
+        path = escaper.escape(folder->name()) + "/" + path;
     QMessageBox box(QMessageBox::Question, QString::fromLatin1(kCaption),
                     QString::fromLatin1(kReplaceExistingFile).arg(QString::fromStdString(path)),
                     QMessageBox::NoButton, QApplication::activeWindow());
@@ -199,48 +200,48 @@ CEntryWriter::EReplace CExtractJob::ShowReplaceQuestion(const CPackEntry& entry)
     return E::Cancel;
 }
 
-void CExtractJob::ShowGathered() {
-    if (m_Gathered.empty())
+void ExtractJob::showGathered() {
+    if (m_gathered.empty())
         return;
-    CMessage all;
-    all.m_strText = m_Gathered.size() == 1
-                        ? std::string(kOneMoreMessage)
-                        : QString::fromLatin1(kMoreMessages).arg(m_Gathered.size()).toStdString();
-    for (const CMessage& message : m_Gathered)
-        all.m_strText += "\n" + message.Full();
-    m_Gathered.clear();
-    m_UiSink.Report(all);
+    Message all;
+    all.m_text = m_gathered.size() == 1
+                     ? std::string(kOneMoreMessage)
+                     : QString::fromLatin1(kMoreMessages).arg(m_gathered.size()).toStdString();
+    for (const Message& message : m_gathered)
+        all.m_text += "\n" + message.full();
+    m_gathered.clear();
+    m_uiSink.report(all);
 }
 
-void CExtractJob::ShowProgress() {
-    m_pProgress = new QProgressDialog(m_pWindow);
-    m_pProgress->setObjectName(QStringLiteral("ExtractProgress"));
-    m_pProgress->setWindowTitle(tr("Extract"));
-    m_pProgress->setWindowModality(Qt::ApplicationModal);
-    m_pProgress->setAutoClose(false);
-    m_pProgress->setAutoReset(false);
-    m_pProgress->setMinimumDuration(0);
-    m_pProgress->setRange(0, 1000);
-    m_pProgress->setCancelButtonText(tr("Cancel"));
-    m_pProgress->setMinimumWidth(360);
-    connect(m_pProgress, &QProgressDialog::canceled, this, [this] {
-        Cancel();
-        if (m_pLoop)
-            m_pLoop->quit();
+void ExtractJob::showProgress() {
+    m_progress = new QProgressDialog(m_window);
+    m_progress->setObjectName(QStringLiteral("ExtractProgress"));
+    m_progress->setWindowTitle(tr("Extract"));
+    m_progress->setWindowModality(Qt::ApplicationModal);
+    m_progress->setAutoClose(false);
+    m_progress->setAutoReset(false);
+    m_progress->setMinimumDuration(0);
+    m_progress->setRange(0, 1000);
+    m_progress->setCancelButtonText(tr("Cancel"));
+    m_progress->setMinimumWidth(360);
+    connect(m_progress, &QProgressDialog::canceled, this, [this] {
+        cancel();
+        if (m_loop)
+            m_loop->quit();
     });
-    UpdateProgress();
-    m_pProgress->show();
+    updateProgress();
+    m_progress->show();
 }
 
-void CExtractJob::UpdateProgress() {
-    if (!m_pProgress || m_job.isCancelled())
+void ExtractJob::updateProgress() {
+    if (!m_progress || m_job.isCancelled())
         return;
-    const uint64_t files = m_nFilesDone.load(std::memory_order_relaxed);
-    const uint64_t filesTotal = m_nFilesTotal.load(std::memory_order_relaxed);
-    const uint64_t bytes = m_nBytesDone.load(std::memory_order_relaxed);
-    const uint64_t bytesTotal = m_nBytesTotal.load(std::memory_order_relaxed);
+    const uint64_t files = m_filesDone.load(std::memory_order_relaxed);
+    const uint64_t filesTotal = m_filesTotal.load(std::memory_order_relaxed);
+    const uint64_t bytes = m_bytesDone.load(std::memory_order_relaxed);
+    const uint64_t bytesTotal = m_bytesTotal.load(std::memory_order_relaxed);
     const QLocale locale;
-    m_pProgress->setLabelText(
+    m_progress->setLabelText(
         tr("Extracting: %1 of %2 files, %3 of %4")
             .arg(locale.toString(qulonglong(files)), locale.toString(qulonglong(filesTotal)),
                  locale.formattedDataSize(qint64(bytes)), locale.formattedDataSize(qint64(bytesTotal))));
@@ -249,5 +250,7 @@ void CExtractJob::UpdateProgress() {
         permille = int(bytes * 1000 / bytesTotal);
     else if (filesTotal)
         permille = int(files * 1000 / filesTotal);
-    m_pProgress->setValue(permille);
+    m_progress->setValue(permille);
 }
+
+} // namespace vorpex

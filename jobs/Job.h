@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+namespace vorpex {
+
 // The one way the window runs long work (an extraction, a search, a picture's decoding): the work runs on
 // a pool thread (QtConcurrent::run with a QPromise, which takes its result and its progress), sees a cancel
 // through the flag the core's loops read, and its end reaches the window's thread through the watcher's
@@ -61,3 +63,5 @@ private:
 template <class F> void postToThread(QObject* context, F call) {
     QMetaObject::invokeMethod(context, std::move(call), Qt::QueuedConnection);
 }
+
+} // namespace vorpex

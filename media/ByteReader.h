@@ -4,6 +4,8 @@
 
 #include "media/MediaTypes.h"
 
+namespace vorpex {
+
 // Bounds-checked reading of a byte span: a read past the end gives zeros and sets failed(), so a decoder
 // checks once after a header instead of before every field.
 class ByteReader {
@@ -69,3 +71,5 @@ private:
     size_t m_pos;
     bool m_failed = false;
 };
+
+} // namespace vorpex

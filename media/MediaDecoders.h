@@ -8,6 +8,8 @@
 
 #include "media/MediaTypes.h"
 
+namespace vorpex {
+
 // Pictures. PCX: 1, 4 (planar or packed), 8 bits indexed and 24 bits, run-length coded or not.
 MediaResult<Picture> decodePcx(ByteSpan bytes, const MediaBudget& budget = {});
 // Truevision TGA: colour-mapped, true colour (15/16/24/32 bits) and grey, plain or run-length coded.
@@ -41,3 +43,5 @@ MediaCategory mediaCategory(MediaKind kind);
 // The decoder for a kind of picture or sound; other kinds give kMediaUnsupported.
 MediaResult<Picture> decodePicture(MediaKind kind, ByteSpan bytes, const MediaBudget& budget = {});
 MediaResult<Sound> decodeSound(MediaKind kind, ByteSpan bytes, const MediaBudget& budget = {});
+
+} // namespace vorpex

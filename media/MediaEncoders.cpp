@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+namespace vorpex {
+
 namespace {
 
 void putBe32(std::string& out, uint32_t v) {
@@ -26,16 +28,17 @@ void putChunk(std::string& out, const char* type, const std::string& data) {
 } // namespace
 
 std::string encodePng(const Picture& picture) {
-    const size_t rowBytes = size_t(picture.width) * 4;
-    if (picture.width == 0 || picture.height == 0 || picture.rgba.size() != rowBytes * picture.height ||
-        picture.width > 0x7FFFFFFF || picture.height > 0x7FFFFFFF)
+    const size_t rowBytes = size_t(picture.m_width) * 4;
+    if (picture.m_width == 0 || picture.m_height == 0 ||
+        picture.m_rgba.size() != rowBytes * picture.m_height || picture.m_width > 0x7FFFFFFF ||
+        picture.m_height > 0x7FFFFFFF)
         return {};
     // Each row starts with its filter type, 0: the pixels as they are.
     std::string raw;
-    raw.reserve((rowBytes + 1) * picture.height);
-    for (uint32_t y = 0; y < picture.height; ++y) {
+    raw.reserve((rowBytes + 1) * picture.m_height);
+    for (uint32_t y = 0; y < picture.m_height; ++y) {
         raw += '\0';
-        raw.append(reinterpret_cast<const char*>(picture.rgba.data() + y * rowBytes), rowBytes);
+        raw.append(reinterpret_cast<const char*>(picture.m_rgba.data() + y * rowBytes), rowBytes);
     }
     uLongf packedSize = compressBound(uLong(raw.size()));
     std::string packed(packedSize, '\0');
@@ -47,8 +50,8 @@ std::string encodePng(const Picture& picture) {
 
     std::string png("\x89PNG\r\n\x1A\n", 8);
     std::string header;
-    putBe32(header, picture.width);
-    putBe32(header, picture.height);
+    putBe32(header, picture.m_width);
+    putBe32(header, picture.m_height);
     header += std::string("\x08\x06\x00\x00\x00", 5); // 8 bits, RGBA, deflate, adaptive filters, no interlace
     putChunk(png, "IHDR", header);
     putChunk(png, "IDAT", packed);
@@ -58,24 +61,26 @@ std::string encodePng(const Picture& picture) {
 
 std::string encodeWav(const Sound& sound) {
     const size_t frame = sound.frameSize();
-    if (sound.rate == 0 || frame == 0 || (sound.bitsPerSample != 8 && sound.bitsPerSample != 16) ||
-        sound.samples.size() > 0xFFFFFFFFu - 44)
+    if (sound.m_rate == 0 || frame == 0 || (sound.m_bitsPerSample != 8 && sound.m_bitsPerSample != 16) ||
+        sound.m_samples.size() > 0xFFFFFFFFu - 44)
         return {};
-    const auto data = uint32_t(sound.samples.size() - sound.samples.size() % frame);
+    const auto data = uint32_t(sound.m_samples.size() - sound.m_samples.size() % frame);
     std::string wav = "RIFF";
     putLe(wav, 36 + data + (data & 1), 4);
     wav += "WAVEfmt ";
     putLe(wav, 16, 4);
     putLe(wav, 1, 2); // PCM
-    putLe(wav, sound.channels, 2);
-    putLe(wav, sound.rate, 4);
-    putLe(wav, uint32_t(sound.rate * frame), 4);
+    putLe(wav, sound.m_channels, 2);
+    putLe(wav, sound.m_rate, 4);
+    putLe(wav, uint32_t(sound.m_rate * frame), 4);
     putLe(wav, uint32_t(frame), 2);
-    putLe(wav, sound.bitsPerSample, 2);
+    putLe(wav, sound.m_bitsPerSample, 2);
     wav += "data";
     putLe(wav, data, 4);
-    wav.append(reinterpret_cast<const char*>(sound.samples.data()), data);
+    wav.append(reinterpret_cast<const char*>(sound.m_samples.data()), data);
     if (data & 1)
         wav += '\0';
     return wav;
 }
+
+} // namespace vorpex

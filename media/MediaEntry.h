@@ -7,8 +7,12 @@
 #include "catalogue/EntryPeek.h"
 #include "media/MediaTypes.h"
 
+namespace vorpex {
+
 // The entry's bytes in `value`, or why not: the catalogue's own reasons (past the end, unreadable, no
 // archive) or kMediaFileTooLarge.
-MediaResult<std::string> readMediaEntry(const CPackFile& pack, const CPackEntry& entry,
+MediaResult<std::string> readMediaEntry(const PackFile& pack, const PackEntry& entry,
                                         const MediaBudget& budget = {});
-MediaResult<std::string> readMediaEntry(const CEntrySource& source, const MediaBudget& budget = {});
+MediaResult<std::string> readMediaEntry(const EntrySource& source, const MediaBudget& budget = {});
+
+} // namespace vorpex

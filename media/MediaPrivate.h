@@ -8,6 +8,8 @@
 #include "media/ByteReader.h"
 #include "media/MediaTypes.h"
 
+namespace vorpex {
+
 using Rgb = std::array<uint8_t, 3>;
 
 // Sizes `picture` for `width` x `height` (every pixel opaque black), or says why not: no pixels, or more
@@ -16,11 +18,11 @@ std::string allocatePicture(Picture& picture, uint64_t width, uint64_t height, c
 
 // Whether `bytes` more output stay within the budget when `used` are already held.
 inline bool withinBudget(size_t used, uint64_t bytes, const MediaBudget& budget) {
-    return bytes <= budget.maxBytes && used <= budget.maxBytes - bytes;
+    return bytes <= budget.m_maxBytes && used <= budget.m_maxBytes - bytes;
 }
 
 inline void putPixel(Picture& picture, size_t index, Rgb rgb, uint8_t alpha = 255) {
-    uint8_t* p = &picture.rgba[index * 4];
+    uint8_t* p = &picture.m_rgba[index * 4];
     p[0] = rgb[0];
     p[1] = rgb[1];
     p[2] = rgb[2];
@@ -32,3 +34,5 @@ inline void putPixel(Picture& picture, size_t index, Rgb rgb, uint8_t alpha = 25
 // bits times. ByteRun1 (IFF): n in 0..127 copies n + 1 bytes, -1..-127 repeats the next byte 1 - n times.
 bool unpackPcx(ByteReader& in, std::span<uint8_t> out);
 bool unpackByteRun1(ByteReader& in, std::span<uint8_t> out);
+
+} // namespace vorpex

@@ -4,6 +4,8 @@
 #include "media/MediaDecoders.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 bool startsWith(ByteSpan head, const char* text, size_t length, size_t at = 0) {
@@ -111,3 +113,5 @@ MediaResult<Sound> decodeSound(MediaKind kind, ByteSpan bytes, const MediaBudget
         return MediaResult<Sound>::failure(kMediaUnsupported);
     }
 }
+
+} // namespace vorpex

@@ -5,18 +5,20 @@
 #include "media/MediaPrivate.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 std::string Picture::description() const {
-    return std::to_string(width) + "x" + std::to_string(height) + ", " + std::to_string(sourceBits) +
-           (indexed ? kMediaIndexed : kMediaTrueColour);
+    return std::to_string(m_width) + "x" + std::to_string(m_height) + ", " + std::to_string(m_sourceBits) +
+           (m_indexed ? kMediaIndexed : kMediaTrueColour);
 }
 
 std::string Sound::description() const {
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f s", rate ? double(frameCount()) / rate : 0.0);
-    const std::string layout = channels == 1   ? kMediaMono
-                               : channels == 2 ? kMediaStereo
-                                               : std::to_string(channels);
-    return std::to_string(rate) + " Hz, " + std::to_string(bitsPerSample) + "-bit, " + layout + ", " +
+    std::snprintf(seconds, sizeof seconds, "%.1f s", m_rate ? double(frameCount()) / m_rate : 0.0);
+    const std::string layout = m_channels == 1   ? kMediaMono
+                               : m_channels == 2 ? kMediaStereo
+                                                 : std::to_string(m_channels);
+    return std::to_string(m_rate) + " Hz, " + std::to_string(m_bitsPerSample) + "-bit, " + layout + ", " +
            seconds;
 }
 
@@ -24,14 +26,14 @@ std::string allocatePicture(Picture& picture, uint64_t width, uint64_t height, c
     if (width == 0 || height == 0)
         return kMediaDamaged;
     // Both factors fit 32 bits in every format read here, so the product cannot overflow.
-    if (width > 0xFFFFFFFFu || height > 0xFFFFFFFFu || width * height > budget.maxPixels ||
-        width * height > budget.maxBytes / 4)
+    if (width > 0xFFFFFFFFu || height > 0xFFFFFFFFu || width * height > budget.m_maxPixels ||
+        width * height > budget.m_maxBytes / 4)
         return kPreviewTooLarge + std::to_string(width) + " x " + std::to_string(height) + " pixels.";
-    picture.width = uint32_t(width);
-    picture.height = uint32_t(height);
-    picture.rgba.assign(width * height * 4, 0);
-    for (size_t i = 3; i < picture.rgba.size(); i += 4)
-        picture.rgba[i] = 255;
+    picture.m_width = uint32_t(width);
+    picture.m_height = uint32_t(height);
+    picture.m_rgba.assign(width * height * 4, 0);
+    for (size_t i = 3; i < picture.m_rgba.size(); i += 4)
+        picture.m_rgba[i] = 255;
     return {};
 }
 
@@ -76,3 +78,5 @@ bool unpackByteRun1(ByteReader& in, std::span<uint8_t> out) {
     }
     return true;
 }
+
+} // namespace vorpex

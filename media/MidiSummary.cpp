@@ -6,6 +6,8 @@
 #include "media/MediaPrivate.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 constexpr size_t kMaxName = 64;
@@ -23,20 +25,20 @@ uint32_t readVarLength(ByteReader& in) {
 }
 
 struct Track {
-    uint64_t events = 0;
-    uint64_t ticks = 0;
-    std::string name;
-    bool cut = false;
+    uint64_t m_events = 0;
+    uint64_t m_ticks = 0;
+    std::string m_name;
+    bool m_cut = false;
 };
 
 // Reads one track's events; tempo changes go into `tempos` (tick -> microseconds a quarter note).
 Track readTrack(ByteSpan data, bool cut, std::map<uint64_t, uint32_t>& tempos) {
     Track track;
-    track.cut = cut;
+    track.m_cut = cut;
     ByteReader in(data);
     uint8_t status = 0;
     while (!in.atEnd()) {
-        track.ticks += readVarLength(in);
+        track.m_ticks += readVarLength(in);
         uint8_t b = in.u8();
         if (in.failed())
             break;
@@ -46,17 +48,17 @@ Track readTrack(ByteSpan data, bool cut, std::map<uint64_t, uint32_t>& tempos) {
             in.seek(in.pos() - 1);
             b = status;
         }
-        ++track.events;
+        ++track.m_events;
         if (b == 0xFF) {
             const uint8_t type = in.u8();
             ByteSpan meta = in.take(readVarLength(in));
             if (type == 0x2F)
                 return track;
             if (type == 0x51 && meta.size() == 3)
-                tempos[track.ticks] = uint32_t(meta[0]) << 16 | uint32_t(meta[1]) << 8 | meta[2];
-            if (type == 0x03 && track.name.empty())
+                tempos[track.m_ticks] = uint32_t(meta[0]) << 16 | uint32_t(meta[1]) << 8 | meta[2];
+            if (type == 0x03 && track.m_name.empty())
                 for (size_t i = 0; i < meta.size() && i < kMaxName; ++i)
-                    track.name += meta[i] >= 0x20 && meta[i] < 0x7F ? char(meta[i]) : '?';
+                    track.m_name += meta[i] >= 0x20 && meta[i] < 0x7F ? char(meta[i]) : '?';
         } else if (b == 0xF0 || b == 0xF7) {
             in.take(readVarLength(in));
         } else if (b >= 0x80 && b < 0xF0) {
@@ -66,7 +68,7 @@ Track readTrack(ByteSpan data, bool cut, std::map<uint64_t, uint32_t>& tempos) {
             break; // a system message has no place in a file
         }
     }
-    track.cut = true; // no end-of-track event
+    track.m_cut = true; // no end-of-track event
     return track;
 }
 
@@ -105,7 +107,7 @@ MediaResult<std::string> summarizeMidi(ByteSpan bytes) {
     // change). Format 2 holds independent patterns; their tempo maps are not merged, the estimate is rough.
     uint64_t endTick = 0;
     for (const Track& t : tracks)
-        endTick = std::max(endTick, t.ticks);
+        endTick = std::max(endTick, t.m_ticks);
     double seconds = 0;
     const bool smpte = division & 0x8000;
     if (smpte) {
@@ -137,12 +139,14 @@ MediaResult<std::string> summarizeMidi(ByteSpan bytes) {
     }
     text += kMidiLength + clockText(seconds) + "\n";
     for (size_t i = 0; i < tracks.size(); ++i) {
-        text += kMidiTrack + std::to_string(i + 1) + ": " + std::to_string(tracks[i].events) + kMidiEvents;
-        if (!tracks[i].name.empty())
-            text += ", \"" + tracks[i].name + "\"";
-        if (tracks[i].cut)
+        text += kMidiTrack + std::to_string(i + 1) + ": " + std::to_string(tracks[i].m_events) + kMidiEvents;
+        if (!tracks[i].m_name.empty())
+            text += ", \"" + tracks[i].m_name + "\"";
+        if (tracks[i].m_cut)
             text += kMidiTrackCut;
         text += "\n";
     }
     return {std::move(text), {}};
 }
+
+} // namespace vorpex

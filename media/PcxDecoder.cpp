@@ -2,6 +2,8 @@
 #include "media/MediaPrivate.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 constexpr size_t kHeaderSize = 128;
@@ -36,10 +38,10 @@ MediaResult<Picture> decodePcx(ByteSpan bytes, const MediaBudget& budget) {
     const uint64_t width = uint64_t(xMax) - xMin + 1, height = uint64_t(yMax) - yMin + 1;
 
     MediaResult<Picture> result;
-    Picture& picture = result.value;
-    picture.format = "PCX";
-    picture.sourceBits = depth;
-    picture.indexed = depth <= 8;
+    Picture& picture = result.m_value;
+    picture.m_format = "PCX";
+    picture.m_sourceBits = depth;
+    picture.m_indexed = depth <= 8;
     if (std::string why = allocatePicture(picture, width, height, budget); !why.empty())
         return MediaResult<Picture>::failure(why);
     if (lineBytes * 8 < width * bits)
@@ -65,7 +67,7 @@ MediaResult<Picture> decodePcx(ByteSpan bytes, const MediaBudget& budget) {
     // The scan line holds each plane's bytes in turn; runs may cross from one line into the next, so the
     // whole picture is unpacked at once (no larger than its pixels, unless the line length lies).
     const size_t scanBytes = lineBytes * planes;
-    if (!withinBudget(picture.rgba.size(), uint64_t(scanBytes) * height, budget))
+    if (!withinBudget(picture.m_rgba.size(), uint64_t(scanBytes) * height, budget))
         return MediaResult<Picture>::failure(kMediaDamaged);
     std::vector<uint8_t> lines(scanBytes * height);
     ByteReader pixels(data);
@@ -73,10 +75,10 @@ MediaResult<Picture> decodePcx(ByteSpan bytes, const MediaBudget& budget) {
         return MediaResult<Picture>::failure(kMediaTruncated);
     if (encoding == 0)
         std::copy_n(data.begin(), lines.size(), lines.begin());
-    for (uint32_t y = 0; y < picture.height; ++y) {
+    for (uint32_t y = 0; y < picture.m_height; ++y) {
         const uint8_t* line = &lines[y * scanBytes];
-        const size_t row = size_t(y) * picture.width;
-        for (uint32_t x = 0; x < picture.width; ++x) {
+        const size_t row = size_t(y) * picture.m_width;
+        for (uint32_t x = 0; x < picture.m_width; ++x) {
             if (depth == 24) {
                 putPixel(picture, row + x, {line[x], line[lineBytes + x], line[2 * lineBytes + x]});
                 continue;
@@ -94,3 +96,5 @@ MediaResult<Picture> decodePcx(ByteSpan bytes, const MediaBudget& budget) {
     }
     return result;
 }
+
+} // namespace vorpex

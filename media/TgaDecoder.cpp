@@ -2,11 +2,13 @@
 #include "media/MediaPrivate.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 struct Colour {
-    Rgb rgb{};
-    uint8_t alpha = 255;
+    Rgb m_rgb{};
+    uint8_t m_alpha = 255;
 };
 
 // One stored colour of `bits` (15, 16, 24 or 32) bits; `alphaBits` says whether 16 and 32 carry alpha.
@@ -15,17 +17,17 @@ Colour readColour(ByteReader& in, unsigned bits, unsigned alphaBits) {
     if (bits == 15 || bits == 16) {
         const uint16_t v = in.le16();
         const auto five = [](unsigned x) { return uint8_t((x & 31) * 255 / 31); };
-        c.rgb = {five(v >> 10), five(v >> 5), five(v)};
+        c.m_rgb = {five(v >> 10), five(v >> 5), five(v)};
         if (bits == 16 && alphaBits > 0 && !(v & 0x8000))
-            c.alpha = 0;
+            c.m_alpha = 0;
         return c;
     }
     const uint8_t b = in.u8(), g = in.u8(), r = in.u8();
-    c.rgb = {r, g, b};
+    c.m_rgb = {r, g, b};
     if (bits == 32) {
         const uint8_t a = in.u8();
         if (alphaBits > 0)
-            c.alpha = a;
+            c.m_alpha = a;
     }
     return c;
 }
@@ -51,10 +53,10 @@ MediaResult<Picture> decodeTga(ByteSpan bytes, const MediaBudget& budget) {
         return MediaResult<Picture>::failure(kMediaUnsupported);
 
     MediaResult<Picture> result;
-    Picture& picture = result.value;
-    picture.format = "TGA";
-    picture.sourceBits = bits;
-    picture.indexed = mapped;
+    Picture& picture = result.m_value;
+    picture.m_format = "TGA";
+    picture.m_sourceBits = bits;
+    picture.m_indexed = mapped;
     const unsigned alphaBits = descriptor & 15;
     in.skip(idLength);
     // A colour map may come with any kind of picture; only a colour-mapped one uses it.
@@ -86,7 +88,7 @@ MediaResult<Picture> decodeTga(ByteSpan bytes, const MediaBudget& budget) {
     const auto store = [&](const Colour& c) {
         const size_t row = done / width, column = done % width;
         const size_t y = topDown ? row : height - 1 - row, x = rightToLeft ? width - 1 - column : column;
-        putPixel(picture, y * width + x, c.rgb, c.alpha);
+        putPixel(picture, y * width + x, c.m_rgb, c.m_alpha);
         ++done;
     };
     while (done < total) {
@@ -111,3 +113,5 @@ MediaResult<Picture> decodeTga(ByteSpan bytes, const MediaBudget& budget) {
     }
     return result;
 }
+
+} // namespace vorpex

@@ -4,6 +4,8 @@
 #include "media/MediaPrivate.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 enum Block : uint8_t {
@@ -23,12 +25,12 @@ constexpr uint16_t kEndless = 0xFFFF;
 // The sound's format is set by its first sound block; a later block in another layout is not supported.
 bool setFormat(Sound& sound, bool& haveFormat, uint32_t rate, uint16_t channels, uint16_t bits) {
     if (!haveFormat) {
-        sound.rate = rate;
-        sound.channels = channels;
-        sound.bitsPerSample = bits;
+        sound.m_rate = rate;
+        sound.m_channels = channels;
+        sound.m_bitsPerSample = bits;
         haveFormat = true;
     }
-    return sound.channels == channels && sound.bitsPerSample == bits;
+    return sound.m_channels == channels && sound.m_bitsPerSample == bits;
 }
 
 } // namespace
@@ -45,8 +47,8 @@ MediaResult<Sound> decodeVoc(ByteSpan bytes, const MediaBudget& budget) {
         return MediaResult<Sound>::failure(kMediaDamaged);
 
     MediaResult<Sound> result;
-    Sound& sound = result.value;
-    sound.format = "VOC";
+    Sound& sound = result.m_value;
+    sound.m_format = "VOC";
     bool haveFormat = false;
     // Block 8 gives the rate and channels of the block 1 that follows it.
     uint32_t extendedRate = 0;
@@ -58,9 +60,9 @@ MediaResult<Sound> decodeVoc(ByteSpan bytes, const MediaBudget& budget) {
     const auto append = [&](ByteSpan data) {
         const size_t frame = sound.frameSize();
         const size_t usable = data.size() - data.size() % frame;
-        if (!withinBudget(sound.samples.size(), usable, budget))
+        if (!withinBudget(sound.m_samples.size(), usable, budget))
             return false;
-        sound.samples.insert(sound.samples.end(), data.begin(), data.begin() + ptrdiff_t(usable));
+        sound.m_samples.insert(sound.m_samples.end(), data.begin(), data.begin() + ptrdiff_t(usable));
         return true;
     };
     while (!in.atEnd()) {
@@ -101,10 +103,10 @@ MediaResult<Sound> decodeVoc(ByteSpan bytes, const MediaBudget& budget) {
                 return MediaResult<Sound>::failure(kMediaTruncated);
             setFormat(sound, haveFormat, 1000000u / (256u - divisor), 1, 8);
             const size_t silenceBytes = frames * sound.frameSize();
-            fits = withinBudget(sound.samples.size(), silenceBytes, budget);
+            fits = withinBudget(sound.m_samples.size(), silenceBytes, budget);
             if (fits)
-                sound.samples.resize(sound.samples.size() + silenceBytes,
-                                     sound.bitsPerSample == 8 ? 0x80 : 0);
+                sound.m_samples.resize(sound.m_samples.size() + silenceBytes,
+                                       sound.m_bitsPerSample == 8 ? 0x80 : 0);
             break;
         }
         case kExtended: {
@@ -138,20 +140,20 @@ MediaResult<Sound> decodeVoc(ByteSpan bytes, const MediaBudget& budget) {
             const uint16_t count = block.le16();
             // Endless repeats are played once: a preview has to end.
             loopCount = count == kEndless ? 0 : count;
-            loopStart = sound.samples.size();
+            loopStart = sound.m_samples.size();
             inLoop = !block.failed();
             break;
         }
         case kRepeatEnd:
             if (inLoop) {
-                const size_t length = sound.samples.size() - loopStart;
+                const size_t length = sound.m_samples.size() - loopStart;
                 for (uint32_t i = 0; i < loopCount && length > 0 && fits; ++i) {
-                    fits = withinBudget(sound.samples.size(), length, budget);
+                    fits = withinBudget(sound.m_samples.size(), length, budget);
                     if (fits) {
-                        const size_t end = sound.samples.size();
-                        sound.samples.resize(end + length);
-                        std::copy_n(sound.samples.begin() + ptrdiff_t(loopStart), length,
-                                    sound.samples.begin() + ptrdiff_t(end));
+                        const size_t end = sound.m_samples.size();
+                        sound.m_samples.resize(end + length);
+                        std::copy_n(sound.m_samples.begin() + ptrdiff_t(loopStart), length,
+                                    sound.m_samples.begin() + ptrdiff_t(end));
                     }
                 }
                 inLoop = false;
@@ -167,3 +169,5 @@ MediaResult<Sound> decodeVoc(ByteSpan bytes, const MediaBudget& budget) {
         return MediaResult<Sound>::failure(kMediaTruncated);
     return result;
 }
+
+} // namespace vorpex

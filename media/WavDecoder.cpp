@@ -4,6 +4,8 @@
 #include "media/MediaPrivate.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 constexpr uint16_t kFormatPcm = 1, kFormatImaAdpcm = 0x11, kFormatExtensible = 0xFFFE;
@@ -18,11 +20,11 @@ constexpr int kImaSteps[89] = {
 constexpr int kImaIndex[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
 
 struct ImaChannel {
-    int predictor = 0;
-    int index = 0;
+    int m_predictor = 0;
+    int m_index = 0;
 
     int16_t next(unsigned code) {
-        const int step = kImaSteps[index];
+        const int step = kImaSteps[m_index];
         int diff = step >> 3;
         if (code & 4)
             diff += step;
@@ -30,9 +32,9 @@ struct ImaChannel {
             diff += step >> 1;
         if (code & 1)
             diff += step >> 2;
-        predictor = std::clamp(code & 8 ? predictor - diff : predictor + diff, -32768, 32767);
-        index = std::clamp(index + kImaIndex[code & 7], 0, 88);
-        return int16_t(predictor);
+        m_predictor = std::clamp(code & 8 ? m_predictor - diff : m_predictor + diff, -32768, 32767);
+        m_index = std::clamp(m_index + kImaIndex[code & 7], 0, 88);
+        return int16_t(m_predictor);
     }
 };
 
@@ -44,7 +46,7 @@ void putSample16(std::vector<uint8_t>& out, size_t at, int16_t v) {
 // IMA ADPCM blocks: per channel a 4-byte header (first sample, step index), then 4-byte groups of eight
 // 4-bit codes, taking turns between the channels. A short last block gives the samples it holds.
 MediaResult<Sound> decodeIma(Sound sound, ByteSpan data, size_t blockAlign, const MediaBudget& budget) {
-    const size_t channels = sound.channels;
+    const size_t channels = sound.m_channels;
     if (blockAlign < 4 * channels || blockAlign % (4 * channels) != 0)
         return MediaResult<Sound>::failure(kMediaDamaged);
     const uint64_t framesPerBlock = (blockAlign - 4 * channels) * 2 / channels + 1;
@@ -54,16 +56,16 @@ MediaResult<Sound> decodeIma(Sound sound, ByteSpan data, size_t blockAlign, cons
                                  : 0);
     if (!withinBudget(0, frames * channels * 2, budget))
         return MediaResult<Sound>::failure(kMediaSoundTooLong);
-    sound.samples.assign(frames * channels * 2, 0);
+    sound.m_samples.assign(frames * channels * 2, 0);
     size_t frame = 0;
     ByteReader in(data);
     while (frame < frames) {
         std::vector<ImaChannel> state(channels);
         for (size_t c = 0; c < channels; ++c) {
-            state[c].predictor = int16_t(in.le16());
-            state[c].index = std::min<int>(in.u8(), 88); // never trusted
+            state[c].m_predictor = int16_t(in.le16());
+            state[c].m_index = std::min<int>(in.u8(), 88); // never trusted
             in.skip(1);
-            putSample16(sound.samples, (frame * channels + c) * 2, int16_t(state[c].predictor));
+            putSample16(sound.m_samples, (frame * channels + c) * 2, int16_t(state[c].m_predictor));
         }
         ++frame;
         const size_t groups =
@@ -72,8 +74,8 @@ MediaResult<Sound> decodeIma(Sound sound, ByteSpan data, size_t blockAlign, cons
             for (size_t c = 0; c < channels; ++c)
                 for (size_t i = 0; i < 4; ++i) {
                     const uint8_t b = in.u8();
-                    putSample16(sound.samples, ((frame + 2 * i) * channels + c) * 2, state[c].next(b & 15));
-                    putSample16(sound.samples, ((frame + 2 * i + 1) * channels + c) * 2,
+                    putSample16(sound.m_samples, ((frame + 2 * i) * channels + c) * 2, state[c].next(b & 15));
+                    putSample16(sound.m_samples, ((frame + 2 * i + 1) * channels + c) * 2,
                                 state[c].next(b >> 4));
                 }
     }
@@ -90,7 +92,7 @@ MediaResult<Sound> decodeWav(ByteSpan bytes, const MediaBudget& budget) {
     if (!in.matches("WAVE", 4))
         return MediaResult<Sound>::failure(in.failed() ? kMediaTruncated : kMediaDamaged);
     Sound sound;
-    sound.format = "WAV";
+    sound.m_format = "WAV";
     uint16_t format = 0;
     size_t blockAlign = 0;
     bool haveFormat = false;
@@ -102,11 +104,11 @@ MediaResult<Sound> decodeWav(ByteSpan bytes, const MediaBudget& budget) {
         ByteReader chunk(body);
         if (id == 0x666D7420) { // "fmt "
             format = chunk.le16();
-            sound.channels = chunk.le16();
-            sound.rate = chunk.le32();
+            sound.m_channels = chunk.le16();
+            sound.m_rate = chunk.le32();
             chunk.skip(4);
             blockAlign = chunk.le16();
-            sound.bitsPerSample = chunk.le16();
+            sound.m_bitsPerSample = chunk.le16();
             if (format == kFormatExtensible) {
                 chunk.skip(8);
                 format = chunk.le16(); // the sub-format's first two bytes
@@ -117,22 +119,22 @@ MediaResult<Sound> decodeWav(ByteSpan bytes, const MediaBudget& budget) {
         } else if (id == 0x64617461) { // "data"
             if (!haveFormat)
                 return MediaResult<Sound>::failure(kMediaDamaged);
-            if (sound.rate == 0 || sound.channels == 0)
+            if (sound.m_rate == 0 || sound.m_channels == 0)
                 return MediaResult<Sound>::failure(kMediaDamaged);
-            if (sound.channels > 2)
+            if (sound.m_channels > 2)
                 return MediaResult<Sound>::failure(kMediaUnsupported);
-            if (format == kFormatImaAdpcm && sound.bitsPerSample == 4) {
-                sound.bitsPerSample = 16;
+            if (format == kFormatImaAdpcm && sound.m_bitsPerSample == 4) {
+                sound.m_bitsPerSample = 16;
                 return decodeIma(std::move(sound), body, blockAlign, budget);
             }
-            if (format != kFormatPcm || (sound.bitsPerSample != 8 && sound.bitsPerSample != 16))
+            if (format != kFormatPcm || (sound.m_bitsPerSample != 8 && sound.m_bitsPerSample != 16))
                 return MediaResult<Sound>::failure(kMediaUnsupported);
             // A data chunk that claims more than the file holds (a recording cut short, or a stream's
             // placeholder size) gives the whole frames that are there.
             if (!withinBudget(0, body.size(), budget))
                 return MediaResult<Sound>::failure(kMediaSoundTooLong);
             const size_t frames = body.size() / sound.frameSize();
-            sound.samples.assign(body.begin(), body.begin() + ptrdiff_t(frames * sound.frameSize()));
+            sound.m_samples.assign(body.begin(), body.begin() + ptrdiff_t(frames * sound.frameSize()));
             return {std::move(sound), {}};
         }
     }
@@ -145,10 +147,12 @@ MediaResult<Sound> decodeRawPcm(ByteSpan bytes, uint32_t rate, const MediaBudget
     if (!withinBudget(0, bytes.size(), budget))
         return MediaResult<Sound>::failure(kMediaSoundTooLong);
     Sound sound;
-    sound.format = "PCM";
-    sound.rate = rate;
-    sound.channels = 1;
-    sound.bitsPerSample = 8;
-    sound.samples.assign(bytes.begin(), bytes.end());
+    sound.m_format = "PCM";
+    sound.m_rate = rate;
+    sound.m_channels = 1;
+    sound.m_bitsPerSample = 8;
+    sound.m_samples.assign(bytes.begin(), bytes.end());
     return {std::move(sound), {}};
 }
+
+} // namespace vorpex

@@ -4,30 +4,32 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-CFileDescriptor& CFileDescriptor::operator=(CFileDescriptor&& other) noexcept {
+namespace vorpex {
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
     if (this != &other)
-        Reset(other.Release());
+        reset(other.release());
     return *this;
 }
 
-int CFileDescriptor::Release() {
-    const int fd = m_nFd;
-    m_nFd = -1;
+int FileDescriptor::release() {
+    const int fd = m_fd;
+    m_fd = -1;
     return fd;
 }
 
-void CFileDescriptor::Reset(int fd) {
-    if (m_nFd >= 0 && m_nFd != fd)
-        ::close(m_nFd);
-    m_nFd = fd;
+void FileDescriptor::reset(int fd) {
+    if (m_fd >= 0 && m_fd != fd)
+        ::close(m_fd);
+    m_fd = fd;
 }
 
-bool CFileDescriptor::Close() {
+bool FileDescriptor::close() {
     // Linux releases the descriptor even when close fails, EINTR included: it is never closed twice.
-    return !IsOpen() || ::close(Release()) == 0;
+    return !isOpen() || ::close(release()) == 0;
 }
 
-bool WriteAll(int fd, const void* data, size_t size) {
+bool writeAll(int fd, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         const ssize_t n = ::write(fd, p, size);
@@ -45,7 +47,7 @@ bool WriteAll(int fd, const void* data, size_t size) {
     return true;
 }
 
-ssize_t PreadAll(int fd, void* data, size_t size, off_t offset) {
+ssize_t preadAll(int fd, void* data, size_t size, off_t offset) {
     char* p = static_cast<char*>(data);
     size_t done = 0;
     while (done < size) {
@@ -62,13 +64,13 @@ ssize_t PreadAll(int fd, void* data, size_t size, off_t offset) {
 }
 
 namespace {
-bool g_bClosedAtStart[3] = {}; // set once, by OpenStandardDescriptors, before any thread starts
+bool g_closedAtStart[3] = {}; // set once, by OpenStandardDescriptors, before any thread starts
 } // namespace
 
-void OpenStandardDescriptors() {
+void openStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd)
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
-            g_bClosedAtStart[fd] = true;
+            g_closedAtStart[fd] = true;
             // The lowest free number is `fd` itself; should /dev/null be missing, nothing is lost by going
             // on. Programs started from here find it usable as before; this program asks WasClosedAtStart
             // before it reads or writes there, so that output going nowhere is never taken for done.
@@ -78,6 +80,8 @@ void OpenStandardDescriptors() {
         }
 }
 
-bool WasClosedAtStart(int fd) {
-    return fd >= 0 && fd <= 2 && g_bClosedAtStart[fd];
+bool wasClosedAtStart(int fd) {
+    return fd >= 0 && fd <= 2 && g_closedAtStart[fd];
 }
+
+} // namespace vorpex

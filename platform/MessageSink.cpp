@@ -1,30 +1,34 @@
 #include "platform/MessageSink.h"
 
-void CRecordingSink::Report(const CMessage& message) {
+namespace vorpex {
+
+void RecordingSink::report(const Message& message) {
     std::lock_guard lock(m_mutex);
-    m_Messages.push_back(message);
+    m_messages.push_back(message);
 }
 
-std::vector<CMessage> CRecordingSink::Messages() const {
+std::vector<Message> RecordingSink::messages() const {
     std::lock_guard lock(m_mutex);
-    return m_Messages;
+    return m_messages;
 }
 
-std::vector<std::string> CRecordingSink::Texts() const {
+std::vector<std::string> RecordingSink::texts() const {
     std::lock_guard lock(m_mutex);
     std::vector<std::string> texts;
-    texts.reserve(m_Messages.size());
-    for (const CMessage& m : m_Messages)
-        texts.push_back(m.Full());
+    texts.reserve(m_messages.size());
+    for (const Message& m : m_messages)
+        texts.push_back(m.full());
     return texts;
 }
 
-size_t CRecordingSink::Count() const {
+size_t RecordingSink::count() const {
     std::lock_guard lock(m_mutex);
-    return m_Messages.size();
+    return m_messages.size();
 }
 
-void CRecordingSink::Clear() {
+void RecordingSink::clear() {
     std::lock_guard lock(m_mutex);
-    m_Messages.clear();
+    m_messages.clear();
 }
+
+} // namespace vorpex

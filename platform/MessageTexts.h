@@ -6,6 +6,8 @@
 // Every text the program reports, in one place: the core, the command line, the desktop program and the
 // tests all take them from here. A text that ends in a blank is followed by a name or a path.
 
+namespace vorpex {
+
 // Opening an archive.
 inline constexpr const char* kErrorOpeningFile = "Error opening file.";
 inline constexpr const char* kUnknownFileType = "Unknown file type encountered.";
@@ -173,8 +175,10 @@ inline constexpr const char* kBaseNotOwned = " belongs to another user";
 inline constexpr const char* kBaseShared = " may be written by other users";
 
 // `text` with its "%1" replaced by `count`.
-inline std::string WithCount(const char* text, uint64_t count) {
+inline std::string withCount(const char* text, uint64_t count) {
     std::string line(text);
     line.replace(line.find("%1"), 2, std::to_string(count));
     return line;
 }
+
+} // namespace vorpex

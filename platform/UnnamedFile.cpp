@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace vorpex {
+
 bool linkUnnamed(int fd, int dirfd, const char* name) {
     const std::string proc = "/proc/self/fd/" + std::to_string(fd);
     if (::linkat(AT_FDCWD, proc.c_str(), dirfd, name, AT_SYMLINK_FOLLOW) == 0)
@@ -23,3 +25,5 @@ bool makeFreshName(std::string& name, const std::function<std::string()>& next,
     name.clear();
     return false;
 }
+
+} // namespace vorpex

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+namespace vorpex {
+
 // Gives the unnamed file (O_TMPFILE) open at `fd` the name `name` in the folder `dirfd`: through
 // /proc/self/fd, which needs no privilege, or with AT_EMPTY_PATH where /proc is not mounted (that needs
 // CAP_DAC_READ_SEARCH). Fails with EEXIST when the name is taken.
@@ -12,3 +14,5 @@ bool linkUnnamed(int fd, int dirfd, const char* name);
 // (at most 100). `name` holds the name made, or nothing.
 bool makeFreshName(std::string& name, const std::function<std::string()>& next,
                    const std::function<bool(const char*)>& make);
+
+} // namespace vorpex

@@ -17,10 +17,12 @@
 #include "views/DirView.h"
 #include "views/FilesView.h"
 
+using namespace vorpex;
+
 namespace {
 
 // A plain caption bar and border around `content`, since offscreen windows have no decorations.
-QPixmap Framed(const QPixmap& content, const QString& title, const QPalette& palette) {
+QPixmap framed(const QPixmap& content, const QString& title, const QPalette& palette) {
     const int border = 1, caption = 24;
     QPixmap out(content.width() + 2 * border, content.height() + caption + 2 * border);
     QPainter p(&out);
@@ -53,31 +55,31 @@ int main(int argc, char* argv[]) {
     QSettings(QStringLiteral("Corvane"), QStringLiteral("Vorpex"))
         .setValue(QStringLiteral("Settings/ExtractDir"), QStringLiteral("/home/player/games/extracted"));
 
-    CRecordingSink messages;
-    CVorpexApp app;
-    app.SetMessageSink(&messages);
-    if (!app.InitInstance({QString::fromLocal8Bit(argv[1])})) {
+    RecordingSink messages;
+    VorpexApp app;
+    app.setMessageSink(&messages);
+    if (!app.start({QString::fromLocal8Bit(argv[1])})) {
         std::fprintf(stderr, "extractgui_shot: cannot open %s\n", argv[1]);
         return 1;
     }
-    CMainFrame* frame = app.GetMainWnd();
+    MainFrame* frame = app.mainWnd();
     frame->resize(640, 400);
     frame->show();
-    const CPackFile* pack = app.GetDocument()->m_pPackFile.get();
-    if (!pack->GetTop().GetChildren().empty())
-        frame->GetDirView()->SelectFolder(pack->GetTop().GetChildren().front());
-    frame->SetActiveView(frame->GetDirView());
+    const PackFile* pack = app.document()->m_packFile.get();
+    if (!pack->top().children().empty())
+        frame->dirView()->selectFolder(pack->top().children().front());
+    frame->setActiveView(frame->dirView());
     QApplication::processEvents();
 
-    CExtractDlg dlg(app.m_strExtractDir, frame);
-    dlg.m_editFolder->setText(dlg.m_strFolder);
+    ExtractDlg dlg(app.m_extractDir, frame);
+    dlg.m_editFolder->setText(dlg.m_folder);
     dlg.show();
     dlg.m_editFolder->setFocus();
     dlg.m_editFolder->selectAll();
     QApplication::processEvents();
 
-    QPixmap shot = Framed(frame->grab(), frame->windowTitle(), frame->palette());
-    const QPixmap box = Framed(dlg.grab(), dlg.windowTitle(), dlg.palette());
+    QPixmap shot = framed(frame->grab(), frame->windowTitle(), frame->palette());
+    const QPixmap box = framed(dlg.grab(), dlg.windowTitle(), dlg.palette());
     {
         QPainter p(&shot);
         p.drawPixmap((shot.width() - box.width()) / 2, (shot.height() - box.height()) / 2, box);

@@ -29,6 +29,8 @@
 #include "views/SoundOutput.h"
 #include "views/SoundView.h"
 
+using namespace vorpex;
+
 namespace {
 
 // The picture shows a sound as a desktop with a sound device plays it, a third of the way in; nothing is
@@ -46,8 +48,8 @@ struct PictureOutput : SoundOutput {
 
 // The window with the row `file` of the list current, and the preview pane on (--preview) or the rows'
 // context menu open over it (--menu; a menu is a window of its own, so it is drawn onto the picture).
-bool ShotOfRow(CMainFrame* frame, const QByteArray& mode, const QString& file, QPixmap& shot) {
-    CFilesView* list = frame->GetFilesView();
+bool shotOfRow(MainFrame* frame, const QByteArray& mode, const QString& file, QPixmap& shot) {
+    FilesView* list = frame->filesView();
     frame->resize(820, 440);
     frame->preview()->action()->setChecked(mode == "--preview");
     const QModelIndexList rows = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, file);
@@ -92,7 +94,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     if (argc == 3 && QByteArray(argv[1]) == "--about") {
-        CAboutDlg box;
+        AboutDlg box;
         box.show();
         QApplication::processEvents();
         return box.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
@@ -100,39 +102,37 @@ int main(int argc, char* argv[]) {
     QTemporaryDir settingsDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
 
-    CRecordingSink messages;
-    CVorpexApp app;
-    app.SetMessageSink(&messages);
-    if (!app.InitInstance({QString::fromLocal8Bit(argv[1])})) {
+    RecordingSink messages;
+    VorpexApp app;
+    app.setMessageSink(&messages);
+    if (!app.start({QString::fromLocal8Bit(argv[1])})) {
         std::fprintf(stderr, "vorpex_screenshot: cannot open %s\n", argv[1]);
         return 1;
     }
-    CMainFrame* frame = app.GetMainWnd();
+    MainFrame* frame = app.mainWnd();
     frame->resize(700, 420);
     QApplication::processEvents();
 
-    const CPackFile* pack = app.GetDocument()->m_pPackFile.get();
-    const CPackFolder* chosen =
-        pack->GetTop().GetChildren().empty() ? nullptr : pack->GetTop().GetChildren()[0];
+    const PackFile* pack = app.document()->m_packFile.get();
+    const PackFolder* chosen = pack->top().children().empty() ? nullptr : pack->top().children()[0];
     if (argc >= 4) {
-        std::vector<const CPackFolder*> todo(pack->GetTop().GetChildren().begin(),
-                                             pack->GetTop().GetChildren().end());
+        std::vector<const PackFolder*> todo(pack->top().children().begin(), pack->top().children().end());
         chosen = nullptr;
         while (!todo.empty() && !chosen) {
-            const CPackFolder* folder = todo.back();
+            const PackFolder* folder = todo.back();
             todo.pop_back();
-            if (folder->GetPath() == argv[3])
+            if (folder->path() == argv[3])
                 chosen = folder;
-            todo.insert(todo.end(), folder->GetChildren().begin(), folder->GetChildren().end());
+            todo.insert(todo.end(), folder->children().begin(), folder->children().end());
         }
     }
     if (chosen)
-        frame->GetDirView()->SelectFolder(chosen);
-    frame->GetFilesView()->setFocus();
+        frame->dirView()->selectFolder(chosen);
+    frame->filesView()->setFocus();
     QApplication::processEvents();
 
     QPixmap shot;
-    if (argc == 6 && !ShotOfRow(frame, mode, QString::fromLocal8Bit(argv[5]), shot)) {
+    if (argc == 6 && !shotOfRow(frame, mode, QString::fromLocal8Bit(argv[5]), shot)) {
         std::fprintf(stderr, "vorpex_screenshot: no row %s\n", argv[5]);
         return 1;
     }

@@ -6,24 +6,26 @@
 
 #include "tests/support/ArchiveBuilder.h"
 
+using namespace vorpex;
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_hostile OUTPUT\n");
         return 2;
     }
-    CRawArchive raw;
-    raw.File(0, "a\\b", 4, 528)
-        .Folder(44, "D", 220)
-        .Record(88, "ODD", 7, 0, 0)
-        .File(132, "OK.TXT", 0, 0)
-        .End(176);
-    raw.Folder(220, "..", 484)
-        .File(264, "twice", 4, 532)
-        .File(308, "twice", 4, 536)
-        .File(352, "past", 4, 100000)
-        .Record(396, "ODDER", 9, 0, 0)
-        .End(440);
-    raw.End(484).Bytes(528, "abcd1234wxyz");
-    WriteFileBytes(argv[1], raw.Str());
+    RawArchive raw;
+    raw.file(0, "a\\b", 4, 528)
+        .folder(44, "D", 220)
+        .record(88, "ODD", 7, 0, 0)
+        .file(132, "OK.TXT", 0, 0)
+        .end(176);
+    raw.folder(220, "..", 484)
+        .file(264, "twice", 4, 532)
+        .file(308, "twice", 4, 536)
+        .file(352, "past", 4, 100000)
+        .record(396, "ODDER", 9, 0, 0)
+        .end(440);
+    raw.end(484).bytes(528, "abcd1234wxyz");
+    writeFileBytes(argv[1], raw.str());
     return 0;
 }

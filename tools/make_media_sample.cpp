@@ -8,19 +8,21 @@
 #include "tests/media/MediaSamples.h"
 #include "tests/support/ArchiveBuilder.h"
 
+using namespace vorpex;
+
 namespace {
 
 // A plasma of 256 colours running from deep blue through red to yellow.
 IndexedImage title() {
     IndexedImage image{320, 200, {}, {}};
     for (int i = 0; i < 256; ++i)
-        image.palette.push_back({uint8_t(std::min(255, i * 2)), uint8_t(std::max(0, i * 2 - 256)),
-                                 uint8_t(i < 64 ? 96 + i : std::max(0, 160 - i))});
-    for (uint32_t y = 0; y < image.height; ++y)
-        for (uint32_t x = 0; x < image.width; ++x) {
+        image.m_palette.push_back({uint8_t(std::min(255, i * 2)), uint8_t(std::max(0, i * 2 - 256)),
+                                   uint8_t(i < 64 ? 96 + i : std::max(0, 160 - i))});
+    for (uint32_t y = 0; y < image.m_height; ++y)
+        for (uint32_t x = 0; x < image.m_width; ++x) {
             const double v = std::sin(x / 23.0) + std::sin(y / 17.0) + std::sin((x + y) / 31.0) +
                              std::sin(std::hypot(x - 160.0, y - 100.0) / 13.0);
-            image.indexes.push_back(uint8_t((v + 4.0) * 31.9));
+            image.m_indexes.push_back(uint8_t((v + 4.0) * 31.9));
         }
     return image;
 }
@@ -46,11 +48,12 @@ int main(int argc, char** argv) {
     }
     const IndexedImage picture = title();
     std::string palette;
-    for (const Rgb& rgb : picture.palette)
+    for (const Rgb& rgb : picture.m_palette)
         palette.append(reinterpret_cast<const char*>(rgb.data()), 3);
-    const std::string archive = BuildArchive(
-        {Folder("GFX", {File("TITLE.PCX", writePcx(picture, 8, 1, true)), File("TITLE.PAL", palette)}),
-         Folder("SOUNDS", {File("DOOR.VOC", VocWriter().sound(165, sound()).end())})});
-    WriteFileBytes(argv[1], archive);
+    const std::string archive =
+        buildArchive({folderNode("GFX", {fileNode("TITLE.PCX", writePcx(picture, 8, 1, true)),
+                                         fileNode("TITLE.PAL", palette)}),
+                      folderNode("SOUNDS", {fileNode("DOOR.VOC", VocWriter().sound(165, sound()).end())})});
+    writeFileBytes(argv[1], archive);
     return 0;
 }

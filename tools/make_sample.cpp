@@ -5,6 +5,8 @@
 
 #include "tests/support/ArchiveBuilder.h"
 
+using namespace vorpex;
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_sample OUTPUT\n");
@@ -23,15 +25,19 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < sound.size(); ++i)
         sound[i] = static_cast<char>(128 + ((i % 100) < 50 ? 40 : -40));
 
-    const std::string archive = BuildArchive({Folder(
+    const std::string archive = buildArchive({folderNode(
         "DATA",
-        {File("README.TXT", "Vorpex sample archive.\r\nEverything in it was made by tools/make_sample.\r\n"),
-         File("VERSION.TXT", "0.3\r\n"),
-         Folder("MAPS", {File("E1M1.MAP", map), File("E1M2.MAP", map.substr(0, 1500)),
-                         Folder("SECRET", {File("HIDDEN.MAP", map.substr(100, 900)),
-                                           Folder("DEEP", {File("NOTE.TXT", "Three levels down.\r\n")})})}),
-         Folder("SOUNDS", {File("DOOR.WAV", sound), File("STEP.WAV", sound.substr(0, 2048))}),
-         Folder("GFX", {File("PALETTE.PAL", palette), File("TITLE.TXT", "VORPEX\r\n"), Folder("EMPTY")})})});
-    WriteFileBytes(argv[1], archive);
+        {fileNode("README.TXT",
+                  "Vorpex sample archive.\r\nEverything in it was made by tools/make_sample.\r\n"),
+         fileNode("VERSION.TXT", "0.3\r\n"),
+         folderNode(
+             "MAPS",
+             {fileNode("E1M1.MAP", map), fileNode("E1M2.MAP", map.substr(0, 1500)),
+              folderNode("SECRET", {fileNode("HIDDEN.MAP", map.substr(100, 900)),
+                                    folderNode("DEEP", {fileNode("NOTE.TXT", "Three levels down.\r\n")})})}),
+         folderNode("SOUNDS", {fileNode("DOOR.WAV", sound), fileNode("STEP.WAV", sound.substr(0, 2048))}),
+         folderNode("GFX", {fileNode("PALETTE.PAL", palette), fileNode("TITLE.TXT", "VORPEX\r\n"),
+                            folderNode("EMPTY")})})});
+    writeFileBytes(argv[1], archive);
     return 0;
 }

@@ -7,7 +7,9 @@
 
 #include "catalogue/PackFile.h"
 
-CDirView::CDirView(QWidget* parent) : CPaneView(parent) {
+namespace vorpex {
+
+DirView::DirView(QWidget* parent) : PaneView(parent) {
     setObjectName(QStringLiteral("DirView"));
     setHeaderHidden(true);
     setRootIsDecorated(false);
@@ -17,62 +19,62 @@ CDirView::CDirView(QWidget* parent) : CPaneView(parent) {
     setDragEnabled(false);
     setSortingEnabled(false);
 
-    m_ImageList.Add(QStringLiteral(":/res/folder_closed.png"));
-    m_ImageList.Add(QStringLiteral(":/res/folder_open.png"));
-    m_ImageList.Add(QStringLiteral(":/res/archive.png"));
-    m_ImageList.Add(QStringLiteral(":/res/archive_selected.png"));
-    m_Model.SetIcons(m_ImageList.IconPair(0, 1), m_ImageList.IconPair(2, 3));
+    m_imageList.add(QStringLiteral(":/res/folder_closed.png"));
+    m_imageList.add(QStringLiteral(":/res/folder_open.png"));
+    m_imageList.add(QStringLiteral(":/res/archive.png"));
+    m_imageList.add(QStringLiteral(":/res/archive_selected.png"));
+    m_model.setIcons(m_imageList.iconPair(0, 1), m_imageList.iconPair(2, 3));
     setIconSize(QSize(16, 16));
-    setModel(&m_Model);
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &CDirView::OnSelChanged);
+    setModel(&m_model);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &DirView::onSelChanged);
 }
 
-void CDirView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
-    m_pPackFile = pack;
-    m_pCodec = codec;
+void DirView::setCatalogue(const PackFile* pack, const NameCodec* codec) {
+    m_packFile = pack;
+    m_codec = codec;
     if (pack)
-        FillTree();
+        fillTree();
     else
-        DeleteAllItems();
+        deleteAllItems();
 }
 
-void CDirView::DeleteAllItems() {
-    m_Model.SetPackFile(nullptr, nullptr, {});
+void DirView::deleteAllItems() {
+    m_model.setPackFile(nullptr, nullptr, {});
     m_selItem = QPersistentModelIndex();
     m_rootItem = QPersistentModelIndex();
-    emit SelectionChanged();
+    emit selectionUpdated();
 }
 
-void CDirView::FillTree() {
+void DirView::fillTree() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     const QString label =
-        m_pPackFile ? QString::fromStdString(m_pPackFile->GetArchiveName()).toUpper() : QString();
-    m_Model.SetPackFile(m_pPackFile, m_pCodec, label);
-    m_rootItem = m_Model.TopIndex();
+        m_packFile ? QString::fromStdString(m_packFile->archiveName()).toUpper() : QString();
+    m_model.setPackFile(m_packFile, m_codec, label);
+    m_rootItem = m_model.topIndex();
     if (m_rootItem.isValid())
         expand(m_rootItem);
     selectionModel()->clearSelection();
     selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-    emit SelectionChanged();
+    emit selectionUpdated();
 }
 
-QModelIndex CDirView::GetSelectedItem() const {
+QModelIndex DirView::selectedItem() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
     return selected.isEmpty() ? QModelIndex() : selected.first();
 }
 
-const CPackFolder* CDirView::SelectedFolder() const {
-    return m_Model.Folder(GetSelectedItem());
+const PackFolder* DirView::selectedFolder() const {
+    return m_model.folder(selectedItem());
 }
 
-bool CDirView::IsTopSelected() const {
-    return m_Model.IsTop(GetSelectedItem());
+bool DirView::isTopSelected() const {
+    return m_model.isTop(selectedItem());
 }
 
-bool CDirView::SelectFolder(const CPackFolder* folder) {
-    m_Model.Reveal(folder);
-    const QModelIndex index = m_Model.IndexOf(folder);
+bool DirView::selectFolder(const PackFolder* folder) {
+    m_model.reveal(folder);
+    const QModelIndex index = m_model.indexOf(folder);
     if (!index.isValid())
         return false;
     for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
@@ -82,34 +84,34 @@ bool CDirView::SelectFolder(const CPackFolder* folder) {
     return true;
 }
 
-void CDirView::verticalScrollbarValueChanged(int value) {
+void DirView::verticalScrollbarValueChanged(int value) {
     // Qt's tree fetches a batch on every layout too; the tree grows only where the user scrolls.
-    const QScopedValueRollback fetching(m_Model.m_bFetching, true);
-    CPaneView::verticalScrollbarValueChanged(value);
+    const QScopedValueRollback fetching(m_model.m_fetching, true);
+    PaneView::verticalScrollbarValueChanged(value);
 }
 
-void CDirView::OnSelChanged() {
-    m_selItem = GetSelectedItem();
-    emit FolderSelected(m_Model.Folder(m_selItem));
+void DirView::onSelChanged() {
+    m_selItem = selectedItem();
+    emit folderSelected(m_model.folder(m_selItem));
 }
 
-CSelection CDirView::GetSelection() const {
-    CSelection selection;
-    if (IsTopSelected())
-        selection.m_bWholeArchive = true;
-    else if (const CPackFolder* folder = SelectedFolder())
-        selection.m_Folders.push_back(folder);
+Selection DirView::selection() const {
+    Selection selection;
+    if (isTopSelected())
+        selection.m_wholeArchive = true;
+    else if (const PackFolder* folder = selectedFolder())
+        selection.m_folders.push_back(folder);
     return selection;
 }
 
-bool CDirView::HasSelection() const {
-    return SelectedFolder() != nullptr;
+bool DirView::hasSelection() const {
+    return selectedFolder() != nullptr;
 }
 
 // Each level of the branch area is one indentation wide, the item's own level rightmost. The top item has
 // none (no lines at the root); below it, a line comes down to each item and goes on to its next sibling, and
 // each ancestor with a sibling still to come keeps its line going past.
-void CDirView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
+void DirView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
     const auto hasNext = [](const QModelIndex& item) { return item.sibling(item.row() + 1, 0).isValid(); };
     const int indent = indentation();
     const int midY = rect.center().y();
@@ -130,3 +132,5 @@ void CDirView::drawBranches(QPainter* painter, const QRect& rect, const QModelIn
     painter->restore();
     QTreeView::drawBranches(painter, rect, index); // the expand buttons, over the lines
 }
+
+} // namespace vorpex

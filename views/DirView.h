@@ -6,47 +6,49 @@
 #include "views/ImageList.h"
 #include "views/PaneView.h"
 
-class CNameCodec;
-class CPackFile;
-class CPackFolder;
+namespace vorpex {
+
+class NameCodec;
+class PackFile;
+class PackFolder;
 
 // The left pane: the open archive's folders as a tree under one top item that bears the archive's file
 // name in upper case and stands for the whole archive. Selecting an item lists that very folder in the file
 // list (FolderSelected). Owned by the main frame's splitter; GUI thread only.
-class CDirView : public CPaneView {
+class DirView : public PaneView {
     Q_OBJECT
 public:
-    explicit CDirView(QWidget* parent = nullptr);
+    explicit DirView(QWidget* parent = nullptr);
 
-    CFolderTreeModel* GetModel() { return &m_Model; }
+    FolderTreeModel* getModel() { return &m_model; }
 
     // Shows `pack` (null: nothing), its names decoded with `codec`; both stay their owner's and must outlive
     // the view's use of them, which ends with the next call. Rebuilds the tree.
-    void SetCatalogue(const CPackFile* pack, const CNameCodec* codec);
+    void setCatalogue(const PackFile* pack, const NameCodec* codec);
 
-    // Rebuilds the whole tree from m_pPackFile: top item expanded, nothing selected.
-    void FillTree();
+    // Rebuilds the whole tree from m_packFile: top item expanded, nothing selected.
+    void fillTree();
     // Empties the tree (before the catalogue it shows goes away).
-    void DeleteAllItems();
+    void deleteAllItems();
 
-    QModelIndex GetSelectedItem() const;
+    QModelIndex selectedItem() const;
     // The folder of the selected item: the catalogue's top pseudo-folder when the top item is selected,
     // null when nothing is.
-    const CPackFolder* SelectedFolder() const;
-    bool IsTopSelected() const;
+    const PackFolder* selectedFolder() const;
+    bool isTopSelected() const;
     // Selects the item of `folder` (its parents opened, the item scrolled into view); the list follows.
     // False when the tree does not show that folder.
-    bool SelectFolder(const CPackFolder* folder);
+    bool selectFolder(const PackFolder* folder);
 
     // The selected folder itself, with everything below it; the top item stands for the whole archive.
-    CSelection GetSelection() const override;
-    bool HasSelection() const override;
+    Selection selection() const override;
+    bool hasSelection() const override;
 
-    const CPackFile* m_pPackFile = nullptr; // set through SetCatalogue; not owning
+    const PackFile* m_packFile = nullptr; // set through SetCatalogue; not owning
 
 signals:
     // The selected folder is now `folder`: the top pseudo-folder for the top item, null for no item.
-    void FolderSelected(const CPackFolder* folder);
+    void folderSelected(const PackFolder* folder);
 
 protected:
     // The dotted lines that join each item to its parent and siblings.
@@ -55,12 +57,14 @@ protected:
     void verticalScrollbarValueChanged(int value) override;
 
 private slots:
-    void OnSelChanged();
+    void onSelChanged();
 
 private:
-    const CNameCodec* m_pCodec = nullptr;
-    CFolderTreeModel m_Model;
-    CImageList m_ImageList; // 0, 1: folder closed and open; 2, 3: the archive
+    const NameCodec* m_codec = nullptr;
+    FolderTreeModel m_model;
+    ImageList m_imageList; // 0, 1: folder closed and open; 2, 3: the archive
     QPersistentModelIndex m_selItem;
     QPersistentModelIndex m_rootItem;
 };
+
+} // namespace vorpex

@@ -6,46 +6,48 @@
 #include "catalogue/NameOrder.h"
 #include "catalogue/PackFile.h"
 
-CFilesModel::CFilesModel(QObject* parent) : QAbstractTableModel(parent) {}
+namespace vorpex {
 
-void CFilesModel::ShowFolder(const CPackFile* pack, const CPackFolder* folder, const CNameCodec* codec) {
+FilesModel::FilesModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void FilesModel::showFolder(const PackFile* pack, const PackFolder* folder, const NameCodec* codec) {
     beginResetModel();
-    m_pPack = pack;
-    m_pFolder = pack ? folder : nullptr;
-    m_pCodec = codec;
-    m_bMatches = false;
-    m_Hits.clear();
-    m_nFolderHits = 0;
-    if (m_nSortColumn >= columnCount())
-        m_nSortColumn = kNoSort; // the folder column is gone with the matches
-    Sort();
+    m_pack = pack;
+    m_folder = pack ? folder : nullptr;
+    m_codec = codec;
+    m_matches = false;
+    m_hits.clear();
+    m_folderHits = 0;
+    if (m_sortColumn >= columnCount())
+        m_sortColumn = kNoSort; // the folder column is gone with the matches
+    sort();
     endResetModel();
 }
 
-void CFilesModel::ShowMatches(const CPackFile* pack, std::vector<CFindHit> hits, const CNameCodec* codec) {
+void FilesModel::showMatches(const PackFile* pack, std::vector<FindHit> hits, const NameCodec* codec) {
     beginResetModel();
-    m_pPack = pack;
-    m_pFolder = nullptr;
-    m_pCodec = codec;
-    m_bMatches = pack != nullptr;
-    m_Hits = pack ? std::move(hits) : std::vector<CFindHit>();
-    m_nFolderHits = 0;
-    while (m_nFolderHits < static_cast<int>(m_Hits.size()) && m_Hits[m_nFolderHits].m_pFolder)
-        ++m_nFolderHits;
-    Sort();
+    m_pack = pack;
+    m_folder = nullptr;
+    m_codec = codec;
+    m_matches = pack != nullptr;
+    m_hits = pack ? std::move(hits) : std::vector<FindHit>();
+    m_folderHits = 0;
+    while (m_folderHits < static_cast<int>(m_hits.size()) && m_hits[m_folderHits].m_folder)
+        ++m_folderHits;
+    sort();
     endResetModel();
 }
 
-void CFilesModel::Clear() {
-    ShowFolder(nullptr, nullptr, nullptr);
+void FilesModel::clear() {
+    showFolder(nullptr, nullptr, nullptr);
 }
 
-void CFilesModel::SetIcons(const QIcon& folder, const QIcon& file) {
-    m_FolderIcon = folder;
-    m_FileIcon = file;
+void FilesModel::setIcons(const QIcon& folder, const QIcon& file) {
+    m_folderIcon = folder;
+    m_fileIcon = file;
 }
 
-void CFilesModel::SetSort(int column, Qt::SortOrder order) {
+void FilesModel::setSort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= columnCount())
         column = kNoSort;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -53,13 +55,13 @@ void CFilesModel::SetSort(int column, Qt::SortOrder order) {
     std::vector<int> sources;
     sources.reserve(before.size());
     for (const QModelIndex& index : before)
-        sources.push_back(Source(index.row()));
-    m_nSortColumn = column;
-    m_SortOrder = order;
-    Sort();
-    std::vector<int> shown(SourceRows());
+        sources.push_back(source(index.row()));
+    m_sortColumn = column;
+    m_sortOrder = order;
+    sort();
+    std::vector<int> shown(sourceRows());
     for (int row = 0; row < static_cast<int>(shown.size()); ++row)
-        shown[Source(row)] = row;
+        shown[source(row)] = row;
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i)
@@ -68,149 +70,147 @@ void CFilesModel::SetSort(int column, Qt::SortOrder order) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void CFilesModel::Sort() {
-    m_Order.clear();
-    if (m_nSortColumn == kNoSort || !m_pCodec)
+void FilesModel::sort() {
+    m_order.clear();
+    if (m_sortColumn == kNoSort || !m_codec)
         return;
-    std::vector<CSortRow> rows;
-    const int count = SourceRows();
+    std::vector<SortRow> rows;
+    const int count = sourceRows();
     rows.reserve(count);
     std::vector<std::string> paths; // kept alive for the sort
-    if (m_nSortColumn == 3)
+    if (m_sortColumn == 3)
         paths.reserve(count);
     for (int source = 0; source < count; ++source) {
-        CSortRow row;
-        const CPackFolder* folder =
-            source < FolderRows() ? (m_bMatches ? m_Hits[source].m_pFolder : m_pFolder->GetChildren()[source])
-                                  : nullptr;
-        const CPackEntry* entry = nullptr;
+        SortRow row;
+        const PackFolder* folder = source < folderRows()
+                                       ? (m_matches ? m_hits[source].m_folder : m_folder->children()[source])
+                                       : nullptr;
+        const PackEntry* entry = nullptr;
         if (!folder)
-            entry = m_bMatches ? m_Hits[source].m_pEntry
-                               : &m_pPack->Entry(m_pFolder->GetFiles()[source - FolderRows()]);
-        row.m_bFolder = folder != nullptr;
-        row.m_Raw = folder ? std::string_view(folder->GetName()) : entry->GetName();
-        row.m_nSize = entry ? entry->GetSize() : 0;
-        if (m_nSortColumn == 3) {
-            const CPackFolder* parent = folder ? folder->GetParent() : entry->GetFolder();
-            paths.push_back(parent ? parent->GetPath() : std::string());
-            row.m_Path = paths.back();
+            entry =
+                m_matches ? m_hits[source].m_entry : &m_pack->entry(m_folder->files()[source - folderRows()]);
+        row.m_folder = folder != nullptr;
+        row.m_raw = folder ? std::string_view(folder->name()) : entry->name();
+        row.m_size = entry ? entry->size() : 0;
+        if (m_sortColumn == 3) {
+            const PackFolder* parent = folder ? folder->parent() : entry->folder();
+            paths.push_back(parent ? parent->path() : std::string());
+            row.m_path = paths.back();
         }
         rows.push_back(row);
     }
-    static const ESortBy kBy[] = {ESortBy::Name, ESortBy::Size, ESortBy::Type, ESortBy::Path};
-    m_Order = SortRows(rows, kBy[m_nSortColumn], m_SortOrder == Qt::DescendingOrder, *m_pCodec);
+    static const SortBy kBy[] = {SortBy::Name, SortBy::Size, SortBy::Type, SortBy::Path};
+    m_order = sortRows(rows, kBy[m_sortColumn], m_sortOrder == Qt::DescendingOrder, *m_codec);
 }
 
-int CFilesModel::FolderRows() const {
-    if (m_bMatches)
-        return m_nFolderHits;
-    return m_pFolder ? static_cast<int>(m_pFolder->GetChildren().size()) : 0;
+int FilesModel::folderRows() const {
+    if (m_matches)
+        return m_folderHits;
+    return m_folder ? static_cast<int>(m_folder->children().size()) : 0;
 }
 
-int CFilesModel::SourceRows() const {
-    if (m_bMatches)
-        return static_cast<int>(m_Hits.size());
-    return m_pFolder ? FolderRows() + static_cast<int>(m_pFolder->GetFiles().size()) : 0;
+int FilesModel::sourceRows() const {
+    if (m_matches)
+        return static_cast<int>(m_hits.size());
+    return m_folder ? folderRows() + static_cast<int>(m_folder->files().size()) : 0;
 }
 
-int CFilesModel::Source(int row) const {
-    if (row < 0 || row >= SourceRows())
+int FilesModel::source(int row) const {
+    if (row < 0 || row >= sourceRows())
         return -1;
-    return m_Order.empty() ? row : static_cast<int>(m_Order[row]);
+    return m_order.empty() ? row : static_cast<int>(m_order[row]);
 }
 
-bool CFilesModel::IsFolderRow(int row) const {
-    const int source = Source(row);
-    return source >= 0 && source < FolderRows();
+bool FilesModel::isFolderRow(int row) const {
+    const int source = this->source(row);
+    return source >= 0 && source < folderRows();
 }
 
-const CPackFolder* CFilesModel::FolderAt(int row) const {
-    if (!IsFolderRow(row))
+const PackFolder* FilesModel::folderAt(int row) const {
+    if (!isFolderRow(row))
         return nullptr;
-    const int source = Source(row);
-    return m_bMatches ? m_Hits[source].m_pFolder : m_pFolder->GetChildren()[source];
+    const int source = this->source(row);
+    return m_matches ? m_hits[source].m_folder : m_folder->children()[source];
 }
 
-const CPackEntry* CFilesModel::EntryAt(int row) const {
-    const int source = Source(row);
-    if (source < FolderRows())
+const PackEntry* FilesModel::entryAt(int row) const {
+    const int source = this->source(row);
+    if (source < folderRows())
         return nullptr;
-    return m_bMatches ? m_Hits[source].m_pEntry
-                      : &m_pPack->Entry(m_pFolder->GetFiles()[source - FolderRows()]);
+    return m_matches ? m_hits[source].m_entry : &m_pack->entry(m_folder->files()[source - folderRows()]);
 }
 
-int CFilesModel::RowOf(const CPackFolder* folder, const CPackEntry* entry) const {
+int FilesModel::rowOf(const PackFolder* folder, const PackEntry* entry) const {
     for (int row = 0; row < rowCount(); ++row) {
-        if (folder ? FolderAt(row) == folder : EntryAt(row) == entry)
+        if (folder ? folderAt(row) == folder : entryAt(row) == entry)
             return row;
     }
     return -1;
 }
 
-const CPackFolder* CFilesModel::ParentAt(int row) const {
-    const CPackFolder* parent = nullptr;
-    if (const CPackFolder* folder = FolderAt(row))
-        parent = folder->GetParent();
-    else if (const CPackEntry* entry = EntryAt(row))
-        parent = entry->GetFolder();
+const PackFolder* FilesModel::parentAt(int row) const {
+    const PackFolder* parent = nullptr;
+    if (const PackFolder* folder = folderAt(row))
+        parent = folder->parent();
+    else if (const PackEntry* entry = entryAt(row))
+        parent = entry->folder();
     else
         return nullptr;
-    return parent ? parent : &m_pPack->GetTop();
+    return parent ? parent : &m_pack->top();
 }
 
-std::string_view CFilesModel::RawName(int row) const {
-    if (const CPackFolder* folder = FolderAt(row))
-        return folder->GetName();
-    if (const CPackEntry* entry = EntryAt(row))
-        return entry->GetName();
+std::string_view FilesModel::rawName(int row) const {
+    if (const PackFolder* folder = folderAt(row))
+        return folder->name();
+    if (const PackEntry* entry = entryAt(row))
+        return entry->name();
     return {};
 }
 
-QString CFilesModel::DisplayName(int row) const {
-    const std::string_view raw = RawName(row);
-    return QString::fromStdString(m_pCodec ? m_pCodec->Decode(raw) : std::string(raw));
+QString FilesModel::displayName(int row) const {
+    const std::string_view raw = rawName(row);
+    return QString::fromStdString(m_codec ? m_codec->decode(raw) : std::string(raw));
 }
 
-QString CFilesModel::SizeText(uint32_t size) {
+QString FilesModel::sizeText(uint32_t size) {
     return QString::number(size >> 10) + QStringLiteral("KB");
 }
 
-int CFilesModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : SourceRows();
+int FilesModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : sourceRows();
 }
 
-int CFilesModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_bMatches ? 4 : 3;
+int FilesModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_matches ? 4 : 3;
 }
 
-QVariant CFilesModel::data(const QModelIndex& index, int role) const {
+QVariant FilesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const int row = index.row();
-    const bool folder = IsFolderRow(row);
+    const bool folder = isFolderRow(row);
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
-            return DisplayName(row);
+            return displayName(row);
         case 1:
-            return folder ? QString() : SizeText(EntryAt(row)->GetSize());
+            return folder ? QString() : sizeText(entryAt(row)->size());
         case 2:
             return folder ? QString::fromLatin1(kFolderType) : QString();
         case 3: {
             // Each name decoded on its own: a code page may give the backslash byte another meaning.
             QString path;
-            for (const CPackFolder* f = ParentAt(row); f && f != &m_pPack->GetTop(); f = f->GetParent())
-                path.prepend(QLatin1Char('\\') + QString::fromStdString(m_pCodec
-                                                                            ? m_pCodec->Decode(f->GetName())
-                                                                            : std::string(f->GetName())));
+            for (const PackFolder* f = parentAt(row); f && f != &m_pack->top(); f = f->parent())
+                path.prepend(QLatin1Char('\\') + QString::fromStdString(m_codec ? m_codec->decode(f->name())
+                                                                                : std::string(f->name())));
             return path.isEmpty() ? QStringLiteral("\\") : path;
         }
         }
         return {};
     case Qt::DecorationRole:
         if (index.column() == 0)
-            return folder ? m_FolderIcon : m_FileIcon;
+            return folder ? m_folderIcon : m_fileIcon;
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignVCenter | (index.column() == 1 ? Qt::AlignRight : Qt::AlignLeft));
@@ -219,7 +219,7 @@ QVariant CFilesModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant CFilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant FilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return {};
     if (role == Qt::DisplayRole) {
@@ -231,14 +231,14 @@ QVariant CFilesModel::headerData(int section, Qt::Orientation orientation, int r
     return {};
 }
 
-Qt::ItemFlags CFilesModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags FilesModel::flags(const QModelIndex& index) const {
     return index.isValid()
                ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled
                : Qt::NoItemFlags;
 }
 
 // The folder rows, then the file rows, each in the order shown, as the list's selection gives them.
-QMimeData* CFilesModel::mimeData(const QModelIndexList& indexes) const {
+QMimeData* FilesModel::mimeData(const QModelIndexList& indexes) const {
     if (!m_stager)
         return nullptr;
     std::vector<int> rows;
@@ -247,14 +247,16 @@ QMimeData* CFilesModel::mimeData(const QModelIndexList& indexes) const {
             rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    CSelection selection;
+    Selection selection;
     for (int row : rows) {
-        if (const CPackFolder* folder = FolderAt(row))
-            selection.m_Folders.push_back(folder);
-        else if (const CPackEntry* entry = EntryAt(row))
-            selection.m_Files.push_back(entry);
+        if (const PackFolder* folder = folderAt(row))
+            selection.m_folders.push_back(folder);
+        else if (const PackEntry* entry = entryAt(row))
+            selection.m_files.push_back(entry);
     }
-    if (selection.m_Folders.empty() && selection.m_Files.empty())
+    if (selection.m_folders.empty() && selection.m_files.empty())
         return nullptr;
     return m_stager(selection);
 }
+
+} // namespace vorpex

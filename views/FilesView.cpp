@@ -8,7 +8,9 @@
 #include "catalogue/PackEntry.h"
 #include "catalogue/PackFile.h"
 
-CFilesView::CFilesView(QWidget* parent) : CPaneView(parent) {
+namespace vorpex {
+
+FilesView::FilesView(QWidget* parent) : PaneView(parent) {
     setObjectName(QStringLiteral("FilesView"));
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -20,17 +22,17 @@ CFilesView::CFilesView(QWidget* parent) : CPaneView(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
 
-    m_largeImages.Create(QStringLiteral(":/res/list_large.png"), 32);
-    m_smallImages.Create(QStringLiteral(":/res/list_small.png"), 16);
-    m_Model.SetIcons(m_smallImages.Icon(0), m_smallImages.Icon(1));
+    m_largeImages.create(QStringLiteral(":/res/list_large.png"), 32);
+    m_smallImages.create(QStringLiteral(":/res/list_small.png"), 16);
+    m_model.setIcons(m_smallImages.icon(0), m_smallImages.icon(1));
     setIconSize(QSize(16, 16));
-    setModel(&m_Model);
+    setModel(&m_model);
 
     QHeaderView* head = header();
     // A click on a title sorts by that column, a second reverses, a third brings back the archive's order.
     head->setSectionsClickable(true);
     head->setSortIndicatorShown(false);
-    connect(head, &QHeaderView::sectionClicked, this, &CFilesView::OnHeaderClicked);
+    connect(head, &QHeaderView::sectionClicked, this, &FilesView::onHeaderClicked);
     head->setSectionsMovable(false);
     head->setStretchLastSection(false);
     head->setSectionResizeMode(QHeaderView::Interactive);
@@ -38,55 +40,55 @@ CFilesView::CFilesView(QWidget* parent) : CPaneView(parent) {
     head->resizeSection(1, kSizeWidth);
     head->resizeSection(2, kTypeWidth);
 
-    connect(this, &QAbstractItemView::doubleClicked, this, &CFilesView::OnLButtonDblClk);
+    connect(this, &QAbstractItemView::doubleClicked, this, &FilesView::onLButtonDblClk);
     connect(this, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        if (m_Model.IsMatches() && index.isValid())
-            emit MatchOpened(index.row());
+        if (m_model.isMatches() && index.isValid())
+            emit matchOpened(index.row());
     });
 }
 
-void CFilesView::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
-    m_pPackFile = pack;
-    m_pCodec = codec;
-    DeleteAllItems();
+void FilesView::setCatalogue(const PackFile* pack, const NameCodec* codec) {
+    m_packFile = pack;
+    m_codec = codec;
+    deleteAllItems();
 }
 
-void CFilesView::ShowFolder(const CPackFolder* folder) {
-    m_Model.ShowFolder(m_pPackFile, folder, m_pCodec);
-    FitNameColumn();
-    FitSizeColumn();
-    ShowSortIndicator(); // the sort by folder goes with the matches
-    emit SelectionChanged();
+void FilesView::showFolder(const PackFolder* folder) {
+    m_model.showFolder(m_packFile, folder, m_codec);
+    fitNameColumn();
+    fitSizeColumn();
+    showSortIndicator(); // the sort by folder goes with the matches
+    emit selectionUpdated();
 }
 
-void CFilesView::ShowMatches(std::vector<CFindHit> hits) {
-    m_Model.ShowMatches(m_pPackFile, std::move(hits), m_pCodec);
-    FitNameColumn();
-    ShowSortIndicator();
-    emit SelectionChanged();
+void FilesView::showMatches(std::vector<FindHit> hits) {
+    m_model.showMatches(m_packFile, std::move(hits), m_codec);
+    fitNameColumn();
+    showSortIndicator();
+    emit selectionUpdated();
 }
 
-void CFilesView::OnHeaderClicked(int column) {
+void FilesView::onHeaderClicked(int column) {
     int sortColumn = column;
     Qt::SortOrder order = Qt::AscendingOrder;
-    if (m_Model.SortColumn() == column) {
-        if (m_Model.SortOrder() == Qt::AscendingOrder)
+    if (m_model.sortColumn() == column) {
+        if (m_model.sortOrder() == Qt::AscendingOrder)
             order = Qt::DescendingOrder;
         else
-            sortColumn = CFilesModel::kNoSort;
+            sortColumn = FilesModel::kNoSort;
     }
-    m_Model.SetSort(sortColumn, order);
-    ShowSortIndicator();
+    m_model.setSort(sortColumn, order);
+    showSortIndicator();
 }
 
-void CFilesView::ShowSortIndicator() {
-    const int column = m_Model.SortColumn();
-    header()->setSortIndicatorShown(column != CFilesModel::kNoSort);
-    if (column != CFilesModel::kNoSort)
-        header()->setSortIndicator(column, m_Model.SortOrder());
+void FilesView::showSortIndicator() {
+    const int column = m_model.sortColumn();
+    header()->setSortIndicatorShown(column != FilesModel::kNoSort);
+    if (column != FilesModel::kNoSort)
+        header()->setSortIndicator(column, m_model.sortOrder());
 }
 
-QString CFilesView::SizeText(uint64_t bytes) {
+QString FilesView::sizeText(uint64_t bytes) {
     if (bytes < 1024)
         return QStringLiteral("%1 %2").arg(bytes).arg(bytes == 1 ? QStringLiteral("byte")
                                                                  : QStringLiteral("bytes"));
@@ -100,43 +102,43 @@ QString CFilesView::SizeText(uint64_t bytes) {
     return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QString::fromLatin1(kUnits[unit]));
 }
 
-QString CFilesView::SummaryText(uint64_t items, uint64_t bytes) {
+QString FilesView::summaryText(uint64_t items, uint64_t bytes) {
     return QStringLiteral("%1 %2, %3")
         .arg(items)
-        .arg(items == 1 ? QStringLiteral("item") : QStringLiteral("items"), SizeText(bytes));
+        .arg(items == 1 ? QStringLiteral("item") : QStringLiteral("items"), sizeText(bytes));
 }
 
-QString CFilesView::SelectionSummary() const {
-    const std::vector<int> rows = GetSelectedRowNumbers();
-    if (rows.empty() || !m_pPackFile)
+QString FilesView::selectionSummary() const {
+    const std::vector<int> rows = selectedRowNumbers();
+    if (rows.empty() || !m_packFile)
         return {};
     uint64_t bytes = 0;
     for (int row : rows) {
-        if (const CPackFolder* folder = m_Model.FolderAt(row))
-            bytes += m_pPackFile->CountBelow(*folder).m_nBytes; // what Extract would write
-        else if (const CPackEntry* entry = m_Model.EntryAt(row))
-            bytes += entry->GetSize();
+        if (const PackFolder* folder = m_model.folderAt(row))
+            bytes += m_packFile->countBelow(*folder).m_byteCount; // what Extract would write
+        else if (const PackEntry* entry = m_model.entryAt(row))
+            bytes += entry->size();
     }
-    return SummaryText(rows.size(), bytes);
+    return summaryText(rows.size(), bytes);
 }
 
-void CFilesView::DeleteAllItems() {
-    m_Model.Clear();
-    emit SelectionChanged();
+void FilesView::deleteAllItems() {
+    m_model.clear();
+    emit selectionUpdated();
 }
 
 // The name column fits its widest name. Measuring every row would cost too much for a folder of a
 // hundred thousand files, so each name is first estimated from a table of character widths (a sum per
 // byte, which only kerning can make wrong), and only the few widest estimates are measured for real.
-void CFilesView::FitNameColumn() {
-    const int rows = m_Model.rowCount();
+void FilesView::fitNameColumn() {
+    const int rows = m_model.rowCount();
     const QFontMetrics metrics(font());
-    const CNameCodec* codec = m_Model.Codec();
+    const NameCodec* codec = m_model.codec();
 
     std::array<int, 256> widths{};
     for (int b = 0; b < 256; ++b) {
         const char byte = static_cast<char>(b);
-        const std::string text = codec ? codec->Decode(std::string_view(&byte, 1)) : std::string(1, byte);
+        const std::string text = codec ? codec->decode(std::string_view(&byte, 1)) : std::string(1, byte);
         widths[b] = metrics.horizontalAdvance(QString::fromStdString(text));
     }
 
@@ -145,7 +147,7 @@ void CFilesView::FitNameColumn() {
     widest.reserve(kMeasured + 1);
     for (int row = 0; row < rows; ++row) {
         int estimate = 0;
-        for (unsigned char c : m_Model.RawName(row))
+        for (unsigned char c : m_model.rawName(row))
             estimate += widths[c];
         if (widest.size() == kMeasured && estimate <= widest.front().first)
             continue;
@@ -158,35 +160,35 @@ void CFilesView::FitNameColumn() {
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     // Never narrower than the column's title.
-    const QString title = m_Model.headerData(0, Qt::Horizontal).toString();
+    const QString title = m_model.headerData(0, Qt::Horizontal).toString();
     int width =
         header()->fontMetrics().horizontalAdvance(title) + 4 * style()->pixelMetric(QStyle::PM_HeaderMargin);
     for (const auto& [estimate, row] : widest)
-        width = std::max(width, itemDelegate()->sizeHint(option, m_Model.index(row, 0)).width());
+        width = std::max(width, itemDelegate()->sizeHint(option, m_model.index(row, 0)).width());
     header()->resizeSection(0, width);
 }
 
 // Never narrower than its 60 pixels, and wide enough for the biggest file's size (the longest text).
-void CFilesView::FitSizeColumn() {
+void FilesView::fitSizeColumn() {
     int biggest = -1;
     uint32_t size = 0;
-    for (int row = 0; row < m_Model.rowCount(); ++row) {
-        const CPackEntry* entry = m_Model.EntryAt(row);
-        if (entry && (biggest < 0 || entry->GetSize() > size)) {
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        const PackEntry* entry = m_model.entryAt(row);
+        if (entry && (biggest < 0 || entry->size() > size)) {
             biggest = row;
-            size = entry->GetSize();
+            size = entry->size();
         }
     }
     int width = kSizeWidth;
     if (biggest >= 0) {
         QStyleOptionViewItem option;
         initViewItemOption(&option);
-        width = std::max(width, itemDelegate()->sizeHint(option, m_Model.index(biggest, 1)).width());
+        width = std::max(width, itemDelegate()->sizeHint(option, m_model.index(biggest, 1)).width());
     }
     header()->resizeSection(1, width);
 }
 
-std::vector<int> CFilesView::GetSelectedRowNumbers() const {
+std::vector<int> FilesView::selectedRowNumbers() const {
     std::vector<int> rows;
     const QModelIndexList selected = selectionModel()->selectedRows(0);
     rows.reserve(selected.size());
@@ -196,30 +198,32 @@ std::vector<int> CFilesView::GetSelectedRowNumbers() const {
     return rows;
 }
 
-void CFilesView::GetSelectedRows(std::vector<const CPackFolder*>& folders,
-                                 std::vector<const CPackEntry*>& files) const {
-    for (int row : GetSelectedRowNumbers()) {
-        if (const CPackFolder* folder = m_Model.FolderAt(row))
+void FilesView::getSelectedRows(std::vector<const PackFolder*>& folders,
+                                std::vector<const PackEntry*>& files) const {
+    for (int row : selectedRowNumbers()) {
+        if (const PackFolder* folder = m_model.folderAt(row))
             folders.push_back(folder);
-        else if (const CPackEntry* entry = m_Model.EntryAt(row))
+        else if (const PackEntry* entry = m_model.entryAt(row))
             files.push_back(entry);
     }
 }
 
-CSelection CFilesView::GetSelection() const {
-    CSelection selection;
-    GetSelectedRows(selection.m_Folders, selection.m_Files);
+Selection FilesView::selection() const {
+    Selection selection;
+    getSelectedRows(selection.m_folders, selection.m_files);
     return selection;
 }
 
-bool CFilesView::HasSelection() const {
+bool FilesView::hasSelection() const {
     return selectionModel()->hasSelection();
 }
 
-void CFilesView::OnLButtonDblClk(const QModelIndex& index) {
+void FilesView::onLButtonDblClk(const QModelIndex& index) {
     // A match is shown where it lies (MatchOpened, on activation) rather than opened.
-    if (m_Model.IsMatches())
+    if (m_model.isMatches())
         return;
-    if (const CPackFolder* folder = index.isValid() ? m_Model.FolderAt(index.row()) : nullptr)
-        emit FolderOpened(folder);
+    if (const PackFolder* folder = index.isValid() ? m_model.folderAt(index.row()) : nullptr)
+        emit folderOpened(folder);
 }
+
+} // namespace vorpex

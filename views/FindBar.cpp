@@ -6,66 +6,70 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-CFindBar::CFindBar(QWidget* parent) : QWidget(parent) {
+namespace vorpex {
+
+FindBar::FindBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FindBar"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
     auto* label = new QLabel(QStringLiteral("Fi&nd:"), this);
-    m_pEdit = new QLineEdit(this);
-    m_pEdit->setObjectName(QStringLiteral("FindEdit"));
-    m_pEdit->setPlaceholderText(QStringLiteral("Part of a name, or a pattern with * and ?"));
-    m_pEdit->setClearButtonEnabled(true);
-    m_pEdit->installEventFilter(this);
-    label->setBuddy(m_pEdit);
-    m_pResult = new QLabel(this);
-    m_pResult->setObjectName(QStringLiteral("FindResult"));
+    m_edit = new QLineEdit(this);
+    m_edit->setObjectName(QStringLiteral("FindEdit"));
+    m_edit->setPlaceholderText(QStringLiteral("Part of a name, or a pattern with * and ?"));
+    m_edit->setClearButtonEnabled(true);
+    m_edit->installEventFilter(this);
+    label->setBuddy(m_edit);
+    m_result = new QLabel(this);
+    m_result->setObjectName(QStringLiteral("FindResult"));
     auto* close = new QToolButton(this);
     close->setObjectName(QStringLiteral("FindClose"));
     close->setText(QStringLiteral("Close"));
     close->setToolTip(QStringLiteral("Close the find bar (Esc)"));
     close->setAutoRaise(true);
     layout->addWidget(label);
-    layout->addWidget(m_pEdit, 1);
-    layout->addWidget(m_pResult);
+    layout->addWidget(m_edit, 1);
+    layout->addWidget(m_result);
     layout->addWidget(close);
-    connect(m_pEdit, &QLineEdit::textChanged, this, &CFindBar::TextChanged);
-    connect(m_pEdit, &QLineEdit::returnPressed, this, &CFindBar::Accepted);
-    connect(close, &QToolButton::clicked, this, &CFindBar::Close);
+    connect(m_edit, &QLineEdit::textChanged, this, &FindBar::textChanged);
+    connect(m_edit, &QLineEdit::returnPressed, this, &FindBar::accepted);
+    connect(close, &QToolButton::clicked, this, &FindBar::close);
     hide();
 }
 
-QString CFindBar::Text() const {
-    return m_pEdit->text();
+QString FindBar::text() const {
+    return m_edit->text();
 }
 
-void CFindBar::Open() {
+void FindBar::open() {
     show();
-    m_pEdit->setFocus(Qt::ShortcutFocusReason);
-    m_pEdit->selectAll();
+    m_edit->setFocus(Qt::ShortcutFocusReason);
+    m_edit->selectAll();
 }
 
-void CFindBar::SetResultText(const QString& text) {
-    m_pResult->setText(text);
+void FindBar::setResultText(const QString& text) {
+    m_result->setText(text);
 }
 
-void CFindBar::Close() {
+void FindBar::close() {
     hide();
-    emit Closed();
+    emit closed();
 }
 
-bool CFindBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_pEdit && event->type() == QEvent::KeyPress &&
+bool FindBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_edit && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down) {
-        emit MoveToResults();
+        emit moveToResults();
         return true;
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void CFindBar::keyPressEvent(QKeyEvent* event) {
+void FindBar::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        Close();
+        close();
         return;
     }
     QWidget::keyPressEvent(event);
 }
+
+} // namespace vorpex

@@ -5,36 +5,40 @@
 class QLabel;
 class QLineEdit;
 
+namespace vorpex {
+
 // The bar above the file list in which the user types a name to find across the archive. It only edits:
 // whoever shows the matches listens to its signals. Esc closes it. GUI thread only.
-class CFindBar : public QWidget {
+class FindBar : public QWidget {
     Q_OBJECT
 public:
-    explicit CFindBar(QWidget* parent = nullptr);
+    explicit FindBar(QWidget* parent = nullptr);
 
-    QLineEdit* Edit() const { return m_pEdit; }
-    QString Text() const;
+    QLineEdit* edit() const { return m_edit; }
+    QString text() const;
     // Shows the bar with its text selected and the caret in it.
-    void Open();
+    void open();
     // "12 found", or empty while nothing is asked.
-    void SetResultText(const QString& text);
+    void setResultText(const QString& text);
     // Hides the bar and tells so (Closed).
-    void Close();
+    void close();
 
 signals:
-    void TextChanged(const QString& text);
+    void textChanged(const QString& text);
     // Enter in the bar: the user wants the first match.
-    void Accepted();
+    void accepted();
     // The down arrow: the user moves into the matches.
-    void MoveToResults();
+    void moveToResults();
     // Esc or the close button: the bar is hidden now.
-    void Closed();
+    void closed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QLineEdit* m_pEdit;
-    QLabel* m_pResult;
+    QLineEdit* m_edit;
+    QLabel* m_result;
 };
+
+} // namespace vorpex

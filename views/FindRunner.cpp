@@ -1,45 +1,49 @@
 #include "views/FindRunner.h"
 
-CFindRunner::CFindRunner(QObject* parent) : QObject(parent) {
+namespace vorpex {
+
+FindRunner::FindRunner(QObject* parent) : QObject(parent) {
     m_pool.setMaxThreadCount(1);
-    connect(m_job.watcher(), &QFutureWatcher<std::vector<CFindHit>>::finished, this, [this] {
+    connect(m_job.watcher(), &QFutureWatcher<std::vector<FindHit>>::finished, this, [this] {
         if (m_job.hasResult())
-            emit Found(m_pattern, m_job.result());
+            emit found(m_pattern, m_job.result());
     });
 }
 
-CFindRunner::~CFindRunner() {
+FindRunner::~FindRunner() {
     m_job.cancel();
     m_pool.waitForDone();
 }
 
-void CFindRunner::SetCatalogue(const CPackFile* pack, const CNameCodec* codec) {
+void FindRunner::setCatalogue(const PackFile* pack, const NameCodec* codec) {
     m_job.cancel();
     m_pool.waitForDone();
-    m_pPack = pack;
-    m_pCodec = codec;
-    m_pFinder.reset();
+    m_pack = pack;
+    m_codec = codec;
+    m_finder.reset();
 }
 
-void CFindRunner::Search(const QString& pattern) {
+void FindRunner::search(const QString& pattern) {
     m_job.cancel();
-    if (!m_pPack || !m_pCodec)
+    if (!m_pack || !m_codec)
         return;
     m_pattern = pattern;
     m_job.start(
-        [this, text = pattern.toStdString()](QPromise<std::vector<CFindHit>>& promise,
+        [this, text = pattern.toStdString()](QPromise<std::vector<FindHit>>& promise,
                                              const std::atomic<bool>& cancel) {
             if (cancel)
                 return;
-            if (!m_pFinder)
-                m_pFinder = std::make_unique<CNameFinder>(*m_pPack, *m_pCodec);
-            std::vector<CFindHit> hits;
-            if (m_pFinder->Find(text, hits, &cancel))
+            if (!m_finder)
+                m_finder = std::make_unique<NameFinder>(*m_pack, *m_codec);
+            std::vector<FindHit> hits;
+            if (m_finder->find(text, hits, &cancel))
                 promise.addResult(std::move(hits));
         },
         &m_pool);
 }
 
-void CFindRunner::Cancel() {
+void FindRunner::cancel() {
     m_job.cancel();
 }
+
+} // namespace vorpex

@@ -5,160 +5,164 @@
 #include "catalogue/NameCodec.h"
 #include "catalogue/PackFile.h"
 
-CFolderTreeModel::CFolderTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
+namespace vorpex {
 
-void CFolderTreeModel::SetPackFile(const CPackFile* pack, const CNameCodec* codec, const QString& topLabel) {
+FolderTreeModel::FolderTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
+
+void FolderTreeModel::setPackFile(const PackFile* pack, const NameCodec* codec, const QString& topLabel) {
     beginResetModel();
-    m_pPack = pack;
-    m_pCodec = codec;
-    m_strTopLabel = topLabel;
-    m_Shown.clear();
+    m_pack = pack;
+    m_codec = codec;
+    m_topLabel = topLabel;
+    m_shown.clear();
     endResetModel();
 }
 
-void CFolderTreeModel::SetIcons(const QIcon& folder, const QIcon& archive) {
-    m_FolderIcon = folder;
-    m_ArchiveIcon = archive;
+void FolderTreeModel::setIcons(const QIcon& folder, const QIcon& archive) {
+    m_folderIcon = folder;
+    m_archiveIcon = archive;
 }
 
-const CPackFolder* CFolderTreeModel::Top() const {
-    return m_pPack ? &m_pPack->GetTop() : nullptr;
+const PackFolder* FolderTreeModel::top() const {
+    return m_pack ? &m_pack->top() : nullptr;
 }
 
 // An archive with nothing in it (or one that could not be read) shows an empty tree; one with top-level
 // files but no folder still gets its top item, which is how those files are reached.
-bool CFolderTreeModel::HasTop() const {
-    return m_pPack && (!m_pPack->GetTop().GetChildren().empty() || !m_pPack->GetTop().GetFiles().empty());
+bool FolderTreeModel::hasTop() const {
+    return m_pack && (!m_pack->top().children().empty() || !m_pack->top().files().empty());
 }
 
-const CPackFolder* CFolderTreeModel::Folder(const QModelIndex& index) const {
+const PackFolder* FolderTreeModel::folder(const QModelIndex& index) const {
     if (!index.isValid() || index.model() != this)
         return nullptr;
-    return static_cast<const CPackFolder*>(index.constInternalPointer());
+    return static_cast<const PackFolder*>(index.constInternalPointer());
 }
 
-bool CFolderTreeModel::IsTop(const QModelIndex& index) const {
-    return index.isValid() && Folder(index) == Top();
+bool FolderTreeModel::isTop(const QModelIndex& index) const {
+    return index.isValid() && folder(index) == top();
 }
 
-QModelIndex CFolderTreeModel::TopIndex() const {
-    return HasTop() ? createIndex(0, 0, Top()) : QModelIndex();
+QModelIndex FolderTreeModel::topIndex() const {
+    return hasTop() ? createIndex(0, 0, top()) : QModelIndex();
 }
 
-QModelIndex CFolderTreeModel::IndexOf(const CPackFolder* folder) const {
-    if (!folder || !HasTop())
+QModelIndex FolderTreeModel::indexOf(const PackFolder* folder) const {
+    if (!folder || !hasTop())
         return {};
-    if (folder == Top())
-        return TopIndex();
-    const CPackFolder* parent = folder->GetParent() ? folder->GetParent() : Top();
-    if (folder->GetRow() >= Shown(parent))
+    if (folder == top())
+        return topIndex();
+    const PackFolder* parent = folder->parent() ? folder->parent() : top();
+    if (folder->row() >= shown(parent))
         return {};
-    return createIndex(static_cast<int>(folder->GetRow()), 0, folder);
+    return createIndex(static_cast<int>(folder->row()), 0, folder);
 }
 
-QModelIndex CFolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
+QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
     if (row < 0 || column != 0)
         return {};
     if (!parent.isValid())
-        return row == 0 ? TopIndex() : QModelIndex();
-    const CPackFolder* folder = Folder(parent);
-    if (!folder || parent.column() != 0 || static_cast<uint32_t>(row) >= Shown(folder))
+        return row == 0 ? topIndex() : QModelIndex();
+    const PackFolder* folder = this->folder(parent);
+    if (!folder || parent.column() != 0 || static_cast<uint32_t>(row) >= shown(folder))
         return {};
-    return createIndex(row, 0, folder->GetChildren()[row]);
+    return createIndex(row, 0, folder->children()[row]);
 }
 
-QModelIndex CFolderTreeModel::parent(const QModelIndex& child) const {
-    const CPackFolder* folder = Folder(child);
-    if (!folder || folder == Top())
+QModelIndex FolderTreeModel::parent(const QModelIndex& child) const {
+    const PackFolder* folder = this->folder(child);
+    if (!folder || folder == top())
         return {};
     // A top-level folder has no parent folder: it hangs under the top item.
-    const CPackFolder* up = folder->GetParent();
-    return up ? createIndex(static_cast<int>(up->GetRow()), 0, up) : TopIndex();
+    const PackFolder* up = folder->parent();
+    return up ? createIndex(static_cast<int>(up->row()), 0, up) : topIndex();
 }
 
-int CFolderTreeModel::rowCount(const QModelIndex& parent) const {
+int FolderTreeModel::rowCount(const QModelIndex& parent) const {
     if (!parent.isValid())
-        return HasTop() ? 1 : 0;
+        return hasTop() ? 1 : 0;
     if (parent.column() != 0)
         return 0;
-    const CPackFolder* folder = Folder(parent);
-    return folder ? static_cast<int>(Shown(folder)) : 0;
+    const PackFolder* folder = this->folder(parent);
+    return folder ? static_cast<int>(shown(folder)) : 0;
 }
 
-uint32_t CFolderTreeModel::Shown(const CPackFolder* folder) const {
-    const auto all = static_cast<uint32_t>(folder->GetChildren().size());
-    const auto found = m_Shown.constFind(folder);
-    return std::min(all, found == m_Shown.constEnd() ? kBatch : *found);
+uint32_t FolderTreeModel::shown(const PackFolder* folder) const {
+    const auto all = static_cast<uint32_t>(folder->children().size());
+    const auto found = m_shown.constFind(folder);
+    return std::min(all, found == m_shown.constEnd() ? kBatch : *found);
 }
 
-void CFolderTreeModel::ShowUpTo(const CPackFolder* folder, uint32_t count) {
-    const uint32_t shown = Shown(folder);
-    count = std::min(count, static_cast<uint32_t>(folder->GetChildren().size()));
+void FolderTreeModel::showUpTo(const PackFolder* folder, uint32_t count) {
+    const uint32_t shown = this->shown(folder);
+    count = std::min(count, static_cast<uint32_t>(folder->children().size()));
     if (count <= shown)
         return;
-    beginInsertRows(IndexOf(folder), static_cast<int>(shown), static_cast<int>(count) - 1);
-    m_Shown.insert(folder, count);
+    beginInsertRows(indexOf(folder), static_cast<int>(shown), static_cast<int>(count) - 1);
+    m_shown.insert(folder, count);
     endInsertRows();
 }
 
-bool CFolderTreeModel::canFetchMore(const QModelIndex& parent) const {
-    const CPackFolder* folder = parent.column() == 0 ? Folder(parent) : nullptr;
-    return m_bFetching && folder && Shown(folder) < folder->GetChildren().size();
+bool FolderTreeModel::canFetchMore(const QModelIndex& parent) const {
+    const PackFolder* folder = parent.column() == 0 ? this->folder(parent) : nullptr;
+    return m_fetching && folder && shown(folder) < folder->children().size();
 }
 
-void CFolderTreeModel::fetchMore(const QModelIndex& parent) {
-    if (const CPackFolder* folder = parent.column() == 0 ? Folder(parent) : nullptr)
-        ShowUpTo(folder, Shown(folder) + kBatch);
+void FolderTreeModel::fetchMore(const QModelIndex& parent) {
+    if (const PackFolder* folder = parent.column() == 0 ? this->folder(parent) : nullptr)
+        showUpTo(folder, shown(folder) + kBatch);
 }
 
-void CFolderTreeModel::Reveal(const CPackFolder* folder) {
-    if (!folder || !HasTop() || folder == Top())
+void FolderTreeModel::reveal(const PackFolder* folder) {
+    if (!folder || !hasTop() || folder == top())
         return;
-    const CPackFolder* parent = folder->GetParent() ? folder->GetParent() : Top();
-    Reveal(parent);
+    const PackFolder* parent = folder->parent() ? folder->parent() : top();
+    reveal(parent);
     // Whole batches, so the rows shown stay those the view would have fetched.
-    const uint32_t want = (folder->GetRow() / kBatch + 1) * kBatch;
-    if (Shown(parent) < want)
-        ShowUpTo(parent, want);
+    const uint32_t want = (folder->row() / kBatch + 1) * kBatch;
+    if (shown(parent) < want)
+        showUpTo(parent, want);
 }
 
-int CFolderTreeModel::columnCount(const QModelIndex&) const {
+int FolderTreeModel::columnCount(const QModelIndex&) const {
     return 1;
 }
 
-QVariant CFolderTreeModel::data(const QModelIndex& index, int role) const {
-    const CPackFolder* folder = Folder(index);
+QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
+    const PackFolder* folder = this->folder(index);
     if (!folder)
         return {};
-    const bool top = folder == Top();
+    const bool top = folder == this->top();
     switch (role) {
     case Qt::DisplayRole:
         if (top)
-            return m_strTopLabel;
-        return QString::fromStdString(m_pCodec ? m_pCodec->Decode(folder->GetName())
-                                               : std::string(folder->GetName()));
+            return m_topLabel;
+        return QString::fromStdString(m_codec ? m_codec->decode(folder->name())
+                                              : std::string(folder->name()));
     case Qt::DecorationRole:
-        return top ? m_ArchiveIcon : m_FolderIcon;
+        return top ? m_archiveIcon : m_folderIcon;
     default:
         return {};
     }
 }
 
-Qt::ItemFlags CFolderTreeModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags FolderTreeModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled
                            : Qt::NoItemFlags;
 }
 
 // The tree drags one folder with everything below it; the top item is the whole archive.
-QMimeData* CFolderTreeModel::mimeData(const QModelIndexList& indexes) const {
+QMimeData* FolderTreeModel::mimeData(const QModelIndexList& indexes) const {
     const QModelIndex index = indexes.value(0);
-    const CPackFolder* folder = Folder(index);
+    const PackFolder* folder = this->folder(index);
     if (!m_stager || !folder)
         return nullptr;
-    CSelection selection;
-    if (IsTop(index))
-        selection.m_bWholeArchive = true;
+    Selection selection;
+    if (isTop(index))
+        selection.m_wholeArchive = true;
     else
-        selection.m_Folders.push_back(folder);
+        selection.m_folders.push_back(folder);
     return m_stager(selection);
 }
+
+} // namespace vorpex

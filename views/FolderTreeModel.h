@@ -7,40 +7,42 @@
 
 #include "views/EntryDrag.h"
 
-class CNameCodec;
-class CPackFile;
-class CPackFolder;
+namespace vorpex {
+
+class NameCodec;
+class PackFile;
+class PackFolder;
 
 // The folder tree of one catalogue as a Qt model, read straight from the catalogue: no item is copied.
 // One top item stands for the whole archive (the catalogue's top pseudo-folder); below it hang the
 // top-level folders and below each folder its sub-folders, in archive order. Every index carries the
 // folder it shows as its internal pointer, so folders that share a name stay apart.
 // A folder with more sub-folders than a batch shows them a batch at a time, the next when the view scrolls to
-// the end of those shown (Qt's fetchMore, while the view sets m_bFetching), so a list of a million folders
+// the end of those shown (Qt's fetchMore, while the view sets m_fetching), so a list of a million folders
 // costs the view one batch of rows until the user goes through it. The catalogue and the codec belong to the
 // document; SetPackFile must be called (with null) before they go. GUI thread only.
-class CFolderTreeModel : public QAbstractItemModel {
+class FolderTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
-    explicit CFolderTreeModel(QObject* parent = nullptr);
+    explicit FolderTreeModel(QObject* parent = nullptr);
 
     // Shows `pack` under a top item labelled `topLabel`; null shows an empty tree.
-    void SetPackFile(const CPackFile* pack, const CNameCodec* codec, const QString& topLabel);
+    void setPackFile(const PackFile* pack, const NameCodec* codec, const QString& topLabel);
     // Icons: the folder (closed, and open while selected) and the archive.
-    void SetIcons(const QIcon& folder, const QIcon& archive);
+    void setIcons(const QIcon& folder, const QIcon& archive);
 
-    const CPackFile* PackFile() const { return m_pPack; }
+    const PackFile* packFile() const { return m_pack; }
     // The folder shown by `index`: the catalogue's top pseudo-folder for the top item, null for no item.
-    const CPackFolder* Folder(const QModelIndex& index) const;
-    bool IsTop(const QModelIndex& index) const;
+    const PackFolder* folder(const QModelIndex& index) const;
+    bool isTop(const QModelIndex& index) const;
     // The index that shows `folder` (the top item for the top pseudo-folder); invalid when not shown.
-    QModelIndex IndexOf(const CPackFolder* folder) const;
-    QModelIndex TopIndex() const;
+    QModelIndex indexOf(const PackFolder* folder) const;
+    QModelIndex topIndex() const;
     // Fetches whatever batches `folder` and its enclosing folders need to be shown, so IndexOf finds it.
-    void Reveal(const CPackFolder* folder);
+    void reveal(const PackFolder* folder);
 
     static constexpr uint32_t kBatch = 16384; // sub-folders shown at a time
-    bool m_bFetching = false;                 // set by the view while the user's scrolling may fetch
+    bool m_fetching = false;                  // set by the view while the user's scrolling may fetch
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -57,18 +59,20 @@ public:
     void fetchMore(const QModelIndex& parent) override;
 
 private:
-    bool HasTop() const;
-    const CPackFolder* Top() const;
+    bool hasTop() const;
+    const PackFolder* top() const;
     // How many of `folder`'s sub-folders are shown.
-    uint32_t Shown(const CPackFolder* folder) const;
+    uint32_t shown(const PackFolder* folder) const;
     // Shows `folder`'s sub-folders up to `count` of them.
-    void ShowUpTo(const CPackFolder* folder, uint32_t count);
+    void showUpTo(const PackFolder* folder, uint32_t count);
 
-    const CPackFile* m_pPack = nullptr;
-    const CNameCodec* m_pCodec = nullptr;
-    QString m_strTopLabel;
-    QIcon m_FolderIcon;
-    QIcon m_ArchiveIcon;
+    const PackFile* m_pack = nullptr;
+    const NameCodec* m_codec = nullptr;
+    QString m_topLabel;
+    QIcon m_folderIcon;
+    QIcon m_archiveIcon;
     EntryStager m_stager;
-    QHash<const CPackFolder*, uint32_t> m_Shown; // folders with more than a batch shown; others show a batch
+    QHash<const PackFolder*, uint32_t> m_shown; // folders with more than a batch shown; others show a batch
 };
+
+} // namespace vorpex

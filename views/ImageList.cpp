@@ -1,41 +1,46 @@
 #include "views/ImageList.h"
 
-static void InitVorpexResources() {
+// Outside the namespace: the resource's initialiser is a global function.
+static void initVorpexResources() {
     Q_INIT_RESOURCE(vorpex);
 }
 
-void CImageList::InitResources() {
-    static const bool done = (InitVorpexResources(), true);
+namespace vorpex {
+
+void ImageList::initResources() {
+    static const bool done = (initVorpexResources(), true);
     (void)done;
 }
 
-bool CImageList::Create(const QString& resource, int width) {
-    InitResources();
-    m_Images.clear();
+bool ImageList::create(const QString& resource, int width) {
+    initResources();
+    m_images.clear();
     const QPixmap strip(resource);
     if (strip.isNull() || width <= 0 || strip.width() < width)
         return false;
     for (int x = 0; x + width <= strip.width(); x += width)
-        m_Images.push_back(strip.copy(x, 0, width, strip.height()));
+        m_images.push_back(strip.copy(x, 0, width, strip.height()));
     return true;
 }
 
-bool CImageList::Add(const QString& resource) {
-    InitResources();
+bool ImageList::add(const QString& resource) {
+    initResources();
     const QPixmap picture(resource);
     if (picture.isNull())
         return false;
-    m_Images.push_back(picture);
+    m_images.push_back(picture);
     return true;
 }
 
-QPixmap CImageList::Pixmap(int index) const {
-    return index >= 0 && index < GetImageCount() ? m_Images[index] : QPixmap();
+QPixmap ImageList::pixmap(int index) const {
+    return index >= 0 && index < imageCount() ? m_images[index] : QPixmap();
 }
 
-QIcon CImageList::IconPair(int normal, int selected) const {
+QIcon ImageList::iconPair(int normal, int selected) const {
     QIcon icon;
-    icon.addPixmap(Pixmap(normal), QIcon::Normal);
-    icon.addPixmap(Pixmap(selected), QIcon::Selected);
+    icon.addPixmap(pixmap(normal), QIcon::Normal);
+    icon.addPixmap(pixmap(selected), QIcon::Selected);
     return icon;
 }
+
+} // namespace vorpex

@@ -11,45 +11,47 @@
 #include "platform/MessageTexts.h"
 #include "views/SoundView.h"
 
-std::shared_ptr<DecodedMedia> MediaView::decode(const CEntrySource& source, MediaKind kind) {
+namespace vorpex {
+
+std::shared_ptr<DecodedMedia> MediaView::decode(const EntrySource& source, MediaKind kind) {
     auto media = std::make_shared<DecodedMedia>();
-    media->category = mediaCategory(kind);
+    media->m_category = mediaCategory(kind);
     const MediaResult<std::string> bytes = readMediaEntry(source);
     if (!bytes.isOk()) {
-        media->why = QString::fromStdString(bytes.error);
+        media->m_why = QString::fromStdString(bytes.m_error);
         return media;
     }
-    const ByteSpan span = asBytes(bytes.value);
+    const ByteSpan span = asBytes(bytes.m_value);
     std::string why;
-    switch (media->category) {
+    switch (media->m_category) {
     case MediaCategory::Picture: {
         MediaResult<Picture> picture = decodePicture(kind, span);
-        why = picture.error;
-        media->picture = std::move(picture.value);
-        const Picture& p = media->picture;
+        why = picture.m_error;
+        media->m_picture = std::move(picture.m_value);
+        const Picture& p = media->m_picture;
         // In the screen's own format here, so that the window's thread only scales it.
         if (why.empty())
-            media->image =
-                QImage(p.rgba.data(), int(p.width), int(p.height), int(p.width) * 4, QImage::Format_RGBA8888)
-                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            media->m_image = QImage(p.m_rgba.data(), int(p.m_width), int(p.m_height), int(p.m_width) * 4,
+                                    QImage::Format_RGBA8888)
+                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         break;
     }
     case MediaCategory::Sound: {
         MediaResult<Sound> sound = decodeSound(kind, span);
-        why = sound.error;
-        media->sound = std::move(sound.value);
+        why = sound.m_error;
+        media->m_sound = std::move(sound.m_value);
         break;
     }
     case MediaCategory::Text: {
         const MediaResult<std::string> summary = summarizeMidi(span);
-        why = summary.error;
-        media->text = QString::fromStdString(summary.value);
+        why = summary.m_error;
+        media->m_text = QString::fromStdString(summary.m_value);
         break;
     }
     default:
         why = kMediaUnsupported;
     }
-    media->why = QString::fromStdString(why);
+    media->m_why = QString::fromStdString(why);
     return media;
 }
 
@@ -91,7 +93,7 @@ MediaView::MediaView(QThreadPool* pool, QWidget* parent) : QWidget(parent), m_po
 
 MediaView::~MediaView() = default;
 
-void MediaView::show(std::shared_ptr<const CEntrySource> source, MediaKind kind, const QString& name) {
+void MediaView::show(std::shared_ptr<const EntrySource> source, MediaKind kind, const QString& name) {
     clear();
     m_source = std::move(source);
     m_name = name;
@@ -127,23 +129,23 @@ void MediaView::onDecoded() {
         return;
     std::shared_ptr<DecodedMedia> media = m_decode.result();
     m_source.reset();
-    if (!media->why.isEmpty()) {
-        emit refused(media->why);
+    if (!media->m_why.isEmpty()) {
+        emit refused(media->m_why);
         return;
     }
     m_decoded = media;
-    switch (media->category) {
+    switch (media->m_category) {
     case MediaCategory::Picture:
-        m_caption->setText(QString::fromStdString(media->picture.description()));
+        m_caption->setText(QString::fromStdString(media->m_picture.description()));
         m_stack->setCurrentWidget(m_picturePage);
         fitPicture();
         break;
     case MediaCategory::Sound:
-        m_sound->setSound(media->sound);
+        m_sound->setSound(media->m_sound);
         m_stack->setCurrentWidget(m_sound);
         break;
     default:
-        m_text->setPlainText(media->text);
+        m_text->setPlainText(media->m_text);
         m_stack->setCurrentWidget(m_text);
         break;
     }
@@ -158,11 +160,13 @@ QPixmap MediaView::fitted(const QImage& image, QSize room) {
 }
 
 void MediaView::fitPicture() {
-    if (m_decoded && !m_decoded->image.isNull())
-        m_picture->setPixmap(fitted(m_decoded->image, m_picture->contentsRect().size()));
+    if (m_decoded && !m_decoded->m_image.isNull())
+        m_picture->setPixmap(fitted(m_decoded->m_image, m_picture->contentsRect().size()));
 }
 
 void MediaView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     fitPicture();
 }
+
+} // namespace vorpex

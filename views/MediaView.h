@@ -7,21 +7,24 @@
 #include "jobs/Job.h"
 #include "media/MediaDecoders.h"
 
-class CEntrySource;
 class QLabel;
 class QPlainTextEdit;
 class QStackedWidget;
 class QThreadPool;
+
+namespace vorpex {
+
+class EntrySource;
 class SoundView;
 
 // What an entry decoded to for the preview: a picture, a sound, a MIDI file's summary, or why not.
 struct DecodedMedia {
-    MediaCategory category = MediaCategory::None;
-    Picture picture;
-    QImage image; // the picture, for the screen
-    Sound sound;
-    QString text;
-    QString why; // set when the decoder refused the entry
+    MediaCategory m_category = MediaCategory::None;
+    Picture m_picture;
+    QImage m_image; // the picture, for the screen
+    Sound m_sound;
+    QString m_text;
+    QString m_why; // set when the decoder refused the entry
 };
 
 // The preview's page for the formats of old games that Qt does not read: pictures and palettes scaled to
@@ -36,7 +39,7 @@ public:
     ~MediaView() override;
 
     // Starts decoding `source` (the entry `name`) as `kind`; the page stays empty until it is done.
-    void show(std::shared_ptr<const CEntrySource> source, MediaKind kind, const QString& name);
+    void show(std::shared_ptr<const EntrySource> source, MediaKind kind, const QString& name);
     // Stops the playing and forgets the entry.
     void clear();
 
@@ -50,7 +53,7 @@ public:
     // `image` scaled down to fit `room`, never up: the pixels of a small picture stay sharp.
     static QPixmap fitted(const QImage& image, QSize room);
     // Reads and decodes `source` as `kind`, on any thread.
-    static std::shared_ptr<DecodedMedia> decode(const CEntrySource& source, MediaKind kind);
+    static std::shared_ptr<DecodedMedia> decode(const EntrySource& source, MediaKind kind);
 
 signals:
     void refused(const QString& why);
@@ -66,7 +69,7 @@ private:
 
     QThreadPool* m_pool;
     Job<std::shared_ptr<DecodedMedia>> m_decode;
-    std::shared_ptr<const CEntrySource> m_source; // while decoding
+    std::shared_ptr<const EntrySource> m_source; // while decoding
     std::shared_ptr<const DecodedMedia> m_decoded;
     QString m_name;
     QStackedWidget* m_stack;
@@ -76,3 +79,5 @@ private:
     SoundView* m_sound;
     QPlainTextEdit* m_text;
 };
+
+} // namespace vorpex

@@ -5,12 +5,14 @@
 #include <QKeyEvent>
 #include <QMimeData>
 
-void CPaneView::focusInEvent(QFocusEvent* event) {
+namespace vorpex {
+
+void PaneView::focusInEvent(QFocusEvent* event) {
     QTreeView::focusInEvent(event);
-    emit Activated();
+    emit activated();
 }
 
-void CPaneView::keyPressEvent(QKeyEvent* event) {
+void PaneView::keyPressEvent(QKeyEvent* event) {
     // The Edit commands do nothing in this program; the item views would otherwise copy on Ctrl+C.
     if (event->matches(QKeySequence::Copy)) {
         event->ignore();
@@ -19,12 +21,12 @@ void CPaneView::keyPressEvent(QKeyEvent* event) {
     QTreeView::keyPressEvent(event);
 }
 
-void CPaneView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+void PaneView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
     QTreeView::selectionChanged(selected, deselected);
-    emit SelectionChanged();
+    emit selectionUpdated();
 }
 
-void CPaneView::startDrag(Qt::DropActions supportedActions) {
+void PaneView::startDrag(Qt::DropActions supportedActions) {
     QMimeData* data = model() ? model()->mimeData(selectedIndexes()) : nullptr;
     if (!data)
         return;
@@ -41,3 +43,5 @@ void CPaneView::startDrag(Qt::DropActions supportedActions) {
     drag->setMimeData(data);
     drag->exec(supportedActions, Qt::CopyAction);
 }
+
+} // namespace vorpex

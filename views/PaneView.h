@@ -5,18 +5,20 @@
 
 #include "catalogue/Selection.h"
 
+namespace vorpex {
+
 // What the two panes of the main window share: each is a tree-shaped item view that tells when it gets the
 // focus (it is then the active pane, the one Extract works on), hands out what is selected in it as the
 // value Extract takes, and leaves the Edit keys alone. GUI thread only.
-class CPaneView : public QTreeView {
+class PaneView : public QTreeView {
     Q_OBJECT
 public:
-    explicit CPaneView(QWidget* parent = nullptr) : QTreeView(parent) {}
+    explicit PaneView(QWidget* parent = nullptr) : QTreeView(parent) {}
 
     // What Extract takes from this pane now, by identity.
-    virtual CSelection GetSelection() const = 0;
+    virtual Selection selection() const = 0;
     // True when Extract has something to take from this pane.
-    virtual bool HasSelection() const = 0;
+    virtual bool hasSelection() const = 0;
 
     // Runs a drag of `data` (owned by the call) from `source`; the default is a QDrag, and none when the
     // button was let go meanwhile. Tests put their own in place of it.
@@ -25,9 +27,9 @@ public:
 
 signals:
     // This pane received the focus: it is now the active pane.
-    void Activated();
-    // What GetSelection() gives may have changed.
-    void SelectionChanged();
+    void activated();
+    // What selection() gives may have changed.
+    void selectionUpdated();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
@@ -40,3 +42,5 @@ protected:
 private:
     Dragger m_dragger;
 };
+
+} // namespace vorpex

@@ -19,12 +19,14 @@
 #include "views/HexView.h"
 #include "views/MediaView.h"
 
+namespace vorpex {
+
 namespace {
 
 constexpr qsizetype kFirstPart = 8 * 1024; // text shown at once; the rest follows when the window is idle
 constexpr qsizetype kLongestLine = 4096;   // longer lines are broken: laying out one costs its whole length
 
-QString ForDisplay(const QString& raw) {
+QString forDisplay(const QString& raw) {
     QString text;
     text.reserve(raw.size() + raw.size() / kLongestLine);
     qsizetype run = 0;
@@ -46,40 +48,40 @@ QString ForDisplay(const QString& raw) {
 // True when Qt's reader of `format` decodes the picture whose first bytes are `head` straight at a smaller
 // size, so that memory follows the size asked for: JPEG, and PNG unless interlaced (its seven passes are
 // put together at full size). Other formats decode whole and scale afterwards.
-bool ScalesWhileDecoding(const QByteArray& format, const QByteArray& head) {
+bool scalesWhileDecoding(const QByteArray& format, const QByteArray& head) {
     if (format == "png")
         return head.size() > 28 && head[28] == 0; // the interlace method of the header, which comes first
     return format == "jpeg";
 }
 
-qint64 Pixels(QSize size) {
+qint64 pixelCount(QSize size) {
     return qint64(size.width()) * size.height();
 }
 
 // On the pane's threads: reads the whole entry and decodes it at `size`. Null when it cannot be read or
 // decoded, would take more than the pixel budget, or is no longer wanted (`cancel`), which is also checked
 // before the work starts.
-QImage DecodePicture(const CEntrySource& source, QSize size, const std::atomic<bool>& cancel) {
+QImage decodePicture(const EntrySource& source, QSize size, const std::atomic<bool>& cancel) {
     if (cancel)
         return {};
-    const CEntryPeek whole = source.Read(source.Size());
-    if (!whole.IsRead() || cancel)
+    const EntryPeek whole = source.read(source.size());
+    if (!whole.isRead() || cancel)
         return {};
-    QByteArray data = QByteArray::fromRawData(whole.m_strData.data(), qsizetype(whole.m_strData.size()));
+    QByteArray data = QByteArray::fromRawData(whole.m_data.data(), qsizetype(whole.m_data.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     const QSize full = reader.size();
-    if (!full.isValid() || Pixels(size) > CPreviewPane::kPixelBudget ||
-        (Pixels(full) > CPreviewPane::kPixelBudget && !ScalesWhileDecoding(reader.format(), data)))
+    if (!full.isValid() || pixelCount(size) > PreviewPane::kPixelBudget ||
+        (pixelCount(full) > PreviewPane::kPixelBudget && !scalesWhileDecoding(reader.format(), data)))
         return {};
     if (size != full)
         reader.setScaledSize(size);
     return reader.read();
 }
 
-QLabel* NewLabel(const char* name, const QString& accessible, QWidget* parent) {
+QLabel* newLabel(const char* name, const QString& accessible, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setAccessibleName(accessible);
@@ -89,79 +91,79 @@ QLabel* NewLabel(const char* name, const QString& accessible, QWidget* parent) {
 
 } // namespace
 
-CPreviewPane::CPreviewPane(QWidget* parent) : QWidget(parent) {
+PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PreviewPane"));
     setAccessibleName(tr("Preview"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    m_pTitle = NewLabel("PreviewTitle", tr("Previewed file"), this);
-    m_pTitle->setTextFormat(Qt::PlainText);
-    layout->addWidget(m_pTitle);
+    m_title = newLabel("PreviewTitle", tr("Previewed file"), this);
+    m_title->setTextFormat(Qt::PlainText);
+    layout->addWidget(m_title);
 
-    m_pStack = new QStackedWidget(this);
-    m_pText = new QPlainTextEdit(m_pStack);
-    m_pText->setObjectName(QStringLiteral("PreviewText"));
-    m_pText->setAccessibleName(tr("Text preview"));
-    m_pText->setReadOnly(true);
-    m_pText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_pPicture = NewLabel("PreviewImage", tr("Image preview"), m_pStack);
-    m_pPicture->setAlignment(Qt::AlignCenter);
-    m_pPicture->setMinimumSize(1, 1);
-    m_pPicture->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored); // the pane sets the size
-    m_pPicture->setFocusPolicy(Qt::StrongFocus);
-    m_pHex = new CHexView(m_pStack);
-    m_pMessage = NewLabel("PreviewMessage", tr("Preview message"), m_pStack);
-    m_pMessage->setAlignment(Qt::AlignCenter);
-    m_pMessage->setWordWrap(true);
-    m_pMessage->setFocusPolicy(Qt::StrongFocus);
-    for (QWidget* page : {static_cast<QWidget*>(m_pText), static_cast<QWidget*>(m_pPicture),
-                          static_cast<QWidget*>(m_pHex), static_cast<QWidget*>(m_pMessage)})
-        m_pStack->addWidget(page);
-    layout->addWidget(m_pStack, 1);
+    m_stack = new QStackedWidget(this);
+    m_text = new QPlainTextEdit(m_stack);
+    m_text->setObjectName(QStringLiteral("PreviewText"));
+    m_text->setAccessibleName(tr("Text preview"));
+    m_text->setReadOnly(true);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_picture = newLabel("PreviewImage", tr("Image preview"), m_stack);
+    m_picture->setAlignment(Qt::AlignCenter);
+    m_picture->setMinimumSize(1, 1);
+    m_picture->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored); // the pane sets the size
+    m_picture->setFocusPolicy(Qt::StrongFocus);
+    m_hex = new HexView(m_stack);
+    m_message = newLabel("PreviewMessage", tr("Preview message"), m_stack);
+    m_message->setAlignment(Qt::AlignCenter);
+    m_message->setWordWrap(true);
+    m_message->setFocusPolicy(Qt::StrongFocus);
+    for (QWidget* page : {static_cast<QWidget*>(m_text), static_cast<QWidget*>(m_picture),
+                          static_cast<QWidget*>(m_hex), static_cast<QWidget*>(m_message)})
+        m_stack->addWidget(page);
+    layout->addWidget(m_stack, 1);
 
-    m_pNote = NewLabel("PreviewNote", tr("Preview note"), this);
-    m_pNote->setWordWrap(true);
-    layout->addWidget(m_pNote);
-    setFocusProxy(m_pStack);
+    m_note = newLabel("PreviewNote", tr("Preview note"), this);
+    m_note->setWordWrap(true);
+    layout->addWidget(m_note);
+    setFocusProxy(m_stack);
 
-    m_pPool = new QThreadPool(this);
-    m_pPool->setObjectName(QStringLiteral("PreviewDecoders"));
-    m_pPool->setMaxThreadCount(2);
+    m_pool = new QThreadPool(this);
+    m_pool->setObjectName(QStringLiteral("PreviewDecoders"));
+    m_pool->setMaxThreadCount(2);
     // What our decoders refuse shows as bytes, with the reason.
-    m_media = new MediaView(m_pPool, m_pStack);
-    m_pStack->addWidget(m_media);
+    m_media = new MediaView(m_pool, m_stack);
+    m_stack->addWidget(m_media);
     connect(m_media, &MediaView::refused, this, [this](const QString& why) {
-        m_strCutNote = m_strCutNote.isEmpty() ? why : why + QLatin1Char(' ') + m_strCutNote;
-        ShowBytes();
+        m_cutNote = m_cutNote.isEmpty() ? why : why + QLatin1Char(' ') + m_cutNote;
+        showBytes();
     });
-    connect(m_decode.watcher(), &QFutureWatcher<QImage>::finished, this, &CPreviewPane::OnDecoded);
-    m_pRedecode = new QTimer(this);
-    m_pRedecode->setSingleShot(true);
-    m_pRedecode->setInterval(150);
-    connect(m_pRedecode, &QTimer::timeout, this, [this] {
-        if (!m_pSource)
+    connect(m_decode.watcher(), &QFutureWatcher<QImage>::finished, this, &PreviewPane::onDecoded);
+    m_redecode = new QTimer(this);
+    m_redecode->setSingleShot(true);
+    m_redecode->setInterval(150);
+    connect(m_redecode, &QTimer::timeout, this, [this] {
+        if (!m_source)
             return;
-        const QSize size = DecodeSize(m_FullSize, Room());
-        if (size.width() > m_Asked.width() || size.height() > m_Asked.height())
-            Decode(size);
+        const QSize size = decodeSize(m_fullSize, room());
+        if (size.width() > m_asked.width() || size.height() > m_asked.height())
+            decode(size);
     });
-    Clear();
+    clear();
 }
 
 // A decode still queued skips its work; one under way is waited for and dropped.
-CPreviewPane::~CPreviewPane() = default;
+PreviewPane::~PreviewPane() = default;
 
-QString CPreviewPane::Note() const {
-    return m_eKind == EKind::Message || m_eKind == EKind::Empty ? m_pMessage->text() : m_pNote->text();
+QString PreviewPane::note() const {
+    return m_kind == Kind::Message || m_kind == Kind::Empty ? m_message->text() : m_note->text();
 }
 
-QString CPreviewPane::Text() const {
-    return m_pText->toPlainText();
+QString PreviewPane::text() const {
+    return m_text->toPlainText();
 }
 
-void CPreviewPane::ShowText(const std::string& utf8) {
+void PreviewPane::showText(const std::string& utf8) {
     if (utf8.size() <= size_t(kFirstPart)) {
-        m_pText->setPlainText(ForDisplay(QString::fromStdString(utf8)));
+        m_text->setPlainText(forDisplay(QString::fromStdString(utf8)));
         return;
     }
     // The first screenfuls paint at once, whatever the size of the text: cut after a line's end, else
@@ -170,66 +172,66 @@ void CPreviewPane::ShowText(const std::string& utf8) {
     if (cut == std::string::npos || cut == 0)
         for (cut = size_t(kFirstPart); cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80;)
             --cut;
-    m_pText->setPlainText(ForDisplay(QString::fromUtf8(utf8.data(), qsizetype(cut))));
-    QTimer::singleShot(0, this, [this, serial = m_nSerial, rest = utf8.substr(cut)] {
-        if (serial != m_nSerial)
+    m_text->setPlainText(forDisplay(QString::fromUtf8(utf8.data(), qsizetype(cut))));
+    QTimer::singleShot(0, this, [this, serial = m_serial, rest = utf8.substr(cut)] {
+        if (serial != m_serial)
             return; // another file is shown by now
-        QTextCursor end(m_pText->document());
+        QTextCursor end(m_text->document());
         end.movePosition(QTextCursor::End);
-        end.insertText(ForDisplay(QString::fromStdString(rest)));
+        end.insertText(forDisplay(QString::fromStdString(rest)));
     });
 }
 
-void CPreviewPane::SetKind(EKind kind, const QString& note) {
-    ++m_nSerial;
+void PreviewPane::setKind(Kind kind, const QString& note) {
+    ++m_serial;
     m_decode.cancel(); // the decode of another picture is of no use now
-    m_pSource.reset();
-    m_pRedecode->stop();
-    if (kind != EKind::Image && kind != EKind::Media) {
-        m_Head.clear();
-        m_HeadText.reset();
+    m_source.reset();
+    m_redecode->stop();
+    if (kind != Kind::Image && kind != Kind::Media) {
+        m_head.clear();
+        m_headText.reset();
     }
     m_media->clear(); // stops a sound playing
-    m_eKind = kind;
-    const bool bMessage = kind == EKind::Message || kind == EKind::Empty;
+    m_kind = kind;
+    const bool bMessage = kind == Kind::Message || kind == Kind::Empty;
     if (bMessage)
-        m_pMessage->setText(note);
-    m_pNote->setText(bMessage ? QString() : note);
-    m_pNote->setVisible(!bMessage && !note.isEmpty());
-    if (kind != EKind::Text)
-        m_pText->clear();
-    if (kind != EKind::Hex)
-        m_pHex->SetData({});
-    if (kind != EKind::Image) {
-        m_Image = QImage();
-        m_pPicture->clear();
+        m_message->setText(note);
+    m_note->setText(bMessage ? QString() : note);
+    m_note->setVisible(!bMessage && !note.isEmpty());
+    if (kind != Kind::Text)
+        m_text->clear();
+    if (kind != Kind::Hex)
+        m_hex->setData({});
+    if (kind != Kind::Image) {
+        m_image = QImage();
+        m_picture->clear();
     }
     switch (kind) {
-    case EKind::Text:
-        m_pStack->setCurrentWidget(m_pText);
+    case Kind::Text:
+        m_stack->setCurrentWidget(m_text);
         break;
-    case EKind::Image:
-        m_pStack->setCurrentWidget(m_pPicture);
+    case Kind::Image:
+        m_stack->setCurrentWidget(m_picture);
         break;
-    case EKind::Hex:
-        m_pStack->setCurrentWidget(m_pHex);
+    case Kind::Hex:
+        m_stack->setCurrentWidget(m_hex);
         break;
-    case EKind::Media:
-        m_pStack->setCurrentWidget(m_media);
+    case Kind::Media:
+        m_stack->setCurrentWidget(m_media);
         break;
-    case EKind::Empty:
-    case EKind::Message:
-        m_pStack->setCurrentWidget(m_pMessage);
+    case Kind::Empty:
+    case Kind::Message:
+        m_stack->setCurrentWidget(m_message);
         break;
     }
 }
 
-void CPreviewPane::Clear() {
-    m_pTitle->clear();
-    SetKind(EKind::Empty, tr("Select a file to preview it."));
+void PreviewPane::clear() {
+    m_title->clear();
+    setKind(Kind::Empty, tr("Select a file to preview it."));
 }
 
-bool CPreviewPane::LooksLikeText(const QByteArray& data) {
+bool PreviewPane::looksLikeText(const QByteArray& data) {
     qsizetype controls = 0;
     for (const char c : data) {
         const auto byte = static_cast<unsigned char>(c);
@@ -242,136 +244,138 @@ bool CPreviewPane::LooksLikeText(const QByteArray& data) {
     return controls * 100 <= data.size();
 }
 
-void CPreviewPane::ShowEntry(const CPackFile* pack, const CPackEntry* entry, const CNameCodec* codec) {
+void PreviewPane::showEntry(const PackFile* pack, const PackEntry* entry, const NameCodec* codec) {
     if (!pack || !entry || !codec) {
-        Clear();
+        clear();
         return;
     }
-    m_pTitle->setText(QString::fromStdString(codec->Decode(entry->GetName())));
-    const CEntryPeek peek = CEntryPeek::Read(*pack, *entry);
-    if (!peek.IsRead()) {
-        SetKind(EKind::Message, QString::fromLatin1(peek.Why()));
+    m_title->setText(QString::fromStdString(codec->decode(entry->name())));
+    const EntryPeek peek = EntryPeek::read(*pack, *entry);
+    if (!peek.isRead()) {
+        setKind(Kind::Message, QString::fromLatin1(peek.why()));
         return;
     }
-    if (entry->GetSize() == 0) {
-        SetKind(EKind::Message, tr("This file is empty."));
+    if (entry->size() == 0) {
+        setKind(Kind::Message, tr("This file is empty."));
         return;
     }
-    m_Head = QByteArray::fromStdString(peek.m_strData);
+    m_head = QByteArray::fromStdString(peek.m_data);
     const QLocale locale;
-    m_strCutNote = peek.m_bCut ? tr("Only the first %1 of %2 are shown.")
-                                     .arg(locale.formattedDataSize(m_Head.size()),
-                                          locale.formattedDataSize(qint64(entry->GetSize())))
-                               : QString();
-    m_HeadText.reset();
-    if (LooksLikeText(m_Head))
-        m_HeadText = codec->Decode(peek.m_strData);
-    if (!showMedia(*pack, *entry, !peek.m_bCut) && !ShowImage(*pack, *entry, m_Head))
-        ShowBytes();
+    m_cutNote = peek.m_cut ? tr("Only the first %1 of %2 are shown.")
+                                 .arg(locale.formattedDataSize(m_head.size()),
+                                      locale.formattedDataSize(qint64(entry->size())))
+                           : QString();
+    m_headText.reset();
+    if (looksLikeText(m_head))
+        m_headText = codec->decode(peek.m_data);
+    if (!showMedia(*pack, *entry, !peek.m_cut) && !showImage(*pack, *entry, m_head))
+        showBytes();
 }
 
-void CPreviewPane::showAs(const CPackFile* pack, const CPackEntry* entry, const CNameCodec* codec,
-                          MediaKind kind) {
+void PreviewPane::showAs(const PackFile* pack, const PackEntry* entry, const NameCodec* codec,
+                         MediaKind kind) {
     m_forcedKind = kind;
-    ShowEntry(pack, entry, codec);
+    showEntry(pack, entry, codec);
     m_forcedKind.reset();
 }
 
-bool CPreviewPane::showMedia(const CPackFile& pack, const CPackEntry& entry, bool whole) {
-    const ByteSpan head(reinterpret_cast<const uint8_t*>(m_Head.constData()), size_t(m_Head.size()));
-    const MediaKind kind = m_forcedKind ? *m_forcedKind : recognizeMedia(head, entry.GetName(), whole);
+bool PreviewPane::showMedia(const PackFile& pack, const PackEntry& entry, bool whole) {
+    const ByteSpan head(reinterpret_cast<const uint8_t*>(m_head.constData()), size_t(m_head.size()));
+    const MediaKind kind = m_forcedKind ? *m_forcedKind : recognizeMedia(head, entry.name(), whole);
     const MediaCategory category = mediaCategory(kind);
     if (category != MediaCategory::Picture && category != MediaCategory::Sound &&
         category != MediaCategory::Text)
         return false;
-    SetKind(EKind::Media, QString());
-    m_media->show(std::make_shared<const CEntrySource>(pack, entry), kind, m_pTitle->text());
+    setKind(Kind::Media, QString());
+    m_media->show(std::make_shared<const EntrySource>(pack, entry), kind, m_title->text());
     return true;
 }
 
-void CPreviewPane::ShowBytes() {
-    const QByteArray head = std::move(m_Head);
-    const std::optional<std::string> text = std::move(m_HeadText);
-    SetKind(text ? EKind::Text : EKind::Hex, m_strCutNote);
+void PreviewPane::showBytes() {
+    const QByteArray head = std::move(m_head);
+    const std::optional<std::string> text = std::move(m_headText);
+    setKind(text ? Kind::Text : Kind::Hex, m_cutNote);
     if (text)
-        ShowText(*text);
+        showText(*text);
     else
-        m_pHex->SetData(head);
+        m_hex->setData(head);
 }
 
 // Only the picture's header is read here; its bytes are read and decoded on the pane's threads.
-bool CPreviewPane::ShowImage(const CPackFile& pack, const CPackEntry& entry, const QByteArray& head) {
+bool PreviewPane::showImage(const PackFile& pack, const PackEntry& entry, const QByteArray& head) {
     QBuffer probe;
     probe.setData(head);
     probe.open(QIODevice::ReadOnly);
     QImageReader sniff(&probe);
     sniff.setDecideFormatFromContent(true);
-    if (!sniff.canRead() || entry.GetSize() > kImageLimit)
+    if (!sniff.canRead() || entry.size() > kImageLimit)
         return false;
     const QSize full = sniff.size();
     if (!full.isValid())
         return false; // what decoding it would cost is unknown: shown as bytes
     const QString pixels = tr("%1 x %2 pixels").arg(full.width()).arg(full.height());
-    if (Pixels(full) > kPixelBudget && !ScalesWhileDecoding(sniff.format(), head)) {
-        SetKind(EKind::Message, QString::fromLatin1(kPreviewTooLarge) + pixels + QLatin1Char('.'));
+    if (pixelCount(full) > kPixelBudget && !scalesWhileDecoding(sniff.format(), head)) {
+        setKind(Kind::Message, QString::fromLatin1(kPreviewTooLarge) + pixels + QLatin1Char('.'));
         return true;
     }
-    auto source = std::make_shared<const CEntrySource>(pack, entry);
-    SetKind(EKind::Image, pixels);
-    m_pSource = std::move(source);
-    m_FullSize = full;
-    Decode(DecodeSize(full, Room()));
+    auto source = std::make_shared<const EntrySource>(pack, entry);
+    setKind(Kind::Image, pixels);
+    m_source = std::move(source);
+    m_fullSize = full;
+    decode(decodeSize(full, room()));
     return true;
 }
 
-QSize CPreviewPane::DecodeSize(QSize full, QSize room) {
+QSize PreviewPane::decodeSize(QSize full, QSize room) {
     QSize size = full;
     if (!room.isEmpty() && (full.width() > room.width() || full.height() > room.height()))
         size = full.scaled(room, Qt::KeepAspectRatio);
-    if (const qint64 pixels = Pixels(size); pixels > kPixelBudget) {
+    if (const qint64 pixels = pixelCount(size); pixels > kPixelBudget) {
         const double factor = std::sqrt(double(kPixelBudget) / double(pixels));
         size = QSize(int(size.width() * factor), int(size.height() * factor));
     }
     return size.expandedTo(QSize(1, 1));
 }
 
-void CPreviewPane::Decode(QSize size) {
-    m_Asked = size;
+void PreviewPane::decode(QSize size) {
+    m_asked = size;
     m_decode.cancel();
     m_decode.start(
-        [source = m_pSource, size](QPromise<QImage>& promise, const std::atomic<bool>& cancel) {
-            promise.addResult(DecodePicture(*source, size, cancel));
+        [source = m_source, size](QPromise<QImage>& promise, const std::atomic<bool>& cancel) {
+            promise.addResult(decodePicture(*source, size, cancel));
         },
-        m_pPool);
+        m_pool);
 }
 
 // The job follows the newest decode, whose picture is still the one shown unless it was cancelled. A finish
 // of the decode it followed before may still come in after it was given the newest.
-void CPreviewPane::OnDecoded() {
-    if (m_eKind != EKind::Image || !m_decode.isFinished() || !m_decode.hasResult())
+void PreviewPane::onDecoded() {
+    if (m_kind != Kind::Image || !m_decode.isFinished() || !m_decode.hasResult())
         return;
     QImage image = m_decode.result();
     if (!image.isNull()) {
-        m_Image = std::move(image);
-        FitImage();
-    } else if (m_Image.isNull()) {
-        ShowBytes(); // said it was a picture but is none: shown as bytes instead
+        m_image = std::move(image);
+        fitImage();
+    } else if (m_image.isNull()) {
+        showBytes(); // said it was a picture but is none: shown as bytes instead
     }
 }
 
-QSize CPreviewPane::Room() const {
-    return m_pStack->contentsRect().size();
+QSize PreviewPane::room() const {
+    return m_stack->contentsRect().size();
 }
 
-void CPreviewPane::FitImage() {
-    if (m_Image.isNull())
+void PreviewPane::fitImage() {
+    if (m_image.isNull())
         return;
-    m_pPicture->setPixmap(MediaView::fitted(m_Image, Room()));
+    m_picture->setPixmap(MediaView::fitted(m_image, room()));
 }
 
-void CPreviewPane::resizeEvent(QResizeEvent* event) {
+void PreviewPane::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    FitImage();
-    if (m_pSource)
-        m_pRedecode->start();
+    fitImage();
+    if (m_source)
+        m_redecode->start();
 }
+
+} // namespace vorpex

@@ -11,54 +11,56 @@
 #include "catalogue/NameEscaper.h"
 #include "catalogue/PackFile.h"
 
-QString CPropertiesDlg::FolderPath(const CPackFolder& folder, const CNameCodec& codec) {
-    const CNameEscaper escaper(codec);
+namespace vorpex {
+
+QString PropertiesDlg::folderPath(const PackFolder& folder, const NameCodec& codec) {
+    const NameEscaper escaper(codec);
     QString path;
-    for (const CPackFolder* f = &folder; f; f = f->GetParent())
-        path.prepend(QString::fromStdString(escaper.Escape(f->GetName())) + QLatin1Char('/'));
+    for (const PackFolder* f = &folder; f; f = f->parent())
+        path.prepend(QString::fromStdString(escaper.escape(f->name())) + QLatin1Char('/'));
     return path;
 }
 
-QString CPropertiesDlg::EntryPath(const CPackEntry& entry, const CNameCodec& codec) {
-    const QString name = QString::fromStdString(CNameEscaper(codec).Escape(entry.GetName()));
-    return entry.GetFolder() ? FolderPath(*entry.GetFolder(), codec) + name : name;
+QString PropertiesDlg::entryPath(const PackEntry& entry, const NameCodec& codec) {
+    const QString name = QString::fromStdString(NameEscaper(codec).escape(entry.name()));
+    return entry.folder() ? folderPath(*entry.folder(), codec) + name : name;
 }
 
-QString CPropertiesDlg::BytesText(uint64_t bytes) {
+QString PropertiesDlg::bytesText(uint64_t bytes) {
     return tr("%1 bytes (%2KB)").arg(QLocale().toString(qulonglong(bytes))).arg(qulonglong(bytes >> 10));
 }
 
-CPropertiesDlg::CPropertiesDlg(const CPackFile& pack, const CPackFolder* folder, const CPackEntry* entry,
-                               const CNameCodec& codec, QWidget* parent)
+PropertiesDlg::PropertiesDlg(const PackFile& pack, const PackFolder* folder, const PackEntry* entry,
+                             const NameCodec& codec, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("PropertiesDlg"));
     setWindowTitle(tr("Properties"));
     setAccessibleName(tr("Properties"));
     auto* layout = new QVBoxLayout(this);
-    m_pForm = new QFormLayout;
-    layout->addLayout(m_pForm);
+    m_form = new QFormLayout;
+    layout->addLayout(m_form);
 
     const QLocale locale;
     if (entry) {
-        AddLine(tr("Name"), QString::fromStdString(codec.Decode(entry->GetName())));
-        AddLine(tr("Path"), EntryPath(*entry, codec));
-        AddLine(tr("Size"), BytesText(entry->GetSize()));
-        AddLine(tr("Data offset"), QStringLiteral("%1 (0x%2)")
-                                       .arg(locale.toString(qulonglong(entry->GetOffset())))
-                                       .arg(entry->GetOffset(), 0, 16));
-        if (uint64_t(entry->GetOffset()) + entry->GetSize() > pack.GetFileSize())
-            AddLine(tr("Problem"), tr("Its data lies beyond the end of the archive."));
+        addLine(tr("Name"), QString::fromStdString(codec.decode(entry->name())));
+        addLine(tr("Path"), entryPath(*entry, codec));
+        addLine(tr("Size"), bytesText(entry->size()));
+        addLine(tr("Data offset"), QStringLiteral("%1 (0x%2)")
+                                       .arg(locale.toString(qulonglong(entry->offset())))
+                                       .arg(entry->offset(), 0, 16));
+        if (uint64_t(entry->offset()) + entry->size() > pack.fileSize())
+            addLine(tr("Problem"), tr("Its data lies beyond the end of the archive."));
     } else if (folder) {
-        const bool bTop = folder == &pack.GetTop();
-        AddLine(tr("Name"), bTop ? QString::fromStdString(pack.GetArchiveName())
-                                 : QString::fromStdString(codec.Decode(folder->GetName())));
-        AddLine(tr("Path"), bTop ? QStringLiteral("/") : FolderPath(*folder, codec));
-        const auto [folders, files, bytes] = pack.CountBelow(*folder);
-        AddLine(tr("Contains"),
+        const bool top = folder == &pack.top();
+        addLine(tr("Name"), top ? QString::fromStdString(pack.archiveName())
+                                : QString::fromStdString(codec.decode(folder->name())));
+        addLine(tr("Path"), top ? QStringLiteral("/") : folderPath(*folder, codec));
+        const auto [folders, files, bytes] = pack.countBelow(*folder);
+        addLine(tr("Contains"),
                 (folders == 1 ? tr("%1 folder, ") : tr("%1 folders, "))
                         .arg(locale.toString(qulonglong(folders))) +
                     (files == 1 ? tr("%1 file") : tr("%1 files")).arg(locale.toString(qulonglong(files))));
-        AddLine(tr("Size"), BytesText(bytes));
+        addLine(tr("Size"), bytesText(bytes));
     }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -67,7 +69,7 @@ CPropertiesDlg::CPropertiesDlg(const CPackFile& pack, const CPackFolder* folder,
     setMinimumWidth(380);
 }
 
-void CPropertiesDlg::AddLine(const QString& label, const QString& value) {
+void PropertiesDlg::addLine(const QString& label, const QString& value) {
     auto* field = new QLineEdit(value, this);
     field->setReadOnly(true);
     field->setAccessibleName(label);
@@ -75,10 +77,12 @@ void CPropertiesDlg::AddLine(const QString& label, const QString& value) {
     field->setCursorPosition(0);
     auto* caption = new QLabel(label + QLatin1Char(':'), this);
     caption->setBuddy(field);
-    m_pForm->addRow(caption, field);
+    m_form->addRow(caption, field);
 }
 
-QString CPropertiesDlg::Value(const QString& label) const {
+QString PropertiesDlg::value(const QString& label) const {
     const auto* field = findChild<QLineEdit*>(label);
     return field ? field->text() : QString();
 }
+
+} // namespace vorpex

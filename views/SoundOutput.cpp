@@ -4,6 +4,8 @@
 #include <QAudioSink>
 #include <QMediaDevices>
 
+namespace vorpex {
+
 SoundOutput::SoundOutput(QObject* parent) : QObject(parent) {}
 
 SoundOutput::~SoundOutput() {
@@ -56,3 +58,5 @@ qint64 SoundOutput::position() const {
         return 0;
     return qMin<qint64>(m_pcm.size(), m_from + m_format.bytesForDuration(m_sink->processedUSecs()));
 }
+
+} // namespace vorpex

@@ -7,6 +7,8 @@
 
 class QAudioSink;
 
+namespace vorpex {
+
 // Where the preview's sounds go: the desktop's default audio output through Qt Multimedia. A test puts a
 // stand-in in its place (the methods are virtual), since a machine without a sound device plays nothing.
 // GUI thread only.
@@ -35,3 +37,5 @@ private:
     QAudioFormat m_format;
     qint64 m_from = 0;
 };
+
+} // namespace vorpex

@@ -11,6 +11,8 @@
 #include "platform/MessageTexts.h"
 #include "views/SoundOutput.h"
 
+namespace vorpex {
+
 SoundView::SoundView(QWidget* parent) : QWidget(parent), m_output(new SoundOutput(this)) {
     setObjectName(QStringLiteral("SoundView"));
     setAccessibleName(tr("Sound preview"));
@@ -83,10 +85,11 @@ bool SoundView::canPlay() const {
 void SoundView::setSound(const Sound& sound) {
     stop();
     m_format = QAudioFormat();
-    m_format.setSampleRate(int(sound.rate));
-    m_format.setChannelCount(sound.channels);
-    m_format.setSampleFormat(sound.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
-    m_pcm = QByteArray(reinterpret_cast<const char*>(sound.samples.data()), qsizetype(sound.samples.size()));
+    m_format.setSampleRate(int(sound.m_rate));
+    m_format.setChannelCount(sound.m_channels);
+    m_format.setSampleFormat(sound.m_bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
+    m_pcm =
+        QByteArray(reinterpret_cast<const char*>(sound.m_samples.data()), qsizetype(sound.m_samples.size()));
     m_description->setText(QString::fromStdString(sound.description()));
     m_position->setRange(0, int(m_format.durationForBytes(m_pcm.size()) / 1000));
     m_position->setValue(0);
@@ -157,3 +160,5 @@ void SoundView::showEvent(QShowEvent* event) {
     m_space->setEnabled(true);
     QWidget::showEvent(event);
 }
+
+} // namespace vorpex

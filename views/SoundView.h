@@ -10,6 +10,9 @@ class QPushButton;
 class QShortcut;
 class QSlider;
 class QTimer;
+
+namespace vorpex {
+
 class SoundOutput;
 struct Sound;
 
@@ -63,3 +66,5 @@ private:
     QShortcut* m_space;
     QTimer* m_follow;
 };
+
+} // namespace vorpex

@@ -9,36 +9,38 @@
 #include "catalogue/PackFile.h"
 #include "writer/ReplacingFile.h"
 
+namespace vorpex {
+
 namespace {
 
 constexpr size_t kChunkRecords = 1489; // about 64 KiB of records read at a time
 
 uint64_t listBytes(const ArchiveNode& folder) {
-    uint64_t bytes = CArchiveRecord::kSize * (folder.children.size() + 1);
-    for (const ArchiveNode& child : folder.children)
-        if (child.isFolder)
+    uint64_t bytes = ArchiveRecord::kSize * (folder.m_children.size() + 1);
+    for (const ArchiveNode& child : folder.m_children)
+        if (child.m_folder)
             bytes += listBytes(child);
     return bytes;
 }
 
 uint64_t dataBytes(const ArchiveNode& folder) {
     uint64_t bytes = 0;
-    for (const ArchiveNode& child : folder.children)
-        bytes += child.isFolder ? dataBytes(child) : child.size;
+    for (const ArchiveNode& child : folder.m_children)
+        bytes += child.m_folder ? dataBytes(child) : child.m_size;
     return bytes;
 }
 
 void forgetPlaces(ArchiveNode& folder) {
-    for (ArchiveNode& child : folder.children) {
-        child.keepAt = ArchiveNode::kAnywhere;
+    for (ArchiveNode& child : folder.m_children) {
+        child.m_keepAt = ArchiveNode::kAnywhere;
         forgetPlaces(child);
     }
 }
 
 bool pathTo(const ArchiveNode& folder, const ArchiveNode* target, std::vector<std::string>& path) {
-    for (const ArchiveNode& child : folder.children) {
+    for (const ArchiveNode& child : folder.m_children) {
         path.emplace_back(ArchiveEdit::nameOf(child));
-        if (&child == target || (child.isFolder && pathTo(child, target, path)))
+        if (&child == target || (child.m_folder && pathTo(child, target, path)))
             return true;
         path.pop_back();
     }
@@ -48,12 +50,12 @@ bool pathTo(const ArchiveNode& folder, const ArchiveNode* target, std::vector<st
 } // namespace
 
 std::string_view ArchiveEdit::nameOf(const ArchiveNode& node) {
-    const std::string_view name = node.name;
+    const std::string_view name = node.m_name;
     return name.substr(0, name.find('\0'));
 }
 
 ArchiveNode* ArchiveEdit::child(ArchiveNode& folder, std::string_view name) {
-    for (ArchiveNode& item : folder.children)
+    for (ArchiveNode& item : folder.m_children)
         if (nameOf(item) == name)
             return &item;
     return nullptr;
@@ -63,15 +65,15 @@ ArchiveEdit::OpenStatus ArchiveEdit::open(const std::string& path) {
     m_path = path;
     m_root = ArchiveNode::folder({});
     // No wait on a FIFO: what is not a regular file is refused after the open.
-    m_fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!m_fd.IsOpen()) {
+    m_fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!m_fd.isOpen()) {
         m_error = errno;
         struct stat st {};
         if (m_error == ENOENT && ::lstat(path.c_str(), &st) != 0)
             return OpenStatus::Missing;
         return OpenStatus::NotOpened;
     }
-    if (::fstat(m_fd.Get(), &m_stat) != 0) {
+    if (::fstat(m_fd.get(), &m_stat) != 0) {
         m_error = errno;
         return OpenStatus::NotOpened;
     }
@@ -101,39 +103,39 @@ bool ArchiveEdit::readList(uint64_t pos, ArchiveNode& folder, unsigned depth) {
     size_t at = 0, held = 0;
     for (;;) {
         // Every record is read once in a sound archive: more means lists that share records.
-        if (++m_records > size / CArchiveRecord::kSize + 1)
+        if (++m_records > size / ArchiveRecord::kSize + 1)
             return false;
         if (at == held) {
-            if (pos >= size || size - pos < CArchiveRecord::kSize)
+            if (pos >= size || size - pos < ArchiveRecord::kSize)
                 return false; // the list is cut by the end of the file
-            held = size_t(std::min<uint64_t>(kChunkRecords, (size - pos) / CArchiveRecord::kSize));
-            chunk.resize(held * CArchiveRecord::kSize);
-            const ssize_t got = PreadAll(m_fd.Get(), chunk.data(), chunk.size(), off_t(pos));
+            held = size_t(std::min<uint64_t>(kChunkRecords, (size - pos) / ArchiveRecord::kSize));
+            chunk.resize(held * ArchiveRecord::kSize);
+            const ssize_t got = preadAll(m_fd.get(), chunk.data(), chunk.size(), off_t(pos));
             if (got != ssize_t(chunk.size())) {
                 m_error = got < 0 ? errno : EIO;
                 return false;
             }
             at = 0;
         }
-        const CArchiveRecord record = CArchiveRecord::Parse(chunk.data() + at * CArchiveRecord::kSize);
+        const ArchiveRecord record = ArchiveRecord::parse(chunk.data() + at * ArchiveRecord::kSize);
         ++at;
-        pos += CArchiveRecord::kSize;
-        const std::string_view field(record.m_name, CArchiveRecord::kNameSize);
+        pos += ArchiveRecord::kSize;
+        const std::string_view field(record.m_name, ArchiveRecord::kNameSize);
         // The whole field when bytes follow its NUL, so that they are written back as they were.
         const size_t nul = field.find('\0');
         const bool tail =
             nul != std::string_view::npos && field.find_first_not_of('\0', nul) != std::string_view::npos;
         const std::string name(tail ? field : field.substr(0, nul));
-        if (record.m_nType == CArchiveRecord::kEnd)
+        if (record.m_type == ArchiveRecord::kEnd)
             break;
-        if (record.m_nType == CArchiveRecord::kFile) {
+        if (record.m_type == ArchiveRecord::kFile) {
             ArchiveNode file =
-                ArchiveNode::file(name, record.m_nSize, DataSource::range(m_fd.Get(), record.m_nOffset));
-            file.keepAt = record.m_nOffset;
-            folder.children.push_back(std::move(file));
-        } else if (record.m_nType == CArchiveRecord::kFolder && depth < CPackFile::kMaxDepth) {
-            folder.children.push_back(ArchiveNode::folder(name));
-            if (!readList(record.m_nOffset, folder.children.back(), depth + 1))
+                ArchiveNode::file(name, record.m_size, DataSource::range(m_fd.get(), record.m_offset));
+            file.m_keepAt = record.m_offset;
+            folder.m_children.push_back(std::move(file));
+        } else if (record.m_type == ArchiveRecord::kFolder && depth < PackFile::kMaxDepth) {
+            folder.m_children.push_back(ArchiveNode::folder(name));
+            if (!readList(record.m_offset, folder.m_children.back(), depth + 1))
                 return false;
         } else {
             return false; // an unknown record, or the nesting limit
@@ -145,30 +147,30 @@ bool ArchiveEdit::readList(uint64_t pos, ArchiveNode& folder, unsigned depth) {
 
 ArchiveNode* ArchiveEdit::makeFolder(ArchiveNode& folder, std::string_view name) {
     if (ArchiveNode* found = child(folder, name))
-        return found->isFolder ? found : nullptr;
+        return found->m_folder ? found : nullptr;
     m_changed = true;
-    folder.children.push_back(ArchiveNode::folder(std::string(name)));
-    return &folder.children.back();
+    folder.m_children.push_back(ArchiveNode::folder(std::string(name)));
+    return &folder.m_children.back();
 }
 
 ArchiveNode* ArchiveEdit::putFile(ArchiveNode& folder, std::string_view name, uint64_t size,
                                   DataSource source) {
     ArchiveNode* found = child(folder, name);
-    if (found && found->isFolder)
+    if (found && found->m_folder)
         return nullptr;
     if (found) {
         replace(*found, size, std::move(source));
         return found;
     }
     m_changed = true;
-    folder.children.push_back(ArchiveNode::file(std::string(name), size, std::move(source)));
-    return &folder.children.back();
+    folder.m_children.push_back(ArchiveNode::file(std::string(name), size, std::move(source)));
+    return &folder.m_children.back();
 }
 
 void ArchiveEdit::replace(ArchiveNode& file, uint64_t size, DataSource source) {
-    file.size = size;
-    file.source = std::move(source);
-    file.keepAt = ArchiveNode::kAnywhere;
+    file.m_size = size;
+    file.m_source = std::move(source);
+    file.m_keepAt = ArchiveNode::kAnywhere;
     m_changed = true;
 }
 
@@ -179,22 +181,22 @@ void ArchiveEdit::remove(const std::set<const ArchiveNode*>& items) {
     while (!folders.empty()) {
         ArchiveNode* folder = folders.back();
         folders.pop_back();
-        std::erase_if(folder->children, [&](const ArchiveNode& item) { return items.count(&item) > 0; });
-        for (ArchiveNode& item : folder->children)
-            if (item.isFolder)
+        std::erase_if(folder->m_children, [&](const ArchiveNode& item) { return items.count(&item) > 0; });
+        for (ArchiveNode& item : folder->m_children)
+            if (item.m_folder)
                 folders.push_back(&item);
     }
     m_changed = true;
 }
 
 void ArchiveEdit::rename(ArchiveNode& item, std::string_view name) {
-    item.name = name;
+    item.m_name = name;
     m_changed = true;
 }
 
 LayoutOptions ArchiveEdit::layoutOptions() const {
     LayoutOptions options;
-    options.keepBlock = m_exists && m_stat.st_blksize > 0 ? uint64_t(m_stat.st_blksize) : 4096;
+    options.m_keepBlock = m_exists && m_stat.st_blksize > 0 ? uint64_t(m_stat.st_blksize) : 4096;
     return options;
 }
 
@@ -202,17 +204,17 @@ void ArchiveEdit::collectProblems(const ArchiveLayout& layout) {
     static constexpr Problem::Kind kKinds[] = {Problem::Kind::NameTooLong, Problem::Kind::TooDeep,
                                                Problem::Kind::TooManyEntries, Problem::Kind::DataPast4GiB};
     for (const LayoutProblem& problem : layout.problems())
-        m_problems.push_back({kKinds[int(problem.kind)], {problem.path.begin(), problem.path.end()}});
+        m_problems.push_back({kKinds[int(problem.m_kind)], {problem.m_path.begin(), problem.m_path.end()}});
 }
 
 // Data kept from the old archive must lie within it: a record pointing past its end has nothing to copy.
 void ArchiveEdit::checkKeptData(const ArchiveNode& folder, std::vector<std::string>& path) {
-    for (const ArchiveNode& item : folder.children) {
+    for (const ArchiveNode& item : folder.m_children) {
         path.emplace_back(nameOf(item));
-        if (item.isFolder)
+        if (item.m_folder)
             checkKeptData(item, path);
-        else if (item.source.kind() == DataSource::Kind::Range && item.source.fd() == m_fd.Get() &&
-                 item.source.offset() + item.size > uint64_t(m_stat.st_size))
+        else if (item.m_source.kind() == DataSource::Kind::Range && item.m_source.fd() == m_fd.get() &&
+                 item.m_source.offset() + item.m_size > uint64_t(m_stat.st_size))
             m_problems.push_back({Problem::Kind::DataPastEnd, path});
         path.pop_back();
     }
@@ -264,11 +266,11 @@ ArchiveEdit::SaveStatus ArchiveEdit::save() {
     if (m_cancelled)
         writer.setCancelCheck(m_cancelled);
     const ArchiveWriter::Result written = writer.write(layout, out.fd());
-    if (written.status == ArchiveWriter::Status::Cancelled)
+    if (written.m_status == ArchiveWriter::Status::Cancelled)
         return SaveStatus::Cancelled;
     if (!written.ok()) {
-        m_error = written.error ? written.error : EIO;
-        m_failed = written.node;
+        m_error = written.m_error ? written.m_error : EIO;
+        m_failed = written.m_node;
         return SaveStatus::Failed;
     }
     switch (out.commit()) {
@@ -291,3 +293,5 @@ std::vector<std::string> ArchiveEdit::pathOf(const ArchiveNode* item) const {
     pathTo(m_root, item, path);
     return path;
 }
+
+} // namespace vorpex

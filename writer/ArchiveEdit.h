@@ -13,6 +13,8 @@
 #include "writer/ArchiveNode.h"
 #include "writer/ArchiveWriter.h"
 
+namespace vorpex {
+
 // An archive opened for changing: its records read into a tree in list order, every name field kept whole,
 // changed in memory, then saved all at once. Nothing reaches the disk before save(), which first finds
 // every reason the result cannot be written, and then writes the whole new archive beside the old one and
@@ -30,8 +32,8 @@ public:
     };
     struct Problem {
         enum class Kind { NameTooLong, TooDeep, TooManyEntries, DataPast4GiB, DataPastEnd };
-        Kind kind;
-        std::vector<std::string> path; // raw names from the top-level list down
+        Kind m_kind;
+        std::vector<std::string> m_path; // raw names from the top-level list down
     };
     enum class SaveStatus {
         Saved,
@@ -89,7 +91,7 @@ private:
     void checkKeptData(const ArchiveNode& folder, std::vector<std::string>& path);
 
     std::string m_path;
-    CFileDescriptor m_fd;
+    FileDescriptor m_fd;
     struct stat m_stat {};
     bool m_exists = false;
     bool m_changed = false;
@@ -103,3 +105,5 @@ private:
     const ArchiveNode* m_failed = nullptr;
     uint64_t m_savedSize = 0;
 };
+
+} // namespace vorpex

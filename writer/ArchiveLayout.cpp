@@ -4,6 +4,8 @@
 
 #include "catalogue/ArchiveRecord.h"
 
+namespace vorpex {
+
 namespace {
 
 uint64_t roundUp(uint64_t pos, uint64_t block) {
@@ -12,9 +14,9 @@ uint64_t roundUp(uint64_t pos, uint64_t block) {
 
 // The names from the top-level list down to `target`, for a problem's path.
 bool findPath(const ArchiveNode& folder, const ArchiveNode* target, std::vector<std::string_view>& path) {
-    for (const ArchiveNode& child : folder.children) {
-        path.push_back(child.name);
-        if (&child == target || (child.isFolder && findPath(child, target, path)))
+    for (const ArchiveNode& child : folder.m_children) {
+        path.push_back(child.m_name);
+        if (&child == target || (child.m_folder && findPath(child, target, path)))
             return true;
         path.pop_back();
     }
@@ -30,7 +32,7 @@ ArchiveLayout::ArchiveLayout(ArchiveNode& root, const LayoutOptions& options)
     uint64_t pos = 0;
     layOutLists(root, pos);
     m_size = pos;
-    if (pos >= CArchiveRecord::kAddressable)
+    if (pos >= ArchiveRecord::kAddressable)
         m_problems.push_back({LayoutProblem::Kind::TooManyEntries, nullptr, {}});
     else
         layOutData(pos);
@@ -38,33 +40,33 @@ ArchiveLayout::ArchiveLayout(ArchiveNode& root, const LayoutOptions& options)
 
 void ArchiveLayout::checkNames(const ArchiveNode& folder, unsigned depth,
                                std::vector<std::string_view>& path) {
-    for (const ArchiveNode& child : folder.children) {
-        path.push_back(child.name);
-        if (child.name.size() > CArchiveRecord::kNameSize)
+    for (const ArchiveNode& child : folder.m_children) {
+        path.push_back(child.m_name);
+        if (child.m_name.size() > ArchiveRecord::kNameSize)
             m_problems.push_back({LayoutProblem::Kind::NameTooLong, &child, path});
-        if (child.isFolder && depth + 1 > m_options.maxDepth)
+        if (child.m_folder && depth + 1 > m_options.m_maxDepth)
             m_problems.push_back({LayoutProblem::Kind::TooDeep, &child, path});
-        else if (child.isFolder)
+        else if (child.m_folder)
             checkNames(child, depth + 1, path);
         path.pop_back();
     }
 }
 
 void ArchiveLayout::layOutLists(ArchiveNode& folder, uint64_t& pos) {
-    folder.offset = pos;
-    pos += CArchiveRecord::kSize * (folder.children.size() + 1);
-    for (ArchiveNode& child : folder.children)
-        if (child.isFolder)
+    folder.m_offset = pos;
+    pos += ArchiveRecord::kSize * (folder.m_children.size() + 1);
+    for (ArchiveNode& child : folder.m_children)
+        if (child.m_folder)
             layOutLists(child, pos);
 }
 
 void ArchiveLayout::collectFiles(ArchiveNode& folder, std::vector<ArchiveNode*>& kept,
                                  std::vector<ArchiveNode*>& moved) {
-    for (ArchiveNode& child : folder.children) {
-        if (child.isFolder)
+    for (ArchiveNode& child : folder.m_children) {
+        if (child.m_folder)
             collectFiles(child, kept, moved);
         else
-            (child.keepAt == ArchiveNode::kAnywhere ? moved : kept).push_back(&child);
+            (child.m_keepAt == ArchiveNode::kAnywhere ? moved : kept).push_back(&child);
     }
 }
 
@@ -72,32 +74,32 @@ void ArchiveLayout::layOutData(uint64_t pos) {
     std::vector<ArchiveNode*> kept, moved;
     collectFiles(m_root, kept, moved);
     std::stable_sort(kept.begin(), kept.end(),
-                     [](const ArchiveNode* a, const ArchiveNode* b) { return a->keepAt < b->keepAt; });
-    const uint64_t shift = kept.empty() || kept.front()->keepAt >= pos
+                     [](const ArchiveNode* a, const ArchiveNode* b) { return a->m_keepAt < b->m_keepAt; });
+    const uint64_t shift = kept.empty() || kept.front()->m_keepAt >= pos
                                ? 0
-                               : roundUp(pos - kept.front()->keepAt, m_options.keepBlock);
+                               : roundUp(pos - kept.front()->m_keepAt, m_options.m_keepBlock);
     std::vector<ArchiveNode*> order;
     order.reserve(kept.size() + moved.size());
     for (ArchiveNode* file : kept) {
         // Data that another kept file's already covers (a hostile old archive) is written anew.
-        if (file->keepAt + shift < pos) {
+        if (file->m_keepAt + shift < pos) {
             moved.push_back(file);
             continue;
         }
-        file->offset = file->keepAt + shift;
-        pos = file->offset + file->size;
+        file->m_offset = file->m_keepAt + shift;
+        pos = file->m_offset + file->m_size;
         order.push_back(file);
     }
     for (ArchiveNode* file : moved) {
-        if (m_options.alignment && file->size >= m_options.alignment)
-            pos = roundUp(pos, m_options.alignment);
-        file->offset = pos;
-        pos += file->size;
+        if (m_options.m_alignment && file->m_size >= m_options.m_alignment)
+            pos = roundUp(pos, m_options.m_alignment);
+        file->m_offset = pos;
+        pos += file->m_size;
         order.push_back(file);
     }
     for (const ArchiveNode* file : order) {
-        if (file->offset >= CArchiveRecord::kAddressable ||
-            file->offset + file->size > CArchiveRecord::kAddressable) {
+        if (file->m_offset >= ArchiveRecord::kAddressable ||
+            file->m_offset + file->m_size > ArchiveRecord::kAddressable) {
             std::vector<std::string_view> path;
             findPath(m_root, file, path);
             m_problems.push_back({LayoutProblem::Kind::DataPast4GiB, file, std::move(path)});
@@ -107,3 +109,5 @@ void ArchiveLayout::layOutData(uint64_t pos) {
     m_files.assign(order.begin(), order.end());
     m_size = std::max(m_size, pos);
 }
+
+} // namespace vorpex

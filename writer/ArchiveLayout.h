@@ -7,15 +7,17 @@
 #include "catalogue/PackFile.h"
 #include "writer/ArchiveNode.h"
 
+namespace vorpex {
+
 struct LayoutOptions {
     // Files of at least this many bytes start on a multiple of it, zeros before them (0: none), so that the
     // kernel copies them out at full speed.
-    uint64_t alignment = 0;
+    uint64_t m_alignment = 0;
     // Folder levels allowed, the top-level list's folders being the first; the reader goes no deeper.
-    unsigned maxDepth = CPackFile::kMaxDepth;
+    unsigned m_maxDepth = PackFile::kMaxDepth;
     // Data kept in place (ArchiveNode::keepAt) moves, when the lists need the room, by whole multiples of
     // this (the file system's block), so that it keeps its place within its blocks.
-    uint64_t keepBlock = 4096;
+    uint64_t m_keepBlock = 4096;
 };
 
 // What the format cannot hold, found before anything is written.
@@ -26,9 +28,9 @@ struct LayoutProblem {
         TooManyEntries, // the lists alone reach past 4 GiB (node is null)
         DataPast4GiB,   // the first file whose data would end past 4 GiB
     };
-    Kind kind;
-    const ArchiveNode* node = nullptr;
-    std::vector<std::string_view> path; // names from the top-level list down, the culprit's last
+    Kind m_kind;
+    const ArchiveNode* m_node = nullptr;
+    std::vector<std::string_view> m_path; // names from the top-level list down, the culprit's last
 };
 
 // Where everything of a tree goes, worked out in memory before anything is written: the top-level list at
@@ -59,3 +61,5 @@ private:
     std::vector<const ArchiveNode*> m_files;
     uint64_t m_size = 0;
 };
+
+} // namespace vorpex

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace vorpex {
+
 // Where a file's bytes come from when the archive is written. Nothing is read before then, so a
 // description of a whole tree costs its names, not its data.
 class DataSource {
@@ -55,28 +57,30 @@ private:
 struct ArchiveNode {
     static constexpr uint64_t kAnywhere = UINT64_MAX;
 
-    std::string name; // the record's name field as stored (up to 32 bytes; the reader stops at a NUL)
-    bool isFolder = false;
-    uint64_t size = 0; // a file's
-    DataSource source; // a file's
+    std::string m_name; // the record's name field as stored (up to 32 bytes; the reader stops at a NUL)
+    bool m_folder = false;
+    uint64_t m_size = 0; // a file's
+    DataSource m_source; // a file's
     // A file whose data is to stay where it lies in the archive it comes from (an edited archive keeps what
     // it does not change in place, so that unchanged data can share the old file's blocks); kAnywhere else.
-    uint64_t keepAt = kAnywhere;
-    std::vector<ArchiveNode> children; // a folder's, in list order
-    uint64_t offset = 0;               // set by the layout: where a file's data or a folder's list begins
+    uint64_t m_keepAt = kAnywhere;
+    std::vector<ArchiveNode> m_children; // a folder's, in list order
+    uint64_t m_offset = 0;               // set by the layout: where a file's data or a folder's list begins
 
     static ArchiveNode folder(std::string name, std::vector<ArchiveNode> children = {}) {
         ArchiveNode n;
-        n.name = std::move(name);
-        n.isFolder = true;
-        n.children = std::move(children);
+        n.m_name = std::move(name);
+        n.m_folder = true;
+        n.m_children = std::move(children);
         return n;
     }
     static ArchiveNode file(std::string name, uint64_t size, DataSource source) {
         ArchiveNode n;
-        n.name = std::move(name);
-        n.size = size;
-        n.source = std::move(source);
+        n.m_name = std::move(name);
+        n.m_size = size;
+        n.m_source = std::move(source);
         return n;
     }
 };
+
+} // namespace vorpex

@@ -7,17 +7,19 @@
 
 #include "catalogue/ArchiveRecord.h"
 
+namespace vorpex {
+
 // Where the bytes go: a descriptor or a string. The first failure stays (error).
 class ArchiveWriter::Output {
 public:
-    Output(int fd, std::string* bytes, CFileCopy& copy) : m_fd(fd), m_bytes(bytes), m_copy(copy) {}
+    Output(int fd, std::string* bytes, FileCopy& copy) : m_fd(fd), m_bytes(bytes), m_copy(copy) {}
 
     bool append(const char* data, size_t size) {
         if (m_bytes) {
             m_bytes->append(data, size);
             return true;
         }
-        return WriteAll(m_fd, data, size) || fail(errno);
+        return writeAll(m_fd, data, size) || fail(errno);
     }
     bool zeros(uint64_t size) {
         static const char kZeros[64 << 10] = {};
@@ -29,17 +31,17 @@ public:
         }
         return true;
     }
-    CFileCopy::CResult copy(int in, uint64_t offset, uint64_t size) {
+    FileCopy::Result copy(int in, uint64_t offset, uint64_t size) {
         if (!m_bytes)
-            return m_copy.Copy(in, offset, m_fd, size);
-        CFileCopy::CResult result;
+            return m_copy.copy(in, offset, m_fd, size);
+        FileCopy::Result result;
         const size_t start = m_bytes->size();
         m_bytes->resize(start + size);
-        const ssize_t got = PreadAll(in, m_bytes->data() + start, size, off_t(offset));
+        const ssize_t got = preadAll(in, m_bytes->data() + start, size, off_t(offset));
         if (got < 0)
-            result = {CFileCopy::EOutcome::ReadFailed, errno, 0};
+            result = {FileCopy::Outcome::ReadFailed, errno, 0};
         else if (uint64_t(got) < size)
-            result = {CFileCopy::EOutcome::InputEnded, 0, uint64_t(got)};
+            result = {FileCopy::Outcome::InputEnded, 0, uint64_t(got)};
         return result;
     }
     bool fail(int error) {
@@ -51,7 +53,7 @@ public:
 private:
     int m_fd;
     std::string* m_bytes;
-    CFileCopy& m_copy;
+    FileCopy& m_copy;
     int m_error = 0;
 };
 
@@ -59,7 +61,7 @@ ArchiveWriter::ArchiveWriter() : m_sourceFolder(AT_FDCWD) {}
 
 void ArchiveWriter::setCancelCheck(std::function<bool()> cancelled) {
     m_cancelled = std::move(cancelled);
-    m_copy.SetCancelCheck(m_cancelled);
+    m_copy.setCancelCheck(m_cancelled);
 }
 
 ArchiveWriter::Result ArchiveWriter::write(const ArchiveLayout& layout, int fd) {
@@ -95,19 +97,19 @@ ArchiveWriter::Result ArchiveWriter::writeTo(const ArchiveLayout& layout, Output
 // shares its blocks where the file system shares extents). Returns one past the run that starts at `first`.
 size_t ArchiveWriter::keptRunEnd(const std::vector<const ArchiveNode*>& files, size_t first) {
     auto kept = [](const ArchiveNode& file) {
-        return file.keepAt != ArchiveNode::kAnywhere && file.source.kind() == DataSource::Kind::Range &&
-               file.source.offset() == file.keepAt;
+        return file.m_keepAt != ArchiveNode::kAnywhere && file.m_source.kind() == DataSource::Kind::Range &&
+               file.m_source.offset() == file.m_keepAt;
     };
     size_t end = first + 1;
     if (!kept(*files[first]))
         return end;
     const ArchiveNode& start = *files[first];
-    for (uint64_t reached = start.keepAt + start.size; end < files.size(); ++end) {
+    for (uint64_t reached = start.m_keepAt + start.m_size; end < files.size(); ++end) {
         const ArchiveNode& next = *files[end];
-        if (!kept(next) || next.source.fd() != start.source.fd() || next.keepAt < reached ||
-            next.offset - next.keepAt != start.offset - start.keepAt)
+        if (!kept(next) || next.m_source.fd() != start.m_source.fd() || next.m_keepAt < reached ||
+            next.m_offset - next.m_keepAt != start.m_offset - start.m_keepAt)
             break;
-        reached = next.keepAt + next.size;
+        reached = next.m_keepAt + next.m_size;
     }
     return end;
 }
@@ -116,43 +118,43 @@ ArchiveWriter::Result ArchiveWriter::writeKeptRun(const ArchiveNode& first, cons
                                                   Output& out) {
     if (m_cancelled && m_cancelled())
         return {Status::Cancelled, 0, &first, {}};
-    if (!out.zeros(first.offset - m_written))
+    if (!out.zeros(first.m_offset - m_written))
         return {Status::WriteFailed, out.error(), &first, {}};
-    const uint64_t size = last.keepAt + last.size - first.keepAt;
-    m_written = first.offset + size;
-    const CFileCopy::CResult copied = out.copy(first.source.fd(), first.keepAt, size);
-    switch (copied.m_eOutcome) {
-    case CFileCopy::EOutcome::Done:
+    const uint64_t size = last.m_keepAt + last.m_size - first.m_keepAt;
+    m_written = first.m_offset + size;
+    const FileCopy::Result copied = out.copy(first.m_source.fd(), first.m_keepAt, size);
+    switch (copied.m_outcome) {
+    case FileCopy::Outcome::Done:
         return {Status::Written, 0, &first, {}};
-    case CFileCopy::EOutcome::Cancelled:
+    case FileCopy::Outcome::Cancelled:
         return {Status::Cancelled, 0, &first, {}};
-    case CFileCopy::EOutcome::ReadFailed:
-        return {Status::ReadFailed, copied.m_nError, &first, {}};
-    case CFileCopy::EOutcome::InputEnded:
+    case FileCopy::Outcome::ReadFailed:
+        return {Status::ReadFailed, copied.m_error, &first, {}};
+    case FileCopy::Outcome::InputEnded:
         return {Status::SourceChanged, 0, &first, {}};
-    case CFileCopy::EOutcome::WriteFailed:
+    case FileCopy::Outcome::WriteFailed:
         break;
     }
-    return {Status::WriteFailed, copied.m_nError, &first, {}};
+    return {Status::WriteFailed, copied.m_error, &first, {}};
 }
 
 // Each folder's records, then its sub-folders' lists, as the layout placed them; gathered into pieces of
 // about a megabyte.
 bool ArchiveWriter::writeLists(const ArchiveNode& folder, Output& out, std::string& records) {
-    for (const ArchiveNode& child : folder.children)
+    for (const ArchiveNode& child : folder.m_children)
         records +=
-            CArchiveRecord::Make(child.name, child.isFolder ? CArchiveRecord::kFolder : CArchiveRecord::kFile,
-                                 child.isFolder ? 0 : uint32_t(child.size), uint32_t(child.offset))
-                .Bytes();
-    records += CArchiveRecord().Bytes();
-    m_written += CArchiveRecord::kSize * (folder.children.size() + 1);
-    if (records.size() >= CFileCopy::kPiece) {
+            ArchiveRecord::make(child.m_name, child.m_folder ? ArchiveRecord::kFolder : ArchiveRecord::kFile,
+                                child.m_folder ? 0 : uint32_t(child.m_size), uint32_t(child.m_offset))
+                .bytes();
+    records += ArchiveRecord().bytes();
+    m_written += ArchiveRecord::kSize * (folder.m_children.size() + 1);
+    if (records.size() >= FileCopy::kPiece) {
         if (!out.append(records.data(), records.size()))
             return false;
         records.clear();
     }
-    for (const ArchiveNode& child : folder.children)
-        if (child.isFolder && !writeLists(child, out, records))
+    for (const ArchiveNode& child : folder.m_children)
+        if (child.m_folder && !writeLists(child, out, records))
             return false;
     return true;
 }
@@ -160,65 +162,65 @@ bool ArchiveWriter::writeLists(const ArchiveNode& folder, Output& out, std::stri
 ArchiveWriter::Result ArchiveWriter::writeData(const ArchiveNode& file, Output& out) {
     Result result{Status::Written, 0, &file, {}};
     auto fail = [&](Status status, int error) {
-        result.status = status;
-        result.error = error;
+        result.m_status = status;
+        result.m_error = error;
         return result;
     };
     if (m_cancelled && m_cancelled())
         return fail(Status::Cancelled, 0);
-    CFileDescriptor opened;
-    int in = file.source.fd();
-    switch (file.source.kind()) {
+    FileDescriptor opened;
+    int in = file.m_source.fd();
+    switch (file.m_source.kind()) {
     case DataSource::Kind::Bytes:
-        if (file.source.bytes().size() != file.size)
+        if (file.m_source.bytes().size() != file.m_size)
             return fail(Status::SourceChanged, 0);
         break;
     case DataSource::Kind::File:
         opened = openSource(file, result);
-        if (!opened.IsOpen())
+        if (!opened.isOpen())
             return result;
-        in = opened.Get();
+        in = opened.get();
         break;
     case DataSource::Kind::Range:
         break;
     }
     // The zeros before the file: what the layout left between the end of the last one and this one.
-    if (!out.zeros(file.offset - m_written))
+    if (!out.zeros(file.m_offset - m_written))
         return fail(Status::WriteFailed, out.error());
-    m_written = file.offset + file.size;
-    if (file.source.kind() == DataSource::Kind::Bytes)
-        return out.append(file.source.bytes().data(), file.size) ? result
-                                                                 : fail(Status::WriteFailed, out.error());
-    const CFileCopy::CResult copied = out.copy(in, file.source.offset(), file.size);
-    switch (copied.m_eOutcome) {
-    case CFileCopy::EOutcome::Done:
+    m_written = file.m_offset + file.m_size;
+    if (file.m_source.kind() == DataSource::Kind::Bytes)
+        return out.append(file.m_source.bytes().data(), file.m_size) ? result
+                                                                     : fail(Status::WriteFailed, out.error());
+    const FileCopy::Result copied = out.copy(in, file.m_source.offset(), file.m_size);
+    switch (copied.m_outcome) {
+    case FileCopy::Outcome::Done:
         return result;
-    case CFileCopy::EOutcome::Cancelled:
+    case FileCopy::Outcome::Cancelled:
         return fail(Status::Cancelled, 0);
-    case CFileCopy::EOutcome::ReadFailed:
-        return fail(Status::ReadFailed, copied.m_nError);
-    case CFileCopy::EOutcome::InputEnded:
+    case FileCopy::Outcome::ReadFailed:
+        return fail(Status::ReadFailed, copied.m_error);
+    case FileCopy::Outcome::InputEnded:
         return fail(Status::SourceChanged, 0);
-    case CFileCopy::EOutcome::WriteFailed:
+    case FileCopy::Outcome::WriteFailed:
         break;
     }
-    return fail(Status::WriteFailed, copied.m_nError);
+    return fail(Status::WriteFailed, copied.m_error);
 }
 
 // Opens a file source below the source folder one name at a time, never following a link, and checks that
 // it is still what was described.
-CFileDescriptor ArchiveWriter::openSource(const ArchiveNode& file, Result& result) {
-    const std::string& path = file.source.path();
+FileDescriptor ArchiveWriter::openSource(const ArchiveNode& file, Result& result) {
+    const std::string& path = file.m_source.path();
     size_t depth = 0, start = 0;
     for (size_t slash; (slash = path.find('/', start)) != std::string::npos; start = slash + 1, ++depth) {
         const std::string name = path.substr(start, slash - start);
         if (depth < m_openFolders.size() && m_openFolders[depth].first == name)
             continue;
         m_openFolders.resize(depth);
-        const int parent = depth ? m_openFolders.back().second.Get() : m_sourceFolder;
-        CFileDescriptor folder(
+        const int parent = depth ? m_openFolders.back().second.get() : m_sourceFolder;
+        FileDescriptor folder(
             ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!folder.IsOpen()) {
+        if (!folder.isOpen()) {
             result = {Status::FolderNotOpened, errno, &file, path.substr(0, slash)};
             m_openFolders.clear();
             return {};
@@ -226,14 +228,16 @@ CFileDescriptor ArchiveWriter::openSource(const ArchiveNode& file, Result& resul
         m_openFolders.emplace_back(name, std::move(folder));
     }
     m_openFolders.resize(depth);
-    const int parent = depth ? m_openFolders.back().second.Get() : m_sourceFolder;
-    CFileDescriptor in(::openat(parent, path.c_str() + start, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const int parent = depth ? m_openFolders.back().second.get() : m_sourceFolder;
+    FileDescriptor in(::openat(parent, path.c_str() + start, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
-    if (!in.IsOpen())
+    if (!in.isOpen())
         result = {Status::FileNotOpened, errno, &file, {}};
-    else if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != file.size)
+    else if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != file.m_size)
         result = {Status::SourceChanged, 0, &file, {}};
     else
         return in;
     return {};
 }
+
+} // namespace vorpex

@@ -10,8 +10,10 @@
 #include "platform/FileDescriptor.h"
 #include "writer/ArchiveLayout.h"
 
+namespace vorpex {
+
 // Writes a laid-out tree: its lists, then every file's data from its source, zeros in the gaps. Data moves
-// in pieces (CFileCopy: copy_file_range first), so memory stays flat whatever the sizes, except for an
+// in pieces (FileCopy: copy_file_range first), so memory stays flat whatever the sizes, except for an
 // archive written into memory. The writer stops at the first failure; its result says what and where.
 // One writer serves one thread.
 class ArchiveWriter {
@@ -27,11 +29,11 @@ public:
         WriteFailed,     // writing the archive failed (error)
     };
     struct Result {
-        Status status = Status::Written;
-        int error = 0;                     // errno of a failure
-        const ArchiveNode* node = nullptr; // the file in hand
-        std::string folder;                // FolderNotOpened: its path below the source folder
-        bool ok() const { return status == Status::Written; }
+        Status m_status = Status::Written;
+        int m_error = 0;                     // errno of a failure
+        const ArchiveNode* m_node = nullptr; // the file in hand
+        std::string m_folder;                // FolderNotOpened: its path below the source folder
+        bool ok() const { return m_status == Status::Written; }
     };
 
     ArchiveWriter();
@@ -54,12 +56,14 @@ private:
     Result writeData(const ArchiveNode& file, Output& out);
     static size_t keptRunEnd(const std::vector<const ArchiveNode*>& files, size_t first);
     Result writeKeptRun(const ArchiveNode& first, const ArchiveNode& last, Output& out);
-    CFileDescriptor openSource(const ArchiveNode& file, Result& result);
+    FileDescriptor openSource(const ArchiveNode& file, Result& result);
 
     int m_sourceFolder;
     std::function<bool()> m_cancelled;
-    CFileCopy m_copy;
+    FileCopy m_copy;
     uint64_t m_written = 0; // the archive's bytes so far
     // The folders of the last source file's path, kept open: a folder's files come together.
-    std::vector<std::pair<std::string, CFileDescriptor>> m_openFolders;
+    std::vector<std::pair<std::string, FileDescriptor>> m_openFolders;
 };
+
+} // namespace vorpex

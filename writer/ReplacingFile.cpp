@@ -9,6 +9,8 @@
 
 #include "platform/UnnamedFile.h"
 
+namespace vorpex {
+
 namespace {
 
 bool sameFile(const struct stat& a, const struct stat& b) {
@@ -76,23 +78,23 @@ ReplacingFile::Status ReplacingFile::open() {
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
                                                           : m_target.substr(0, slash);
-    m_folder.Reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!m_folder.IsOpen())
+    m_folder.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!m_folder.isOpen())
         return fail(Status::Failed);
     // An unnamed file is linked in through /proc, or else with AT_EMPTY_PATH, which needs a privilege only
     // root is sure to have.
     if (m_unnamed && (::access("/proc/self/fd", X_OK) == 0 || ::geteuid() == 0)) {
-        m_file.Reset(::openat(m_folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
-        if (!m_file.IsOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        m_file.reset(::openat(m_folder.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+        if (!m_file.isOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return fail(Status::Failed);
     }
-    if (!m_file.IsOpen() && !makeName([this](const char* name) {
-            m_file.Reset(
-                ::openat(m_folder.Get(), name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-            return m_file.IsOpen();
+    if (!m_file.isOpen() && !makeName([this](const char* name) {
+            m_file.reset(
+                ::openat(m_folder.get(), name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            return m_file.isOpen();
         }))
         return fail(Status::Failed);
-    ::fstat(m_file.Get(), &m_made);
+    ::fstat(m_file.get(), &m_made);
     return Status::Ok;
 }
 
@@ -112,16 +114,16 @@ bool ReplacingFile::makeName(const std::function<bool(const char*)>& make) {
 }
 
 bool ReplacingFile::isOwn(const struct stat& st) const {
-    return (m_file.IsOpen() && st.st_dev == m_made.st_dev && st.st_ino == m_made.st_ino) ||
+    return (m_file.isOpen() && st.st_dev == m_made.st_dev && st.st_ino == m_made.st_ino) ||
            (m_hasOld && st.st_dev == m_old.st_dev && st.st_ino == m_old.st_ino);
 }
 
 ReplacingFile::Status ReplacingFile::commit() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::fchmod(m_file.Get(), m_hasOld ? m_old.st_mode & 07777 : 0666 & ~mask) != 0 ||
-        (m_keepOwner && m_hasOld && ::fchown(m_file.Get(), m_old.st_uid, m_old.st_gid) != 0) ||
-        ::fsync(m_file.Get()) != 0)
+    if (::fchmod(m_file.get(), m_hasOld ? m_old.st_mode & 07777 : 0666 & ~mask) != 0 ||
+        (m_keepOwner && m_hasOld && ::fchown(m_file.get(), m_old.st_uid, m_old.st_gid) != 0) ||
+        ::fsync(m_file.get()) != 0)
         return fail(Status::WriteFailed);
     if (m_hasExpected) {
         struct stat now {};
@@ -129,24 +131,26 @@ ReplacingFile::Status ReplacingFile::commit() {
             return Status::Changed;
     }
     const bool unnamed = m_temporary.empty();
-    auto link = [this](const char* name) { return linkUnnamed(m_file.Get(), m_folder.Get(), name); };
+    auto link = [this](const char* name) { return linkUnnamed(m_file.get(), m_folder.get(), name); };
     bool placed = unnamed && link(m_base.c_str());
     if (!placed && unnamed && errno != EEXIST)
         return fail(Status::Failed);
     if (!placed && unnamed && !makeName(link))
         return fail(Status::Failed);
-    if (!placed && ::renameat(m_folder.Get(), m_temporary.c_str(), m_folder.Get(), m_base.c_str()) != 0)
+    if (!placed && ::renameat(m_folder.get(), m_temporary.c_str(), m_folder.get(), m_base.c_str()) != 0)
         return fail(Status::Failed);
     m_temporary.clear();
     m_committed = true;
-    ::fsync(m_folder.Get()); // the new name lasts; the file is in place whatever this says
-    m_file.Reset();
+    ::fsync(m_folder.get()); // the new name lasts; the file is in place whatever this says
+    m_file.reset();
     return Status::Ok;
 }
 
 void ReplacingFile::discard() {
     if (!m_committed && !m_temporary.empty())
-        ::unlinkat(m_folder.Get(), m_temporary.c_str(), 0);
+        ::unlinkat(m_folder.get(), m_temporary.c_str(), 0);
     m_temporary.clear();
-    m_file.Reset();
+    m_file.reset();
 }
+
+} // namespace vorpex

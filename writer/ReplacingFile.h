@@ -6,6 +6,8 @@
 
 #include "platform/FileDescriptor.h"
 
+namespace vorpex {
+
 // A file written beside its target and put in place only when complete and synced, so that a failure, a
 // cancel, a kill or a crash leaves the target as it was and nothing else behind. The file has no name while
 // it is written (O_TMPFILE) and is linked in by commit(): under the target's name when nothing stood there,
@@ -42,7 +44,7 @@ public:
     Status check();
     // Checks, then creates the file beside the target.
     Status open();
-    int fd() const { return m_file.Get(); }
+    int fd() const { return m_file.get(); }
     // True for the file being written and for the one it replaces, which a tree packed into the folder that
     // holds the target must leave out.
     bool isOwn(const struct stat& st) const;
@@ -60,7 +62,7 @@ private:
     bool makeName(const std::function<bool(const char*)>& make);
 
     std::string m_target, m_base;
-    CFileDescriptor m_folder, m_file;
+    FileDescriptor m_folder, m_file;
     std::string m_temporary; // the temporary's name while it has one
     struct stat m_old {};
     struct stat m_expected {};
@@ -71,3 +73,5 @@ private:
     bool m_unnamed = true;
     int m_error = 0;
 };
+
+} // namespace vorpex

@@ -10,21 +10,23 @@
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
 
+using namespace vorpex;
+
 namespace {
 
-const std::string& ArchivePath(int folders, int files) {
+const std::string& archivePath(int folders, int files) {
     static std::map<std::pair<int, int>, std::string> paths;
-    static CTempDir dir;
+    static TempDir dir;
     auto& path = paths[{folders, files}];
     if (path.empty()) {
         path = dir / ("A" + std::to_string(folders) + "x" + std::to_string(files) + ".DIR");
-        WriteFileBytes(path, ManyTinyFiles(folders, files));
+        writeFileBytes(path, manyTinyFiles(folders, files));
     }
     return path;
 }
 
-void BM_CatRead(benchmark::State& state) {
-    const std::string& path = ArchivePath(1000, 1000);
+void bmCatRead(benchmark::State& state) {
+    const std::string& path = archivePath(1000, 1000);
     std::vector<char> buffer(128 * 1024);
     for (auto _ : state) {
         const int fd = open(path.c_str(), O_RDONLY);
@@ -36,47 +38,47 @@ void BM_CatRead(benchmark::State& state) {
         benchmark::DoNotOptimize(total);
     }
 }
-BENCHMARK(BM_CatRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmCatRead)->Unit(benchmark::kMillisecond);
 
-void BM_ReadCatalogue(benchmark::State& state) {
-    const std::string& path = ArchivePath(1000, 1000);
-    CNullSink sink;
+void bmReadCatalogue(benchmark::State& state) {
+    const std::string& path = archivePath(1000, 1000);
+    NullSink sink;
     for (auto _ : state) {
-        CPackFile pack(path, sink);
-        benchmark::DoNotOptimize(pack.GetEntries().size());
+        PackFile pack(path, sink);
+        benchmark::DoNotOptimize(pack.entries().size());
     }
 }
-BENCHMARK(BM_ReadCatalogue)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmReadCatalogue)->Unit(benchmark::kMillisecond);
 
 // Lists the last folder: its names and sizes, as a view would show them.
-void ListFolder(benchmark::State& state, int folders) {
-    CNullSink sink;
-    CPackFile pack(ArchivePath(folders, 1000), sink);
-    const CPackFolder& folder = *pack.GetRoot()->GetChildren().back();
+void listFolder(benchmark::State& state, int folders) {
+    NullSink sink;
+    PackFile pack(archivePath(folders, 1000), sink);
+    const PackFolder& folder = *pack.root()->children().back();
     for (auto _ : state) {
         uint64_t sum = 0;
-        for (uint32_t index : folder.GetFiles()) {
-            const CPackEntry& e = pack.Entry(index);
-            sum += e.GetName().size() + e.GetSize();
+        for (uint32_t index : folder.files()) {
+            const PackEntry& e = pack.entry(index);
+            sum += e.name().size() + e.size();
         }
         benchmark::DoNotOptimize(sum);
     }
-    state.counters["archive_entries"] = static_cast<double>(pack.GetEntries().size());
+    state.counters["archive_entries"] = static_cast<double>(pack.entries().size());
 }
-void BM_ListFolderOfSmallArchive(benchmark::State& state) {
-    ListFolder(state, 2);
+void bmListFolderOfSmallArchive(benchmark::State& state) {
+    listFolder(state, 2);
 }
-void BM_ListFolderOfLargeArchive(benchmark::State& state) {
-    ListFolder(state, 1000);
+void bmListFolderOfLargeArchive(benchmark::State& state) {
+    listFolder(state, 1000);
 }
-BENCHMARK(BM_ListFolderOfSmallArchive)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ListFolderOfLargeArchive)->Unit(benchmark::kMicrosecond);
+BENCHMARK(bmListFolderOfSmallArchive)->Unit(benchmark::kMicrosecond);
+BENCHMARK(bmListFolderOfLargeArchive)->Unit(benchmark::kMicrosecond);
 
 // Filling the entries of a catalogue of 4M records as the reader does, in the growing array with huge
 // pages and without, and in a vector reserved for them (what the reader once did).
 constexpr size_t kFillEntries = size_t(4) << 20;
 
-template <class Container> void FillEntries(benchmark::State& state) {
+template <class Container> void fillEntries(benchmark::State& state) {
     for (auto _ : state) {
         Container entries;
         if constexpr (requires { entries.reserve(kFillEntries); })
@@ -86,18 +88,18 @@ template <class Container> void FillEntries(benchmark::State& state) {
         benchmark::DoNotOptimize(entries.data());
     }
 }
-void BM_FillHugePages(benchmark::State& state) {
-    FillEntries<CGrowingArray<CPackEntry, true>>(state);
+void bmFillHugePages(benchmark::State& state) {
+    fillEntries<GrowingArray<PackEntry, true>>(state);
 }
-void BM_FillSmallPages(benchmark::State& state) {
-    FillEntries<CGrowingArray<CPackEntry, false>>(state);
+void bmFillSmallPages(benchmark::State& state) {
+    fillEntries<GrowingArray<PackEntry, false>>(state);
 }
-void BM_FillReservedVector(benchmark::State& state) {
-    FillEntries<std::vector<CPackEntry>>(state);
+void bmFillReservedVector(benchmark::State& state) {
+    fillEntries<std::vector<PackEntry>>(state);
 }
-BENCHMARK(BM_FillHugePages)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FillSmallPages)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FillReservedVector)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmFillHugePages)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmFillSmallPages)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmFillReservedVector)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

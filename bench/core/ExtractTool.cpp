@@ -9,24 +9,26 @@
 #include "extract/FolderWalk.h"
 #include "platform/MessageSink.h"
 
+using namespace vorpex;
+
 int main(int argc, char** argv) {
     if (argc < 3)
         return 2;
-    CRecordingSink sink;
-    CPackFile pack(argv[1], sink);
-    CNameCodec codec;
-    CFolderWalk walk(pack, sink, codec);
+    RecordingSink sink;
+    PackFile pack(argv[1], sink);
+    NameCodec codec;
+    FolderWalk walk(pack, sink, codec);
     if (argc > 3 && std::strcmp(argv[3], "buffer") == 0)
-        walk.Writer().SetCopyMethod(CEntryWriter::ECopy::Buffer);
+        walk.writer().setCopyMethod(EntryWriter::ECopy::Buffer);
     if (argc > 3 && std::strcmp(argv[3], "kernel") == 0)
-        walk.Writer().SetCopyMethod(CEntryWriter::ECopy::Kernel);
+        walk.writer().setCopyMethod(EntryWriter::ECopy::Kernel);
     if (argc > 3 && std::strcmp(argv[3], "named") == 0)
-        walk.Writer().SetUnnamedFiles(false);
-    const CFileDescriptor dest = CFolderWalk::OpenDestination(argv[2]);
-    CSelection all;
-    all.m_bWholeArchive = true;
-    const CExtractResult result = walk.Extract(dest.Get(), all);
-    for (const std::string& text : sink.Texts())
+        walk.writer().setUnnamedFiles(false);
+    const FileDescriptor dest = FolderWalk::openDestination(argv[2]);
+    Selection all;
+    all.m_wholeArchive = true;
+    const ExtractResult result = walk.extract(dest.get(), all);
+    for (const std::string& text : sink.texts())
         std::fprintf(stderr, "%s\n", text.c_str());
-    return result.m_nMessages ? 1 : 0;
+    return result.m_messageCount ? 1 : 0;
 }

@@ -13,121 +13,123 @@
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
 
+using namespace vorpex;
+
 namespace {
 
 // One folder of `count` files whose names and sizes come in random order.
-const CPackFile& ShuffledFolder(int count) {
-    static CTempDir dir;
-    static std::unique_ptr<CPackFile> pack;
-    static CNullSink sink;
+const PackFile& shuffledFolder(int count) {
+    static TempDir dir;
+    static std::unique_ptr<PackFile> pack;
+    static NullSink sink;
     if (!pack) {
         std::mt19937 rng(7);
         std::vector<int> numbers(count);
         for (int i = 0; i < count; ++i)
             numbers[i] = i;
         std::shuffle(numbers.begin(), numbers.end(), rng);
-        std::vector<CNode> files;
+        std::vector<Node> files;
         files.reserve(count);
         for (int n : numbers)
-            files.push_back(
-                File((n % 2 ? "Track" : "TRACK") + std::to_string(n) + ".WAV", std::string(rng() % 8, 'x')));
+            files.push_back(fileNode((n % 2 ? "Track" : "TRACK") + std::to_string(n) + ".WAV",
+                                     std::string(rng() % 8, 'x')));
         const std::string path = dir / "SHUFFLED.DIR";
-        WriteFileBytes(path, BuildArchive({Folder("BIG", std::move(files))}));
-        pack = std::make_unique<CPackFile>(path, sink);
+        writeFileBytes(path, buildArchive({folderNode("BIG", std::move(files))}));
+        pack = std::make_unique<PackFile>(path, sink);
     }
     return *pack;
 }
 
-std::vector<CSortRow> Rows(const CPackFile& pack) {
-    std::vector<CSortRow> rows;
-    const CPackFolder& folder = *pack.GetRoot();
-    rows.reserve(folder.GetFiles().size());
-    for (uint32_t index : folder.GetFiles()) {
-        const CPackEntry& entry = pack.Entry(index);
-        rows.push_back({entry.GetName(), {}, entry.GetSize(), false});
+std::vector<SortRow> rows(const PackFile& pack) {
+    std::vector<SortRow> rows;
+    const PackFolder& folder = *pack.root();
+    rows.reserve(folder.files().size());
+    for (uint32_t index : folder.files()) {
+        const PackEntry& entry = pack.entry(index);
+        rows.push_back({entry.name(), {}, entry.size(), false});
     }
     return rows;
 }
 
 // The peer: what a list does to show every row once, each name decoded.
-void BM_ListUnsorted100k(benchmark::State& state) {
-    const CPackFile& pack = ShuffledFolder(100000);
-    const CNameCodec codec;
+void bmListUnsorted100k(benchmark::State& state) {
+    const PackFile& pack = shuffledFolder(100000);
+    const NameCodec codec;
     for (auto _ : state) {
         size_t total = 0;
-        for (const CSortRow& row : Rows(pack))
-            total += codec.Decode(row.m_Raw).size() + row.m_nSize;
+        for (const SortRow& row : rows(pack))
+            total += codec.decode(row.m_raw).size() + row.m_size;
         benchmark::DoNotOptimize(total);
     }
 }
-BENCHMARK(BM_ListUnsorted100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmListUnsorted100k)->Unit(benchmark::kMillisecond);
 
-void BM_SortByName100k(benchmark::State& state) {
-    const CPackFile& pack = ShuffledFolder(100000);
-    const CNameCodec codec;
+void bmSortByName100k(benchmark::State& state) {
+    const PackFile& pack = shuffledFolder(100000);
+    const NameCodec codec;
     for (auto _ : state)
-        benchmark::DoNotOptimize(SortRows(Rows(pack), ESortBy::Name, false, codec).data());
+        benchmark::DoNotOptimize(sortRows(rows(pack), SortBy::Name, false, codec).data());
 }
-BENCHMARK(BM_SortByName100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmSortByName100k)->Unit(benchmark::kMillisecond);
 
-void BM_SortBySize100k(benchmark::State& state) {
-    const CPackFile& pack = ShuffledFolder(100000);
-    const CNameCodec codec;
+void bmSortBySize100k(benchmark::State& state) {
+    const PackFile& pack = shuffledFolder(100000);
+    const NameCodec codec;
     for (auto _ : state)
-        benchmark::DoNotOptimize(SortRows(Rows(pack), ESortBy::Size, true, codec).data());
+        benchmark::DoNotOptimize(sortRows(rows(pack), SortBy::Size, true, codec).data());
 }
-BENCHMARK(BM_SortBySize100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmSortBySize100k)->Unit(benchmark::kMillisecond);
 
-const CPackFile& Million() {
-    static CTempDir dir;
-    static std::unique_ptr<CPackFile> pack;
-    static CNullSink sink;
+const PackFile& million() {
+    static TempDir dir;
+    static std::unique_ptr<PackFile> pack;
+    static NullSink sink;
     if (!pack) {
         const std::string path = dir / "MILLION.DIR";
-        WriteFileBytes(path, ManyTinyFiles(1000, 1000));
-        pack = std::make_unique<CPackFile>(path, sink);
+        writeFileBytes(path, manyTinyFiles(1000, 1000));
+        pack = std::make_unique<PackFile>(path, sink);
     }
     return *pack;
 }
 
 // The finder is built once, when the find bar opens.
-void BM_FindIndex1M(benchmark::State& state) {
-    const CNameCodec codec;
-    const CPackFile& pack = Million();
+void bmFindIndex1M(benchmark::State& state) {
+    const NameCodec codec;
+    const PackFile& pack = million();
     for (auto _ : state) {
-        const CNameFinder finder(pack, codec);
-        benchmark::DoNotOptimize(finder.Count());
+        const NameFinder finder(pack, codec);
+        benchmark::DoNotOptimize(finder.count());
     }
 }
-BENCHMARK(BM_FindIndex1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmFindIndex1M)->Unit(benchmark::kMillisecond);
 
 // The peer of a keystroke: every raw name of the catalogue looked at once (its length taken).
-void BM_ScanNames1M(benchmark::State& state) {
-    const CPackFile& pack = Million();
+void bmScanNames1M(benchmark::State& state) {
+    const PackFile& pack = million();
     for (auto _ : state) {
         size_t total = 0;
-        for (const CPackEntry& entry : pack.GetEntries())
-            total += entry.GetName().size();
+        for (const PackEntry& entry : pack.entries())
+            total += entry.name().size();
         benchmark::DoNotOptimize(total);
     }
 }
-BENCHMARK(BM_ScanNames1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(bmScanNames1M)->Unit(benchmark::kMillisecond);
 
-void FindKeystroke(benchmark::State& state, const char* pattern) {
-    const CNameCodec codec;
-    static const CNameFinder finder(Million(), codec);
-    std::vector<CFindHit> hits;
+void findKeystroke(benchmark::State& state, const char* pattern) {
+    const NameCodec codec;
+    static const NameFinder finder(million(), codec);
+    std::vector<FindHit> hits;
     for (auto _ : state) {
-        finder.Find(pattern, hits);
+        finder.find(pattern, hits);
         benchmark::DoNotOptimize(hits.data());
     }
     state.counters["hits"] = static_cast<double>(hits.size());
 }
-BENCHMARK_CAPTURE(FindKeystroke, part_1000_hits, "file123")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(FindKeystroke, part_every_file, "file")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(FindKeystroke, part_no_hit, "zzz")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(FindKeystroke, wildcards_100000_hits, "file*7.d?t")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(FindKeystroke, every_name, "*")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(findKeystroke, part_1000_hits, "file123")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(findKeystroke, part_every_file, "file")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(findKeystroke, part_no_hit, "zzz")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(findKeystroke, wildcards_100000_hits, "file*7.d?t")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(findKeystroke, every_name, "*")->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -10,13 +10,15 @@
 #include "bench/core/BenchArchives.h"
 #include "catalogue/ArchiveRecord.h"
 
+using namespace vorpex;
+
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "small") == 0) {
-        WriteFileBytes(argv[2], SmallFiles(20000));
+        writeFileBytes(argv[2], smallFiles(20000));
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "many") == 0) {
-        WriteFileBytes(argv[2], ManyTinyFiles(1000, 1000));
+        writeFileBytes(argv[2], manyTinyFiles(1000, 1000));
         return 0;
     }
     if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "big") == 0) {
@@ -25,15 +27,15 @@ int main(int argc, char** argv) {
         const uint32_t skew = argc == 5 ? uint32_t(std::stoul(argv[3])) : 0;
         const uint64_t size = uint64_t(1) << 30;
         std::string head;
-        CRawArchive raw;
-        raw.Folder(0, "BIG", 88).End(44);
+        RawArchive raw;
+        raw.folder(0, "BIG", 88).end(44);
         for (int i = 0; i < n; ++i)
-            raw.File(88 + 44 * i, "GIB" + std::to_string(i) + ".BIN", uint32_t(size),
+            raw.file(88 + 44 * i, "GIB" + std::to_string(i) + ".BIN", uint32_t(size),
                      uint32_t(4096 + skew + size * uint64_t(i)));
-        raw.End(88 + 44 * n).Size(4096 + skew);
+        raw.end(88 + 44 * n).size(4096 + skew);
         const int fd = open(argv[argc - 1], O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::string piece(1 << 20, '\0');
-        if (write(fd, raw.Str().data(), raw.Str().size()) != ssize_t(raw.Str().size()))
+        if (write(fd, raw.str().data(), raw.str().size()) != ssize_t(raw.str().size()))
             return 1;
         for (uint64_t done = 0; done < size * uint64_t(n); done += piece.size()) {
             for (size_t k = 0; k < piece.size(); k += 512)

@@ -22,102 +22,104 @@
 #include "views/FilesModel.h"
 #include "views/FilesView.h"
 
+using namespace vorpex;
+
 namespace {
 
-QTemporaryDir* g_pDir = nullptr;
-std::string g_strBig;  // 1,000 folders of 1,000 files
-std::string g_strWide; // one folder of 100,000 files
-double g_dBytesPerEntry = 0;
+QTemporaryDir* g_dir = nullptr;
+std::string g_big;  // 1,000 folders of 1,000 files
+std::string g_wide; // one folder of 100,000 files
+double g_bytesPerEntry = 0;
 
-std::string MakeArchive(const std::string& name, int folders, int filesEach) {
-    std::vector<CNode> top;
+std::string makeArchive(const std::string& name, int folders, int filesEach) {
+    std::vector<Node> top;
     top.reserve(folders);
     for (int f = 0; f < folders; ++f) {
-        std::vector<CNode> files;
+        std::vector<Node> files;
         files.reserve(filesEach);
         for (int i = 0; i < filesEach; ++i)
-            files.push_back(File("FILE" + std::to_string(i) + ".DAT"));
-        top.push_back(Folder("FOLDER" + std::to_string(f), std::move(files)));
+            files.push_back(fileNode("FILE" + std::to_string(i) + ".DAT"));
+        top.push_back(folderNode("FOLDER" + std::to_string(f), std::move(files)));
     }
-    const std::string path = g_pDir->filePath(QString::fromStdString(name)).toStdString();
-    WriteFileBytes(path, BuildArchive(top));
+    const std::string path = g_dir->filePath(QString::fromStdString(name)).toStdString();
+    writeFileBytes(path, buildArchive(top));
     return path;
 }
 
 // Bytes the program holds from the allocator (heap and mapped blocks alike). The resident set would not
 // do: building the test archives leaves freed memory in the process, which the catalogue then reuses.
-size_t HeldBytes() {
+size_t heldBytes() {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
 }
 
-struct CWindow {
-    CRecordingSink m_Messages;
-    CVorpexApp m_App;
-    CWindow() {
-        m_App.SetMessageSink(&m_Messages);
-        m_App.InitInstance({});
-        m_App.GetMainWnd()->resize(800, 600);
+struct Window {
+    RecordingSink m_messages;
+    VorpexApp m_app;
+    Window() {
+        m_app.setMessageSink(&m_messages);
+        m_app.start({});
+        m_app.mainWnd()->resize(800, 600);
         QApplication::processEvents();
     }
-    CDirView* Tree() { return m_App.GetMainWnd()->GetDirView(); }
-    CFilesView* List() { return m_App.GetMainWnd()->GetFilesView(); }
+    DirView* tree() { return m_app.mainWnd()->dirView(); }
+    FilesView* list() { return m_app.mainWnd()->filesView(); }
 };
 
-void ReadCatalogue(benchmark::State& state) {
-    CNullSink sink;
+void readCatalogue(benchmark::State& state) {
+    NullSink sink;
     for (auto _ : state) {
-        CPackFile pack(g_strBig, sink);
-        benchmark::DoNotOptimize(pack.GetEntries().size());
+        PackFile pack(g_big, sink);
+        benchmark::DoNotOptimize(pack.entries().size());
     }
 }
 
 // What opening the big archive in a window takes from the allocator, per entry.
-void MeasureMemory() {
-    CWindow window;
-    const size_t before = HeldBytes();
-    window.m_App.OpenDocumentFile(QString::fromStdString(g_strBig));
-    window.Tree()->viewport()->repaint();
-    const size_t entries = window.m_App.GetDocument()->m_pPackFile->GetEntries().size();
-    g_dBytesPerEntry = double(HeldBytes() - before) / double(entries);
+void measureMemory() {
+    Window window;
+    const size_t before = heldBytes();
+    window.m_app.openDocumentFile(QString::fromStdString(g_big));
+    window.tree()->viewport()->repaint();
+    const size_t entries = window.m_app.document()->m_packFile->entries().size();
+    g_bytesPerEntry = double(heldBytes() - before) / double(entries);
 }
 
-void OpenAndShowTree(benchmark::State& state) {
-    CWindow window;
+void openAndShowTree(benchmark::State& state) {
+    Window window;
     size_t entries = 0;
     for (auto _ : state) {
-        window.m_App.OpenDocumentFile(QString::fromStdString(g_strBig));
-        window.Tree()->viewport()->repaint();
-        entries = window.m_App.GetDocument()->m_pPackFile->GetEntries().size();
+        window.m_app.openDocumentFile(QString::fromStdString(g_big));
+        window.tree()->viewport()->repaint();
+        entries = window.m_app.document()->m_packFile->entries().size();
     }
-    state.counters["bytes_per_entry"] = g_dBytesPerEntry;
+    state.counters["bytes_per_entry"] = g_bytesPerEntry;
     state.counters["entries"] = double(entries);
     // The catalogue's own share: one entry and its index in its folder's file list.
-    state.counters["catalogue_bytes_per_entry"] = double(sizeof(CPackEntry) + sizeof(uint32_t));
+    state.counters["catalogue_bytes_per_entry"] = double(sizeof(PackEntry) + sizeof(uint32_t));
 }
 
-void ListFolder(benchmark::State& state) {
-    CWindow window;
-    window.m_App.OpenDocumentFile(QString::fromStdString(g_strWide));
-    const CPackFile& pack = *window.m_App.GetDocument()->m_pPackFile;
-    const CPackFolder* wide = pack.GetTop().GetChildren()[0];
+void listFolder(benchmark::State& state) {
+    Window window;
+    window.m_app.openDocumentFile(QString::fromStdString(g_wide));
+    const PackFile& pack = *window.m_app.document()->m_packFile;
+    const PackFolder* wide = pack.top().children()[0];
     for (auto _ : state) {
         state.PauseTiming();
-        window.Tree()->selectionModel()->clearSelection();
-        window.List()->ShowFolder(nullptr);
+        window.tree()->selectionModel()->clearSelection();
+        window.list()->showFolder(nullptr);
         state.ResumeTiming();
-        window.Tree()->SelectFolder(wide);
-        window.List()->viewport()->repaint();
+        window.tree()->selectFolder(wide);
+        window.list()->viewport()->repaint();
     }
-    state.counters["rows"] = window.List()->model()->rowCount();
+    state.counters["rows"] = window.list()->model()->rowCount();
 }
 
-void ListFolderItemByItem(benchmark::State& state) {
-    CWindow window;
-    window.m_App.OpenDocumentFile(QString::fromStdString(g_strWide));
-    const CPackFile& pack = *window.m_App.GetDocument()->m_pPackFile;
-    const CPackFolder* wide = pack.GetTop().GetChildren()[0];
-    const CNameCodec& codec = window.m_App.GetDocument()->Codec();
+void listFolderItemByItem(benchmark::State& state) {
+    Window window;
+    window.m_app.openDocumentFile(QString::fromStdString(g_wide));
+    const PackFile& pack = *window.m_app.document()->m_packFile;
+    const PackFolder* wide = pack.top().children()[0];
+    const NameCodec& codec = window.m_app.document()->codec();
     QTreeView view;
     view.resize(600, 500);
     QStandardItemModel model;
@@ -127,10 +129,10 @@ void ListFolderItemByItem(benchmark::State& state) {
         state.PauseTiming();
         model.clear();
         state.ResumeTiming();
-        for (uint32_t index : wide->GetFiles()) {
-            const CPackEntry& entry = pack.Entry(index);
-            model.appendRow({new QStandardItem(QString::fromStdString(codec.Decode(entry.GetName()))),
-                             new QStandardItem(CFilesModel::SizeText(entry.GetSize())), new QStandardItem()});
+        for (uint32_t index : wide->files()) {
+            const PackEntry& entry = pack.entry(index);
+            model.appendRow({new QStandardItem(QString::fromStdString(codec.decode(entry.name()))),
+                             new QStandardItem(FilesModel::sizeText(entry.size())), new QStandardItem()});
         }
         view.resizeColumnToContents(0);
         view.viewport()->repaint();
@@ -140,21 +142,21 @@ void ListFolderItemByItem(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(ReadCatalogue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK(OpenAndShowTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK(ListFolder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(ListFolderItemByItem)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(readCatalogue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(openAndShowTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(listFolder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(listFolderItemByItem)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    g_pDir = &dir;
+    g_dir = &dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    g_strBig = MakeArchive("big.dir", 1000, 1000);
-    g_strWide = MakeArchive("wide.dir", 1, 100000);
-    MeasureMemory();
+    g_big = makeArchive("big.dir", 1000, 1000);
+    g_wide = makeArchive("wide.dir", 1, 100000);
+    measureMemory();
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -25,9 +25,11 @@
 #include "views/MediaView.h"
 #include "views/PreviewPane.h"
 
+using namespace vorpex;
+
 namespace {
 
-CVorpexApp* g_app = nullptr;
+VorpexApp* g_app = nullptr;
 
 // The rows of the archive's top level, in order.
 enum Row { kText, kPcx, kBigPcx, kTga, kPalette, kVoc, kMidi, kRows };
@@ -41,20 +43,21 @@ std::string makeArchive(const QTemporaryDir& dir) {
     for (int i = 0; i < 2000; ++i)
         events += std::string("\x10\x90\x3C\x40\x10\x80\x3C\x40", 8);
     events += std::string("\x00\xFF\x2F\x00", 4);
-    const std::string archive = BuildArchive(
-        {File("A.TXT", std::string(1024, 'a')),
-         File("TITLE.PCX", writePcx(IndexedImage::make(320, 200, 256), 8, 1, true)),
-         File("BIG.PCX", writePcx24(makeTrueColour(1280, 1024), true)),
-         File("SKY.TGA", writeTgaTrue(makeTrueColour(640, 480), 24, true, false)), File("GAME.PAL", palette),
-         File("DOOR.VOC", VocWriter().newSound(22050, 8, 1, samples).end()),
-         File("SONG.MID", writeMidi(0, 96, {events}))});
+    const std::string archive =
+        buildArchive({fileNode("A.TXT", std::string(1024, 'a')),
+                      fileNode("TITLE.PCX", writePcx(IndexedImage::make(320, 200, 256), 8, 1, true)),
+                      fileNode("BIG.PCX", writePcx24(makeTrueColour(1280, 1024), true)),
+                      fileNode("SKY.TGA", writeTgaTrue(makeTrueColour(640, 480), 24, true, false)),
+                      fileNode("GAME.PAL", palette),
+                      fileNode("DOOR.VOC", VocWriter().newSound(22050, 8, 1, samples).end()),
+                      fileNode("SONG.MID", writeMidi(0, 96, {events}))});
     const std::string path = dir.filePath(QStringLiteral("media.dir")).toStdString();
-    WriteFileBytes(path, archive);
+    writeFileBytes(path, archive);
     return path;
 }
 
 void preview(benchmark::State& state, bool untilDecoded) {
-    CPreviewPane* pane = g_app->GetMainWnd()->preview()->pane();
+    PreviewPane* pane = g_app->mainWnd()->preview()->pane();
     timePreview(state, g_app, [pane, untilDecoded] {
         while (untilDecoded && pane->mediaView()->isDecoding()) {
             QThread::usleep(200);
@@ -63,17 +66,17 @@ void preview(benchmark::State& state, bool untilDecoded) {
     });
 }
 
-void FirstPaint(benchmark::State& state) {
+void firstPaint(benchmark::State& state) {
     preview(state, false);
 }
-void Decoded(benchmark::State& state) {
+void decoded(benchmark::State& state) {
     preview(state, true);
 }
 
 } // namespace
 
-BENCHMARK(FirstPaint)->DenseRange(0, kRows - 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
-BENCHMARK(Decoded)->DenseRange(0, kRows - 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+BENCHMARK(firstPaint)->DenseRange(0, kRows - 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+BENCHMARK(decoded)->DenseRange(0, kRows - 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
 int main(int argc, char** argv) {
     return runPreviewBenchmarks(argc, argv, makeArchive, g_app);

@@ -24,13 +24,15 @@
 #include "views/FilesView.h"
 #include "views/PreviewPane.h"
 
+using namespace vorpex;
+
 namespace {
 
-enum ERow { kSmallText, kSmallBinary, kPicture, kLongLine, kHugeText, kHugeBinary, kRows };
+enum Row { kSmallText, kSmallBinary, kPicture, kLongLine, kHugeText, kHugeBinary, kRows };
 
-CVorpexApp* g_pApp = nullptr;
+VorpexApp* g_app = nullptr;
 
-std::string Png(int side) {
+std::string png(int side) {
     QImage image(side, side, QImage::Format_RGB32);
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x)
@@ -42,7 +44,7 @@ std::string Png(int side) {
     return bytes.toStdString();
 }
 
-std::string TextLines(size_t size) {
+std::string textLines(size_t size) {
     std::string text;
     for (int line = 0; text.size() < size; ++line)
         text += "Line " + std::to_string(line) + " of a long text file, padded out to a usual width.\r\n";
@@ -51,15 +53,15 @@ std::string TextLines(size_t size) {
 }
 
 // Six files in the top-level list; the two last are 4 GiB - 1 bytes and end where the sparse archive does.
-std::string MakeArchive(const QTemporaryDir& dir) {
+std::string makeArchive(const QTemporaryDir& dir) {
     const uint32_t base = 44 * (kRows + 1);
     const std::string small(1024, 'a');
     std::string binary(1024, '\0');
     for (size_t i = 0; i < binary.size(); ++i)
         binary[i] = static_cast<char>(i * 31);
-    const std::string png = Png(512);
+    const std::string png = ::png(512);
     const std::string longLine(300 * 1024, 'x');
-    const std::string head = TextLines(512 * 1024);
+    const std::string head = textLines(512 * 1024);
     const uint32_t at[kRows] = {base,
                                 base + 1024,
                                 base + 2048,
@@ -67,33 +69,33 @@ std::string MakeArchive(const QTemporaryDir& dir) {
                                 base + 2048 + uint32_t(png.size() + longLine.size()),
                                 0};
     const uint32_t huge = 0xFFFFFFFFu - at[kHugeText];
-    CRawArchive raw;
-    raw.File(0, "SMALL.TXT", 1024, at[kSmallText])
-        .File(44, "SMALL.BIN", 1024, at[kSmallBinary])
-        .File(88, "PIC.PNG", uint32_t(png.size()), at[kPicture])
-        .File(132, "LONGLINE.TXT", uint32_t(longLine.size()), at[kLongLine])
-        .File(176, "HUGE.TXT", huge, at[kHugeText])
-        .File(220, "HUGE.BIN", huge - uint32_t(head.size()), at[kHugeText] + uint32_t(head.size()))
-        .End(264)
-        .Bytes(at[kSmallText], small)
-        .Bytes(at[kSmallBinary], binary)
-        .Bytes(at[kPicture], png)
-        .Bytes(at[kLongLine], longLine)
-        .Bytes(at[kHugeText], head);
+    RawArchive raw;
+    raw.file(0, "SMALL.TXT", 1024, at[kSmallText])
+        .file(44, "SMALL.BIN", 1024, at[kSmallBinary])
+        .file(88, "PIC.PNG", uint32_t(png.size()), at[kPicture])
+        .file(132, "LONGLINE.TXT", uint32_t(longLine.size()), at[kLongLine])
+        .file(176, "HUGE.TXT", huge, at[kHugeText])
+        .file(220, "HUGE.BIN", huge - uint32_t(head.size()), at[kHugeText] + uint32_t(head.size()))
+        .end(264)
+        .bytes(at[kSmallText], small)
+        .bytes(at[kSmallBinary], binary)
+        .bytes(at[kPicture], png)
+        .bytes(at[kLongLine], longLine)
+        .bytes(at[kHugeText], head);
     const std::string path = dir.filePath(QStringLiteral("preview.dir")).toStdString();
-    WriteFileBytes(path, raw.Str());
+    writeFileBytes(path, raw.str());
     if (truncate(path.c_str(), off_t(at[kHugeText]) + huge) != 0) // a hole, not 4 GiB of disk
         std::abort();
     return path;
 }
 
-void Preview(benchmark::State& state) {
-    timePreview(state, g_pApp);
+void preview(benchmark::State& state) {
+    timePreview(state, g_app);
 }
 
 } // namespace
 
-BENCHMARK(Preview)
+BENCHMARK(preview)
     ->Arg(kSmallText)
     ->Arg(kSmallBinary)
     ->Arg(kPicture)
@@ -105,5 +107,5 @@ BENCHMARK(Preview)
     ->Iterations(20);
 
 int main(int argc, char** argv) {
-    return runPreviewBenchmarks(argc, argv, MakeArchive, g_pApp);
+    return runPreviewBenchmarks(argc, argv, makeArchive, g_app);
 }

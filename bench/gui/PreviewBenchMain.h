@@ -21,10 +21,12 @@
 #include "views/FilesView.h"
 #include "views/PreviewPane.h"
 
+namespace vorpex {
+
 // `app` points to the running program while the benchmarks run.
 inline int runPreviewBenchmarks(int argc, char** argv,
                                 const std::function<std::string(const QTemporaryDir&)>& makeArchive,
-                                CVorpexApp*& app) {
+                                VorpexApp*& app) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qtApp(argc, argv);
@@ -32,17 +34,17 @@ inline int runPreviewBenchmarks(int argc, char** argv,
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     const std::string archive = makeArchive(dir);
 
-    CRecordingSink messages;
-    CVorpexApp program;
+    RecordingSink messages;
+    VorpexApp program;
     app = &program;
-    program.SetMessageSink(&messages);
-    if (!program.InitInstance({QString::fromStdString(archive)}))
+    program.setMessageSink(&messages);
+    if (!program.start({QString::fromStdString(archive)}))
         return 1;
-    CMainFrame* frame = program.GetMainWnd();
+    MainFrame* frame = program.mainWnd();
     frame->resize(1000, 700);
     frame->show();
     frame->preview()->action()->setChecked(true);
-    frame->GetDirView()->SelectFolder(&program.GetDocument()->m_pPackFile->GetTop());
+    frame->dirView()->selectFolder(&program.document()->m_packFile->top());
     QApplication::processEvents();
 
     benchmark::Initialize(&argc, argv);
@@ -53,10 +55,10 @@ inline int runPreviewBenchmarks(int argc, char** argv,
 
 // Times selecting row state.range(0) of the list until the preview pane is painted; `settle`, when given,
 // runs between the two (to wait for work beside the window).
-inline void timePreview(benchmark::State& state, CVorpexApp* app, const std::function<void()>& settle = {}) {
-    CMainFrame* frame = app->GetMainWnd();
-    CFilesView* list = frame->GetFilesView();
-    CPreviewPane* pane = frame->preview()->pane();
+inline void timePreview(benchmark::State& state, VorpexApp* app, const std::function<void()>& settle = {}) {
+    MainFrame* frame = app->mainWnd();
+    FilesView* list = frame->filesView();
+    PreviewPane* pane = frame->preview()->pane();
     const QModelIndex row = list->model()->index(int(state.range(0)), 0);
     for (auto _ : state) {
         state.PauseTiming();
@@ -70,3 +72,5 @@ inline void timePreview(benchmark::State& state, CVorpexApp* app, const std::fun
     }
     state.SetLabel(row.data().toString().toStdString());
 }
+
+} // namespace vorpex

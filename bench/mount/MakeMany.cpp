@@ -5,11 +5,13 @@
 
 #include "bench/core/BenchArchives.h"
 
+using namespace vorpex;
+
 int main(int argc, char** argv) {
     if (argc != 4) {
         std::fprintf(stderr, "usage: bench_make_many FOLDERS FILES OUTPUT\n");
         return 2;
     }
-    WriteFileBytes(argv[3], ManyTinyFiles(std::stoi(argv[1]), std::stoi(argv[2])));
+    writeFileBytes(argv[3], manyTinyFiles(std::stoi(argv[1]), std::stoi(argv[2])));
     return 0;
 }

@@ -10,6 +10,8 @@
 #include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 const char* const kHelp =
@@ -92,16 +94,16 @@ private:
     }
 
     void addEntry(ArchiveNode& folder, const DiskEntry& entry, const std::string& relative) {
-        if (entry.st.st_dev == m_archive.st_dev && entry.st.st_ino == m_archive.st_ino)
+        if (entry.m_st.st_dev == m_archive.st_dev && entry.m_st.st_ino == m_archive.st_ino)
             return; // the archive itself, inside a folder added
         std::string raw;
-        if (!S_ISDIR(entry.st.st_mode) && !S_ISREG(entry.st.st_mode)) {
+        if (!S_ISDIR(entry.m_st.st_mode) && !S_ISREG(entry.m_st.st_mode)) {
             m_session.refuse(kNotFileOrFolder + relative);
             return;
         }
-        if (!m_session.encode(entry.name, false, raw, relative))
+        if (!m_session.encode(entry.m_name, false, raw, relative))
             return;
-        if (S_ISDIR(entry.st.st_mode)) {
+        if (S_ISDIR(entry.m_st.st_mode)) {
             if (ArchiveNode* sub = step(folder, raw, relative)) {
                 addFolderContents(*sub, relative);
                 m_where.pop_back();
@@ -109,12 +111,12 @@ private:
             return;
         }
         const ArchiveNode* old = ArchiveEdit::child(folder, raw);
-        if (old && old->isFolder) {
+        if (old && old->m_folder) {
             m_session.refuse(kFileFolderClash + relative);
             return;
         }
-        if (old && m_line.existing == CommandLine::Existing::Keep) {
-            CConsoleSink().Note(kKeptInArchive + shownFile(raw));
+        if (old && m_line.m_existing == CommandLine::Existing::Keep) {
+            ConsoleSink().note(kKeptInArchive + shownFile(raw));
             return;
         }
         if (!canRead(m_base, relative)) {
@@ -122,7 +124,7 @@ private:
             return;
         }
         const bool replaced = old != nullptr;
-        m_session.edit().putFile(folder, raw, uint64_t(entry.st.st_size), DataSource::file(relative));
+        m_session.edit().putFile(folder, raw, uint64_t(entry.m_st.st_size), DataSource::file(relative));
         m_session.change(replaced ? kChangeReplace : kChangeAdd, shownFile(raw));
     }
 
@@ -142,7 +144,7 @@ private:
         }
         // `folder` stays valid: only its own list grows, and each entry is looked up afresh.
         for (const DiskEntry& entry : entries)
-            addEntry(folder, entry, joinPath(relative, entry.name));
+            addEntry(folder, entry, joinPath(relative, entry.m_name));
     }
 
     const CommandLine& m_line;
@@ -153,39 +155,39 @@ private:
 };
 
 int run(const CommandLine& line) {
-    if (line.operands.size() < 2)
+    if (line.m_operands.size() < 2)
         return usageError("add", "add takes an ARCHIVE and at least one PATH");
-    CConsoleSink sink;
-    const std::string dir = line.directory.value_or(".");
-    CFileDescriptor base(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!base.IsOpen()) {
-        sink.Print(kCouldNotOpenFolder + dir + ": " + std::strerror(errno));
+    ConsoleSink sink;
+    const std::string dir = line.m_directory.value_or(".");
+    FileDescriptor base(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!base.isOpen()) {
+        sink.print(kCouldNotOpenFolder + dir + ": " + std::strerror(errno));
         return ExitStatus::kFailed;
     }
     EditSession session(line, sink);
-    if (!session.open(line.operands[0], true))
+    if (!session.open(line.m_operands[0], true))
         return session.openStatus();
-    session.edit().setSourceFolder(base.Get());
+    session.edit().setSourceFolder(base.get());
     // --to names archive folders as list prints them.
     std::vector<std::string> to;
-    if (line.toFolder) {
-        std::string text = *line.toFolder;
+    if (line.m_toFolder) {
+        std::string text = *line.m_toFolder;
         while (!text.empty() && text.back() == '/')
             text.pop_back();
         for (size_t start = 0; !text.empty() && start <= text.size();) {
             const size_t slash = std::min(text.find('/', start), text.size());
             std::string raw;
-            if (!session.encode(text.substr(start, slash - start), true, raw, *line.toFolder))
+            if (!session.encode(text.substr(start, slash - start), true, raw, *line.m_toFolder))
                 return session.finish();
             to.push_back(raw);
             start = slash + 1;
         }
     }
     struct stat archive {};
-    ::stat(line.operands[0].c_str(), &archive);
-    Adder adder(line, session, base.Get(), archive);
-    for (size_t i = 1; i < line.operands.size(); ++i)
-        adder.add(to, line.operands[i]);
+    ::stat(line.m_operands[0].c_str(), &archive);
+    Adder adder(line, session, base.get(), archive);
+    for (size_t i = 1; i < line.m_operands.size(); ++i)
+        adder.add(to, line.m_operands[i]);
     return session.finish();
 }
 
@@ -201,3 +203,5 @@ const Command kAddCommand = {
     false,
     run,
 };
+
+} // namespace vorpex

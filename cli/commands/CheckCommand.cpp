@@ -12,6 +12,8 @@
 #include "cli/commands/Commands.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 const char* const kHelp =
@@ -22,22 +24,22 @@ const char* const kHelp =
     "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n\n";
 
 int run(const CommandLine& line) {
-    if (line.operands.size() != 1)
+    if (line.m_operands.size() != 1)
         return usageError("check", "check takes one ARCHIVE");
-    CConsoleSink sink;
-    const auto pack = openArchive(line.operands[0], sink);
+    ConsoleSink sink;
+    const auto pack = openArchive(line.m_operands[0], sink);
     if (!pack)
         return ExitStatus::kFailed;
-    const CNameCodec codec(line.encoding);
-    const CNameEscaper escaper(codec);
-    CArchiveChecker checker(*pack, codec, escaper);
-    COutputBuffer out(STDOUT_FILENO);
-    checker.Report([&out](const std::string& lines) { out.Append(lines); });
-    if (!out.Flush()) {
-        sink.Print(kCouldNotWriteReport + std::string(std::strerror(out.Error())));
+    const NameCodec codec(line.m_encoding);
+    const NameEscaper escaper(codec);
+    ArchiveChecker checker(*pack, codec, escaper);
+    OutputBuffer out(STDOUT_FILENO);
+    checker.report([&out](const std::string& lines) { out.append(lines); });
+    if (!out.flush()) {
+        sink.print(kCouldNotWriteReport + std::string(std::strerror(out.error())));
         return ExitStatus::kReported;
     }
-    return checker.m_nProblems == 0 ? ExitStatus::kDone : ExitStatus::kReported;
+    return checker.m_problemCount == 0 ? ExitStatus::kDone : ExitStatus::kReported;
 }
 
 } // namespace
@@ -51,3 +53,5 @@ const Command kCheckCommand = {
     true,
     run,
 };
+
+} // namespace vorpex

@@ -2,6 +2,8 @@
 
 #include "cli/Command.h"
 
+namespace vorpex {
+
 // The rows of vorpex-cli's commands, each defined in its own file beside this one.
 extern const Command kListCommand;
 extern const Command kExtractCommand;
@@ -13,3 +15,5 @@ extern const Command kRenameCommand;
 extern const Command kUpdateCommand;
 extern const Command kMountCommand;
 extern const Command kUnmountCommand;
+
+} // namespace vorpex

@@ -23,6 +23,8 @@
 #include "platform/FileDescriptor.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 const char* const kHelp =
@@ -60,44 +62,44 @@ const char* const kHelp =
 
 // What one extraction works on: the archive and how its names read, and where messages go.
 struct Extraction {
-    const CommandLine& line;
-    const CPackFile& pack;
-    const CNameCodec& codec;
-    const CNameEscaper& escaper;
-    CConsoleSink& sink;
-    int patternFlags; // for fnmatch
+    const CommandLine& m_line;
+    const PackFile& m_pack;
+    const NameCodec& m_codec;
+    const NameEscaper& m_escaper;
+    ConsoleSink& m_sink;
+    int m_patternFlags; // for fnmatch
 };
 
 // The ITEMs (operands after ARCHIVE), each found by its path or matched as a pattern; an item named twice
 // is taken once. Each that finds nothing is reported.
-CSelection selectItems(const Extraction& x) {
-    CSelection selection;
-    if (x.line.operands.size() == 1) {
-        selection.m_bWholeArchive = true;
+Selection selectItems(const Extraction& x) {
+    Selection selection;
+    if (x.m_line.m_operands.size() == 1) {
+        selection.m_wholeArchive = true;
         return selection;
     }
-    const CItemFinder finder(x.pack, x.escaper);
+    const ItemFinder finder(x.m_pack, x.m_escaper);
     std::set<const void*> taken;
-    auto take = [&](const CItemFinder::CFound& found) {
-        if (found.m_pFolder && taken.insert(found.m_pFolder).second)
-            selection.m_Folders.push_back(found.m_pFolder);
-        if (found.m_pEntry && taken.insert(found.m_pEntry).second)
-            selection.m_Files.push_back(found.m_pEntry);
+    auto take = [&](const ItemFinder::Found& found) {
+        if (found.m_folder && taken.insert(found.m_folder).second)
+            selection.m_folders.push_back(found.m_folder);
+        if (found.m_entry && taken.insert(found.m_entry).second)
+            selection.m_files.push_back(found.m_entry);
     };
-    for (size_t i = 1; i < x.line.operands.size(); ++i) {
-        const std::string& item = x.line.operands[i];
+    for (size_t i = 1; i < x.m_line.m_operands.size(); ++i) {
+        const std::string& item = x.m_line.m_operands[i];
         bool matched = false;
-        if (CItemFinder::IsPattern(item)) {
-            finder.Match(item, x.patternFlags, [&](const CItemFinder::CFound& found) {
+        if (ItemFinder::isPattern(item)) {
+            finder.match(item, x.m_patternFlags, [&](const ItemFinder::Found& found) {
                 matched = true;
                 take(found);
             });
-        } else if (const CItemFinder::CFound found = finder.Find(item)) {
+        } else if (const ItemFinder::Found found = finder.find(item)) {
             matched = true;
             take(found);
         }
         if (!matched)
-            x.sink.Print(kNotInArchive + item);
+            x.m_sink.print(kNotInArchive + item);
     }
     return selection;
 }
@@ -105,103 +107,104 @@ CSelection selectItems(const Extraction& x) {
 // What --exclude matches, found once by path, to be left out by identity (a folder or an entry).
 std::unordered_set<const void*> findExcluded(const Extraction& x) {
     std::unordered_set<const void*> excluded;
-    if (x.line.excludes.empty())
+    if (x.m_line.m_excludes.empty())
         return excluded;
-    CPathWalk(x.pack, x.escaper)
-        .Walk([&](std::string_view path, const CPackFolder&, const CPackFolder* folder,
-                  const CPackEntry* entry) {
-            for (const std::string& pattern : x.line.excludes)
-                if (CItemFinder::Matches(pattern, path, folder != nullptr, x.patternFlags, true)) {
-                    excluded.insert(folder ? static_cast<const void*>(folder) : entry);
-                    break;
-                }
-        });
+    PathWalk(x.m_pack, x.m_escaper)
+        .walk(
+            [&](std::string_view path, const PackFolder&, const PackFolder* folder, const PackEntry* entry) {
+                for (const std::string& pattern : x.m_line.m_excludes)
+                    if (ItemFinder::matches(pattern, path, folder != nullptr, x.m_patternFlags, true)) {
+                        excluded.insert(folder ? static_cast<const void*>(folder) : entry);
+                        break;
+                    }
+            });
     return excluded;
 }
 
-using SkipTest = std::function<bool(const CPackFolder*, const CPackEntry*)>;
+using SkipTest = std::function<bool(const PackFolder*, const PackEntry*)>;
 
-void writeToStdout(const Extraction& x, const CSelection& selection, const SkipTest& skip) {
-    CStdoutWriter writer(x.pack, x.sink, x.escaper, STDOUT_FILENO);
-    writer.SetCancelFlag(&interruptFlag());
+void writeToStdout(const Extraction& x, const Selection& selection, const SkipTest& skip) {
+    StdoutWriter writer(x.m_pack, x.m_sink, x.m_escaper, STDOUT_FILENO);
+    writer.setCancelFlag(&interruptFlag());
     if (skip)
-        writer.SetFilter(skip);
-    writer.Write(selection);
+        writer.setFilter(skip);
+    writer.write(selection);
 }
 
-void extractToDisk(const Extraction& x, int dirfd, CSelection& selection, const SkipTest& skip,
-                   CProgressLine& progress) {
-    CFolderWalk walk(x.pack, x.sink, x.codec, CFolderWalk::kTreeMakeDir);
-    walk.SetCancelFlag(&interruptFlag());
-    walk.SetProgressCallback([&progress](const CProgress& p) { progress.Update(p); });
+void extractToDisk(const Extraction& x, int dirfd, Selection& selection, const SkipTest& skip,
+                   ProgressLine& progress) {
+    FolderWalk walk(x.m_pack, x.m_sink, x.m_codec, FolderWalk::kTreeMakeDir);
+    walk.setCancelFlag(&interruptFlag());
+    walk.setProgressCallback([&progress](const Progress& p) { progress.update(p); });
     if (skip)
-        walk.SetFilter(skip);
-    if (x.line.existing == CommandLine::Existing::Overwrite)
-        walk.SetExisting(CFolderWalk::EExisting::Overwrite);
-    if (x.line.existing == CommandLine::Existing::Keep)
-        walk.SetExisting(CFolderWalk::EExisting::KeepOld, [&x](const std::string& name) {
+        walk.setFilter(skip);
+    if (x.m_line.m_existing == CommandLine::Existing::Overwrite)
+        walk.setExisting(FolderWalk::Existing::Overwrite);
+    if (x.m_line.m_existing == CommandLine::Existing::Keep)
+        walk.setExisting(FolderWalk::Existing::KeepOld, [&x](const std::string& name) {
             std::string kept = kKeptExistingFile;
-            CNameEscaper::AppendDecoded(kept, name);
-            if (x.line.verbose)
-                x.sink.Note(kept);
+            NameEscaper::appendDecoded(kept, name);
+            if (x.m_line.m_verbose)
+                x.m_sink.note(kept);
         });
-    if (x.line.convert)
-        walk.Writer().SetConverter(mediaConverter(x.pack, x.sink));
-    progress.Start();
-    selection.m_bUnderPaths = x.line.fullPaths;
-    walk.Extract(dirfd, selection);
+    if (x.m_line.m_convert)
+        walk.writer().setConverter(mediaConverter(x.m_pack, x.m_sink));
+    progress.start();
+    selection.m_underPaths = x.m_line.m_fullPaths;
+    walk.extract(dirfd, selection);
 }
 
 // Selects, leaves out what is excluded and extracts, to DIR (open at `dirfd`) or to standard output.
-void extract(const Extraction& x, int dirfd, CProgressLine& progress) {
-    CSelection selection = selectItems(x);
+void extract(const Extraction& x, int dirfd, ProgressLine& progress) {
+    Selection selection = selectItems(x);
     const std::unordered_set<const void*> excluded = findExcluded(x);
     SkipTest skip;
     if (!excluded.empty())
-        skip = [&excluded](const CPackFolder* folder, const CPackEntry* entry) {
+        skip = [&excluded](const PackFolder* folder, const PackEntry* entry) {
             return excluded.count(folder ? static_cast<const void*>(folder) : entry) != 0;
         };
-    if (x.line.toStdout)
+    if (x.m_line.m_toStdout)
         writeToStdout(x, selection, skip);
     else
         extractToDisk(x, dirfd, selection, skip, progress);
 }
 
 int run(const CommandLine& line) {
-    if (line.operands.empty())
+    if (line.m_operands.empty())
         return usageError("extract", "extract takes an ARCHIVE");
-    if (line.toStdout &&
-        (line.directory || line.fullPaths || line.existing != CommandLine::Existing::Default))
+    if (line.m_toStdout &&
+        (line.m_directory || line.m_fullPaths || line.m_existing != CommandLine::Existing::Default))
         return usageError("extract",
                           "--to-stdout makes nothing on disk: it takes no -C, -p, -k or --overwrite");
-    if (line.toStdout && line.convert)
+    if (line.m_toStdout && line.m_convert)
         return usageError("extract", "--convert names the files it makes: it takes no --to-stdout");
     catchInterrupts();
-    CProgressLine progress(!line.quiet && !line.toStdout && ::isatty(STDERR_FILENO), STDERR_FILENO);
-    CConsoleSink sink;
-    sink.SetProgressLine(&progress);
-    const auto pack = openArchive(line.operands[0], sink);
+    ProgressLine progress(!line.m_quiet && !line.m_toStdout && ::isatty(STDERR_FILENO), STDERR_FILENO);
+    ConsoleSink sink;
+    sink.setProgressLine(&progress);
+    const auto pack = openArchive(line.m_operands[0], sink);
     if (!pack)
         return ExitStatus::kFailed;
     // An empty DIR (an unset variable in a script) is a directory that cannot be entered.
-    const std::string dir = line.directory.value_or(".");
-    const CFileDescriptor dirfd = line.toStdout ? CFileDescriptor() : CFolderWalk::OpenDestination(dir);
-    if (!line.toStdout && !dirfd.IsOpen()) {
-        sink.Print(CFolderWalk::kChangeDir + dir);
+    const std::string dir = line.m_directory.value_or(".");
+    const FileDescriptor dirfd = line.m_toStdout ? FileDescriptor() : FolderWalk::openDestination(dir);
+    if (!line.m_toStdout && !dirfd.isOpen()) {
+        sink.print(FolderWalk::kChangeDir + dir);
         return ExitStatus::kFailed;
     }
-    const CNameCodec codec(line.encoding);
-    const CNameEscaper escaper(codec);
-    extract({line, *pack, codec, escaper, sink, line.slashLiteral ? FNM_PATHNAME : 0}, dirfd.Get(), progress);
-    progress.Clear();
-    sink.SetProgressLine(nullptr);
+    const NameCodec codec(line.m_encoding);
+    const NameEscaper escaper(codec);
+    extract({line, *pack, codec, escaper, sink, line.m_slashLiteral ? FNM_PATHNAME : 0}, dirfd.get(),
+            progress);
+    progress.clear();
+    sink.setProgressLine(nullptr);
     if (interrupted()) {
-        sink.Print(kInterruptedText);
+        sink.print(kInterruptedText);
         return interruptedStatus();
     }
-    for (const std::string& problem : CArchiveChecker::ReadProblems(pack->GetReport()))
-        sink.Print(problem);
-    return sink.Count() ? ExitStatus::kReported : ExitStatus::kDone;
+    for (const std::string& problem : ArchiveChecker::readProblems(pack->report()))
+        sink.print(problem);
+    return sink.count() ? ExitStatus::kReported : ExitStatus::kDone;
 }
 
 } // namespace
@@ -217,3 +220,5 @@ const Command kExtractCommand = {
     false,
     run,
 };
+
+} // namespace vorpex

@@ -13,6 +13,8 @@
 #include "cli/commands/Commands.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 const char* const kHelp =
@@ -29,28 +31,28 @@ const char* const kHelp =
     "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n\n";
 
 int run(const CommandLine& line) {
-    if (line.operands.size() != 1)
+    if (line.m_operands.size() != 1)
         return usageError("list", "list takes one ARCHIVE");
-    CConsoleSink sink;
-    const auto pack = openArchive(line.operands[0], sink);
+    ConsoleSink sink;
+    const auto pack = openArchive(line.m_operands[0], sink);
     if (!pack)
         return ExitStatus::kFailed;
-    const CNameCodec codec(line.encoding);
-    const CNameEscaper escaper(codec), plain(codec, false);
+    const NameCodec codec(line.m_encoding);
+    const NameEscaper escaper(codec), plain(codec, false);
     {
-        COutputBuffer out(STDOUT_FILENO);
-        if (line.null)
-            CArchiveLister(*pack, plain, out).ListEnded('\0');
-        else if (line.json)
-            CArchiveLister(*pack, escaper, out).ListJson(plain);
+        OutputBuffer out(STDOUT_FILENO);
+        if (line.m_null)
+            ArchiveLister(*pack, plain, out).listEnded('\0');
+        else if (line.m_json)
+            ArchiveLister(*pack, escaper, out).listJson(plain);
         else
-            CArchiveLister(*pack, escaper, out).List(line.longForm);
-        if (!out.Flush())
-            sink.Print(kCouldNotWriteListing + std::string(std::strerror(out.Error())));
+            ArchiveLister(*pack, escaper, out).list(line.m_longForm);
+        if (!out.flush())
+            sink.print(kCouldNotWriteListing + std::string(std::strerror(out.error())));
     }
-    for (const std::string& problem : CArchiveChecker::ReadProblems(pack->GetReport()))
-        sink.Print(problem);
-    return sink.Count() ? ExitStatus::kReported : ExitStatus::kDone;
+    for (const std::string& problem : ArchiveChecker::readProblems(pack->report()))
+        sink.print(problem);
+    return sink.count() ? ExitStatus::kReported : ExitStatus::kDone;
 }
 
 } // namespace
@@ -64,3 +66,5 @@ const Command kListCommand = {
     true,
     run,
 };
+
+} // namespace vorpex

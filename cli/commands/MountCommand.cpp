@@ -24,6 +24,8 @@
 #include "cli/ArchiveMount.h"
 #endif
 
+namespace vorpex {
+
 namespace {
 
 const char* const kMountHelp =
@@ -49,7 +51,7 @@ const char* const kMountHelp =
 // The absolute path of the folder `dir` names, links followed, without asking the file system that may be
 // mounted there (its process may have gone): the folder holding it is resolved, its last name followed by
 // hand. Empty when the folder holding it cannot be resolved.
-std::string ResolveMountPoint(std::string dir) {
+std::string resolveMountPoint(std::string dir) {
     for (int hops = 0; hops < 40; ++hops) {
         while (dir.size() > 1 && dir.back() == '/')
             dir.pop_back();
@@ -73,15 +75,15 @@ std::string ResolveMountPoint(std::string dir) {
 }
 
 int runUnmount(const CommandLine& line) {
-    if (line.operands.size() != 1)
+    if (line.m_operands.size() != 1)
         return usageError("unmount", "unmount takes one DIR");
-    const std::string& dir = line.operands[0];
-    CConsoleSink sink;
+    const std::string& dir = line.m_operands[0];
+    ConsoleSink sink;
     // Only a mount of ours is taken away: as root, fusermount3 and the kernel would remove any.
-    const std::string point = ResolveMountPoint(dir);
-    const CMountEntry mounted = point.empty() ? CMountEntry{} : FindMount(point);
-    if (mounted.m_strType != CMountEntry::kOurType || mounted.m_strSource != CMountEntry::kOurSource) {
-        sink.Print(kNotOurMount + dir);
+    const std::string point = resolveMountPoint(dir);
+    const MountEntry mounted = point.empty() ? MountEntry{} : findMount(point);
+    if (mounted.m_type != MountEntry::kOurType || mounted.m_source != MountEntry::kOurSource) {
+        sink.print(kNotOurMount + dir);
         return ExitStatus::kReported;
     }
     const pid_t pid = ::fork();
@@ -98,7 +100,7 @@ int runUnmount(const CommandLine& line) {
     while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (pid < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        sink.Print(kCouldNotUnmount + dir);
+        sink.print(kCouldNotUnmount + dir);
         return ExitStatus::kReported;
     }
     return ExitStatus::kDone;
@@ -107,109 +109,108 @@ int runUnmount(const CommandLine& line) {
 #ifdef VORPEX_HAVE_FUSE
 // Puts /dev/null on standard input, output and error, as a daemon does.
 void detachStandardDescriptors() {
-    CFileDescriptor null(::open("/dev/null", O_RDWR));
-    if (!null.IsOpen())
+    FileDescriptor null(::open("/dev/null", O_RDWR));
+    if (!null.isOpen())
         return;
-    ::dup2(null.Get(), STDIN_FILENO);
-    ::dup2(null.Get(), STDOUT_FILENO);
-    ::dup2(null.Get(), STDERR_FILENO);
-    if (null.Get() <= STDERR_FILENO)
-        null.Release(); // it is one of the three now
+    ::dup2(null.get(), STDIN_FILENO);
+    ::dup2(null.get(), STDOUT_FILENO);
+    ::dup2(null.get(), STDERR_FILENO);
+    if (null.get() <= STDERR_FILENO)
+        null.release(); // it is one of the three now
 }
 
 // The child of a mount in the background: mounts, tells the parent through `ready` ('y' or 'n') and
 // serves until unmounted.
-int serveInBackground(CArchiveMount& mount, const std::string& dir, CFileDescriptor ready,
-                      CConsoleSink& sink) {
+int serveInBackground(ArchiveMount& mount, const std::string& dir, FileDescriptor ready, ConsoleSink& sink) {
     ::setsid();
     std::string error;
-    const bool mounted = mount.Mount(dir, error);
+    const bool mounted = mount.mount(dir, error);
     if (!mounted)
-        sink.Print(error);
+        sink.print(error);
     // Like any daemon, it keeps no folder busy (the archive and the mount point are open already).
     if (mounted && ::chdir("/") != 0)
-        sink.Print(kCouldNotLeaveFolder + std::string(std::strerror(errno)));
+        sink.print(kCouldNotLeaveFolder + std::string(std::strerror(errno)));
     detachStandardDescriptors();
     const char answer = mounted ? 'y' : 'n';
-    while (::write(ready.Get(), &answer, 1) < 0 && errno == EINTR) {
+    while (::write(ready.get(), &answer, 1) < 0 && errno == EINTR) {
     }
-    ready.Reset();
+    ready.reset();
     if (mounted)
-        mount.Serve();
+        mount.serve();
     return mounted ? ExitStatus::kDone : ExitStatus::kFailed;
 }
 
 // In the background: the child mounts and tells the parent through a pipe, so that the command returns only
 // once the folder is ready, with `status` when it is.
-int mountInBackground(CArchiveMount& mount, const std::string& dir, int status, CConsoleSink& sink) {
+int mountInBackground(ArchiveMount& mount, const std::string& dir, int status, ConsoleSink& sink) {
     int ends[2];
     if (::pipe(ends) != 0) {
-        sink.Print(kCouldNotStartMount + std::string(std::strerror(errno)));
+        sink.print(kCouldNotStartMount + std::string(std::strerror(errno)));
         return ExitStatus::kFailed;
     }
-    CFileDescriptor readEnd(ends[0]), writeEnd(ends[1]);
+    FileDescriptor readEnd(ends[0]), writeEnd(ends[1]);
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) {
-        sink.Print(kCouldNotStartMount + std::string(std::strerror(errno)));
+        sink.print(kCouldNotStartMount + std::string(std::strerror(errno)));
         return ExitStatus::kFailed;
     }
     if (pid == 0) {
-        readEnd.Reset();
+        readEnd.reset();
         return serveInBackground(mount, dir, std::move(writeEnd), sink);
     }
-    writeEnd.Reset();
+    writeEnd.reset();
     char result = 0;
     ssize_t got;
-    while ((got = ::read(readEnd.Get(), &result, 1)) < 0 && errno == EINTR) {
+    while ((got = ::read(readEnd.get(), &result, 1)) < 0 && errno == EINTR) {
     }
     return got == 1 && result == 'y' ? status : ExitStatus::kFailed;
 }
 
 int mountArchive(const std::string& archive, const std::string& dir, const std::string& encoding,
                  bool foreground) {
-    CConsoleSink sink;
-    const std::unique_ptr<CPackFile> opened = openArchive(archive, sink);
+    ConsoleSink sink;
+    const std::unique_ptr<PackFile> opened = openArchive(archive, sink);
     struct stat st;
-    if (!opened || ::fstat(opened->GetFd(), &st) != 0) {
+    if (!opened || ::fstat(opened->fd(), &st) != 0) {
         if (opened)
-            sink.Print(std::string(kErrorOpeningFile) + " " + archive);
+            sink.print(std::string(kErrorOpeningFile) + " " + archive);
         return ExitStatus::kFailed;
     }
-    const CPackFile& pack = *opened;
+    const PackFile& pack = *opened;
     // Said here rather than by libfuse, whose words would not start with our name.
     struct stat mountPoint {};
     const bool exists = ::stat(dir.c_str(), &mountPoint) == 0;
     if (!exists || !S_ISDIR(mountPoint.st_mode)) {
-        sink.Print(kCouldNotMountOn + dir + ": " + std::strerror(exists ? ENOTDIR : errno));
+        sink.print(kCouldNotMountOn + dir + ": " + std::strerror(exists ? ENOTDIR : errno));
         return ExitStatus::kFailed;
     }
-    const std::vector<std::string> problems = CArchiveChecker::ReadProblems(pack.GetReport());
+    const std::vector<std::string> problems = ArchiveChecker::readProblems(pack.report());
     for (const std::string& problem : problems)
-        sink.Print(problem);
+        sink.print(problem);
     const int status = problems.empty() ? ExitStatus::kDone : ExitStatus::kReported;
-    const CNameCodec codec(encoding);
-    const CNameEscaper escaper(codec);
-    CArchiveMount mount(pack, codec, escaper, st);
+    const NameCodec codec(encoding);
+    const NameEscaper escaper(codec);
+    ArchiveMount mount(pack, codec, escaper, st);
     if (!foreground)
         return mountInBackground(mount, dir, status, sink);
     std::string error;
-    if (!mount.Mount(dir, error)) {
-        sink.Print(error);
+    if (!mount.mount(dir, error)) {
+        sink.print(error);
         return ExitStatus::kFailed;
     }
-    mount.Serve();
+    mount.serve();
     return status;
 }
 #endif
 
 int runMount(const CommandLine& line) {
-    if (line.operands.size() != 2)
+    if (line.m_operands.size() != 2)
         return usageError("mount", "mount takes an ARCHIVE and a DIR");
 #ifdef VORPEX_HAVE_FUSE
-    return mountArchive(line.operands[0], line.operands[1], line.encoding, line.foreground);
+    return mountArchive(line.m_operands[0], line.m_operands[1], line.m_encoding, line.m_foreground);
 #else
-    CConsoleSink().Note("built without FUSE: mount needs libfuse 3 (CMake option VORPEX_FUSE)");
+    ConsoleSink().Note("built without FUSE: mount needs libfuse 3 (CMake option VORPEX_FUSE)");
     return ExitStatus::kFailed;
 #endif
 }
@@ -230,3 +231,5 @@ const Command kUnmountCommand = {
     "unmount",  "end what mount began", optionSet({OptionId::Help}), kMountHelp, HelpTail::None, false,
     runUnmount,
 };
+
+} // namespace vorpex

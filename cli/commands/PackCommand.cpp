@@ -5,6 +5,8 @@
 #include "cli/Interrupts.h"
 #include "cli/commands/Commands.h"
 
+namespace vorpex {
+
 namespace {
 
 const char* const kHelp =
@@ -22,20 +24,20 @@ const char* const kHelp =
     "  -e, --encoding NAME  code page of the names (default WINDOWS-1252)\n\n";
 
 int run(const CommandLine& line) {
-    if (line.operands.size() != 2)
+    if (line.m_operands.size() != 2)
         return usageError("pack", "pack takes a FOLDER and an ARCHIVE");
     catchInterrupts();
-    CConsoleSink sink;
-    const CNameCodec codec(line.encoding);
-    CArchivePacker packer(codec, sink, &interruptFlag());
-    packer.SetSkipUnfit(line.skipUnfit);
-    packer.SetVerbose(line.verbose);
-    const CArchivePacker::EResult result = packer.Pack(line.operands[0], line.operands[1]);
+    ConsoleSink sink;
+    const NameCodec codec(line.m_encoding);
+    ArchivePacker packer(codec, sink, &interruptFlag());
+    packer.setSkipUnfit(line.m_skipUnfit);
+    packer.setVerbose(line.m_verbose);
+    const ArchivePacker::Result result = packer.pack(line.m_operands[0], line.m_operands[1]);
     if (interrupted())
         return interruptedStatus();
-    if (result == CArchivePacker::EResult::NotOpened)
+    if (result == ArchivePacker::Result::NotOpened)
         return ExitStatus::kFailed;
-    return sink.Count() ? ExitStatus::kReported : ExitStatus::kDone;
+    return sink.count() ? ExitStatus::kReported : ExitStatus::kDone;
 }
 
 } // namespace
@@ -49,3 +51,5 @@ const Command kPackCommand = {
     false,
     run,
 };
+
+} // namespace vorpex

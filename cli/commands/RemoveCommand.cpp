@@ -6,6 +6,8 @@
 #include "cli/commands/Commands.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 const char* const kHelp =
@@ -18,17 +20,17 @@ const char* const kHelp =
     "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n\n";
 
 int run(const CommandLine& line) {
-    if (line.operands.size() < 2)
+    if (line.m_operands.size() < 2)
         return usageError("remove", "remove takes an ARCHIVE and at least one ITEM");
-    CConsoleSink sink;
+    ConsoleSink sink;
     EditSession session(line, sink);
-    if (!session.open(line.operands[0], false))
+    if (!session.open(line.m_operands[0], false))
         return session.openStatus();
     std::set<const ArchiveNode*> items;
-    for (size_t i = 1; i < line.operands.size(); ++i) {
-        const ArchiveNode* item = session.find(line.operands[i]);
+    for (size_t i = 1; i < line.m_operands.size(); ++i) {
+        const ArchiveNode* item = session.find(line.m_operands[i]);
         if (!item)
-            session.refuse(kNotInArchive + line.operands[i]);
+            session.refuse(kNotInArchive + line.m_operands[i]);
         else if (items.insert(item).second)
             session.change(kChangeRemove, session.shown(item));
     }
@@ -48,3 +50,5 @@ const Command kRemoveCommand = {
     false,
     run,
 };
+
+} // namespace vorpex

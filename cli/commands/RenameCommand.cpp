@@ -5,6 +5,8 @@
 #include "cli/commands/Commands.h"
 #include "platform/MessageTexts.h"
 
+namespace vorpex {
+
 namespace {
 
 const char* const kHelp =
@@ -16,24 +18,24 @@ const char* const kHelp =
     "  -e, --encoding NAME  code page of the archive's names (default WINDOWS-1252)\n\n";
 
 int run(const CommandLine& line) {
-    if (line.operands.size() != 3)
+    if (line.m_operands.size() != 3)
         return usageError("rename", "rename takes an ARCHIVE, an ITEM and a NEWNAME");
-    CConsoleSink sink;
+    ConsoleSink sink;
     EditSession session(line, sink);
-    if (!session.open(line.operands[0], false))
+    if (!session.open(line.m_operands[0], false))
         return session.openStatus();
-    const std::string& newName = line.operands[2];
+    const std::string& newName = line.m_operands[2];
     ArchiveNode* folder = nullptr;
-    ArchiveNode* item = session.find(line.operands[1], &folder);
+    ArchiveNode* item = session.find(line.m_operands[1], &folder);
     std::string raw;
     if (!item)
-        session.refuse(kNotInArchive + line.operands[1]);
+        session.refuse(kNotInArchive + line.m_operands[1]);
     else if (newName.empty() || newName == "." || newName == ".." ||
              newName.find_first_of("/\\") != std::string::npos)
         session.refuse(kNameNotAllowed + newName);
     else if (session.encode(newName, false, raw, newName)) {
         const ArchiveNode* other = ArchiveEdit::child(*folder, raw);
-        if (IsUnsafeName(raw))
+        if (isUnsafeName(raw))
             session.refuse(kNameNotAllowed + newName);
         else if (other && other != item)
             session.refuse(kNameTaken + newName);
@@ -56,3 +58,5 @@ const Command kRenameCommand = {
     false,
     run,
 };
+
+} // namespace vorpex

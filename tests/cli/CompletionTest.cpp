@@ -10,6 +10,8 @@
 
 #include "tests/support/CliRunner.h"
 
+namespace vorpex {
+
 namespace {
 
 using Paths = std::set<std::string>;
@@ -17,9 +19,9 @@ using Paths = std::set<std::string>;
 // One Tab: the line without the text completion replaces (with the quote that opens it, if any), that text
 // (the rest of the line up to the cursor), what closes it (readline closes an open quote after the one
 // candidate), and what the shell passes as the completed word for each candidate.
-struct CTab {
-    std::string m_strBefore, m_strWord, m_strAfter;
-    Paths m_Expected;
+struct Tab {
+    std::string m_before, m_word, m_after;
+    Paths m_expected;
 };
 
 const char* const kDriver = R"(source /usr/share/bash-completion/bash_completion
@@ -46,32 +48,32 @@ done <cases
 TEST(CompletionTest, CandidatesAreQuotedSoThatTheShellReadsBackExactlyThePath) {
     if (access("/usr/share/bash-completion/bash_completion", R_OK) != 0)
         GTEST_SKIP() << "bash-completion is not installed";
-    CTempDir dir;
+    TempDir dir;
     const std::vector<std::string> hostile = {
         "$(touch pwned)", "`touch pwned`", "*",     "[ab]",  "a b",    "it's", "say \"hi\"", "!x",
         "~root",          "back\\slash",   "a=b:c", "$HOME", "caf\xE9"};
-    std::vector<CNode> files;
+    std::vector<Node> files;
     for (const std::string& name : hostile)
-        files.push_back(File(name, "x"));
-    files.push_back(Folder("sub dir", {File("f")}));
-    const std::string archive = BuildArchive({Folder("D", files)});
-    WriteFileBytes(dir / "a b.dir", archive);
+        files.push_back(fileNode(name, "x"));
+    files.push_back(folderNode("sub dir", {fileNode("f")}));
+    const std::string archive = buildArchive({folderNode("D", files)});
+    writeFileBytes(dir / "a b.dir", archive);
     mkdir((dir / "home").c_str(), 0755);
-    WriteFileBytes(dir / "home/x.dir", archive);
+    writeFileBytes(dir / "home/x.dir", archive);
     // What an unquoted pattern would match instead.
     mkdir((dir / "D").c_str(), 0755);
     for (const char* name : {"D/a", "D/b", "D/mine"})
-        WriteFileBytes(dir / name, "");
+        writeFileBytes(dir / name, "");
 
     Paths level; // what `list` prints one level below D/
-    for (const std::string& line : RunCli({"list", dir / "a b.dir"}).m_OutLines)
+    for (const std::string& line : runCli({"list", dir / "a b.dir"}).m_outLines)
         if (line.rfind("D/", 0) == 0 && line != "D/" && line.find('/', 2) >= line.size() - 1)
             level.insert(line);
     ASSERT_EQ(level.size(), hostile.size() + 1);
     EXPECT_TRUE(level.count("D/back\\x5Cslash") && level.count("D/caf\xC3\xA9") && level.count("D/sub dir/"));
 
     const std::string ex = "vorpex-cli extract ", plain = ex + dir / "home/x.dir" + " ";
-    const std::vector<CTab> tabs = {
+    const std::vector<Tab> tabs = {
         {plain, "D/", "", level},
         {ex + "'a b.dir' ", "D/", "", level},
         {ex + "a\\ b.dir ", "D/\\$", "", {"D/$(touch pwned)", "D/$HOME"}},
@@ -83,17 +85,17 @@ TEST(CompletionTest, CandidatesAreQuotedSoThatTheShellReadsBackExactlyThePath) {
         {"vorpex-cli ", "unm", "", {"unmount"}},
     };
     std::string cases;
-    for (const CTab& tab : tabs)
-        cases += tab.m_strBefore + tab.m_strWord + "\t" + tab.m_strBefore + "\t" + tab.m_strAfter + "\n";
-    WriteFileBytes(dir / "cases", cases);
-    WriteFileBytes(dir / "driver.sh", kDriver);
+    for (const Tab& tab : tabs)
+        cases += tab.m_before + tab.m_word + "\t" + tab.m_before + "\t" + tab.m_after + "\n";
+    writeFileBytes(dir / "cases", cases);
+    writeFileBytes(dir / "driver.sh", kDriver);
     const std::string cli = VORPEX_CLI_PATH, bin = cli.substr(0, cli.rfind('/'));
-    const std::string command = "cd '" + dir.Path() + "' && HOME='" + dir / "home" + "' PATH='" + bin +
+    const std::string command = "cd '" + dir.path() + "' && HOME='" + dir / "home" + "' PATH='" + bin +
                                 "':\"$PATH\" bash driver.sh '" VORPEX_COMPLETION_PATH "' >out 2>err";
-    ASSERT_EQ(std::system(command.c_str()), 0) << ReadFileBytes(dir / "err");
+    ASSERT_EQ(std::system(command.c_str()), 0) << readFileBytes(dir / "err");
 
     std::vector<Paths> got;
-    for (const std::string& line : SplitLines(ReadFileBytes(dir / "out"))) {
+    for (const std::string& line : splitLines(readFileBytes(dir / "out"))) {
         if (line.rfind("-- ", 0) == 0)
             got.emplace_back();
         else if (!got.empty())
@@ -101,10 +103,12 @@ TEST(CompletionTest, CandidatesAreQuotedSoThatTheShellReadsBackExactlyThePath) {
     }
     ASSERT_EQ(got.size(), tabs.size());
     for (size_t i = 0; i < tabs.size(); ++i)
-        EXPECT_EQ(got[i], tabs[i].m_Expected) << tabs[i].m_strBefore + tabs[i].m_strWord;
-    EXPECT_EQ(ListTree(dir.Path()),
+        EXPECT_EQ(got[i], tabs[i].m_expected) << tabs[i].m_before + tabs[i].m_word;
+    EXPECT_EQ(listTree(dir.path()),
               (std::vector<std::string>{"D/", "D/a", "D/b", "D/mine", "a b.dir", "cases", "driver.sh", "err",
                                         "home/", "home/x.dir", "out"}));
 }
 
 } // namespace
+
+} // namespace vorpex

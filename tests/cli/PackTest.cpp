@@ -7,6 +7,8 @@
 #include "platform/MessageTexts.h"
 #include "tests/support/CliRunner.h"
 
+namespace vorpex {
+
 using namespace std::string_literals;
 
 namespace {
@@ -16,12 +18,12 @@ using Lines = std::vector<std::string>;
 class PackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(m_strGame);
-        std::filesystem::create_directories(m_Dir / "out");
+        std::filesystem::create_directories(m_game);
+        std::filesystem::create_directories(m_dir / "out");
     }
-    CTempDir m_Dir;
-    const std::string m_strGame = m_Dir / "Game";
-    const std::string m_strArchive = m_Dir / "out/game.dir";
+    TempDir m_dir;
+    const std::string m_game = m_dir / "Game";
+    const std::string m_archive = m_dir / "out/game.dir";
 };
 
 TEST_F(PackTest, RoundTripIsByteForByteAndReproducible) {
@@ -30,46 +32,46 @@ TEST_F(PackTest, RoundTripIsByteForByteAndReproducible) {
     std::string binary(300000, '\0'), deep = "Game/Maps", n32(32, 'n');
     for (size_t i = 0; i < binary.size(); ++i)
         binary[i] = static_cast<char>(i * 7919 % 251);
-    std::filesystem::create_directories(m_strGame + "/Maps/3/4/5/6/7/8/9/10");
+    std::filesystem::create_directories(m_game + "/Maps/3/4/5/6/7/8/9/10");
     for (const char* folder : {"/Empty", "/a"})
-        std::filesystem::create_directories(m_strGame + folder);
+        std::filesystem::create_directories(m_game + folder);
     for (const char* name : {"b.txt", "caf\xc3\xa9.txt", "Maps/m1"})
-        WriteFileBytes(m_strGame + "/" + name, name); // distinct contents
-    WriteFileBytes(m_strGame + "/A.BIN", binary);
-    WriteFileBytes(m_strGame + "/" + n32, "");
+        writeFileBytes(m_game + "/" + name, name); // distinct contents
+    writeFileBytes(m_game + "/A.BIN", binary);
+    writeFileBytes(m_game + "/" + n32, "");
     Lines expected = {"Game/",       "Game/A.BIN",  "Game/b.txt", "Game/caf\xc3\xa9.txt",
                       "Game/" + n32, "Game/Empty/", "Game/Maps/", "Game/Maps/m1"};
     for (int level = 3; level <= 10; ++level)
         expected.push_back((deep += "/" + std::to_string(level)) + "/");
     expected.push_back("Game/a/");
 
-    const CCliRun p = RunCli({"pack", m_strGame, m_strArchive});
-    EXPECT_EQ(p.m_nStatus, 0);
-    EXPECT_EQ(p.m_ErrLines, Lines{});
-    EXPECT_EQ(ListTree(m_Dir / "out"), Lines{"game.dir"});
-    EXPECT_EQ(RunCli({"list", m_strArchive}).m_OutLines, expected);
+    const CliRun p = runCli({"pack", m_game, m_archive});
+    EXPECT_EQ(p.m_status, 0);
+    EXPECT_EQ(p.m_errLines, Lines{});
+    EXPECT_EQ(listTree(m_dir / "out"), Lines{"game.dir"});
+    EXPECT_EQ(runCli({"list", m_archive}).m_outLines, expected);
     // A file of a block or more starts on a block boundary (the layout's own test has the rest).
-    std::istringstream big(RunCli({"list", "--long", m_strArchive}).m_OutLines.at(1));
+    std::istringstream big(runCli({"list", "--long", m_archive}).m_outLines.at(1));
     uint64_t size = 0, offset = 0;
     EXPECT_TRUE(big >> size >> offset);
     EXPECT_EQ(size, binary.size());
     EXPECT_EQ(offset % 4096, 0u);
     // Names are stored in the code page: é is E9 in Windows-1252, 82 in CP437.
-    EXPECT_NE(ReadFileBytes(m_strArchive).find(std::string("caf\xe9.txt\0", 9)), std::string::npos);
-    EXPECT_EQ(RunCli({"pack", "--encoding", "CP437", m_strGame, m_Dir / "437.dir"}).m_nStatus, 0);
-    EXPECT_NE(ReadFileBytes(m_Dir / "437.dir").find(std::string("caf\x82.txt\0", 9)), std::string::npos);
+    EXPECT_NE(readFileBytes(m_archive).find(std::string("caf\xe9.txt\0", 9)), std::string::npos);
+    EXPECT_EQ(runCli({"pack", "--encoding", "CP437", m_game, m_dir / "437.dir"}).m_status, 0);
+    EXPECT_NE(readFileBytes(m_dir / "437.dir").find(std::string("caf\x82.txt\0", 9)), std::string::npos);
 
-    CTempDir back;
-    EXPECT_EQ(RunCli({"extract", "-C", back.Path(), m_strArchive}).m_nStatus, 0);
-    EXPECT_EQ(Snapshot(back / "Game"), Snapshot(m_strGame));
-    EXPECT_EQ(RunCli({"pack", m_strGame + "/", m_Dir / "again.dir"}).m_nStatus, 0);
-    EXPECT_EQ(ReadFileBytes(m_Dir / "again.dir"), ReadFileBytes(m_strArchive));
+    TempDir back;
+    EXPECT_EQ(runCli({"extract", "-C", back.path(), m_archive}).m_status, 0);
+    EXPECT_EQ(snapshot(back / "Game"), snapshot(m_game));
+    EXPECT_EQ(runCli({"pack", m_game + "/", m_dir / "again.dir"}).m_status, 0);
+    EXPECT_EQ(readFileBytes(m_dir / "again.dir"), readFileBytes(m_archive));
 
     // An archive written inside the folder is not packed into its next version.
-    const std::string inside = m_strGame + "/self.dir";
-    ASSERT_EQ(RunCli({"pack", m_strGame, inside}).m_nStatus, 0);
-    EXPECT_EQ(RunCli({"pack", m_strGame, inside}).m_nStatus, 0);
-    EXPECT_EQ(RunCli({"list", inside}).m_OutLines, expected);
+    const std::string inside = m_game + "/self.dir";
+    ASSERT_EQ(runCli({"pack", m_game, inside}).m_status, 0);
+    EXPECT_EQ(runCli({"pack", m_game, inside}).m_status, 0);
+    EXPECT_EQ(runCli({"list", inside}).m_outLines, expected);
 }
 
 TEST(PackRefusalTest, RefusedPackKeepsTheOldArchiveAndLeavesNoTemporary) {
@@ -81,89 +83,90 @@ TEST(PackRefusalTest, RefusedPackKeepsTheOldArchiveAndLeavesNoTemporary) {
              {kNameNotEncodable + "WINDOWS-1252: "s, kanji, {kanji}, 1},
              {kFoldersNestTooDeep + "10 levels: "s, deep, {deep + "/f"}, 1},
              {past, "b", {"a", "b", "c"}, off_t(2) << 30}}) {
-        CTempDir area;
+        TempDir area;
         std::filesystem::create_directories(area / "out");
-        WriteFileBytes(area / "out/game.dir", "old archive");
+        writeFileBytes(area / "out/game.dir", "old archive");
         for (const std::string& file : files) {
             std::filesystem::create_directories(std::filesystem::path(area / ("Game/" + file)).parent_path());
-            WriteFileBytes(area / ("Game/" + file), "");
+            writeFileBytes(area / ("Game/" + file), "");
             ASSERT_EQ(::truncate((area / ("Game/" + file)).c_str(), size), 0);
         }
-        const CCliRun r = RunCli({"pack", area / "Game", area / "out/game.dir"});
-        EXPECT_EQ(r.m_nStatus, 1) << message;
-        EXPECT_EQ(r.m_ErrLines, (Lines{message + area / "Game/" + culprit, kNoArchiveWritten}));
-        EXPECT_EQ(Snapshot(area / "out"), Lines{"game.dir=old archive"});
+        const CliRun r = runCli({"pack", area / "Game", area / "out/game.dir"});
+        EXPECT_EQ(r.m_status, 1) << message;
+        EXPECT_EQ(r.m_errLines, (Lines{message + area / "Game/" + culprit, kNoArchiveWritten}));
+        EXPECT_EQ(snapshot(area / "out"), Lines{"game.dir=old archive"});
     }
 }
 
 TEST_F(PackTest, LinksAndSpecialFilesAreSkippedWithAMessageEvenWithOutputsClosed) {
-    WriteFileBytes(m_strGame + "/real", "r");
-    ASSERT_EQ(::symlink("real", (m_strGame + "/link").c_str()), 0);
-    ASSERT_EQ(::symlink("/", (m_strGame + "/rootlink").c_str()), 0);
-    ASSERT_EQ(::mkfifo((m_strGame + "/fifo").c_str(), 0644), 0);
-    const CCliRun r = RunCli({"pack", m_strGame, m_strArchive});
-    EXPECT_EQ(r.m_nStatus, 1);
-    Lines err = r.m_ErrLines;
+    writeFileBytes(m_game + "/real", "r");
+    ASSERT_EQ(::symlink("real", (m_game + "/link").c_str()), 0);
+    ASSERT_EQ(::symlink("/", (m_game + "/rootlink").c_str()), 0);
+    ASSERT_EQ(::mkfifo((m_game + "/fifo").c_str(), 0644), 0);
+    const CliRun r = runCli({"pack", m_game, m_archive});
+    EXPECT_EQ(r.m_status, 1);
+    Lines err = r.m_errLines;
     std::sort(err.begin(), err.end());
-    EXPECT_EQ(err,
-              (Lines{kSkippedSpecialFile + m_strGame + "/fifo", kSkippedSymbolicLink + m_strGame + "/link",
-                     kSkippedSymbolicLink + m_strGame + "/rootlink"}));
-    EXPECT_EQ(RunCli({"list", m_strArchive}).m_OutLines, (Lines{"Game/", "Game/real"}));
+    EXPECT_EQ(err, (Lines{kSkippedSpecialFile + m_game + "/fifo", kSkippedSymbolicLink + m_game + "/link",
+                          kSkippedSymbolicLink + m_game + "/rootlink"}));
+    EXPECT_EQ(runCli({"list", m_archive}).m_outLines, (Lines{"Game/", "Game/real"}));
 
     // With standard output and error closed, the archive's file would take descriptor 1 or 2 and receive
     // those messages: packed so, over an old archive, it must be the same archive.
-    const std::string closed = m_Dir / "out/closed.dir";
-    WriteFileBytes(closed, "the user's old archive\n");
+    const std::string closed = m_dir / "out/closed.dir";
+    writeFileBytes(closed, "the user's old archive\n");
     const auto closeOutputs = [] {
         close(1);
         close(2);
     };
-    EXPECT_EQ(RunCli({"pack", m_strGame, closed}, {.m_fnInChild = closeOutputs}).m_nStatus, 1);
-    EXPECT_EQ(ReadFileBytes(closed), ReadFileBytes(m_strArchive));
+    EXPECT_EQ(runCli({"pack", m_game, closed}, {.m_inChild = closeOutputs}).m_status, 1);
+    EXPECT_EQ(readFileBytes(closed), readFileBytes(m_archive));
 }
 
 TEST_F(PackTest, SkipUnfitPacksTheRestAndCapsTheNamesItPrints) {
-    WriteFileBytes(m_strGame + "/ok", "k");
+    writeFileBytes(m_game + "/ok", "k");
     for (int i = 0; i < 22; ++i)
-        WriteFileBytes(m_strGame + "/" + std::string(33, 'n') + std::to_string(i), "");
+        writeFileBytes(m_game + "/" + std::string(33, 'n') + std::to_string(i), "");
     for (const Lines& options :
          {Lines{"pack"}, Lines{"pack", "--skip-unfit"}, Lines{"pack", "--skip-unfit", "-v"}}) {
-        std::filesystem::remove(m_strArchive);
+        std::filesystem::remove(m_archive);
         Lines args = options;
-        args.insert(args.end(), {m_strGame, m_strArchive});
-        const CCliRun r = RunCli(args);
+        args.insert(args.end(), {m_game, m_archive});
+        const CliRun r = runCli(args);
         const bool packed = options.size() > 1, verbose = options.size() > 2;
-        EXPECT_EQ(r.m_nStatus, 1);
-        EXPECT_EQ(std::count_if(r.m_ErrLines.begin(), r.m_ErrLines.end(),
+        EXPECT_EQ(r.m_status, 1);
+        EXPECT_EQ(std::count_if(r.m_errLines.begin(), r.m_errLines.end(),
                                 [&](const std::string& l) {
-                                    return l.rfind(kNameTooLong + "32 bytes: "s + m_strGame, 0) == 0;
+                                    return l.rfind(kNameTooLong + "32 bytes: "s + m_game, 0) == 0;
                                 }),
                   verbose ? 22 : 20);
-        EXPECT_EQ(r.m_ErrLines.at(verbose ? 21 : 20),
-                  verbose ? r.m_ErrLines.back()
-                          : WithCount(packed ? kMoreNamesLeftOut : kMoreNamesRefused, 2));
-        EXPECT_EQ(RunCli({"list", m_strArchive}).m_OutLines, packed ? Lines({"Game/", "Game/ok"}) : Lines());
+        EXPECT_EQ(r.m_errLines.at(verbose ? 21 : 20),
+                  verbose ? r.m_errLines.back()
+                          : withCount(packed ? kMoreNamesLeftOut : kMoreNamesRefused, 2));
+        EXPECT_EQ(runCli({"list", m_archive}).m_outLines, packed ? Lines({"Game/", "Game/ok"}) : Lines());
     }
 }
 
 TEST_F(PackTest, OnlyAWritableRegularFileIsReplacedAndKeepsItsPermissions) {
-    WriteFileBytes(m_strGame + "/f", "data");
-    const std::string dir = m_Dir / "out", readOnly = dir + "/ro.dir", link = dir + "/link.dir",
+    writeFileBytes(m_game + "/f", "data");
+    const std::string dir = m_dir / "out", readOnly = dir + "/ro.dir", link = dir + "/link.dir",
                       fifo = dir + "/fifo.dir", kept = dir + "/kept.dir";
-    WriteFileBytes(readOnly, "old");
-    WriteFileBytes(kept, "old");
+    writeFileBytes(readOnly, "old");
+    writeFileBytes(kept, "old");
     ASSERT_EQ(::chmod(readOnly.c_str(), 0444) + ::chmod(kept.c_str(), 0600), 0);
     ASSERT_EQ(::symlink("kept.dir", link.c_str()) + ::mkfifo(fifo.c_str(), 0644), 0);
     for (const std::string& archive : {readOnly, link, fifo, dir, std::string()}) {
-        const CCliRun r = RunCli({"pack", m_strGame, archive});
-        EXPECT_EQ(r.m_nStatus, 2) << archive;
-        EXPECT_EQ(r.m_ErrLines, Lines{kCouldNotCreateFile + archive});
+        const CliRun r = runCli({"pack", m_game, archive});
+        EXPECT_EQ(r.m_status, 2) << archive;
+        EXPECT_EQ(r.m_errLines, Lines{kCouldNotCreateFile + archive});
     }
-    EXPECT_EQ(Snapshot(dir), (Lines{"fifo.dir", "kept.dir=old", "link.dir", "ro.dir=old"}));
+    EXPECT_EQ(snapshot(dir), (Lines{"fifo.dir", "kept.dir=old", "link.dir", "ro.dir=old"}));
 
-    EXPECT_EQ(RunCli({"pack", m_strGame, kept}).m_nStatus, 0);
+    EXPECT_EQ(runCli({"pack", m_game, kept}).m_status, 0);
     EXPECT_EQ(std::filesystem::status(kept).permissions(), std::filesystem::perms(0600));
-    EXPECT_EQ(RunCli({"pack", m_strGame, m_Dir / "missing/a.dir"}).m_nStatus, 2);
+    EXPECT_EQ(runCli({"pack", m_game, m_dir / "missing/a.dir"}).m_status, 2);
 }
 
 } // namespace
+
+} // namespace vorpex

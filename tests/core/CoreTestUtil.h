@@ -9,25 +9,29 @@
 #include "platform/MessageSink.h"
 #include "tests/support/ArchiveBuilder.h"
 
+namespace vorpex {
+
 // An archive written into `dir` and read back.
-struct COpened {
-    CTempDir m_Dir;
-    CRecordingSink m_Sink;
-    std::unique_ptr<CPackFile> m_pPack;
+struct Opened {
+    TempDir m_dir;
+    RecordingSink m_sink;
+    std::unique_ptr<PackFile> m_pack;
 
-    explicit COpened(const std::string& bytes, const std::string& name = "TEST.DIR") {
-        WriteFileBytes(m_Dir / name, bytes);
-        m_pPack = std::make_unique<CPackFile>(m_Dir / name, m_Sink);
+    explicit Opened(const std::string& bytes, const std::string& name = "TEST.DIR") {
+        writeFileBytes(m_dir / name, bytes);
+        m_pack = std::make_unique<PackFile>(m_dir / name, m_sink);
     }
-    CPackFile& Pack() { return *m_pPack; }
+    PackFile& pack() { return *m_pack; }
 };
 
-// An empty destination directory, open for the walk; Tree() is what it holds, as Snapshot gives it.
-struct CDestination {
-    CTempDir m_Dir;
-    int m_nFd;
-    CDestination() : m_nFd(open(m_Dir.Path().c_str(), O_RDONLY | O_DIRECTORY)) {}
-    ~CDestination() { close(m_nFd); }
-    std::string operator/(std::string_view name) const { return m_Dir / name; }
-    std::vector<std::string> Tree() const { return Snapshot(m_Dir.Path()); }
+// An empty destination directory, open for the walk; tree() is what it holds, as Snapshot gives it.
+struct Destination {
+    TempDir m_dir;
+    int m_fd;
+    Destination() : m_fd(open(m_dir.path().c_str(), O_RDONLY | O_DIRECTORY)) {}
+    ~Destination() { close(m_fd); }
+    std::string operator/(std::string_view name) const { return m_dir / name; }
+    std::vector<std::string> tree() const { return snapshot(m_dir.path()); }
 };
+
+} // namespace vorpex

@@ -9,8 +9,10 @@
 
 #include "platform/FileDescriptor.h"
 
+namespace vorpex {
+
 // What both fuzz targets share: a failed invariant aborts, as the fuzzer expects of a finding.
-inline void Require(bool ok, const std::string& what) {
+inline void require(bool ok, const std::string& what) {
     if (!ok) {
         std::fprintf(stderr, "fuzz target: %s\n", what.c_str());
         std::abort();
@@ -18,9 +20,11 @@ inline void Require(bool ok, const std::string& what) {
 }
 
 // The input as a file held in memory, read by position like an archive on disk.
-inline CFileDescriptor ArchiveInMemory(const uint8_t* data, size_t size) {
-    CFileDescriptor fd(memfd_create("archive", MFD_CLOEXEC));
-    Require(fd.IsOpen(), "memfd_create failed");
-    Require(WriteAll(fd.Get(), data, size), "cannot write the memfd");
+inline FileDescriptor archiveInMemory(const uint8_t* data, size_t size) {
+    FileDescriptor fd(memfd_create("archive", MFD_CLOEXEC));
+    require(fd.isOpen(), "memfd_create failed");
+    require(writeAll(fd.get(), data, size), "cannot write the memfd");
     return fd;
 }
+
+} // namespace vorpex

@@ -5,6 +5,8 @@
 #include "tests/fuzz/FuzzInput.h"
 #include "tests/media/MediaSamples.h"
 
+using namespace vorpex;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Small enough that every input stays quick; large enough for the seeds.
     static const MediaBudget budget{1 << 20, 8 << 20};

@@ -8,52 +8,53 @@
 #include "platform/MessageTexts.h"
 #include "tests/fuzz/FuzzInput.h"
 
+namespace vorpex {
+
 namespace {
 
-size_t CheckFolder(const CPackFile& pack, const CPackFolder& folder, unsigned depth) {
-    Require(folder.GetDepth() == depth && depth <= CPackFile::kMaxDepth,
-            "folder depth out of step or too deep");
-    for (uint32_t index : folder.GetFiles())
-        Require(index < pack.GetEntries().size() && pack.Entry(index).GetFolder() == &folder,
+size_t checkFolder(const PackFile& pack, const PackFolder& folder, unsigned depth) {
+    require(folder.depth() == depth && depth <= PackFile::kMaxDepth, "folder depth out of step or too deep");
+    for (uint32_t index : folder.files())
+        require(index < pack.entries().size() && pack.entry(index).folder() == &folder,
                 "a folder lists a file that is not its own");
     size_t folders = 1;
-    for (uint32_t row = 0; row < folder.GetChildren().size(); ++row) {
-        const CPackFolder* child = folder.GetChildren()[row];
-        Require(child->GetParent() == &folder && child->GetRow() == row,
-                "a sub-folder's parent or row is wrong");
-        folders += CheckFolder(pack, *child, depth + 1);
+    for (uint32_t row = 0; row < folder.children().size(); ++row) {
+        const PackFolder* child = folder.children()[row];
+        require(child->parent() == &folder && child->row() == row, "a sub-folder's parent or row is wrong");
+        folders += checkFolder(pack, *child, depth + 1);
     }
     return folders;
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const CNameCodec codec;
-    CRecordingSink sink;
-    CPackFile pack(ArchiveInMemory(data, size), "/fuzz/ARCHIVE.DIR", sink);
-    Require(pack.IsOpen() && pack.GetFileSize() == size, "the catalogue is not open or has the wrong size");
-    const CReadReport& report = pack.GetReport();
-    Require(pack.GetFolderCount() + pack.GetEntries().size() + report.m_nUnknownRecords <=
-                size / CArchiveRecord::kSize,
+extern "C" int llvmFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const NameCodec codec;
+    RecordingSink sink;
+    PackFile pack(archiveInMemory(data, size), "/fuzz/ARCHIVE.DIR", sink);
+    require(pack.isOpen() && pack.fileSize() == size, "the catalogue is not open or has the wrong size");
+    const ReadReport& report = pack.report();
+    require(pack.folderCount() + pack.entries().size() + report.m_unknownRecords <=
+                size / ArchiveRecord::kSize,
             "more records than the file holds: some record was read twice");
-    size_t folders = 0, files = pack.GetTop().GetFiles().size();
-    for (const CPackFolder* top : pack.GetTop().GetChildren()) {
-        Require(!top->GetParent(), "a top-level folder has a parent");
-        folders += CheckFolder(pack, *top, 1);
+    size_t folders = 0, files = pack.top().files().size();
+    for (const PackFolder* top : pack.top().children()) {
+        require(!top->parent(), "a top-level folder has a parent");
+        folders += checkFolder(pack, *top, 1);
     }
-    for (const CPackEntry& entry : pack.GetEntries()) {
-        files += entry.GetFolder() != nullptr;
+    for (const PackEntry& entry : pack.entries()) {
+        files += entry.folder() != nullptr;
         std::string raw;
-        Require(codec.Encode(codec.Decode(entry.GetName()), raw) && raw == entry.GetName(),
+        require(codec.encode(codec.decode(entry.name()), raw) && raw == entry.name(),
                 "a name does not survive decoding and encoding");
     }
-    Require(folders == pack.GetFolderCount() && files == pack.GetEntries().size(),
-            "folders or files unreachable");
-    Require((pack.GetRoot() == nullptr) == pack.GetTop().GetChildren().empty(),
+    require(folders == pack.folderCount() && files == pack.entries().size(), "folders or files unreachable");
+    require((pack.root() == nullptr) == pack.top().children().empty(),
             "the root is not the first top folder");
-    const auto texts = sink.Texts();
-    Require(texts == std::vector<std::string>(report.m_nUnknownRecords ? 1 : 0, kUnknownFileType),
+    const auto texts = sink.texts();
+    require(texts == std::vector<std::string>(report.m_unknownRecords ? 1 : 0, kUnknownFileType),
             "unexpected messages from the reader");
     return 0;
 }
+
+} // namespace vorpex

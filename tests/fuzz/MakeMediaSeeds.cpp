@@ -7,6 +7,8 @@
 
 #include "tests/media/MediaSamples.h"
 
+using namespace vorpex;
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_media_seeds DIR\n");

@@ -12,8 +12,10 @@
 #include "tests/hostile/HostileCases.h"
 #include "tests/support/ArchiveBuilder.h"
 
-extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv); // as in libFuzzer
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+using namespace vorpex;
+
+extern "C" __attribute__((weak)) int llvmFuzzerInitialize(int* argc, char*** argv); // as in libFuzzer
+extern "C" int llvmFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -26,15 +28,15 @@ constexpr bool kSanitized = true; // freed memory stays in quarantine: no bound 
 constexpr bool kSanitized = false;
 #endif
 
-double Run(const std::string& what, const std::string& bytes) {
+double run(const std::string& what, const std::string& bytes) {
     std::printf("%s (%zu bytes)\n", what.c_str(), bytes.size());
     std::fflush(stdout);
     const auto start = std::chrono::steady_clock::now();
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    llvmFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-long PeakKiB() {
+long peakKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
@@ -43,28 +45,28 @@ long PeakKiB() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (LLVMFuzzerInitialize)
-        LLVMFuzzerInitialize(&argc, &argv);
+    if (llvmFuzzerInitialize)
+        llvmFuzzerInitialize(&argc, &argv);
     size_t inputs = 0;
-    for (const CHostileCase& c : HostileCases())
-        inputs += Run("hostile " + c.m_strName, c.m_strArchive) >= 0;
+    for (const HostileCase& c : hostileCases())
+        inputs += run("hostile " + c.m_name, c.m_archive) >= 0;
     for (int i = 1; i < argc; ++i)
         for (const auto& e : std::filesystem::directory_iterator(argv[i]))
             if (e.is_regular_file() && e.path().extension() != ".md")
-                inputs += Run(e.path().filename().string(), ReadFileBytes(e.path().string())) >= 0;
+                inputs += run(e.path().filename().string(), readFileBytes(e.path().string())) >= 0;
 
-    CNode deep = File("BOTTOM", "bottom");
+    Node deep = fileNode("BOTTOM", "bottom");
     for (int level = 10; level >= 1; --level)
-        deep = Folder("L" + std::to_string(level), {File("F" + std::to_string(level), "at"), deep});
-    std::vector<CNode> wide;
+        deep = folderNode("L" + std::to_string(level), {fileNode("F" + std::to_string(level), "at"), deep});
+    std::vector<Node> wide;
     for (int i = 0; i < 20; ++i)
-        wide.push_back(
-            Folder("S" + std::to_string(i), {File("F.BIN", std::string(i * 150, 'f')), File("T")}));
-    const long peakBefore = PeakKiB();
+        wide.push_back(folderNode("S" + std::to_string(i),
+                                  {fileNode("F.BIN", std::string(i * 150, 'f')), fileNode("T")}));
+    const long peakBefore = peakKiB();
     double slowest = 0;
     int archive = 0;
-    for (const std::string& valid : {ReadFileBytes(VORPEX_SAMPLE_PATH), BuildArchive({deep}),
-                                     BuildArchive({Folder("TOP", wide), File("X")})})
+    for (const std::string& valid : {readFileBytes(VORPEX_SAMPLE_PATH), buildArchive({deep}),
+                                     buildArchive({folderNode("TOP", wide), fileNode("X")})})
         for (int run = 0; run < 1000; ++run, ++inputs) {
             std::mt19937_64 rng(0x5eed0000u + run); // each run its own seed, to replay it alone
             std::string bytes = valid;
@@ -72,10 +74,10 @@ int main(int argc, char** argv) {
                 bytes[rng() % bytes.size()] ^= static_cast<char>(1 + rng() % 255);
             slowest = std::max(
                 slowest,
-                Run("corrupted archive " + std::to_string(archive) + " run " + std::to_string(run), bytes));
+                ::run("corrupted archive " + std::to_string(archive) + " run " + std::to_string(run), bytes));
             archive += run == 999;
         }
-    const long grown = PeakKiB() - peakBefore;
+    const long grown = peakKiB() - peakBefore;
     std::printf("%zu passed; slowest corrupted input %.0f ms; peak memory grew by %ld KiB\n", inputs,
                 slowest * 1000, grown);
     if (slowest > 5.0 || (!kSanitized && grown > 64 * 1024)) {

@@ -11,45 +11,47 @@
 #include "views/DirView.h"
 #include "views/FilesView.h"
 
+namespace vorpex {
+
 // Empty settings in a temporary folder, so that no test reads or writes the user's.
-inline void UseEmptySettings() {
+inline void useEmptySettings() {
     static QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    QSettings(CVorpexApp::kCompany, CVorpexApp::kAppName).clear();
+    QSettings(VorpexApp::kCompany, VorpexApp::kAppName).clear();
 }
 
-// Stands in for the message boxes: records, then runs `m_fnWhileOpen` while the "box" is open.
-struct CTestSink : CRecordingSink {
-    void Report(const CMessage& message) override {
-        CRecordingSink::Report(message);
-        if (m_fnWhileOpen)
-            m_fnWhileOpen();
+// Stands in for the message boxes: records, then runs `m_whileOpen` while the "box" is open.
+struct TestSink : RecordingSink {
+    void report(const Message& message) override {
+        RecordingSink::report(message);
+        if (m_whileOpen)
+            m_whileOpen();
     }
-    std::function<void()> m_fnWhileOpen;
+    std::function<void()> m_whileOpen;
 };
 
 // An application started the way the program starts, with its messages recorded instead of shown.
-struct CTestApp {
-    CTestSink m_Messages;
-    std::unique_ptr<CVorpexApp> m_pApp;
+struct TestApp {
+    TestSink m_messages;
+    std::unique_ptr<VorpexApp> m_app;
 
-    bool Start(const QStringList& args = {}) {
-        m_pApp = std::make_unique<CVorpexApp>();
-        m_pApp->SetMessageSink(&m_Messages);
-        return m_pApp->InitInstance(args);
+    bool start(const QStringList& args = {}) {
+        m_app = std::make_unique<VorpexApp>();
+        m_app->setMessageSink(&m_messages);
+        return m_app->start(args);
     }
-    CMainFrame* Frame() const { return m_pApp->GetMainWnd(); }
-    CDirView* Tree() const { return Frame()->GetDirView(); }
-    CFilesView* List() const { return Frame()->GetFilesView(); }
+    MainFrame* frame() const { return m_app->mainWnd(); }
+    DirView* tree() const { return frame()->dirView(); }
+    FilesView* list() const { return frame()->filesView(); }
     // Selects the tree's item reached from its top item through `labels`.
-    void Select(const QStringList& labels) const {
-        Tree()->setCurrentIndex(TreeItem(Tree()->model(), labels));
+    void select(const QStringList& labels) const {
+        tree()->setCurrentIndex(treeItem(tree()->model(), labels));
     }
 };
 
 // Runs `start`, which should show a modal T, and `inside` on that window before it is closed; false when no
 // such window came up.
-template <class T> bool WithModal(const std::function<void()>& start, const std::function<void(T&)>& inside) {
+template <class T> bool withModal(const std::function<void()>& start, const std::function<void(T&)>& inside) {
     bool bShown = false;
     QTimer timer; // gone on return, so it cannot fire into a finished call
     timer.callOnTimeout([&] {
@@ -63,3 +65,5 @@ template <class T> bool WithModal(const std::function<void()>& start, const std:
     start();
     return bShown;
 }
+
+} // namespace vorpex

@@ -35,9 +35,11 @@
 #include "views/PreviewPane.h"
 #include "views/PropertiesDlg.h"
 
+using namespace vorpex;
+
 static const std::vector<std::string> kCannotOpen{kErrorOpeningFile};
 
-static std::string Encoded(const QImage& image, const char* format) {
+static std::string encoded(const QImage& image, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -46,7 +48,7 @@ static std::string Encoded(const QImage& image, const char* format) {
 }
 
 // A window geometry as QWidget::saveGeometry stores it (version 3), of a window at `rect`, not maximised.
-static QByteArray StoredGeometry(qint32 x1, qint32 y1, qint32 x2, qint32 y2) {
+static QByteArray storedGeometry(qint32 x1, qint32 y1, qint32 x2, qint32 y2) {
     QByteArray blob;
     QDataStream out(&blob, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_4_0);
@@ -60,124 +62,125 @@ class MainWindowTest : public QObject {
 
     // Each test starts on a fresh window, empty settings, its own folder and an empty runtime folder (where
     // the private folder goes), so that nothing one test leaves behind reaches the next.
-    std::optional<QTemporaryDir> m_Dir, m_Runtime;
-    CTestApp m_App;
+    std::optional<QTemporaryDir> m_dir, m_runtime;
+    TestApp m_app;
     // Both models of the window are checked through every step the tests take.
-    std::unique_ptr<QAbstractItemModelTester> m_pTreeTester, m_pListTester;
-    QList<QUrl> m_Opened; // what the window asked the desktop to open
+    std::unique_ptr<QAbstractItemModelTester> m_treeTester, m_listTester;
+    QList<QUrl> m_opened; // what the window asked the desktop to open
 
-    bool StartApp() {
-        m_App.m_Messages.Clear();
-        if (!m_App.Start())
+    bool startApp() {
+        m_app.m_messages.clear();
+        if (!m_app.start())
             return false;
-        RecordOpened();
+        recordOpened();
         const auto mode = QAbstractItemModelTester::FailureReportingMode::QtTest;
-        m_pTreeTester = std::make_unique<QAbstractItemModelTester>(Tree()->model(), mode);
-        m_pListTester = std::make_unique<QAbstractItemModelTester>(List()->model(), mode);
-        return QTest::qWaitForWindowExposed(Frame());
+        m_treeTester = std::make_unique<QAbstractItemModelTester>(tree()->model(), mode);
+        m_listTester = std::make_unique<QAbstractItemModelTester>(list()->model(), mode);
+        return QTest::qWaitForWindowExposed(frame());
     }
-    void StopApp() {
-        m_pTreeTester.reset();
-        m_pListTester.reset();
-        m_App.m_pApp.reset();
+    void stopApp() {
+        m_treeTester.reset();
+        m_listTester.reset();
+        m_app.m_app.reset();
     }
     // Closes the window as the user would and starts the program again on the settings it left; `between`
     // runs while no program is running.
-    bool Restart(const std::function<void()>& between = {}) {
-        const bool closed = Frame()->close();
-        StopApp();
+    bool restart(const std::function<void()>& between = {}) {
+        const bool closed = frame()->close();
+        stopApp();
         if (between)
             between();
-        return closed && StartApp();
+        return closed && startApp();
     }
 
-    CMainFrame* Frame() { return m_App.Frame(); }
-    CDirView* Tree() { return m_App.Tree(); }
-    CFilesView* List() { return m_App.List(); }
-    QStringList ListRows() { return Rows(List()->model()); }
-    void Select(const QStringList& labels) { m_App.Select(labels); }
+    MainFrame* frame() { return m_app.frame(); }
+    DirView* tree() { return m_app.tree(); }
+    FilesView* list() { return m_app.list(); }
+    QStringList listRows() { return rows(list()->model()); }
+    void select(const QStringList& labels) { m_app.select(labels); }
     // Opens through File, Open; true when the window now shows `path`.
-    bool OpenFromMenu(const QString& path) {
-        m_App.m_pApp->SetOpenFileChooser([path](QWidget*) { return path; });
-        Frame()->Command(CMainFrame::ID_FILE_OPEN)->trigger();
-        return m_App.m_pApp->GetDocument()->GetPathName() == path;
+    bool openFromMenu(const QString& path) {
+        m_app.m_app->setOpenFileChooser([path](QWidget*) { return path; });
+        frame()->command(MainFrame::kIdFileOpen)->trigger();
+        return m_app.m_app->document()->pathName() == path;
     }
-    bool OpenMaps() { return OpenFromMenu(WriteArchive(*m_Dir, "Maps.dir", MapsArchive())); }
+    bool openMaps() { return openFromMenu(writeArchive(*m_dir, "Maps.dir", mapsArchive())); }
     // DATA lists SUB, then TEXT.TXT, PIC.PNG, BIN.DAT and BIG.TXT.
-    bool OpenEntries() {
+    bool openEntries() {
         QImage image(3, 2, QImage::Format_RGB32);
         image.fill(Qt::red);
-        return OpenFromMenu(WriteArchive(
-            *m_Dir, "test.dir",
-            {Folder("DATA", {Folder("SUB", {File("INNER.TXT", "inner")}),
-                             File("TEXT.TXT", "caf\xE9\r\nline 2"), File("PIC.PNG", Encoded(image, "PNG")),
-                             File("BIN.DAT", std::string("\x01\x02\x00zz", 5)),
-                             File("BIG.TXT", std::string(CEntryPeek::kMaxBytes + 10, 'x'))})}));
+        return openFromMenu(writeArchive(
+            *m_dir, "test.dir",
+            {folderNode("DATA", {folderNode("SUB", {fileNode("INNER.TXT", "inner")}),
+                                 fileNode("TEXT.TXT", "caf\xE9\r\nline 2"),
+                                 fileNode("PIC.PNG", encoded(image, "PNG")),
+                                 fileNode("BIN.DAT", std::string("\x01\x02\x00zz", 5)),
+                                 fileNode("BIG.TXT", std::string(EntryPeek::kMaxBytes + 10, 'x'))})}));
     }
-    EntryCommands* Actions() { return Frame()->entryCommands(); }
-    // Nothing is launched from here: what the window hands to a program is kept in m_Opened.
-    void RecordOpened() {
-        Actions()->setOpener([this](const QUrl& url) {
-            m_Opened << url;
+    EntryCommands* actions() { return frame()->entryCommands(); }
+    // Nothing is launched from here: what the window hands to a program is kept in m_opened.
+    void recordOpened() {
+        actions()->setOpener([this](const QUrl& url) {
+            m_opened << url;
             return true;
         });
     }
     // Shows folder DATA and makes `row` of the list current.
-    void ShowData(int row) {
-        Select({"DATA"});
-        List()->setCurrentIndex(List()->model()->index(row, 0));
+    void showData(int row) {
+        select({"DATA"});
+        list()->setCurrentIndex(list()->model()->index(row, 0));
     }
-    QString PropertiesValue(const std::function<void()>& run, const QString& label) {
+    QString propertiesValue(const std::function<void()>& run, const QString& label) {
         QString value;
-        WithModal<CPropertiesDlg>(run, [&](CPropertiesDlg& dlg) { value = dlg.Value(label); });
+        withModal<PropertiesDlg>(run, [&](PropertiesDlg& dlg) { value = dlg.value(label); });
         return value;
     }
-    QStringList Names() { return ListRows().replaceInStrings(QRegularExpression("\\|.*"), QString()); }
-    void ClickHeader(int column) {
-        QHeaderView* header = List()->header();
+    QStringList names() { return listRows().replaceInStrings(QRegularExpression("\\|.*"), QString()); }
+    void clickHeader(int column) {
+        QHeaderView* header = list()->header();
         const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     }
-    void SelectRows(const QStringList& names) {
-        List()->clearSelection();
+    void selectRows(const QStringList& names) {
+        list()->clearSelection();
         for (const QString& name : names)
-            List()->selectionModel()->select(List()->model()->index(int(Names().indexOf(name)), 0),
+            list()->selectionModel()->select(list()->model()->index(int(this->names().indexOf(name)), 0),
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
 private slots:
     void init() {
-        m_Dir.emplace();
-        m_Runtime.emplace();
-        qputenv("XDG_RUNTIME_DIR", "/" + QFile::encodeName(m_Runtime->path()));
-        UseEmptySettings();
-        m_Opened.clear();
-        QVERIFY(StartApp());
+        m_dir.emplace();
+        m_runtime.emplace();
+        qputenv("XDG_RUNTIME_DIR", "/" + QFile::encodeName(m_runtime->path()));
+        useEmptySettings();
+        m_opened.clear();
+        QVERIFY(startApp());
     }
     // No box is left open, and with the program gone so is every file it staged: no private folder is left in
     // the runtime folder.
     void cleanup() {
         QVERIFY(!QApplication::activeModalWidget());
-        StopApp();
-        QCOMPARE(QDir(m_Runtime->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        stopApp();
+        QCOMPARE(QDir(m_runtime->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList());
     }
 
     void openingStagesTheEntryOrSaysWhyNotAndFolderRowsNavigate() {
-        QVERIFY(OpenEntries());
-        ShowData(1);
-        QTest::keyClick(List(), Qt::Key_Return);
-        QCOMPARE(m_Opened.size(), 1);
+        QVERIFY(openEntries());
+        showData(1);
+        QTest::keyClick(list(), Qt::Key_Return);
+        QCOMPARE(m_opened.size(), 1);
         // XDG_RUNTIME_DIR is given as `//tmp/...`, which in a URL would name the host "tmp".
-        QVERIFY2(m_Opened[0].host().isEmpty(), qPrintable(m_Opened[0].toString()));
-        const QString staged = m_Opened[0].toLocalFile();
+        QVERIFY2(m_opened[0].host().isEmpty(), qPrintable(m_opened[0].toString()));
+        const QString staged = m_opened[0].toLocalFile();
         QCOMPARE(QFileInfo(staged).fileName(), QStringLiteral("TEXT.TXT"));
-        QCOMPARE(ReadFileBytes(staged.toStdString()), std::string("caf\xE9\r\nline 2"));
+        QCOMPARE(readFileBytes(staged.toStdString()), std::string("caf\xE9\r\nline 2"));
         // Each opening gets a fresh folder, so the file another program holds is never replaced.
-        DoubleClickRow(List(), 1);
-        QCOMPARE(m_Opened.size(), 2);
-        QVERIFY(m_Opened[1] != m_Opened[0]);
-        QCOMPARE(m_App.m_Messages.Count(), size_t(0));
+        doubleClickRow(list(), 1);
+        QCOMPARE(m_opened.size(), 2);
+        QVERIFY(m_opened[1] != m_opened[0]);
+        QCOMPARE(m_app.m_messages.count(), size_t(0));
 
         // A file no program takes is named as the archive shows it, with the reason; so is one whose program
         // fails. The default opener is xdg-open, here a stand-in that ends as xdg-open does.
@@ -185,56 +188,56 @@ private slots:
         QTemporaryDir bin;
         const auto restore = qScopeGuard([path = qgetenv("PATH")] { qputenv("PATH", path); });
         qputenv("PATH", QFile::encodeName(bin.path()) + ":" + qgetenv("PATH"));
-        Actions()->setOpener({});
+        actions()->setOpener({});
         for (const auto& [status, text] :
              {std::pair{3, failed + kNoAssociatedApplication}, {4, failed + kOpenerFailed}}) {
-            QVERIFY(WriteScript(bin.filePath("xdg-open"),
+            QVERIFY(writeScript(bin.filePath("xdg-open"),
                                 "test -f \"$1\" && exit " + QByteArray::number(status)));
-            m_App.m_Messages.Clear();
-            QTest::keyClick(List(), Qt::Key_Return);
-            QTRY_COMPARE(m_App.m_Messages.Texts(), std::vector<std::string>{text});
+            m_app.m_messages.clear();
+            QTest::keyClick(list(), Qt::Key_Return);
+            QTRY_COMPARE(m_app.m_messages.texts(), std::vector<std::string>{text});
         }
-        RecordOpened();
+        recordOpened();
 
         // Enter on a folder row opens it; Backspace and Alt+Up go back up, the folder left stays current.
-        ShowData(0);
-        QTest::keyClick(List(), Qt::Key_Enter);
-        QCOMPARE(Rows(List()->model()), QStringList{"INNER.TXT|0KB|"});
-        QTest::keyClick(List(), Qt::Key_Backspace);
-        QCOMPARE(List()->currentIndex().data().toString(), QStringLiteral("SUB"));
-        QTest::keyClick(List(), Qt::Key_Up, Qt::AltModifier);
-        QCOMPARE(Rows(List()->model()), QStringList{"DATA||File Folder"});
-        QCOMPARE(m_Opened.size(), 2);
+        showData(0);
+        QTest::keyClick(list(), Qt::Key_Enter);
+        QCOMPARE(rows(list()->model()), QStringList{"INNER.TXT|0KB|"});
+        QTest::keyClick(list(), Qt::Key_Backspace);
+        QCOMPARE(list()->currentIndex().data().toString(), QStringLiteral("SUB"));
+        QTest::keyClick(list(), Qt::Key_Up, Qt::AltModifier);
+        QCOMPARE(rows(list()->model()), QStringList{"DATA||File Folder"});
+        QCOMPARE(m_opened.size(), 2);
     }
 
     void previewIsOffUntilTurnedOnAndShowsEachKind() {
-        QVERIFY(OpenEntries());
-        CPreviewPane* pane = Frame()->preview()->pane();
+        QVERIFY(openEntries());
+        PreviewPane* pane = frame()->preview()->pane();
         QVERIFY(pane->isHidden());
-        QVERIFY(!Frame()->preview()->action()->isChecked());
-        Frame()->activateWindow();
-        QTest::keyClick(Frame(), Qt::Key_F3);
+        QVERIFY(!frame()->preview()->action()->isChecked());
+        frame()->activateWindow();
+        QTest::keyClick(frame(), Qt::Key_F3);
         QVERIFY(pane->isVisible());
         QVERIFY(QSettings().value(PreviewController::kPreviewKey).toBool());
 
-        ShowData(1);
-        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
-        QCOMPARE(pane->Text(), QStringLiteral("caf\u00e9\nline 2"));
-        ShowData(2);
-        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Image);
-        QCOMPARE(pane->Note(), QStringLiteral("3 x 2 pixels"));
-        ShowData(3);
-        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Hex);
-        QVERIFY(pane->HexView()->RowText(0).startsWith(QStringLiteral("00000000  01 02 00 7a 7a")));
-        QVERIFY(pane->HexView()->RowText(0).endsWith(QStringLiteral("|...zz|")));
-        ShowData(4);
-        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
-        QTRY_COMPARE(pane->Text().count(QLatin1Char('x')), qsizetype(CEntryPeek::kMaxBytes));
-        QVERIFY(pane->Note().startsWith(QStringLiteral("Only the first")));
-        ShowData(0); // a folder row
-        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Empty);
+        showData(1);
+        QCOMPARE(pane->kind(), PreviewPane::Kind::Text);
+        QCOMPARE(pane->text(), QStringLiteral("caf\u00e9\nline 2"));
+        showData(2);
+        QCOMPARE(pane->kind(), PreviewPane::Kind::Image);
+        QCOMPARE(pane->note(), QStringLiteral("3 x 2 pixels"));
+        showData(3);
+        QCOMPARE(pane->kind(), PreviewPane::Kind::Hex);
+        QVERIFY(pane->hexView()->rowText(0).startsWith(QStringLiteral("00000000  01 02 00 7a 7a")));
+        QVERIFY(pane->hexView()->rowText(0).endsWith(QStringLiteral("|...zz|")));
+        showData(4);
+        QCOMPARE(pane->kind(), PreviewPane::Kind::Text);
+        QTRY_COMPARE(pane->text().count(QLatin1Char('x')), qsizetype(EntryPeek::kMaxBytes));
+        QVERIFY(pane->note().startsWith(QStringLiteral("Only the first")));
+        showData(0); // a folder row
+        QCOMPARE(pane->kind(), PreviewPane::Kind::Empty);
 
-        QTest::keyClick(Frame(), Qt::Key_F3);
+        QTest::keyClick(frame(), Qt::Key_F3);
         QVERIFY(pane->isHidden());
     }
 
@@ -244,13 +247,13 @@ private slots:
         QImage wide(3000, 1000, QImage::Format_Mono), huge(5700, 5700, QImage::Format_Mono);
         wide.fill(1);
         huge.fill(0);
-        QVERIFY(OpenFromMenu(
-            WriteArchive(*m_Dir, "pictures.dir",
-                         {File("WIDE.PNG", Encoded(wide, "PNG")), File("TEXT.TXT", "text"),
-                          File("HUGE.BMP", Encoded(huge, "BMP")), File("HUGE.PNG", Encoded(huge, "PNG"))})));
-        Select({});
-        Frame()->preview()->action()->setChecked(true);
-        CPreviewPane* pane = Frame()->preview()->pane();
+        QVERIFY(openFromMenu(writeArchive(
+            *m_dir, "pictures.dir",
+            {fileNode("WIDE.PNG", encoded(wide, "PNG")), fileNode("TEXT.TXT", "text"),
+             fileNode("HUGE.BMP", encoded(huge, "BMP")), fileNode("HUGE.PNG", encoded(huge, "PNG"))})));
+        select({});
+        frame()->preview()->action()->setChecked(true);
+        PreviewPane* pane = frame()->preview()->pane();
         const auto room = [pane] { return pane->findChild<QLabel*>(QStringLiteral("PreviewImage"))->size(); };
         const auto showsAt = [&](const QImage& image) {
             return !image.isNull() && QRect({}, room()).contains(QRect({}, image.size()));
@@ -266,49 +269,49 @@ private slots:
         });
         for (int i = 0; i < pool->maxThreadCount(); ++i)
             pool->start([&held] { held.acquire(); });
-        List()->setFocus();
-        List()->setCurrentIndex(List()->model()->index(0, 0));
-        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Image);
-        QCOMPARE(pane->Note(), QStringLiteral("3000 x 1000 pixels"));
-        QVERIFY(pane->Image().isNull());
-        QTest::keyClick(List(), Qt::Key_Down);
-        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
+        list()->setFocus();
+        list()->setCurrentIndex(list()->model()->index(0, 0));
+        QCOMPARE(pane->kind(), PreviewPane::Kind::Image);
+        QCOMPARE(pane->note(), QStringLiteral("3000 x 1000 pixels"));
+        QVERIFY(pane->image().isNull());
+        QTest::keyClick(list(), Qt::Key_Down);
+        QCOMPARE(pane->kind(), PreviewPane::Kind::Text);
         held.release(pool->maxThreadCount());
         pool->waitForDone();
         QTest::qWait(20);
-        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Text);
+        QCOMPARE(pane->kind(), PreviewPane::Kind::Text);
 
-        QTest::keyClick(List(), Qt::Key_Up);
-        QTRY_VERIFY(showsAt(pane->Image()));
-        QVERIFY(pane->Image().width() < wide.width());
+        QTest::keyClick(list(), Qt::Key_Up);
+        QTRY_VERIFY(showsAt(pane->image()));
+        QVERIFY(pane->image().width() < wide.width());
         // Past the budget, a BMP would be decoded whole: it is refused. A PNG decodes at the size shown.
-        QTest::keyClick(List(), Qt::Key_End);
-        QTest::keyClick(List(), Qt::Key_Up);
-        QCOMPARE(pane->Kind(), CPreviewPane::EKind::Message);
-        QCOMPARE(pane->Note(), kPreviewTooLarge + QStringLiteral("5700 x 5700 pixels."));
-        QTest::keyClick(List(), Qt::Key_Down);
-        QTRY_VERIFY(showsAt(pane->Image()));
-        QVERIFY(CPreviewPane::DecodeSize(huge.size(), {}).width() <= 4096);
+        QTest::keyClick(list(), Qt::Key_End);
+        QTest::keyClick(list(), Qt::Key_Up);
+        QCOMPARE(pane->kind(), PreviewPane::Kind::Message);
+        QCOMPARE(pane->note(), kPreviewTooLarge + QStringLiteral("5700 x 5700 pixels."));
+        QTest::keyClick(list(), Qt::Key_Down);
+        QTRY_VERIFY(showsAt(pane->image()));
+        QVERIFY(PreviewPane::decodeSize(huge.size(), {}).width() <= 4096);
     }
 
     void dragOutOffersWhatWasExtracted() {
-        QVERIFY(OpenEntries());
-        ShowData(1);
-        List()->selectionModel()->select(List()->model()->index(0, 0),
+        QVERIFY(openEntries());
+        showData(1);
+        list()->selectionModel()->select(list()->model()->index(0, 0),
                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
         // Each offered path, read as a file manager would while the drop happens.
         std::vector<std::string> dropped;
-        List()->setDragger([&dropped](QWidget*, QMimeData* data) {
+        list()->setDragger([&dropped](QWidget*, QMimeData* data) {
             for (const QUrl& url : data->urls()) {
                 const QFileInfo info(url.toLocalFile());
                 const QString file = info.isDir() ? info.filePath() + "/INNER.TXT" : info.filePath();
-                dropped.push_back(ReadFileBytes(file.toStdString()));
+                dropped.push_back(readFileBytes(file.toStdString()));
             }
             delete data;
             return Qt::CopyAction;
         });
-        QWidget* viewport = List()->viewport();
-        const QPoint at = List()->visualRect(List()->currentIndex()).center();
+        QWidget* viewport = list()->viewport();
+        const QPoint at = list()->visualRect(list()->currentIndex()).center();
         QTest::mousePress(viewport, Qt::LeftButton, {}, at);
         QTest::mouseMove(viewport, at + QPoint(1, 0)); // the view takes up the drag, then starts it
         QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 5, 0));
@@ -319,276 +322,277 @@ private slots:
 
     // A context menu over no row leaves Properties (menu and Alt+Enter) to follow the selection.
     void propertiesContextMenuAndCopyPath() {
-        QVERIFY(OpenEntries());
-        Select({"DATA"});
-        QAction* properties = Frame()->findChild<QAction*>(QStringLiteral("ID_ENTRY_PROPERTIES"));
-        QVERIFY(!std::unique_ptr<QMenu>(Actions()->contextMenu(List()))->isEmpty());
+        QVERIFY(openEntries());
+        select({"DATA"});
+        QAction* properties = frame()->findChild<QAction*>(QStringLiteral("ID_ENTRY_PROPERTIES"));
+        QVERIFY(!std::unique_ptr<QMenu>(actions()->contextMenu(list()))->isEmpty());
         QVERIFY(!properties->isEnabled());
-        List()->setCurrentIndex(List()->model()->index(1, 0));
+        list()->setCurrentIndex(list()->model()->index(1, 0));
         QVERIFY(properties->isEnabled());
-        Frame()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(Frame()));
-        QCOMPARE(PropertiesValue([&] { QTest::keyClick(List(), Qt::Key_Return, Qt::AltModifier); }, "Size"),
+        frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame()));
+        QCOMPARE(propertiesValue([&] { QTest::keyClick(list(), Qt::Key_Return, Qt::AltModifier); }, "Size"),
                  QStringLiteral("12 bytes (0KB)"));
-        QCOMPARE(PropertiesValue([&] { Actions()->showProperties(); }, "Path"),
+        QCOMPARE(propertiesValue([&] { actions()->showProperties(); }, "Path"),
                  QStringLiteral("DATA/TEXT.TXT"));
-        Frame()->SetActiveView(Tree());
-        QCOMPARE(PropertiesValue([&] { Actions()->showProperties(); }, "Contains"),
+        frame()->setActiveView(tree());
+        QCOMPARE(propertiesValue([&] { actions()->showProperties(); }, "Contains"),
                  QStringLiteral("1 folder, 5 files"));
-        Actions()->copyPath();
+        actions()->copyPath();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("DATA/"));
     }
 
     // Extract follows the active pane's selection; the tree drives the list, and a folder row double-clicked
     // selects that very folder in the tree.
     void openedArchiveIsShownEachPaneDrivesTheOtherAndExtractFollowsTheActivePane() {
-        QVERIFY(OpenMaps());
+        QVERIFY(openMaps());
         // The tree's top item counts as a selection, an empty list does not.
-        QAction* extract = Frame()->Command(CMainFrame::ID_FILE_EXTRACT);
-        Frame()->SetActiveView(Tree());
+        QAction* extract = frame()->command(MainFrame::kIdFileExtract);
+        frame()->setActiveView(tree());
         QVERIFY(!extract->isEnabled());
-        Select({});
+        select({});
         QVERIFY(extract->isEnabled());
-        Frame()->SetActiveView(List());
+        frame()->setActiveView(list());
         QVERIFY(!extract->isEnabled());
-        List()->setCurrentIndex(List()->model()->index(0, 0));
+        list()->setCurrentIndex(list()->model()->index(0, 0));
         QVERIFY(extract->isEnabled());
-        Select({"DATA", "MAPS"}); // a new folder listed: nothing selected in it
+        select({"DATA", "MAPS"}); // a new folder listed: nothing selected in it
         QVERIFY(!extract->isEnabled());
-        QCOMPARE(Frame()->GetMessageText(), QStringLiteral("7 folders, 9 files"));
-        Select({"OTHER"});
-        DoubleClickRow(List(), 0);
-        QCOMPARE(Tree()->GetSelectedItem(), TreeItem(Tree()->model(), {"OTHER", "MAPS"}));
-        QCOMPARE(ListRows(), (QStringList{"INNER||File Folder", QString::fromUtf8("\u20AC.MAP|0KB|")}));
-        Select({}); // from the top item down two levels
-        DoubleClickRow(List(), 0);
-        DoubleClickRow(List(), 0);
-        QCOMPARE(Tree()->GetSelectedItem(), TreeItem(Tree()->model(), {"DATA", "MAPS"}));
-        QCOMPARE(ListRows(), QStringList{"M1.MAP|0KB|"});
+        QCOMPARE(frame()->messageText(), QStringLiteral("7 folders, 9 files"));
+        select({"OTHER"});
+        doubleClickRow(list(), 0);
+        QCOMPARE(tree()->selectedItem(), treeItem(tree()->model(), {"OTHER", "MAPS"}));
+        QCOMPARE(listRows(), (QStringList{"INNER||File Folder", QString::fromUtf8("\u20AC.MAP|0KB|")}));
+        select({}); // from the top item down two levels
+        doubleClickRow(list(), 0);
+        doubleClickRow(list(), 0);
+        QCOMPARE(tree()->selectedItem(), treeItem(tree()->model(), {"DATA", "MAPS"}));
+        QCOMPARE(listRows(), QStringList{"M1.MAP|0KB|"});
     }
 
     void anotherArchiveOpenedOrDroppedReplacesTheFirst() {
-        QVERIFY(OpenMaps());
-        Select({"DATA"});
-        QVERIFY(OpenFromMenu(WriteArchive(*m_Dir, "second.dir", {Folder("SECOND", {Folder("DEEPER")})})));
-        QCOMPARE(Rows(Tree()->model()), QStringList{"SECOND.DIR"});
-        QCOMPARE(Rows(Tree()->model(), TreeItem(Tree()->model(), {})), QStringList{"SECOND"});
-        QVERIFY(Tree()->selectionModel()->selectedIndexes().isEmpty());
-        QCOMPARE(ListRows(), QStringList());
+        QVERIFY(openMaps());
+        select({"DATA"});
+        QVERIFY(
+            openFromMenu(writeArchive(*m_dir, "second.dir", {folderNode("SECOND", {folderNode("DEEPER")})})));
+        QCOMPARE(rows(tree()->model()), QStringList{"SECOND.DIR"});
+        QCOMPARE(rows(tree()->model(), treeItem(tree()->model(), {})), QStringList{"SECOND"});
+        QVERIFY(tree()->selectionModel()->selectedIndexes().isEmpty());
+        QCOMPARE(listRows(), QStringList());
         // What cannot be opened leaves the archive as it was.
-        Select({"SECOND"});
-        QVERIFY(!OpenFromMenu(m_Dir->path()));
-        QCOMPARE(m_App.m_Messages.Texts(), kCannotOpen);
-        QCOMPARE(ListRows(), QStringList{"DEEPER||File Folder"});
+        select({"SECOND"});
+        QVERIFY(!openFromMenu(m_dir->path()));
+        QCOMPARE(m_app.m_messages.texts(), kCannotOpen);
+        QCOMPARE(listRows(), QStringList{"DEEPER||File Folder"});
 
         // Dropping archive files on the window opens the first, as File, Open does.
-        const QString maps = m_Dir->filePath("Maps.dir");
+        const QString maps = m_dir->filePath("Maps.dir");
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(maps), QUrl::fromLocalFile(m_Dir->filePath("second.dir"))});
+        data.setUrls({QUrl::fromLocalFile(maps), QUrl::fromLocalFile(m_dir->filePath("second.dir"))});
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(Frame(), &enter);
+        QApplication::sendEvent(frame(), &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(Frame(), &drop);
-        QCOMPARE(m_App.m_pApp->GetDocument()->GetPathName(), maps);
-        QCOMPARE(m_App.m_pApp->GetRecentFiles()[0], maps);
+        QApplication::sendEvent(frame(), &drop);
+        QCOMPARE(m_app.m_app->document()->pathName(), maps);
+        QCOMPARE(m_app.m_app->recentFiles()[0], maps);
     }
 
     void damagedArchiveIsToldInStatusBarUnderThePrompts() {
         // A folder DATA whose list holds a file and a record of unknown type (7), and runs off the end.
-        CRawArchive raw;
-        raw.Folder(0, "DATA", 88).End(44).File(88, "A.TXT", 1, 0).Record(132, "ODD", 7, 0, 0).Size(176);
-        WriteFileBytes(m_Dir->filePath("damaged.dir").toStdString(), raw.Str());
-        QVERIFY(OpenFromMenu(m_Dir->filePath("damaged.dir")));
+        RawArchive raw;
+        raw.folder(0, "DATA", 88).end(44).file(88, "A.TXT", 1, 0).record(132, "ODD", 7, 0, 0).size(176);
+        writeFileBytes(m_dir->filePath("damaged.dir").toStdString(), raw.str());
+        QVERIFY(openFromMenu(m_dir->filePath("damaged.dir")));
         const QString summary =
             QStringLiteral("Damaged archive: 1 record of unknown type skipped; 1 list cut "
                            "short by the end of the file (1 folder, 1 file read).");
-        QCOMPARE(Frame()->GetMessageText(), summary);
+        QCOMPARE(frame()->messageText(), summary);
         // Qt highlights no greyed item by itself: their prompts must reach the status bar all the same. The
         // summary stays the idle text once a prompt has come and gone.
-        QAction* undo = Frame()->Command(CMainFrame::ID_EDIT_UNDO);
-        QMenu* edit = Frame()->findChild<QMenu*>(QStringLiteral("EditMenu"));
+        QAction* undo = frame()->command(MainFrame::kIdEditUndo);
+        QMenu* edit = frame()->findChild<QMenu*>(QStringLiteral("EditMenu"));
         QVERIFY(!undo->isEnabled());
         edit->popup(QPoint(0, 0));
         QVERIFY(QTest::qWaitForWindowExposed(edit));
         QTest::mouseMove(edit, edit->actionGeometry(undo).center());
-        QTRY_COMPARE(Frame()->GetMessageText(), undo->statusTip());
+        QTRY_COMPARE(frame()->messageText(), undo->statusTip());
         edit->hide();
-        QTRY_COMPARE(Frame()->GetMessageText(), summary);
+        QTRY_COMPARE(frame()->messageText(), summary);
         // Cut short when the bar is too narrow, it is whole in the tooltip.
-        auto* idle = Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("Ready"));
-        const QSize size = Frame()->size();
-        Frame()->resize(300, size.height());
+        auto* idle = frame()->statusBar()->findChild<QLabel*>(QStringLiteral("Ready"));
+        const QSize size = frame()->size();
+        frame()->resize(300, size.height());
         QTRY_VERIFY(idle->text().size() < summary.size());
         QVERIFY(idle->text().endsWith(QChar(0x2026)) && idle->toolTip() == summary);
-        Frame()->resize(1600, size.height());
+        frame()->resize(1600, size.height());
         QTRY_COMPARE(idle->text(), summary);
         QVERIFY(idle->toolTip().isEmpty());
-        Frame()->resize(size);
-        Select({"DATA"});
-        QCOMPARE(ListRows(), QStringList{"A.TXT|0KB|"}); // what could be read is shown
+        frame()->resize(size);
+        select({"DATA"});
+        QCOMPARE(listRows(), QStringList{"A.TXT|0KB|"}); // what could be read is shown
         // A file that ends inside a record (a short text, say) still opens, with what little could be read.
-        WriteFileBytes(m_Dir->filePath("text.dir").toStdString(), "Not an archive, 30 bytes long.");
-        QVERIFY(OpenFromMenu(m_Dir->filePath("text.dir")));
-        QCOMPARE(Frame()->GetMessageText(),
+        writeFileBytes(m_dir->filePath("text.dir").toStdString(), "Not an archive, 30 bytes long.");
+        QVERIFY(openFromMenu(m_dir->filePath("text.dir")));
+        QCOMPARE(frame()->messageText(),
                  QStringLiteral("Damaged archive: 1 list%1 (0 folders, 0 files read).")
                      .arg(QString::fromLatin1(kListsCutInsideRecord)));
-        QVERIFY(OpenFromMenu(WriteArchive(*m_Dir, "empty.dir", {}))); // an empty file is an empty archive
-        QCOMPARE(Rows(Tree()->model()), QStringList());
-        QCOMPARE(Frame()->GetMessageText(), QStringLiteral("0 folders, 0 files"));
+        QVERIFY(openFromMenu(writeArchive(*m_dir, "empty.dir", {}))); // an empty file is an empty archive
+        QCOMPARE(rows(tree()->model()), QStringList());
+        QCOMPARE(frame()->messageText(), QStringLiteral("0 folders, 0 files"));
     }
 
     void headerClicksSortAndStatusBarTotalsTheSelection() {
-        QVERIFY(OpenMaps());
-        Select({"DATA"});
-        const QStringList archiveOrder = Names();
-        SelectRows({QStringLiteral("MEG")});
-        ClickHeader(0);
+        QVERIFY(openMaps());
+        select({"DATA"});
+        const QStringList archiveOrder = names();
+        selectRows({QStringLiteral("MEG")});
+        clickHeader(0);
         const QStringList byName = {"DAT", "MAPS", "MAPS2", "ALMOST", "EMPTY", "MEG", "ONE"};
-        QCOMPARE(Names(), byName);
-        QCOMPARE(List()->GetSelection().m_Files.size(), size_t(1)); // the selection follows its row
-        QCOMPARE(std::string(List()->GetSelection().m_Files[0]->GetName()), std::string("MEG"));
-        Select({"DATA", "MAPS"}); // a sort holds for every folder shown until changed
-        Select({"DATA"});
-        QCOMPARE(Names(), byName);
-        ClickHeader(0);
-        QCOMPARE(Names(), QStringList({"MAPS2", "MAPS", "DAT", "ONE", "MEG", "EMPTY", "ALMOST"}));
-        ClickHeader(0);
-        QCOMPARE(Names(), archiveOrder);
-        ClickHeader(1); // by bytes, not by the text shown: ALMOST and EMPTY both show 0KB
-        ClickHeader(1);
-        QCOMPARE(Names().mid(3), QStringList({"MEG", "ONE", "ALMOST", "EMPTY"}));
-        ClickHeader(1);
-        QCOMPARE(Names(), archiveOrder);
+        QCOMPARE(names(), byName);
+        QCOMPARE(list()->selection().m_files.size(), size_t(1)); // the selection follows its row
+        QCOMPARE(std::string(list()->selection().m_files[0]->name()), std::string("MEG"));
+        select({"DATA", "MAPS"}); // a sort holds for every folder shown until changed
+        select({"DATA"});
+        QCOMPARE(names(), byName);
+        clickHeader(0);
+        QCOMPARE(names(), QStringList({"MAPS2", "MAPS", "DAT", "ONE", "MEG", "EMPTY", "ALMOST"}));
+        clickHeader(0);
+        QCOMPARE(names(), archiveOrder);
+        clickHeader(1); // by bytes, not by the text shown: ALMOST and EMPTY both show 0KB
+        clickHeader(1);
+        QCOMPARE(names().mid(3), QStringList({"MEG", "ONE", "ALMOST", "EMPTY"}));
+        clickHeader(1);
+        QCOMPARE(names(), archiveOrder);
 
         // While rows are selected the status bar totals them; cleared, the archive's summary comes back.
-        List()->clearSelection();
-        auto pane = [this] { return Frame()->findChild<QLabel*>(QStringLiteral("Ready"))->text(); };
+        list()->clearSelection();
+        auto pane = [this] { return frame()->findChild<QLabel*>(QStringLiteral("Ready"))->text(); };
         const QString idle = pane();
         QVERIFY2(idle.contains(QStringLiteral("files")), qPrintable(idle));
-        SelectRows({QStringLiteral("ONE"), QStringLiteral("MEG")});
+        selectRows({QStringLiteral("ONE"), QStringLiteral("MEG")});
         QCOMPARE(pane(), QStringLiteral("2 items, 1.0 MiB"));
-        SelectRows({QStringLiteral("MAPS")}); // a folder counts what lies below it
+        selectRows({QStringLiteral("MAPS")}); // a folder counts what lies below it
         QCOMPARE(pane(), QStringLiteral("1 item, 1 byte"));
-        List()->clearSelection();
+        list()->clearSelection();
         QCOMPARE(pane(), idle);
     }
 
     void findListsMatchesAndShowsThemWhereTheyLie() {
-        QVERIFY(OpenMaps());
-        Select({"DATA"});
-        Frame()->Command(CMainFrame::ID_EDIT_FIND)->trigger();
-        CFindBar* bar = Frame()->GetFindBar();
+        QVERIFY(openMaps());
+        select({"DATA"});
+        frame()->command(MainFrame::kIdEditFind)->trigger();
+        FindBar* bar = frame()->findBar();
         QVERIFY(bar->isVisible());
-        QTest::keyClicks(bar->Edit(), QStringLiteral("2"));
-        QTRY_COMPARE(Rows(List()->model()),
+        QTest::keyClicks(bar->edit(), QStringLiteral("2"));
+        QTRY_COMPARE(rows(list()->model()),
                      QStringList({"MAPS2||File Folder|\\DATA", "M2.MAP|0KB||\\DATA\\MAPS2"}));
-        bar->Edit()->setText(QStringLiteral("*.map"));
-        QTRY_COMPARE(Names(), QStringList({"M1.MAP", "M2.MAP", "\u20AC.MAP"}));
-        List()->setCurrentIndex(List()->model()->index(2, 0));
-        QTest::keyClick(bar->Edit(), Qt::Key_Return);
-        QCOMPARE(Tree()->SelectedFolder()->GetPath(), std::string("\\OTHER\\MAPS"));
-        QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
-        QCOMPARE(List()->GetSelectedRowNumbers(), std::vector<int>{1});
+        bar->edit()->setText(QStringLiteral("*.map"));
+        QTRY_COMPARE(names(), QStringList({"M1.MAP", "M2.MAP", "\u20AC.MAP"}));
+        list()->setCurrentIndex(list()->model()->index(2, 0));
+        QTest::keyClick(bar->edit(), Qt::Key_Return);
+        QCOMPARE(tree()->selectedFolder()->path(), std::string("\\OTHER\\MAPS"));
+        QCOMPARE(names(), QStringList({"INNER", "\u20AC.MAP"}));
+        QCOMPARE(list()->selectedRowNumbers(), std::vector<int>{1});
         // Typing again lists matches again; Esc closes the bar and the tree's folder comes back.
-        bar->Edit()->setText(QStringLiteral("maps"));
-        QTRY_COMPARE(Names(), QStringList({"MAPS", "MAPS2", "MAPS"}));
-        QTest::keyClick(List(), Qt::Key_Escape);
+        bar->edit()->setText(QStringLiteral("maps"));
+        QTRY_COMPARE(names(), QStringList({"MAPS", "MAPS2", "MAPS"}));
+        QTest::keyClick(list(), Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
-        QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
+        QCOMPARE(names(), QStringList({"INNER", "\u20AC.MAP"}));
         // In the list itself, a double-click or Enter on a match shows it where it lies and launches nothing.
         for (const std::string where : {"\\DATA\\MAPS2", "\\DATA\\MAPS"}) {
-            Frame()->Command(CMainFrame::ID_EDIT_FIND)->trigger();
-            bar->Edit()->clear();
-            bar->Edit()->setText(QStringLiteral("*.map"));
-            QTRY_COMPARE(Names(), QStringList({"M1.MAP", "M2.MAP", "\u20AC.MAP"}));
+            frame()->command(MainFrame::kIdEditFind)->trigger();
+            bar->edit()->clear();
+            bar->edit()->setText(QStringLiteral("*.map"));
+            QTRY_COMPARE(names(), QStringList({"M1.MAP", "M2.MAP", "\u20AC.MAP"}));
             if (where.ends_with('2')) {
-                DoubleClickRow(List(), 1);
+                doubleClickRow(list(), 1);
             } else {
-                List()->setCurrentIndex(List()->model()->index(0, 0));
-                QTest::keyClick(List(), Qt::Key_Return);
+                list()->setCurrentIndex(list()->model()->index(0, 0));
+                QTest::keyClick(list(), Qt::Key_Return);
             }
-            QCOMPARE(Tree()->SelectedFolder()->GetPath(), where);
+            QCOMPARE(tree()->selectedFolder()->path(), where);
         }
-        QVERIFY(m_Opened.isEmpty());
+        QVERIFY(m_opened.isEmpty());
     }
 
     void encodingRedecodesEverythingAndIsStored() {
-        QVERIFY(OpenMaps());
-        Select({"OTHER", "MAPS"});
-        CEncodingMenu* menu = Frame()->GetEncodingMenu();
+        QVERIFY(openMaps());
+        select({"OTHER", "MAPS"});
+        EncodingMenu* menu = frame()->encodingMenu();
         menu->findChild<QAction*>(QStringLiteral("CP437"))->trigger();
-        QCOMPARE(Names(), QStringList({"INNER", "\u00C7.MAP"})); // byte 0x80 in code page 437
-        QCOMPARE(Tree()->SelectedFolder()->GetPath(), std::string("\\OTHER\\MAPS"));
-        QCOMPARE(CEncodingMenu::Stored(), QStringLiteral("CP437"));
-        menu->m_fnAskName = [](QWidget*, const QString&) { return QStringLiteral("NO-SUCH-PAGE"); };
+        QCOMPARE(names(), QStringList({"INNER", "\u00C7.MAP"})); // byte 0x80 in code page 437
+        QCOMPARE(tree()->selectedFolder()->path(), std::string("\\OTHER\\MAPS"));
+        QCOMPARE(EncodingMenu::stored(), QStringLiteral("CP437"));
+        menu->m_askName = [](QWidget*, const QString&) { return QStringLiteral("NO-SUCH-PAGE"); };
         menu->findChild<QAction*>(QStringLiteral("OtherEncoding"))->trigger();
-        QCOMPARE(m_App.m_Messages.Texts().back(), kUnknownEncoding + std::string("NO-SUCH-PAGE"));
+        QCOMPARE(m_app.m_messages.texts().back(), kUnknownEncoding + std::string("NO-SUCH-PAGE"));
         QVERIFY(menu->findChild<QAction*>(QStringLiteral("CP437"))->isChecked());
         menu->findChild<QAction*>(QStringLiteral("WINDOWS-1252"))->trigger();
-        QCOMPARE(Names(), QStringList({"INNER", "\u20AC.MAP"}));
+        QCOMPARE(names(), QStringList({"INNER", "\u20AC.MAP"}));
     }
 
     void recentFilesSurviveRestartsAndDropOneThatCannotBeOpened() {
         QStringList paths;
         for (const char* name : {"a", "b", "c", "d", "e&f", "c"}) // c again: to the front, listed once
-            paths << WriteArchive(*m_Dir, name, {Folder(name)});
-        QVERIFY(Restart([] { QSettings().setValue("Settings/ExtractDir", "/tmp/x y/"); }));
-        QCOMPARE(m_App.m_pApp->m_strExtractDir, QStringLiteral("/tmp/x y/"));
+            paths << writeArchive(*m_dir, name, {folderNode(name)});
+        QVERIFY(restart([] { QSettings().setValue("Settings/ExtractDir", "/tmp/x y/"); }));
+        QCOMPARE(m_app.m_app->m_extractDir, QStringLiteral("/tmp/x y/"));
         for (const QString& path : paths)
-            QVERIFY(m_App.m_pApp->OpenDocumentFile(path));
-        Frame()->resize(700, 450); // the window's layout is kept too
-        QVERIFY(Restart([&] { QVERIFY(QFile::remove(paths[1])); }));
-        QCOMPARE(Frame()->size(), QSize(700, 450));
+            QVERIFY(m_app.m_app->openDocumentFile(path));
+        frame()->resize(700, 450); // the window's layout is kept too
+        QVERIFY(restart([&] { QVERIFY(QFile::remove(paths[1])); }));
+        QCOMPARE(frame()->size(), QSize(700, 450));
         QStringList menu; // the recent files as the File menu shows them
-        for (QAction* action : Frame()->RecentFileActions())
-            menu << (Frame()->GetFileMenu()->actions().contains(action) ? action->text() : QString());
+        for (QAction* action : frame()->recentFileActions())
+            menu << (frame()->fileMenu()->actions().contains(action) ? action->text() : QString());
         QCOMPARE(menu, (QStringList{"&1 " + paths[2], "&2 " + QString(paths[4]).replace("&", "&&"),
                                     "&3 " + paths[3], "&4 " + paths[1]}));
-        Frame()->RecentFileActions().at(2)->trigger(); // opens that archive and brings it to the front
-        Frame()->RecentFileActions().at(3)->trigger(); // now gone: a message, and it goes
-        QCOMPARE(m_App.m_Messages.Texts(), kCannotOpen);
-        QCOMPARE(Frame()->RecentFileActions().size(), 3);
-        QVERIFY(Restart());
-        QCOMPARE(m_App.m_pApp->GetRecentFiles().Files(), (QStringList{paths[3], paths[2], paths[4]}));
+        frame()->recentFileActions().at(2)->trigger(); // opens that archive and brings it to the front
+        frame()->recentFileActions().at(3)->trigger(); // now gone: a message, and it goes
+        QCOMPARE(m_app.m_messages.texts(), kCannotOpen);
+        QCOMPARE(frame()->recentFileActions().size(), 3);
+        QVERIFY(restart());
+        QCOMPARE(m_app.m_app->recentFiles().files(), (QStringList{paths[3], paths[2], paths[4]}));
     }
 
     // Only the size, place, maximised state, split and columns are kept: the toolbar comes back docked at the
     // top and shown. A stored rectangle that is tiny, far off or huge gives a window whole on a screen.
     void layoutKeepsGeometrySplitAndColumnsOnly() {
-        Frame()->addToolBar(Qt::LeftToolBarArea, Frame()->GetToolBar());
-        Frame()->Command(CMainFrame::ID_VIEW_TOOLBAR)->trigger();
-        QVERIFY(Frame()->GetToolBar()->isHidden());
-        List()->header()->resizeSection(0, 210);
-        Frame()->showMaximized();
-        QVERIFY(Restart());
-        QToolBar* bar = Frame()->GetToolBar();
-        QVERIFY(!bar->isHidden() && Frame()->Command(CMainFrame::ID_VIEW_TOOLBAR)->isChecked());
-        QCOMPARE(Frame()->toolBarArea(bar), Qt::TopToolBarArea);
-        QCOMPARE(List()->header()->sectionSize(0), 210);
-        QVERIFY(Frame()->windowState() & Qt::WindowMaximized);
+        frame()->addToolBar(Qt::LeftToolBarArea, frame()->toolBar());
+        frame()->command(MainFrame::kIdViewToolbar)->trigger();
+        QVERIFY(frame()->toolBar()->isHidden());
+        list()->header()->resizeSection(0, 210);
+        frame()->showMaximized();
+        QVERIFY(restart());
+        QToolBar* bar = frame()->toolBar();
+        QVERIFY(!bar->isHidden() && frame()->command(MainFrame::kIdViewToolbar)->isChecked());
+        QCOMPARE(frame()->toolBarArea(bar), Qt::TopToolBarArea);
+        QCOMPARE(list()->header()->sectionSize(0), 210);
+        QVERIFY(frame()->windowState() & Qt::WindowMaximized);
 
         const qint32 far = 2000000000;
         for (const QByteArray& stored :
-             {StoredGeometry(5000, 5000, 5000, 5000), StoredGeometry(-far, -far, far, far),
-              StoredGeometry(far, -far, far + 10, -far + 10), StoredGeometry(-far, far - 5, 100, far)}) {
-            QVERIFY(Restart([&] { QSettings().setValue("window/geometry", stored); }));
-            QVERIFY2(Frame()->screen()->availableGeometry().contains(Frame()->frameGeometry()),
-                     qPrintable(QDebug::toString(Frame()->frameGeometry())));
+             {storedGeometry(5000, 5000, 5000, 5000), storedGeometry(-far, -far, far, far),
+              storedGeometry(far, -far, far + 10, -far + 10), storedGeometry(-far, far - 5, 100, far)}) {
+            QVERIFY(restart([&] { QSettings().setValue("window/geometry", stored); }));
+            QVERIFY2(frame()->screen()->availableGeometry().contains(frame()->frameGeometry()),
+                     qPrintable(QDebug::toString(frame()->frameGeometry())));
         }
         // On a screen bigger than this one: a window that fits stays as it was, one on a monitor now gone
         // moves whole onto the screen.
         const QList<QRect> screens = {QRect(0, 0, 1920, 1080)};
-        QCOMPARE(CWindowState::OnScreen(QRect(100, 80, 800, 600), screens), QRect(100, 80, 800, 600));
-        const QRect moved = CWindowState::OnScreen(QRect(2500, 100, 800, 600), screens);
+        QCOMPARE(WindowState::onScreen(QRect(100, 80, 800, 600), screens), QRect(100, 80, 800, 600));
+        const QRect moved = WindowState::onScreen(QRect(2500, 100, 800, 600), screens);
         QVERIFY(screens[0].contains(moved) && moved.size() == QSize(800, 600));
     }
 
     void commandLineArchiveThatCannotBeOpenedEndsStartUp() {
-        CTestApp failed;
-        QVERIFY(!failed.Start({m_Dir->filePath("nowhere.dir")}));
-        QCOMPARE(failed.m_Messages.Texts(), kCannotOpen);
-        QVERIFY(!failed.Frame() || !failed.Frame()->isVisible());
+        TestApp failed;
+        QVERIFY(!failed.start({m_dir->filePath("nowhere.dir")}));
+        QCOMPARE(failed.m_messages.texts(), kCannotOpen);
+        QVERIFY(!failed.frame() || !failed.frame()->isVisible());
     }
 
     // Over ssh there is no display: the program answers --help and --version, and refuses a second
@@ -616,7 +620,7 @@ private slots:
     // The worker goes on at once; the box comes up on the window's thread, plain text whatever the name
     // holds.
     void messageBoxFromAWorkerDoesNotHoldItUp() {
-        CMessageBoxSink sink;
+        MessageBoxSink sink;
         std::atomic<bool> returned = false;
         QString seen;
         QTimer poll; // closes the box with OK once it is up, noting what it showed
@@ -629,7 +633,7 @@ private slots:
         });
         poll.start(10);
         std::thread worker([&] {
-            sink.Report({kCouldNotMakeDirectory, "<h1>BIG", ".", true});
+            sink.report({kCouldNotMakeDirectory, "<h1>BIG", ".", true});
             returned = true;
         });
         QTRY_VERIFY(returned);

@@ -19,25 +19,27 @@
 #include "views/SoundOutput.h"
 #include "views/SoundView.h"
 
+using namespace vorpex;
+
 namespace {
 
 // Plays nowhere; keeps what it was handed.
 struct SilentOutput : SoundOutput {
     bool isAvailable() const override { return true; }
     bool start(const QAudioFormat& format, const QByteArray& pcm, qint64 from) override {
-        played = pcm;
-        rate = format.sampleRate();
-        this->from = from;
-        playing = true;
+        m_played = pcm;
+        m_rate = format.sampleRate();
+        this->m_from = from;
+        m_playing = true;
         return true;
     }
-    void stop() override { playing = false; }
-    qint64 position() const override { return from; }
+    void stop() override { m_playing = false; }
+    qint64 position() const override { return m_from; }
 
-    QByteArray played;
-    int rate = 0;
-    qint64 from = -1;
-    bool playing = false;
+    QByteArray m_played;
+    int m_rate = 0;
+    qint64 m_from = -1;
+    bool m_playing = false;
 };
 
 const IndexedImage kTitle = IndexedImage::make(40, 25, 256);
@@ -49,7 +51,7 @@ const std::string kSamples =
 const std::string kRaw = std::string("\x00\x80\xFF", 3) + std::string(2202, '\x90');
 
 std::string pcmOf(const Sound& sound) {
-    return {sound.samples.begin(), sound.samples.end()};
+    return {sound.m_samples.begin(), sound.m_samples.end()};
 }
 
 } // namespace
@@ -58,17 +60,17 @@ class MediaPreviewTest : public QObject {
     Q_OBJECT
 
     std::optional<QTemporaryDir> m_dir;
-    CTestApp m_app;
-    CPreviewPane* pane() const { return m_app.Frame()->preview()->pane(); }
+    TestApp m_app;
+    PreviewPane* pane() const { return m_app.frame()->preview()->pane(); }
     MediaView* media() const { return pane()->mediaView(); }
-    SaveAsCommand* saveAs() const { return m_app.Frame()->findChild<SaveAsCommand*>(); }
+    SaveAsCommand* saveAs() const { return m_app.frame()->findChild<SaveAsCommand*>(); }
 
     // Shows row `name` of the archive's top level.
     void show(const QString& name) {
-        const QAbstractItemModel* model = m_app.List()->model();
+        const QAbstractItemModel* model = m_app.list()->model();
         for (int row = 0; row < model->rowCount(); ++row)
             if (model->index(row, 0).data().toString() == name) {
-                m_app.List()->setCurrentIndex(model->index(row, 0));
+                m_app.list()->setCurrentIndex(model->index(row, 0));
                 return;
             }
         QFAIL(qPrintable(name));
@@ -76,34 +78,34 @@ class MediaPreviewTest : public QObject {
 
 private slots:
     void init() {
-        UseEmptySettings();
+        useEmptySettings();
         m_dir.emplace();
         std::string palette;
         for (int i = 0; i < 768; ++i)
             palette += char(i * 7 % 251);
-        const QString archive = WriteArchive(
+        const QString archive = writeArchive(
             *m_dir, "media.dir",
-            {File("TITLE.PCX", writePcx(kTitle, 8, 1, true)), File("GAME.PAL", palette),
-             File("DOOR.VOC", VocWriter().sound(156, kSamples).end()),
-             File("SONG.MID", writeMidi(0, 96, {std::string("\x00\xFF\x2F\x00", 4)})),
-             File("CUT.PCX", writePcx(kTitle, 8, 1, true).substr(0, 200)), File("NOTES.TXT", "text"),
-             File("NOISE.BIN", kRaw), File("SKY.TGA", writeTgaMapped(kTitle, true, false)),
-             File("LOGO.LBM", writeIlbm(kTitle, 8, true, false)),
-             File("STEP.WAV", writeWavFile(1, 1, 22050, 8, 1, kSamples))});
-        QVERIFY(m_app.Start({archive}));
-        QVERIFY(QTest::qWaitForWindowExposed(m_app.Frame()));
-        m_app.Frame()->preview()->action()->setChecked(true);
-        m_app.Select({});
+            {fileNode("TITLE.PCX", writePcx(kTitle, 8, 1, true)), fileNode("GAME.PAL", palette),
+             fileNode("DOOR.VOC", VocWriter().sound(156, kSamples).end()),
+             fileNode("SONG.MID", writeMidi(0, 96, {std::string("\x00\xFF\x2F\x00", 4)})),
+             fileNode("CUT.PCX", writePcx(kTitle, 8, 1, true).substr(0, 200)), fileNode("NOTES.TXT", "text"),
+             fileNode("NOISE.BIN", kRaw), fileNode("SKY.TGA", writeTgaMapped(kTitle, true, false)),
+             fileNode("LOGO.LBM", writeIlbm(kTitle, 8, true, false)),
+             fileNode("STEP.WAV", writeWavFile(1, 1, 22050, 8, 1, kSamples))});
+        QVERIFY(m_app.start({archive}));
+        QVERIFY(QTest::qWaitForWindowExposed(m_app.frame()));
+        m_app.frame()->preview()->action()->setChecked(true);
+        m_app.select({});
     }
-    void cleanup() { m_app.m_pApp.reset(); }
+    void cleanup() { m_app.m_app.reset(); }
 
     void picturesShowWithSizeAndDepth() {
         const std::vector<uint8_t> expected = kTitle.rgba();
         for (const char* name : {"TITLE.PCX", "SKY.TGA", "LOGO.LBM"}) {
             show(name);
-            QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Media);
+            QCOMPARE(pane()->kind(), PreviewPane::Kind::Media);
             QTRY_VERIFY(media()->decoded());
-            const QImage image = media()->decoded()->image.convertToFormat(QImage::Format_RGBA8888);
+            const QImage image = media()->decoded()->m_image.convertToFormat(QImage::Format_RGBA8888);
             QCOMPARE(image.size(), QSize(40, 25));
             QVERIFY2(std::equal(expected.begin(), expected.end(), image.constBits()), name);
             QCOMPARE(media()->caption(), QStringLiteral("40x25, 8") + kMediaIndexed);
@@ -112,23 +114,23 @@ private slots:
 
         show("GAME.PAL");
         QTRY_VERIFY(media()->decoded());
-        QCOMPARE(media()->decoded()->image.size(), QSize(16 * kSwatchSize, 16 * kSwatchSize));
+        QCOMPARE(media()->decoded()->m_image.size(), QSize(16 * kSwatchSize, 16 * kSwatchSize));
         // The swatch of colour 1, the second triple.
-        QCOMPARE(media()->decoded()->image.pixelColor(kSwatchSize + 1, 1), QColor(7 * 3, 7 * 4, 7 * 5));
+        QCOMPARE(media()->decoded()->m_image.pixelColor(kSwatchSize + 1, 1), QColor(7 * 3, 7 * 4, 7 * 5));
 
         show("SONG.MID");
         QTRY_VERIFY(media()->decoded());
-        QVERIFY(media()->decoded()->text.startsWith(QString::fromLatin1(kMidiHeading)));
+        QVERIFY(media()->decoded()->m_text.startsWith(QString::fromLatin1(kMidiHeading)));
         QVERIFY(!saveAs()->action()->isEnabled()); // nothing to convert
     }
 
     void refusedFilesShowAsHexWithTheReason() {
         show("CUT.PCX");
-        QTRY_COMPARE(pane()->Kind(), CPreviewPane::EKind::Hex);
-        QCOMPARE(pane()->Note(), QString::fromLatin1(kMediaNoPalette));
+        QTRY_COMPARE(pane()->kind(), PreviewPane::Kind::Hex);
+        QCOMPARE(pane()->note(), QString::fromLatin1(kMediaNoPalette));
         QVERIFY(!media()->decoded());
         show("NOTES.TXT");
-        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Text);
+        QCOMPARE(pane()->kind(), PreviewPane::Kind::Text);
     }
 
     void soundsPlayAndStop() {
@@ -146,73 +148,73 @@ private slots:
         sound->setOutput(output);
         show("DOOR.VOC");
         QTRY_VERIFY(media()->decoded());
-        QCOMPARE(sound->description(), QString::fromStdString(media()->decoded()->sound.description()));
+        QCOMPARE(sound->description(), QString::fromStdString(media()->decoded()->m_sound.description()));
         QCOMPARE(sound->pcm().toStdString(), kSamples);
         QVERIFY(sound->playButton()->isEnabled());
         QCOMPARE(sound->playButton()->text(), QString::fromLatin1(kSoundPlay));
 
-        m_app.Frame()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_app.Frame()));
-        m_app.List()->setFocus();
-        QTest::keyClick(m_app.List(), Qt::Key_Space);
+        m_app.frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app.frame()));
+        m_app.list()->setFocus();
+        QTest::keyClick(m_app.list(), Qt::Key_Space);
         QVERIFY(sound->isPlaying());
-        QVERIFY(output->playing);
-        QCOMPARE(output->played.toStdString(), kSamples);
-        QCOMPARE(output->rate, 10000); // 1,000,000 / (256 - 156)
+        QVERIFY(output->m_playing);
+        QCOMPARE(output->m_played.toStdString(), kSamples);
+        QCOMPARE(output->m_rate, 10000); // 1,000,000 / (256 - 156)
         QCOMPARE(sound->playButton()->text(), QString::fromLatin1(kSoundStop));
         QTest::mouseClick(sound->playButton(), Qt::LeftButton);
         QVERIFY(!sound->isPlaying());
-        QVERIFY(!output->playing);
+        QVERIFY(!output->m_playing);
 
         // Playing from where the bar was dragged; another row stops it.
         QCOMPARE(sound->positionBar()->maximum(), 120);
         sound->positionBar()->setValue(60);
         sound->play();
-        QCOMPARE(output->from, 600);
+        QCOMPARE(output->m_from, 600);
         sound->stop();
         sound->positionBar()->setValue(120);
         sound->play();
-        QCOMPARE(output->from, 0); // at the end: from the start again
+        QCOMPARE(output->m_from, 0); // at the end: from the start again
         show("STEP.WAV");
-        QVERIFY(!output->playing);
+        QVERIFY(!output->m_playing);
         QVERIFY(!sound->isPlaying());
         QTRY_VERIFY(media()->decoded());
         QCOMPARE(sound->pcm().toStdString(), kSamples);
         QCOMPARE(sound->format().sampleRate(), 22050);
         sound->play();
         show("NOTES.TXT");
-        QVERIFY(!output->playing);
+        QVERIFY(!output->m_playing);
     }
 
     // Raw PCM is never guessed: it shows as hex until the user asks for it; another row forgets the choice.
     void previewAsShowsRawSoundWhenAsked() {
-        auto* previewAs = m_app.Frame()->findChild<PreviewAsCommand*>();
+        auto* previewAs = m_app.frame()->findChild<PreviewAsCommand*>();
         QVERIFY(previewAs->action()->isEnabled());
         show("NOISE.BIN");
-        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Hex);
+        QCOMPARE(pane()->kind(), PreviewPane::Kind::Hex);
         previewAs->showAs(MediaKind::RawPcm);
-        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Media);
+        QCOMPARE(pane()->kind(), PreviewPane::Kind::Media);
         QTRY_VERIFY(media()->decoded());
         QCOMPARE(media()->soundView()->pcm().toStdString(), kRaw);
         QCOMPARE(media()->soundView()->format().sampleRate(), int(kRawPcmRate));
         QCOMPARE(media()->soundView()->description(), QStringLiteral("11025 Hz, 8-bit, mono, 0.2 s"));
         // As a picture it is refused, and shown as hex with the reason.
         previewAs->showAs(MediaKind::Pcx);
-        QTRY_COMPARE(pane()->Kind(), CPreviewPane::EKind::Hex);
-        QCOMPARE(pane()->Note(), QString::fromLatin1(kMediaDamaged));
+        QTRY_COMPARE(pane()->kind(), PreviewPane::Kind::Hex);
+        QCOMPARE(pane()->note(), QString::fromLatin1(kMediaDamaged));
         show("NOTES.TXT");
         show("NOISE.BIN");
-        QCOMPARE(pane()->Kind(), CPreviewPane::EKind::Hex);
-        m_app.Frame()->preview()->action()->setChecked(false);
+        QCOMPARE(pane()->kind(), PreviewPane::Kind::Hex);
+        m_app.frame()->preview()->action()->setChecked(false);
         QVERIFY(!previewAs->action()->isEnabled());
     }
 
     void saveAsConvertsWhatIsShown() {
-        QMenu* file = m_app.Frame()->findChild<QMenu*>(QStringLiteral("FileMenu"));
+        QMenu* file = m_app.frame()->findChild<QMenu*>(QStringLiteral("FileMenu"));
         const QList<QAction*> actions = file->actions();
         QCOMPARE(actions.indexOf(saveAs()->action()),
-                 actions.indexOf(m_app.Frame()->findChild<QAction*>(QStringLiteral("ID_FILE_EXTRACT"))) + 1);
-        std::unique_ptr<QMenu> context(m_app.Frame()->entryCommands()->contextMenu(m_app.List()));
+                 actions.indexOf(m_app.frame()->findChild<QAction*>(QStringLiteral("ID_FILE_EXTRACT"))) + 1);
+        std::unique_ptr<QMenu> context(m_app.frame()->entryCommands()->contextMenu(m_app.list()));
         QVERIFY(context->actions().contains(saveAs()->action()));
 
         show("TITLE.PCX");
@@ -230,15 +232,15 @@ private slots:
         QCOMPARE(saveAs()->suggestedName(), QStringLiteral("DOOR.wav"));
         const QString wav = m_dir->filePath("door.wav");
         QVERIFY(saveAs()->saveTo(wav));
-        const MediaResult<Sound> back = decodeWav(asBytes(ReadFileBytes(wav.toStdString())));
+        const MediaResult<Sound> back = decodeWav(asBytes(readFileBytes(wav.toStdString())));
         QVERIFY(back.isOk());
-        QCOMPARE(pcmOf(back.value), kSamples);
-        QCOMPARE(back.value.rate, 10000u);
+        QCOMPARE(pcmOf(back.m_value), kSamples);
+        QCOMPARE(back.m_value.m_rate, 10000u);
 
         // Where nothing can be written, nothing is, and the user hears why.
         QVERIFY(!saveAs()->saveTo(m_dir->filePath("missing/door.wav")));
-        QCOMPARE(m_app.m_Messages.Count(), size_t(1));
-        QVERIFY(m_app.m_Messages.Texts()[0].starts_with(kCouldNotWriteFile));
+        QCOMPARE(m_app.m_messages.count(), size_t(1));
+        QVERIFY(m_app.m_messages.texts()[0].starts_with(kCouldNotWriteFile));
         show("NOTES.TXT");
         QVERIFY(!saveAs()->action()->isEnabled());
     }

@@ -8,22 +8,24 @@
 #include "app/EntryCommands.h"
 #include "tests/gui/AppTestSupport.h"
 
+using namespace vorpex;
+
 namespace {
 
 // The program on `archive`; once its window is up it opens DATA/TEXT.TXT and prints where that was put.
-int RunChild(int argc, char* argv[]) {
+int runChild(int argc, char* argv[]) {
     QApplication qtApp(argc, argv);
-    UseEmptySettings();
-    return CVorpexApp::Run({QString::fromLocal8Bit(argv[2])}, [](CVorpexApp& app) {
-        CMainFrame* frame = app.GetMainWnd();
+    useEmptySettings();
+    return VorpexApp::run({QString::fromLocal8Bit(argv[2])}, [](VorpexApp& app) {
+        MainFrame* frame = app.mainWnd();
         EntryCommands* actions = frame->entryCommands();
         actions->setOpener([](const QUrl& url) {
             std::printf("%s\n", qPrintable(url.toLocalFile()));
             return std::fflush(stdout) == 0;
         });
-        frame->GetDirView()->setCurrentIndex(TreeItem(frame->GetDirView()->model(), {"DATA"}));
-        frame->SetActiveView(frame->GetFilesView());
-        frame->GetFilesView()->setCurrentIndex(frame->GetFilesView()->model()->index(0, 0));
+        frame->dirView()->setCurrentIndex(treeItem(frame->dirView()->model(), {"DATA"}));
+        frame->setActiveView(frame->filesView());
+        frame->filesView()->setCurrentIndex(frame->filesView()->model()->index(0, 0));
         actions->open();
     });
 }
@@ -36,7 +38,8 @@ class QuitOnSignalsTest : public QObject {
 private slots:
     void signalEndsTheProgramAndTakesItsPrivateFolder() {
         QTemporaryDir dir;
-        const QString archive = WriteArchive(dir, "test.dir", {Folder("DATA", {File("TEXT.TXT", "text")})});
+        const QString archive =
+            writeArchive(dir, "test.dir", {folderNode("DATA", {fileNode("TEXT.TXT", "text")})});
         for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
             QTemporaryDir runtime;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -64,7 +67,7 @@ private slots:
 
 int main(int argc, char* argv[]) {
     if (argc == 3 && qstrcmp(argv[1], "--child") == 0)
-        return RunChild(argc, argv);
+        return runChild(argc, argv);
     QApplication app(argc, argv);
     QuitOnSignalsTest test;
     return QTest::qExec(&test, argc, argv);

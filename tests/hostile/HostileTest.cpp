@@ -19,9 +19,11 @@
 #include "tests/support/ArchiveBuilder.h"
 #include "tests/support/CliRunner.h"
 
+namespace vorpex {
+
 // A case is shown by its name, not its bytes.
-void PrintTo(const CHostileCase& c, std::ostream* os) {
-    *os << c.m_strName;
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.m_name;
 }
 
 namespace {
@@ -31,45 +33,45 @@ const std::string kSentinel = "sentinel: must never change\n";
 const auto kPrintable = [](unsigned char ch) { return ch >= 0x20 && ch != 0x7F; };
 
 // base/outside/SENTINEL, base/archive/ and base/dest/: nothing but the destination may change.
-struct CArea {
-    CTempDir m_Base;
-    std::string m_strDest = m_Base / "dest", m_strArchives = m_Base / "archive";
-    CArea() {
+struct Area {
+    TempDir m_base;
+    std::string m_dest = m_base / "dest", m_archives = m_base / "archive";
+    Area() {
         for (const char* d : {"dest", "archive", "outside"})
-            mkdir((m_Base / d).c_str(), 0755);
-        WriteFileBytes(m_Base / "outside/SENTINEL", kSentinel);
+            mkdir((m_base / d).c_str(), 0755);
+        writeFileBytes(m_base / "outside/SENTINEL", kSentinel);
     }
-    void ExpectNoDamage(const CLines& archives) const { // archives: "archive/NAME=bytes"
+    void expectNoDamage(const CLines& archives) const { // archives: "archive/NAME=bytes"
         CLines expected{"archive/", "dest/", "outside/", "outside/SENTINEL=" + kSentinel}, found;
         expected.insert(expected.begin() + 1, archives.begin(), archives.end());
-        for (const std::string& p : Snapshot(m_Base.Path()))
+        for (const std::string& p : snapshot(m_base.path()))
             if (p.rfind("dest/", 0) != 0 || p == "dest/")
                 found.push_back(p);
         EXPECT_EQ(found, expected);
     }
 };
 
-CExtractResult ExtractAll(const CPackFile& pack, const std::string& dest, CMessageSink& sink,
-                          const std::string& encoding = CNameCodec::kDefault, bool unnamedFiles = true) {
-    const CNameCodec codec(encoding);
-    CFolderWalk walk(pack, sink, codec);
-    walk.Writer().SetUnnamedFiles(unnamedFiles);
-    CSelection all;
-    all.m_bWholeArchive = true;
-    const CFileDescriptor dirfd(CFolderWalk::OpenDestination(dest));
-    EXPECT_TRUE(dirfd.IsOpen() && codec.IsValid());
-    return walk.Extract(dirfd.Get(), all);
+ExtractResult extractAll(const PackFile& pack, const std::string& dest, MessageSink& sink,
+                         const std::string& encoding = NameCodec::kDefault, bool unnamedFiles = true) {
+    const NameCodec codec(encoding);
+    FolderWalk walk(pack, sink, codec);
+    walk.writer().setUnnamedFiles(unnamedFiles);
+    Selection all;
+    all.m_wholeArchive = true;
+    const FileDescriptor dirfd(FolderWalk::openDestination(dest));
+    EXPECT_TRUE(dirfd.isOpen() && codec.isValid());
+    return walk.extract(dirfd.get(), all);
 }
 
 // The exit status and standard error of vorpex-cli run with `args`; `inChild` runs in it before exec.
-std::pair<int, CLines> Cli(const CLines& args, const std::function<void()>& inChild = {}) {
-    const CCliRun run = RunCli(args, {.m_fnInChild = inChild});
-    return {run.m_nStatus, run.m_ErrLines};
+std::pair<int, CLines> cli(const CLines& args, const std::function<void()>& inChild = {}) {
+    const CliRun run = runCli(args, {.m_inChild = inChild});
+    return {run.m_status, run.m_errLines};
 }
 
 // Preloads the fault shim, set by `variable`, into vorpex-cli; for a child about to exec it. A sanitizer
 // build wants its own runtime loaded first.
-void PreloadShim(const char* variable, const std::string& value) {
+void preloadShim(const char* variable, const std::string& value) {
     const char* asan = getenv("ASAN_OPTIONS");
     setenv("LD_PRELOAD", VORPEX_FAILING_READ_PATH, 1);
     setenv(variable, value.c_str(), 1);
@@ -77,92 +79,92 @@ void PreloadShim(const char* variable, const std::string& value) {
 }
 
 // Lays out a fresh area for `c`; returns the archive's path.
-std::string LayOut(const CHostileCase& c, const CArea& area) {
-    const std::string archive = (c.m_bArchiveInDest ? area.m_strDest : area.m_strArchives) + "/HOSTILE.DIR";
-    WriteFileBytes(archive, c.m_strArchive);
-    c.m_fnPrepare(area.m_strDest);
+std::string layOut(const HostileCase& c, const Area& area) {
+    const std::string archive = (c.m_archiveInDest ? area.m_dest : area.m_archives) + "/HOSTILE.DIR";
+    writeFileBytes(archive, c.m_archive);
+    c.m_prepare(area.m_dest);
     return archive;
 }
 
 // Nothing outside the destination changed, no forbidden path exists and, if `exact`, the stated tree.
-void ExpectOutcome(const CHostileCase& c, const CArea& area, bool exact) {
+void expectOutcome(const HostileCase& c, const Area& area, bool exact) {
     if (exact) {
-        EXPECT_EQ(Snapshot(area.m_strDest), c.m_Tree);
+        EXPECT_EQ(snapshot(area.m_dest), c.m_tree);
     }
-    for (const std::string& p : c.m_Absent)
-        EXPECT_EQ(access((p[0] == '/' ? p : area.m_strDest + "/" + p).c_str(), F_OK), -1) << p;
-    area.ExpectNoDamage(CLines(!c.m_bArchiveInDest, "archive/HOSTILE.DIR=" + c.m_strArchive));
+    for (const std::string& p : c.m_absent)
+        EXPECT_EQ(access((p[0] == '/' ? p : area.m_dest + "/" + p).c_str(), F_OK), -1) << p;
+    area.expectNoDamage(CLines(!c.m_archiveInDest, "archive/HOSTILE.DIR=" + c.m_archive));
 }
 
-void ExpectPrintable(const CLines& lines) {
+void expectPrintable(const CLines& lines) {
     for (const std::string& line : lines)
         EXPECT_TRUE(std::all_of(line.begin(), line.end(), kPrintable)) << line;
 }
 
 // Each hostile archive is a named case, run through the core and through vorpex-cli:
 // --gtest_filter='*/names_dotdot_file' runs one.
-class CHostileArchive : public ::testing::TestWithParam<CHostileCase> {};
+class HostileArchive : public ::testing::TestWithParam<HostileCase> {};
 
-TEST_P(CHostileArchive, ThroughTheCore) {
-    const CHostileCase& c = GetParam();
-    CArea area;
-    CRecordingSink readerSink, sink;
-    CPackFile pack(LayOut(c, area), readerSink);
-    EXPECT_EQ(pack.GetReport().IsClean(), c.m_strReport.empty());
-    EXPECT_EQ(ExtractAll(pack, area.m_strDest, sink, c.m_strEncoding).m_nMessages, c.m_Messages.size());
-    EXPECT_EQ(sink.Texts(), c.m_Messages);
-    ExpectOutcome(c, area, true);
+TEST_P(HostileArchive, ThroughTheCore) {
+    const HostileCase& c = GetParam();
+    Area area;
+    RecordingSink readerSink, sink;
+    PackFile pack(layOut(c, area), readerSink);
+    EXPECT_EQ(pack.report().isClean(), c.m_report.empty());
+    EXPECT_EQ(extractAll(pack, area.m_dest, sink, c.m_encoding).m_messageCount, c.m_messages.size());
+    EXPECT_EQ(sink.texts(), c.m_messages);
+    expectOutcome(c, area, true);
 }
 
 // With the default policy and with either other (merge and keep, merge and replace) every safety rule
 // holds; the walk's messages come out with names escaped, then a line for what the reader recorded;
 // nothing raw reaches the terminal. Where the destination starts empty, or by default, the stated outcome.
-TEST_P(CHostileArchive, ThroughTheCommandLine) {
-    const CHostileCase& c = GetParam();
+TEST_P(HostileArchive, ThroughTheCommandLine) {
+    const HostileCase& c = GetParam();
     for (const std::string policy : {"", "--keep-old-files", "--overwrite"}) {
         SCOPED_TRACE(policy);
-        CArea area;
-        const std::string archive = LayOut(c, area);
-        const bool exact = policy.empty() || ListTree(area.m_strDest).empty();
-        CLines args{"extract", "--quiet", "--encoding", c.m_strEncoding, "-C", area.m_strDest, archive};
+        Area area;
+        const std::string archive = layOut(c, area);
+        const bool exact = policy.empty() || listTree(area.m_dest).empty();
+        CLines args{"extract", "--quiet", "--encoding", c.m_encoding, "-C", area.m_dest, archive};
         if (!policy.empty())
             args.insert(args.begin() + 1, policy);
-        auto [status, lines] = Cli(args);
-        ExpectPrintable(lines);
+        auto [status, lines] = cli(args);
+        expectPrintable(lines);
         if (policy.empty()) {
-            const CCliRun list = RunCli({"list", archive}), check = RunCli({"check", archive});
-            for (const CLines& l : {list.m_OutLines, list.m_ErrLines, check.m_OutLines, check.m_ErrLines})
-                ExpectPrintable(l);
-            EXPECT_EQ(list.m_nStatus, c.m_strReport.empty() ? 0 : 1);
-            EXPECT_TRUE(check.m_nStatus == 0 || check.m_nStatus == 1) << check.m_nStatus;
+            const CliRun list = runCli({"list", archive}), check = runCli({"check", archive});
+            for (const CLines& l : {list.m_outLines, list.m_errLines, check.m_outLines, check.m_errLines})
+                expectPrintable(l);
+            EXPECT_EQ(list.m_status, c.m_report.empty() ? 0 : 1);
+            EXPECT_TRUE(check.m_status == 0 || check.m_status == 1) << check.m_status;
         }
         if (exact) {
-            EXPECT_EQ(status, c.m_Messages.empty() && c.m_strReport.empty() ? 0 : 1);
-            if (!c.m_strReport.empty() && !lines.empty()) {
-                EXPECT_NE(lines.back().find(c.m_strReport), std::string::npos) << lines.back();
+            EXPECT_EQ(status, c.m_messages.empty() && c.m_report.empty() ? 0 : 1);
+            if (!c.m_report.empty() && !lines.empty()) {
+                EXPECT_NE(lines.back().find(c.m_report), std::string::npos) << lines.back();
                 lines.pop_back();
             }
-            EXPECT_EQ(lines, c.m_CliLines);
+            EXPECT_EQ(lines, c.m_cliLines);
         } else {
             EXPECT_TRUE(status == 0 || status == 1) << status;
         }
-        ExpectOutcome(c, area, exact);
+        expectOutcome(c, area, exact);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Hostile, CHostileArchive, ::testing::ValuesIn(HostileCases()),
-                         [](const auto& info) { return info.param.m_strName; });
+INSTANTIATE_TEST_SUITE_P(Hostile, HostileArchive, ::testing::ValuesIn(hostileCases()),
+                         [](const auto& info) { return info.param.m_name; });
 
-enum EFault { kDiskFull, kFileTooLarge, kReadOnly, kFailingRead };
+enum FaultKind { kDiskFull, kFileTooLarge, kReadOnly, kFailingRead };
 const char* const kFaultNames[] = {"DiskFull", "FileTooLarge", "ReadOnlyDestination", "FailingRead"};
 const char* const kFaultTexts[] = {kCouldNotWriteFile, kCouldNotWriteFile, kCouldNotCreateFile,
                                    kCouldNotReadFile};
-class CFault : public ::testing::TestWithParam<EFault> {};
+class Fault : public ::testing::TestWithParam<FaultKind> {};
 
 // Each fault for a new file and for a replacement: the old file intact, no temporary behind, a message
 // naming the file, exit status 1 from the command line.
-TEST_P(CFault, KeepsTheOldFileLeavesNoTemporaryAndNamesTheFile) {
-    const EFault fault = GetParam();
+TEST_P(Fault, KeepsTheOldFileLeavesNoTemporaryAndNamesTheFile) {
+    const FaultKind fault = GetParam();
     const bool mounted = fault == kDiskFull || fault == kReadOnly;
     // Mounting needs root; a private mount namespace keeps the mounts inside this process.
     static const bool canMount = geteuid() == 0 && unshare(CLONE_NEWNS) == 0 &&
@@ -175,14 +177,14 @@ TEST_P(CFault, KeepsTheOldFileLeavesNoTemporaryAndNamesTheFile) {
         for (const int way : {0, 1, 2}) { // the core, the core with named temporaries, vorpex-cli
             const bool cli = way == 2;
             SCOPED_TRACE(std::string(replace ? "replacing" : "new") + " way " + std::to_string(way));
-            CArea area;
-            const std::string archive = area.m_strArchives + "/FAULT.DIR", dest = area.m_strDest;
-            WriteFileBytes(archive, BuildArchive({File("BIG", big)}));
+            Area area;
+            const std::string archive = area.m_archives + "/FAULT.DIR", dest = area.m_dest;
+            writeFileBytes(archive, buildArchive({fileNode("BIG", big)}));
             // A tmpfs with room for the old file, not for the new one; a read-only bind of the destination.
             ASSERT_TRUE(fault != kDiskFull ||
                         mount("tmpfs", dest.c_str(), "tmpfs", 0, "size=256k,mode=0755") == 0);
             if (replace)
-                WriteFileBytes(dest + "/BIG", "the user's old file\n");
+                writeFileBytes(dest + "/BIG", "the user's old file\n");
             ASSERT_TRUE(
                 fault != kReadOnly ||
                 (mount(dest.c_str(), dest.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
@@ -196,88 +198,88 @@ TEST_P(CFault, KeepsTheOldFileLeavesNoTemporaryAndNamesTheFile) {
             std::pair<int, CLines> run{1, {}};
             if (cli) {
                 // The shim fails reads from kFailFrom on.
-                run = Cli({"extract", "--quiet", "-C", dest, archive}, [fault] {
+                run = vorpex::cli({"extract", "--quiet", "-C", dest, archive}, [fault] {
                     if (fault == kFailingRead)
-                        PreloadShim("VORPEX_FAIL_READ_FROM", std::to_string(kFailFrom));
+                        preloadShim("VORPEX_FAIL_READ_FROM", std::to_string(kFailFrom));
                 });
             } else {
-                CRecordingSink sink;
-                CPackFile pack(archive, sink);
-                ASSERT_EQ(pack.GetEntries().size(), 1u);
+                RecordingSink sink;
+                PackFile pack(archive, sink);
+                ASSERT_EQ(pack.entries().size(), 1u);
                 // The catalogue is read; then the entry's data is lost.
                 ASSERT_TRUE(fault != kFailingRead || truncate(archive.c_str(), kFailFrom) == 0);
-                EXPECT_EQ(ExtractAll(pack, dest, sink, CNameCodec::kDefault, way == 0).m_nFilesWritten, 0u);
-                run.second = sink.Texts();
+                EXPECT_EQ(extractAll(pack, dest, sink, NameCodec::kDefault, way == 0).m_filesWritten, 0u);
+                run.second = sink.texts();
             }
             setrlimit(RLIMIT_FSIZE, &old);
             std::signal(SIGXFSZ, oldHandler);
             EXPECT_EQ(run, std::make_pair(1, CLines{kFaultTexts[fault] + std::string("BIG")}));
-            EXPECT_EQ(Snapshot(dest), CLines(replace, "BIG=the user's old file\n"));
+            EXPECT_EQ(snapshot(dest), CLines(replace, "BIG=the user's old file\n"));
             if (mounted)
                 umount2(dest.c_str(), MNT_DETACH);
-            area.ExpectNoDamage({"archive/FAULT.DIR=" + ReadFileBytes(archive)});
+            area.expectNoDamage({"archive/FAULT.DIR=" + readFileBytes(archive)});
         }
 }
-INSTANTIATE_TEST_SUITE_P(Faults, CFault, ::testing::Values(kDiskFull, kFileTooLarge, kReadOnly, kFailingRead),
+INSTANTIATE_TEST_SUITE_P(Faults, Fault, ::testing::Values(kDiskFull, kFileTooLarge, kReadOnly, kFailingRead),
                          [](const auto& info) { return std::string(kFaultNames[info.param]); });
 
 // A signal in mid-file, extracting a new file, replacing one, and packing an archive over an old one: the
 // catchable signals stop cleanly with the status the shell expects (141 for a broken pipe, else 130);
 // nothing is left under the real name but a complete file or the old one, and no temporary stays behind.
 // SIGKILL cannot be caught: still nothing incomplete under the real name.
-class CInterrupt : public ::testing::TestWithParam<int> {};
+class Interrupt : public ::testing::TestWithParam<int> {};
 
-TEST_P(CInterrupt, InMidFileLeavesNothingIncompleteUnderARealName) {
+TEST_P(Interrupt, InMidFileLeavesNothingIncompleteUnderARealName) {
     const int signal = GetParam();
     const std::string big(8 * 1024 * 1024 + 5, 'b'), old = "the user's old file\n";
     for (const char* what : {"new", "replacing", "pack"}) {
         SCOPED_TRACE(what);
-        CArea area;
-        const std::string archive = area.m_strArchives + "/BIG.DIR", dest = area.m_strDest;
+        Area area;
+        const std::string archive = area.m_archives + "/BIG.DIR", dest = area.m_dest;
         const bool pack = what == std::string("pack");
         CLines args{"extract", "--quiet", "-C", dest, archive}, expected, said{kInterruptedText};
         if (pack) {
             // Packing dest/ (one big file) over an old archive, which must stay as it was.
-            WriteFileBytes(dest + "/BIG", big);
-            WriteFileBytes(archive, old);
+            writeFileBytes(dest + "/BIG", big);
+            writeFileBytes(archive, old);
             args = {"pack", dest, archive};
             expected = {"BIG=" + big};
             said.push_back(kNoArchiveWritten);
         } else {
-            WriteFileBytes(archive, BuildArchive({File("BIG", big)}));
+            writeFileBytes(archive, buildArchive({fileNode("BIG", big)}));
             if (what == std::string("replacing"))
-                WriteFileBytes(dest + "/BIG", old), expected = {"BIG=" + old};
+                writeFileBytes(dest + "/BIG", old), expected = {"BIG=" + old};
         }
-        const CCliRun run =
-            RunCli(args, {.m_fnInChild = [signal] { PreloadShim("VORPEX_SIGNAL", std::to_string(signal)); }});
+        const CliRun run =
+            runCli(args, {.m_inChild = [signal] { preloadShim("VORPEX_SIGNAL", std::to_string(signal)); }});
         if (signal == SIGKILL) {
-            EXPECT_EQ(run.m_nStatus, 128 + SIGKILL);
+            EXPECT_EQ(run.m_status, 128 + SIGKILL);
             // The packer's named temporary may stay; the archive is the old one.
             if (pack)
-                EXPECT_EQ(ReadFileBytes(archive), old);
+                EXPECT_EQ(readFileBytes(archive), old);
             else
-                EXPECT_EQ(Snapshot(dest), expected);
+                EXPECT_EQ(snapshot(dest), expected);
             continue;
         }
         // Killed by SIGPIPE would be 141 too, without a word.
-        EXPECT_EQ(std::make_pair(run.m_nStatus, run.m_ErrLines),
+        EXPECT_EQ(std::make_pair(run.m_status, run.m_errLines),
                   std::make_pair(signal == SIGPIPE ? 141 : 130, said));
-        EXPECT_EQ(Snapshot(dest), expected);
-        area.ExpectNoDamage({"archive/BIG.DIR=" + (pack ? old : ReadFileBytes(archive))});
+        EXPECT_EQ(snapshot(dest), expected);
+        area.expectNoDamage({"archive/BIG.DIR=" + (pack ? old : readFileBytes(archive))});
     }
 }
-INSTANTIATE_TEST_SUITE_P(Signals, CInterrupt, ::testing::Values(SIGHUP, SIGQUIT, SIGPIPE, SIGKILL),
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupt, ::testing::Values(SIGHUP, SIGQUIT, SIGPIPE, SIGKILL),
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 // A destination that may be written into and searched but not listed (mode -wx) takes an extraction,
 // as it does a copy. As root the command runs as nobody, for whom the mode counts.
 TEST(Destination, WritableAndSearchableButNotListable) {
-    CArea area;
-    const std::string archive = area.m_strArchives + "/A.DIR", dest = area.m_strDest;
-    WriteFileBytes(archive, BuildArchive({Folder("D", {File("F", "data")})}));
+    Area area;
+    const std::string archive = area.m_archives + "/A.DIR", dest = area.m_dest;
+    writeFileBytes(archive, buildArchive({folderNode("D", {fileNode("F", "data")})}));
     const bool root = geteuid() == 0;
     constexpr uid_t kNobody = 65534;
-    ASSERT_EQ(chmod(area.m_Base.Path().c_str(), 0711) | chmod(area.m_strArchives.c_str(), 0755) |
+    ASSERT_EQ(chmod(area.m_base.path().c_str(), 0711) | chmod(area.m_archives.c_str(), 0755) |
                   chmod(archive.c_str(), 0644) | chmod(dest.c_str(), 0300) |
                   (root ? chown(dest.c_str(), kNobody, kNobody) : 0),
               0);
@@ -285,18 +287,20 @@ TEST(Destination, WritableAndSearchableButNotListable) {
         if (root && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
             _exit(126);
     };
-    EXPECT_EQ(Cli({"extract", "-C", dest, archive}, asNobody).first, 0);
+    EXPECT_EQ(cli({"extract", "-C", dest, archive}, asNobody).first, 0);
     chmod(dest.c_str(), 0755);
-    EXPECT_EQ(Snapshot(dest), (CLines{"D/", "D/F=data"}));
+    EXPECT_EQ(snapshot(dest), (CLines{"D/", "D/F=data"}));
 }
 
 // Opening a FIFO for reading waits for a writer that never comes: only what can be read by position is
 // an archive (the command line exits 2 and says why; 142 would be the time running out).
 TEST(Regression, AFifoGivenAsTheArchiveIsRefusedWithoutBlocking) {
-    CTempDir dir;
+    TempDir dir;
     ASSERT_EQ(mkfifo((dir / "PIPE.DIR").c_str(), 0644), 0);
-    EXPECT_EQ(Cli({"extract", "-C", dir.Path(), dir / "PIPE.DIR"}, [] { alarm(5); }),
+    EXPECT_EQ(cli({"extract", "-C", dir.path(), dir / "PIPE.DIR"}, [] { alarm(5); }),
               std::make_pair(2, CLines{std::string(kErrorOpeningFile) + " " + dir / "PIPE.DIR"}));
 }
 
 } // namespace
+
+} // namespace vorpex

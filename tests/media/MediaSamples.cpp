@@ -5,6 +5,8 @@
 
 #include <tuple>
 
+namespace vorpex {
+
 std::string le16(unsigned v) {
     return {char(v), char(v >> 8)};
 }
@@ -21,29 +23,29 @@ std::string be32(uint32_t v) {
 IndexedImage IndexedImage::make(uint32_t width, uint32_t height, unsigned colours) {
     IndexedImage image{width, height, {}, {}};
     for (unsigned i = 0; i < colours; ++i)
-        image.palette.push_back({uint8_t(i * 37), uint8_t(255 - i), uint8_t(i * 11 + 5)});
+        image.m_palette.push_back({uint8_t(i * 37), uint8_t(255 - i), uint8_t(i * 11 + 5)});
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
-            image.indexes.push_back(uint8_t((x < width / 2 ? y : x * 7 + y * 3) % colours));
+            image.m_indexes.push_back(uint8_t((x < width / 2 ? y : x * 7 + y * 3) % colours));
     return image;
 }
 
 std::vector<uint8_t> IndexedImage::rgba() const {
     std::vector<uint8_t> out;
-    for (uint8_t i : indexes)
-        out.insert(out.end(), {palette[i][0], palette[i][1], palette[i][2], 255});
+    for (uint8_t i : m_indexes)
+        out.insert(out.end(), {m_palette[i][0], m_palette[i][1], m_palette[i][2], 255});
     return out;
 }
 
 Picture makeTrueColour(uint32_t width, uint32_t height, bool alpha) {
     Picture p;
-    p.width = width;
-    p.height = height;
+    p.m_width = width;
+    p.m_height = height;
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x) {
             const bool flat = x < width / 3;
-            p.rgba.insert(p.rgba.end(), {uint8_t(flat ? 200 : x * 13), uint8_t(flat ? 10 : y * 29),
-                                         uint8_t(x ^ y), uint8_t(alpha ? x * 40 + y : 255)});
+            p.m_rgba.insert(p.m_rgba.end(), {uint8_t(flat ? 200 : x * 13), uint8_t(flat ? 10 : y * 29),
+                                             uint8_t(x ^ y), uint8_t(alpha ? x * 40 + y : 255)});
         }
     return p;
 }
@@ -112,12 +114,12 @@ std::string pcxBody(const std::vector<uint8_t>& lines, bool rle) {
 } // namespace
 
 std::string writePcx(const IndexedImage& image, unsigned bits, unsigned planes, bool rle) {
-    const size_t lineBytes = ((image.width * bits + 15) / 16) * 2; // even, as the format asks
+    const size_t lineBytes = ((image.m_width * bits + 15) / 16) * 2; // even, as the format asks
     std::vector<uint8_t> lines;
-    for (uint32_t y = 0; y < image.height; ++y) {
+    for (uint32_t y = 0; y < image.m_height; ++y) {
         std::vector<uint8_t> line(lineBytes * planes, 0);
-        for (uint32_t x = 0; x < image.width; ++x) {
-            const uint8_t index = image.indexes[y * image.width + x];
+        for (uint32_t x = 0; x < image.m_width; ++x) {
+            const uint8_t index = image.m_indexes[y * image.m_width + x];
             if (bits == 8)
                 line[x] = index;
             else if (bits == 4)
@@ -128,25 +130,26 @@ std::string writePcx(const IndexedImage& image, unsigned bits, unsigned planes, 
         }
         lines.insert(lines.end(), line.begin(), line.end());
     }
-    std::string file = pcxHeader(image.width, image.height, bits, planes, lineBytes, rle, image.palette);
+    std::string file =
+        pcxHeader(image.m_width, image.m_height, bits, planes, lineBytes, rle, image.m_palette);
     file += pcxBody(lines, rle);
     if (bits == 8) {
         file += '\x0C';
         for (size_t i = 0; i < 256; ++i)
             for (int c = 0; c < 3; ++c)
-                file += char(i < image.palette.size() ? image.palette[i][c] : 0);
+                file += char(i < image.m_palette.size() ? image.m_palette[i][c] : 0);
     }
     return file;
 }
 
 std::string writePcx24(const Picture& picture, bool rle) {
-    const size_t lineBytes = (picture.width + 1) & ~1u;
+    const size_t lineBytes = (picture.m_width + 1) & ~1u;
     std::vector<uint8_t> lines;
-    for (uint32_t y = 0; y < picture.height; ++y)
+    for (uint32_t y = 0; y < picture.m_height; ++y)
         for (int c = 0; c < 3; ++c)
             for (size_t x = 0; x < lineBytes; ++x)
-                lines.push_back(x < picture.width ? picture.rgba[(y * picture.width + x) * 4 + c] : 0);
-    return pcxHeader(picture.width, picture.height, 8, 3, lineBytes, rle, {}) + pcxBody(lines, rle);
+                lines.push_back(x < picture.m_width ? picture.m_rgba[(y * picture.m_width + x) * 4 + c] : 0);
+    return pcxHeader(picture.m_width, picture.m_height, 8, 3, lineBytes, rle, {}) + pcxBody(lines, rle);
 }
 
 namespace {
@@ -183,22 +186,22 @@ std::vector<std::string> tgaRows(uint32_t width, uint32_t height, bool topDown, 
 } // namespace
 
 std::string writeTgaMapped(const IndexedImage& image, bool rle, bool topDown) {
-    std::string file = tgaHeader(rle ? 9 : 1, unsigned(image.palette.size()), image.width, image.height, 8,
-                                 topDown ? 0x20 : 0);
-    for (const Rgb& c : image.palette)
+    std::string file = tgaHeader(rle ? 9 : 1, unsigned(image.m_palette.size()), image.m_width, image.m_height,
+                                 8, topDown ? 0x20 : 0);
+    for (const Rgb& c : image.m_palette)
         file += {char(c[2]), char(c[1]), char(c[0])};
-    const auto rows = tgaRows(image.width, image.height, topDown,
-                              [&](size_t i) { return std::string(1, char(image.indexes[i])); });
+    const auto rows = tgaRows(image.m_width, image.m_height, topDown,
+                              [&](size_t i) { return std::string(1, char(image.m_indexes[i])); });
     return file + tgaPixels(rows, rle);
 }
 
 std::string writeTgaTrue(const Picture& picture, unsigned bits, bool rle, bool topDown) {
-    std::string file = tgaHeader(rle ? 10 : 2, 0, picture.width, picture.height, bits,
+    std::string file = tgaHeader(rle ? 10 : 2, 0, picture.m_width, picture.m_height, bits,
                                  (topDown ? 0x20 : 0) | (bits == 32   ? 8
                                                          : bits == 16 ? 1
                                                                       : 0));
-    const auto rows = tgaRows(picture.width, picture.height, topDown, [&](size_t i) {
-        const uint8_t* p = &picture.rgba[i * 4];
+    const auto rows = tgaRows(picture.m_width, picture.m_height, topDown, [&](size_t i) {
+        const uint8_t* p = &picture.m_rgba[i * 4];
         if (bits == 16)
             return le16((p[3] >= 128 ? 0x8000u : 0) | (p[0] >> 3) << 10 | (p[1] >> 3) << 5 | (p[2] >> 3));
         std::string s = {char(p[2]), char(p[1]), char(p[0])};
@@ -208,18 +211,18 @@ std::string writeTgaTrue(const Picture& picture, unsigned bits, bool rle, bool t
 }
 
 std::string writeIlbm(const IndexedImage& image, unsigned planes, bool byteRun, bool pbm) {
-    std::string header = be16(image.width) + be16(image.height) + be16(0) + be16(0);
+    std::string header = be16(image.m_width) + be16(image.m_height) + be16(0) + be16(0);
     header += {char(planes), 0, char(byteRun), 0};
-    header += be16(0) + std::string{1, 1} + be16(image.width) + be16(image.height);
+    header += be16(0) + std::string{1, 1} + be16(image.m_width) + be16(image.m_height);
     std::string cmap;
-    for (const Rgb& c : image.palette)
+    for (const Rgb& c : image.m_palette)
         cmap += {char(c[0]), char(c[1]), char(c[2])};
-    const size_t planeRow = pbm ? (image.width + 1) & ~1u : ((image.width + 15) / 16) * 2;
+    const size_t planeRow = pbm ? (image.m_width + 1) & ~1u : ((image.m_width + 15) / 16) * 2;
     std::string body;
-    for (uint32_t y = 0; y < image.height; ++y) {
+    for (uint32_t y = 0; y < image.m_height; ++y) {
         std::vector<uint8_t> row(planeRow * (pbm ? 1 : planes), 0);
-        for (uint32_t x = 0; x < image.width; ++x) {
-            const uint8_t index = image.indexes[y * image.width + x];
+        for (uint32_t x = 0; x < image.m_width; ++x) {
+            const uint8_t index = image.m_indexes[y * image.m_width + x];
             if (pbm)
                 row[x] = index;
             else
@@ -330,31 +333,33 @@ std::vector<MediaSample> mediaSamples() {
 std::string checkDecoded(MediaKind kind, ByteSpan bytes, const MediaBudget& budget) {
     if (kind == MediaKind::Midi) {
         const auto summary = summarizeMidi(bytes);
-        return !summary.isOk() || summary.value.find('\n') != std::string::npos ? ""
-                                                                                : "an empty MIDI summary";
+        return !summary.isOk() || summary.m_value.find('\n') != std::string::npos ? ""
+                                                                                  : "an empty MIDI summary";
     }
     if (mediaCategory(kind) == MediaCategory::Sound) {
         const auto got = decodeSound(kind, bytes, budget);
         if (!got.isOk())
             return {};
-        const Sound& s = got.value;
-        if (s.rate == 0 || (s.channels != 1 && s.channels != 2) ||
-            (s.bitsPerSample != 8 && s.bitsPerSample != 16))
+        const Sound& s = got.m_value;
+        if (s.m_rate == 0 || (s.m_channels != 1 && s.m_channels != 2) ||
+            (s.m_bitsPerSample != 8 && s.m_bitsPerSample != 16))
             return "a sound in a layout the decoders do not give";
-        if (s.samples.size() % s.frameSize() != 0 || s.samples.size() > budget.maxBytes)
+        if (s.m_samples.size() % s.frameSize() != 0 || s.m_samples.size() > budget.m_maxBytes)
             return "a sound with a part frame or past the budget";
         const auto again = decodeWav(asBytes(encodeWav(s)), budget);
-        return again.isOk() && again.value.samples == s.samples
+        return again.isOk() && again.m_value.m_samples == s.m_samples
                    ? ""
                    : "a sound that does not survive the WAV writer";
     }
     const auto got = decodePicture(kind, bytes, budget);
     if (!got.isOk())
         return {};
-    const Picture& p = got.value;
-    if (p.width == 0 || p.height == 0 || uint64_t(p.width) * p.height > budget.maxPixels ||
-        p.rgba.size() != size_t(p.width) * p.height * 4)
+    const Picture& p = got.m_value;
+    if (p.m_width == 0 || p.m_height == 0 || uint64_t(p.m_width) * p.m_height > budget.m_maxPixels ||
+        p.m_rgba.size() != size_t(p.m_width) * p.m_height * 4)
         return "a picture without pixels, past the budget, or whose pixels do not match its size";
-    return p.rgba.size() > 64 * 1024 || !encodePng(p).empty() ? ""
-                                                              : "a picture that cannot be written as PNG";
+    return p.m_rgba.size() > 64 * 1024 || !encodePng(p).empty() ? ""
+                                                                : "a picture that cannot be written as PNG";
 }
+
+} // namespace vorpex

@@ -8,11 +8,13 @@
 #include "media/MediaDecoders.h"
 #include "media/MediaPrivate.h"
 
+namespace vorpex {
+
 // A picture of palette indexes, with runs (for the run-length coders) and changes in every row.
 struct IndexedImage {
-    uint32_t width = 0, height = 0;
-    std::vector<uint8_t> indexes;
-    std::vector<Rgb> palette;
+    uint32_t m_width = 0, m_height = 0;
+    std::vector<uint8_t> m_indexes;
+    std::vector<Rgb> m_palette;
 
     static IndexedImage make(uint32_t width, uint32_t height, unsigned colours);
     // What a decoder must give: each index's colour, opaque.
@@ -60,8 +62,8 @@ std::string writeMidi(uint16_t format, uint16_t division, const std::vector<std:
 
 // A few small files of every kind, the fuzzers' seeds and the random-corruption test's starting points.
 struct MediaSample {
-    MediaKind kind;
-    std::string bytes;
+    MediaKind m_kind;
+    std::string m_bytes;
 };
 std::vector<MediaSample> mediaSamples();
 
@@ -74,3 +76,5 @@ std::string le16(unsigned v);
 std::string le32(uint32_t v);
 std::string be16(unsigned v);
 std::string be32(uint32_t v);
+
+} // namespace vorpex

@@ -11,6 +11,8 @@
 #include "tests/core/CoreTestUtil.h"
 #include "tests/media/MediaSamples.h"
 
+namespace vorpex {
+
 namespace {
 
 ByteSpan span(const std::string& s) {
@@ -19,11 +21,11 @@ ByteSpan span(const std::string& s) {
 
 void expectPicture(const MediaResult<Picture>& got, uint32_t width, uint32_t height,
                    const std::vector<uint8_t>& rgba, const std::string& description) {
-    ASSERT_EQ(got.error, "");
-    EXPECT_EQ(got.value.width, width);
-    EXPECT_EQ(got.value.height, height);
-    EXPECT_TRUE(got.value.rgba == rgba);
-    EXPECT_EQ(got.value.description(), description);
+    ASSERT_EQ(got.m_error, "");
+    EXPECT_EQ(got.m_value.m_width, width);
+    EXPECT_EQ(got.m_value.m_height, height);
+    EXPECT_TRUE(got.m_value.m_rgba == rgba);
+    EXPECT_EQ(got.m_value.description(), description);
 }
 
 // 17 and 23: rows that do not fill their bytes, and runs that end mid-row.
@@ -34,7 +36,7 @@ TEST(MediaPictures, PcxAtEveryDepthPlainAndRunLength) {
         SCOPED_TRACE(rle);
         const auto mono = IndexedImage::make(kW, kH, 2);
         std::vector<uint8_t> bw;
-        for (uint8_t i : mono.indexes)
+        for (uint8_t i : mono.m_indexes)
             bw.insert(bw.end(), {uint8_t(i * 255), uint8_t(i * 255), uint8_t(i * 255), 255});
         expectPicture(decodePcx(span(writePcx(mono, 1, 1, rle))), kW, kH, bw, "17x23, 1-bit indexed");
         const auto ega = IndexedImage::make(kW, kH, 16);
@@ -43,7 +45,7 @@ TEST(MediaPictures, PcxAtEveryDepthPlainAndRunLength) {
         const auto vga = IndexedImage::make(kW, kH, 256);
         expectPicture(decodePcx(span(writePcx(vga, 8, 1, rle))), kW, kH, vga.rgba(), "17x23, 8-bit indexed");
         const Picture rgb = makeTrueColour(kW, kH);
-        expectPicture(decodePcx(span(writePcx24(rgb, rle))), kW, kH, rgb.rgba, "17x23, 24-bit true colour");
+        expectPicture(decodePcx(span(writePcx24(rgb, rle))), kW, kH, rgb.m_rgba, "17x23, 24-bit true colour");
     }
 }
 
@@ -52,19 +54,19 @@ TEST(MediaPictures, TgaMappedTrueColourRunLengthAndOrientation) {
     const Picture opaque = makeTrueColour(kW, kH), clear = makeTrueColour(kW, kH, true);
     // 16 bits keep five bits of each component and one of alpha.
     Picture quantised = clear;
-    for (size_t i = 0; i < quantised.rgba.size(); ++i)
-        quantised.rgba[i] =
-            i % 4 == 3 ? (clear.rgba[i] >= 128 ? 255 : 0) : uint8_t((clear.rgba[i] >> 3) * 255 / 31);
+    for (size_t i = 0; i < quantised.m_rgba.size(); ++i)
+        quantised.m_rgba[i] =
+            i % 4 == 3 ? (clear.m_rgba[i] >= 128 ? 255 : 0) : uint8_t((clear.m_rgba[i] >> 3) * 255 / 31);
     for (bool rle : {false, true})
         for (bool topDown : {false, true}) {
             SCOPED_TRACE(std::to_string(rle) + std::to_string(topDown));
             expectPicture(decodeTga(span(writeTgaMapped(image, rle, topDown))), kW, kH, image.rgba(),
                           "17x23, 8-bit indexed");
-            expectPicture(decodeTga(span(writeTgaTrue(opaque, 24, rle, topDown))), kW, kH, opaque.rgba,
+            expectPicture(decodeTga(span(writeTgaTrue(opaque, 24, rle, topDown))), kW, kH, opaque.m_rgba,
                           "17x23, 24-bit true colour");
-            expectPicture(decodeTga(span(writeTgaTrue(clear, 32, rle, topDown))), kW, kH, clear.rgba,
+            expectPicture(decodeTga(span(writeTgaTrue(clear, 32, rle, topDown))), kW, kH, clear.m_rgba,
                           "17x23, 32-bit true colour");
-            expectPicture(decodeTga(span(writeTgaTrue(clear, 16, rle, topDown))), kW, kH, quantised.rgba,
+            expectPicture(decodeTga(span(writeTgaTrue(clear, 16, rle, topDown))), kW, kH, quantised.m_rgba,
                           "17x23, 16-bit true colour");
         }
 }
@@ -92,20 +94,20 @@ TEST(MediaPictures, PaletteSwatchesAndSixBitComponents) {
     for (bool isSix : {false, true}) {
         const std::string& raw = isSix ? six : eight;
         const auto got = decodePalette(span(raw));
-        ASSERT_EQ(got.error, "");
-        EXPECT_EQ(got.value.width, 256u);
-        EXPECT_EQ(got.value.sourceBits, isSix ? 6u : 8u);
+        ASSERT_EQ(got.m_error, "");
+        EXPECT_EQ(got.m_value.m_width, 256u);
+        EXPECT_EQ(got.m_value.m_sourceBits, isSix ? 6u : 8u);
         for (unsigned swatch : {0u, 17u, 255u}) // its first and last pixel
             for (unsigned corner : {0u, kSwatchSize - 1}) {
                 const unsigned x = swatch % 16 * kSwatchSize + corner, y = swatch / 16 * kSwatchSize + corner;
-                const uint8_t* p = &got.value.rgba[(y * 256 + x) * 4];
+                const uint8_t* p = &got.m_value.m_rgba[(y * 256 + x) * 4];
                 for (int c = 0; c < 3; ++c) {
                     const uint8_t v = uint8_t(raw[swatch * 3 + c]);
                     EXPECT_EQ(p[c], isSix ? uint8_t((v * 255 + 31) / 63) : v);
                 }
             }
     }
-    EXPECT_EQ(decodePalette(span(eight.substr(1))).error, kMediaNotPalette);
+    EXPECT_EQ(decodePalette(span(eight.substr(1))).m_error, kMediaNotPalette);
 }
 
 std::string bytesOf(int count, int step) {
@@ -117,12 +119,12 @@ std::string bytesOf(int count, int step) {
 
 void expectSound(const MediaResult<Sound>& got, uint32_t rate, uint16_t channels, uint16_t bits,
                  const std::string& samples) {
-    ASSERT_EQ(got.error, "");
-    EXPECT_EQ(got.value.rate, rate);
-    EXPECT_EQ(got.value.channels, channels);
-    EXPECT_EQ(got.value.bitsPerSample, bits);
-    EXPECT_EQ(std::string(got.value.samples.begin(), got.value.samples.end()), samples);
-    EXPECT_EQ(got.value.frameCount(), samples.size() / (channels * bits / 8));
+    ASSERT_EQ(got.m_error, "");
+    EXPECT_EQ(got.m_value.m_rate, rate);
+    EXPECT_EQ(got.m_value.m_channels, channels);
+    EXPECT_EQ(got.m_value.m_bitsPerSample, bits);
+    EXPECT_EQ(std::string(got.m_value.m_samples.begin(), got.m_value.m_samples.end()), samples);
+    EXPECT_EQ(got.m_value.frameCount(), samples.size() / (channels * bits / 8));
 }
 
 TEST(MediaSounds, WavPcmEveryLayoutAndImaAdpcm) {
@@ -173,15 +175,15 @@ TEST(MediaMidi, TracksTempoAndLength) {
     const std::string notes =
         std::string("\x00\x90\x3C\x40\x83\x60\x3C\x00\x00\x3E\x40", 11) + std::string("\x00\xFF\x2F\x00", 4);
     const auto got = summarizeMidi(span(writeMidi(1, 96, {conductor, notes})));
-    ASSERT_EQ(got.error, "");
+    ASSERT_EQ(got.m_error, "");
     const std::string want = std::string(kMidiHeading) + "1\n" + kMidiTracks + "2\n" + kMidiDivision +
                              "96\n" + kMidiTempo + "150.0 BPM (2" + kMidiTempoChanges + ")\n" + kMidiLength +
                              "0:04\n" + kMidiTrack + "1: 4" + kMidiEvents + ", \"Lead\"\n" + kMidiTrack +
                              "2: 4" + kMidiEvents + "\n";
-    EXPECT_EQ(got.value, want);
+    EXPECT_EQ(got.m_value, want);
     // Cut inside the second track: what was read, and the track marked.
     const std::string cut = writeMidi(1, 96, {conductor, notes}).substr(0, 14 + 8 + conductor.size() + 8 + 5);
-    EXPECT_NE(summarizeMidi(span(cut)).value.find(std::string("2: 1") + kMidiEvents + kMidiTrackCut),
+    EXPECT_NE(summarizeMidi(span(cut)).m_value.find(std::string("2: 1") + kMidiEvents + kMidiTrackCut),
               std::string::npos);
 }
 
@@ -218,7 +220,7 @@ TEST(MediaEncoders, PngAndWavReadBack) {
     ASSERT_EQ(rawSize, raw.size());
     for (uint32_t y = 0; y < kH; ++y) {
         EXPECT_EQ(raw[y * (kW * 4 + 1)], '\0');
-        EXPECT_EQ(0, memcmp(&raw[y * (kW * 4 + 1) + 1], &picture.rgba[y * kW * 4], kW * 4));
+        EXPECT_EQ(0, memcmp(&raw[y * (kW * 4 + 1) + 1], &picture.m_rgba[y * kW * 4], kW * 4));
     }
     const auto crc = [&](size_t at, size_t size) {
         return be32(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(png.data() + at), uInt(size))));
@@ -231,16 +233,16 @@ TEST(MediaEncoders, PngAndWavReadBack) {
     for (uint16_t bits : {8, 16}) {
         const std::string data = bytesOf(int(bits) * 3, 3);
         const auto sound = decodeWav(span(writeWavFile(1, 2, 12345, bits, uint16_t(bits / 4), data)));
-        ASSERT_EQ(sound.error, "");
-        expectSound(decodeWav(span(encodeWav(sound.value))), 12345, 2, bits, data);
+        ASSERT_EQ(sound.m_error, "");
+        expectSound(decodeWav(span(encodeWav(sound.m_value))), 12345, 2, bits, data);
     }
 }
 
 // A hostile file per case: the text the decoder must give (empty: decoded, within the file).
 struct Hostile {
-    const char* name;
-    std::string bytes;
-    const char* error;
+    const char* m_name;
+    std::string m_bytes;
+    const char* m_error;
 };
 
 std::string patched(std::string s, size_t at, const std::string& with) {
@@ -249,11 +251,11 @@ std::string patched(std::string s, size_t at, const std::string& with) {
 
 void expectHostile(const std::vector<Hostile>& cases, auto decode) {
     MediaBudget budget;
-    budget.maxPixels = 100000;
-    budget.maxBytes = 1 << 20;
+    budget.m_maxPixels = 100000;
+    budget.m_maxBytes = 1 << 20;
     for (const Hostile& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(decode(span(c.bytes), budget).error, c.error);
+        SCOPED_TRACE(c.m_name);
+        EXPECT_EQ(decode(span(c.m_bytes), budget).m_error, c.m_error);
     }
 }
 
@@ -335,31 +337,34 @@ TEST(MediaHostile, Sounds) {
 // sanitizer build also catches any read outside).
 TEST(MediaHostile, RandomCorruption) {
     MediaBudget budget;
-    budget.maxPixels = 1 << 16;
-    budget.maxBytes = 1 << 20;
+    budget.m_maxPixels = 1 << 16;
+    budget.m_maxBytes = 1 << 20;
     const std::vector<MediaSample> samples = mediaSamples();
     for (size_t n = 0; n < samples.size(); ++n)
         for (unsigned run = 0; run < 300; ++run) {
             std::mt19937 rng(run * 131 + unsigned(n));
-            std::string bytes = samples[n].bytes;
+            std::string bytes = samples[n].m_bytes;
             for (size_t i = 0; i < bytes.size() / 50 + 1; ++i)
                 bytes[rng() % bytes.size()] = char(rng());
-            ASSERT_EQ(checkDecoded(samples[n].kind, span(bytes), budget), "") << n << " " << run;
+            ASSERT_EQ(checkDecoded(samples[n].m_kind, span(bytes), budget), "") << n << " " << run;
         }
 }
 
 TEST(MediaEntry, ReadsAWholeEntryOrRefusesOnePastTheCap) {
     const std::string pcx = writePcx(IndexedImage::make(kW, kH, 256), 8, 1, true);
-    COpened opened(BuildArchive({File("TITLE.PCX", pcx)}));
-    ASSERT_EQ(opened.Pack().GetEntries().size(), 1u);
-    const CPackEntry& entry = opened.Pack().GetEntries()[0];
+    Opened opened(buildArchive({fileNode("TITLE.PCX", pcx)}));
+    ASSERT_EQ(opened.pack().entries().size(), 1u);
+    const PackEntry& entry = opened.pack().entries()[0];
     MediaBudget budget;
-    budget.maxBytes = pcx.size();
-    const auto read = readMediaEntry(opened.Pack(), entry, budget);
-    ASSERT_EQ(read.error, "");
-    EXPECT_EQ(decodePicture(recognizeMedia(asBytes(read.value), "TITLE.PCX"), asBytes(read.value)).error, "");
-    budget.maxBytes = pcx.size() - 1; // the palette at the end would be missing
-    EXPECT_EQ(readMediaEntry(CEntrySource(opened.Pack(), entry), budget).error, kMediaFileTooLarge);
+    budget.m_maxBytes = pcx.size();
+    const auto read = readMediaEntry(opened.pack(), entry, budget);
+    ASSERT_EQ(read.m_error, "");
+    EXPECT_EQ(
+        decodePicture(recognizeMedia(asBytes(read.m_value), "TITLE.PCX"), asBytes(read.m_value)).m_error, "");
+    budget.m_maxBytes = pcx.size() - 1; // the palette at the end would be missing
+    EXPECT_EQ(readMediaEntry(EntrySource(opened.pack(), entry), budget).m_error, kMediaFileTooLarge);
 }
 
 } // namespace
+
+} // namespace vorpex

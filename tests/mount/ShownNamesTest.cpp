@@ -17,48 +17,50 @@
 #include "tests/hostile/HostileCases.h"
 #include "tests/mount/MountSupport.h"
 
+namespace vorpex {
+
 using namespace std::string_literals;
 
 namespace {
 
-struct CWalk {
-    const CPackFile& m_Pack;
-    const std::string& m_strArchive;
-    const CNameCodec& m_Codec;
-    const CNameEscaper& m_Escaper;
-    std::string m_strMount;           // empty where nothing is mounted
-    std::set<std::string> m_Fixed;    // as `check` reports them
-    std::vector<std::string> m_Shown; // every path below the mount, as ListTree gives it
+struct Walk {
+    const PackFile& m_pack;
+    const std::string& m_archive;
+    const NameCodec& m_codec;
+    const NameEscaper& m_escaper;
+    std::string m_mount;              // empty where nothing is mounted
+    std::set<std::string> m_fixed;    // as `check` reports them
+    std::vector<std::string> m_shown; // every path below the mount, as ListTree gives it
 
     // `listed`: the folder's path as `list` prints it; `dir`: as the mount shows it ("" or ending in '/').
-    void Folder(const CPackFolder& folder, const std::string& listed, const std::string& dir) {
-        const CShownNames names(m_Pack, folder, m_Codec, m_Escaper);
-        for (uint32_t i = 0; i < names.Count(); ++i) {
-            const std::string shown = names.Name(i);
+    void folder(const PackFolder& folder, const std::string& listed, const std::string& dir) {
+        const ShownNames names(m_pack, folder, m_codec, m_escaper);
+        for (uint32_t i = 0; i < names.count(); ++i) {
+            const std::string shown = names.name(i);
             EXPECT_FALSE(shown.empty() || shown == "." || shown == ".." ||
                          shown.find('/') != std::string::npos)
                 << listed << shown;
-            const bool isFile = i < folder.GetFiles().size();
-            const CPackFolder* child = isFile ? nullptr : folder.GetChildren()[i - folder.GetFiles().size()];
-            const CPackEntry* entry = isFile ? &m_Pack.Entry(folder.GetFiles()[i]) : nullptr;
+            const bool isFile = i < folder.files().size();
+            const PackFolder* child = isFile ? nullptr : folder.children()[i - folder.files().size()];
+            const PackEntry* entry = isFile ? &m_pack.entry(folder.files()[i]) : nullptr;
             const std::string path =
-                listed + m_Escaper.Escape(isFile ? entry->GetName() : child->GetName()) + (isFile ? "" : "/");
-            if (names.Fix(i) & CShownNames::kUnsafe)
-                m_Fixed.insert(kUnsafeName + ": "s + path);
-            if (names.Fix(i) & CShownNames::kDuplicate)
-                m_Fixed.insert(kDuplicateName + ": "s + path);
-            m_Shown.push_back(dir + shown + (child ? "/" : ""));
+                listed + m_escaper.escape(isFile ? entry->name() : child->name()) + (isFile ? "" : "/");
+            if (names.fix(i) & ShownNames::kUnsafe)
+                m_fixed.insert(kUnsafeName + ": "s + path);
+            if (names.fix(i) & ShownNames::kDuplicate)
+                m_fixed.insert(kDuplicateName + ": "s + path);
+            m_shown.push_back(dir + shown + (child ? "/" : ""));
             if (child) {
-                Folder(*child, path, std::string(m_Shown.back())); // a copy: m_Shown grows below
-            } else if (!m_strMount.empty()) {
+                this->folder(*child, path, std::string(m_shown.back())); // a copy: m_shown grows below
+            } else if (!m_mount.empty()) {
                 std::string bytes;
-                const int error = ReadAll(m_strMount + "/" + dir + shown, bytes);
-                const uint64_t offset = entry->GetOffset(), size = entry->GetSize();
-                if (size && offset + size > m_strArchive.size())
+                const int error = readAll(m_mount + "/" + dir + shown, bytes);
+                const uint64_t offset = entry->offset(), size = entry->size();
+                if (size && offset + size > m_archive.size())
                     EXPECT_EQ(error, EIO) << path;
                 else
-                    EXPECT_TRUE(!error && bytes == m_strArchive.substr(
-                                                       std::min<uint64_t>(offset, m_strArchive.size()), size))
+                    EXPECT_TRUE(!error &&
+                                bytes == m_archive.substr(std::min<uint64_t>(offset, m_archive.size()), size))
                         << path;
             }
         }
@@ -66,35 +68,35 @@ struct CWalk {
 };
 
 TEST(ShownNames, AgreeWithCheckAndTheMountOnEveryHostileArchive) {
-    const bool fuse = FuseUnavailable().empty();
-    for (const CHostileCase& c : HostileCases()) {
-        SCOPED_TRACE(c.m_strName);
-        CTempDir dir;
-        WriteFileBytes(dir / "H.DIR", c.m_strArchive);
+    const bool fuse = fuseUnavailable().empty();
+    for (const HostileCase& c : hostileCases()) {
+        SCOPED_TRACE(c.m_name);
+        TempDir dir;
+        writeFileBytes(dir / "H.DIR", c.m_archive);
         mkdir((dir / "m").c_str(), 0755);
-        CNullSink sink;
-        const CPackFile pack(dir / "H.DIR", sink);
-        const CNameCodec codec(c.m_strEncoding);
-        const CNameEscaper escaper(codec);
-        std::unique_ptr<CMounted> mount;
+        NullSink sink;
+        const PackFile pack(dir / "H.DIR", sink);
+        const NameCodec codec(c.m_encoding);
+        const NameEscaper escaper(codec);
+        std::unique_ptr<Mounted> mount;
         if (fuse) {
-            mount = std::make_unique<CMounted>(dir / "H.DIR", dir / "m",
-                                               std::vector<std::string>{"-e", c.m_strEncoding});
-            EXPECT_EQ(mount->m_Run.m_nStatus, !pack.IsOpen() ? 2 : pack.GetReport().IsClean() ? 0 : 1);
-            EXPECT_EQ(mount->Ready(), pack.IsOpen());
+            mount = std::make_unique<Mounted>(dir / "H.DIR", dir / "m",
+                                              std::vector<std::string>{"-e", c.m_encoding});
+            EXPECT_EQ(mount->m_run.m_status, !pack.isOpen() ? 2 : pack.report().isClean() ? 0 : 1);
+            EXPECT_EQ(mount->ready(), pack.isOpen());
         }
-        CWalk walk{pack, c.m_strArchive, codec, escaper, mount && mount->Ready() ? dir / "m" : "", {}, {}};
-        walk.Folder(pack.GetTop(), "", "");
+        Walk walk{pack, c.m_archive, codec, escaper, mount && mount->ready() ? dir / "m" : "", {}, {}};
+        walk.folder(pack.top(), "", "");
         // Unique paths mean unique names in each folder; the mount shows exactly these.
-        std::sort(walk.m_Shown.begin(), walk.m_Shown.end());
-        EXPECT_EQ(std::adjacent_find(walk.m_Shown.begin(), walk.m_Shown.end()), walk.m_Shown.end());
-        if (!walk.m_strMount.empty()) {
-            EXPECT_EQ(ListTree(walk.m_strMount), walk.m_Shown);
+        std::sort(walk.m_shown.begin(), walk.m_shown.end());
+        EXPECT_EQ(std::adjacent_find(walk.m_shown.begin(), walk.m_shown.end()), walk.m_shown.end());
+        if (!walk.m_mount.empty()) {
+            EXPECT_EQ(listTree(walk.m_mount), walk.m_shown);
         }
         std::set<std::string> reported;
         const std::string empty = kEmptyName, alike = kDecodedAlike, unsafe = kUnsafeName + ": "s,
                           twice = kDuplicateName + ": "s;
-        for (std::string line : RunCli({"check", "-e", c.m_strEncoding, dir / "H.DIR"}).m_OutLines) {
+        for (std::string line : runCli({"check", "-e", c.m_encoding, dir / "H.DIR"}).m_outLines) {
             if (line.size() > empty.size() && line.ends_with(empty))
                 line.resize(line.size() - empty.size());
             // Names that only clash once decoded are renamed on the mount like any other clash.
@@ -103,10 +105,12 @@ TEST(ShownNames, AgreeWithCheckAndTheMountOnEveryHostileArchive) {
             if (line.starts_with(unsafe) || line.starts_with(twice))
                 reported.insert(line);
         }
-        EXPECT_EQ(walk.m_Fixed, reported);
+        EXPECT_EQ(walk.m_fixed, reported);
     }
     if (!fuse)
-        std::printf("Not mounted: %s\n", FuseUnavailable().c_str());
+        std::printf("Not mounted: %s\n", fuseUnavailable().c_str());
 }
 
 } // namespace
+
+} // namespace vorpex

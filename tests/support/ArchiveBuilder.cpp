@@ -11,43 +11,45 @@
 #include "catalogue/ArchiveRecord.h"
 #include "writer/ArchiveWriter.h"
 
-CNode Folder(std::string name, std::vector<CNode> children) {
-    CNode n;
-    n.m_strName = std::move(name);
-    n.m_bFolder = true;
-    n.m_Children = std::move(children);
+namespace vorpex {
+
+Node folderNode(std::string name, std::vector<Node> children) {
+    Node n;
+    n.m_name = std::move(name);
+    n.m_folder = true;
+    n.m_children = std::move(children);
     return n;
 }
 
-CNode File(std::string name, std::string data) {
-    CNode n;
-    n.m_strName = std::move(name);
-    n.m_strData = std::move(data);
+Node fileNode(std::string name, std::string data) {
+    Node n;
+    n.m_name = std::move(name);
+    n.m_data = std::move(data);
     return n;
 }
 
 namespace {
 
 // Names are cut to their field, so that a test may describe a name that fills it and runs on.
-ArchiveNode ToWriterNode(const CNode& n) {
-    std::string name = n.m_strName.substr(0, CArchiveRecord::kNameSize);
-    if (!n.m_bFolder)
-        return ArchiveNode::file(std::move(name), n.m_strData.size(), DataSource::bytes(n.m_strData));
+ArchiveNode toWriterNode(const Node& n) {
+    std::string name = n.m_name.substr(0, ArchiveRecord::kNameSize);
+    if (!n.m_folder)
+        return ArchiveNode::file(std::move(name), n.m_data.size(), DataSource::bytes(n.m_data));
     ArchiveNode folder = ArchiveNode::folder(std::move(name));
-    folder.children.reserve(n.m_Children.size());
-    for (const CNode& child : n.m_Children)
-        folder.children.push_back(ToWriterNode(child));
+    folder.m_children.reserve(n.m_children.size());
+    for (const Node& child : n.m_children)
+        folder.m_children.push_back(toWriterNode(child));
     return folder;
 }
 
 } // namespace
 
-std::string BuildArchive(const std::vector<CNode>& top) {
-    ArchiveNode root = ToWriterNode(Folder({}, {}));
-    for (const CNode& n : top)
-        root.children.push_back(ToWriterNode(n));
+std::string buildArchive(const std::vector<Node>& top) {
+    ArchiveNode root = toWriterNode(folderNode({}, {}));
+    for (const Node& n : top)
+        root.m_children.push_back(toWriterNode(n));
     // Hostile test archives nest deeper than the reader goes.
-    const ArchiveLayout layout(root, {.maxDepth = UINT_MAX});
+    const ArchiveLayout layout(root, {.m_maxDepth = UINT_MAX});
     std::string out;
     if (!layout.fits() || !ArchiveWriter().write(layout, out).ok()) {
         std::fprintf(stderr, "BuildArchive: the description does not fit the format\n");
@@ -56,36 +58,36 @@ std::string BuildArchive(const std::vector<CNode>& top) {
     return out;
 }
 
-CRawArchive& CRawArchive::Record(uint64_t pos, std::string_view name, uint8_t type, uint32_t size,
-                                 uint32_t offset) {
-    return Bytes(pos, CArchiveRecord::Make(name, type, size, offset).Bytes());
+RawArchive& RawArchive::record(uint64_t pos, std::string_view name, uint8_t type, uint32_t size,
+                               uint32_t offset) {
+    return bytes(pos, ArchiveRecord::make(name, type, size, offset).bytes());
 }
 
-CRawArchive& CRawArchive::Folder(uint64_t pos, std::string_view name, uint32_t offset) {
-    return Record(pos, name, CArchiveRecord::kFolder, 0, offset);
+RawArchive& RawArchive::folder(uint64_t pos, std::string_view name, uint32_t offset) {
+    return record(pos, name, ArchiveRecord::kFolder, 0, offset);
 }
 
-CRawArchive& CRawArchive::File(uint64_t pos, std::string_view name, uint32_t size, uint32_t offset) {
-    return Record(pos, name, CArchiveRecord::kFile, size, offset);
+RawArchive& RawArchive::file(uint64_t pos, std::string_view name, uint32_t size, uint32_t offset) {
+    return record(pos, name, ArchiveRecord::kFile, size, offset);
 }
 
-CRawArchive& CRawArchive::End(uint64_t pos) {
-    return Record(pos, {}, CArchiveRecord::kEnd, 0, 0);
+RawArchive& RawArchive::end(uint64_t pos) {
+    return record(pos, {}, ArchiveRecord::kEnd, 0, 0);
 }
 
-CRawArchive& CRawArchive::Bytes(uint64_t pos, std::string_view bytes) {
-    if (m_strBytes.size() < pos + bytes.size())
-        m_strBytes.resize(pos + bytes.size());
-    m_strBytes.replace(pos, bytes.size(), bytes);
+RawArchive& RawArchive::bytes(uint64_t pos, std::string_view bytes) {
+    if (m_bytes.size() < pos + bytes.size())
+        m_bytes.resize(pos + bytes.size());
+    m_bytes.replace(pos, bytes.size(), bytes);
     return *this;
 }
 
-CRawArchive& CRawArchive::Size(uint64_t size) {
-    m_strBytes.resize(size);
+RawArchive& RawArchive::size(uint64_t size) {
+    m_bytes.resize(size);
     return *this;
 }
 
-void WriteFileBytes(const std::string& path, std::string_view bytes) {
+void writeFileBytes(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
@@ -94,37 +96,37 @@ void WriteFileBytes(const std::string& path, std::string_view bytes) {
     }
 }
 
-std::string ReadFileBytes(const std::string& path) {
+std::string readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-CTempDir::CTempDir() {
+TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vorpex-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         std::perror("mkdtemp");
         std::abort();
     }
-    m_strPath = pattern;
+    m_path = pattern;
 }
 
-CTempDir::~CTempDir() {
+TempDir::~TempDir() {
     std::error_code ec;
     // Tests make folders read-only; give the owner back the right to remove them.
-    for (auto it = std::filesystem::recursive_directory_iterator(m_strPath, ec);
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec))
             std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                          std::filesystem::perm_options::add, ec);
     }
-    std::filesystem::permissions(m_strPath, std::filesystem::perms::owner_all,
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(m_strPath, ec);
+    std::filesystem::remove_all(m_path, ec);
 }
 
-std::vector<std::string> ListTree(const std::string& root) {
+std::vector<std::string> listTree(const std::string& root) {
     std::vector<std::string> paths;
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
@@ -139,11 +141,13 @@ std::vector<std::string> ListTree(const std::string& root) {
     return paths;
 }
 
-std::vector<std::string> Snapshot(const std::string& root) {
-    std::vector<std::string> paths = ListTree(root);
+std::vector<std::string> snapshot(const std::string& root) {
+    std::vector<std::string> paths = listTree(root);
     for (std::string& p : paths)
         if (std::filesystem::is_regular_file(std::filesystem::symlink_status(root + "/" + p)))
-            p += "=" + ReadFileBytes(root + "/" + p);
+            p += "=" + readFileBytes(root + "/" + p);
     std::sort(paths.begin(), paths.end()); // "=" may sort a file after a longer name
     return paths;
 }
+
+} // namespace vorpex
