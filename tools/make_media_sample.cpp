@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/media/MediaSamples.h"
+#include "tools/mediasamples/MediaSamples.h"
 #include "tests/support/ArchiveBuilder.h"
 
 using namespace vorpex;

@@ -4,7 +4,7 @@
 
 #include "media/MediaEncoders.h"
 #include "platform/MessageTexts.h"
-#include "tests/media/MediaSamples.h"
+#include "tools/mediasamples/MediaSamples.h"
 #include "tests/support/CliRunner.h"
 
 namespace vorpex {

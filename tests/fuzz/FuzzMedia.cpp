@@ -3,7 +3,7 @@
 // recogniser must never fault either. The sanitizers and libFuzzer's limits catch reads outside the input,
 // runaway memory and hangs.
 #include "tests/fuzz/FuzzInput.h"
-#include "tests/media/MediaSamples.h"
+#include "tools/mediasamples/MediaSamples.h"
 
 using namespace vorpex;
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <map>
 
-#include "tests/media/MediaSamples.h"
+#include "tools/mediasamples/MediaSamples.h"
 
 using namespace vorpex;
 

@@ -13,7 +13,7 @@
 #include "app/SaveAsCommand.h"
 #include "platform/MessageTexts.h"
 #include "tests/gui/AppTestSupport.h"
-#include "tests/media/MediaSamples.h"
+#include "tools/mediasamples/MediaSamples.h"
 #include "views/MediaView.h"
 #include "views/PreviewPane.h"
 #include "views/SoundOutput.h"

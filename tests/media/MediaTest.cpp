@@ -9,7 +9,7 @@
 #include "media/MediaEntry.h"
 #include "platform/MessageTexts.h"
 #include "tests/core/CoreTestUtil.h"
-#include "tests/media/MediaSamples.h"
+#include "tools/mediasamples/MediaSamples.h"
 
 namespace vorpex {
 

@@ -1,4 +1,4 @@
-#include "tests/media/MediaSamples.h"
+#include "tools/mediasamples/MediaSamples.h"
 
 #include "media/MediaDecoders.h"
 #include "media/MediaEncoders.h"
