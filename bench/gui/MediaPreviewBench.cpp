@@ -18,7 +18,7 @@
 #include "app/VorpexDoc.h"
 #include "bench/gui/PreviewBenchMain.h"
 #include "catalogue/PackFile.h"
-#include "tests/media/MediaSamples.h"
+#include "tools/mediasamples/MediaSamples.h"
 #include "tests/support/ArchiveBuilder.h"
 #include "views/DirView.h"
 #include "views/FilesView.h"
