@@ -30,7 +30,7 @@ bool isFile(const std::string& path, const std::string& bytes, mode_t mode) {
 
 } // namespace
 
-extern "C" int llvmFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const char* tmp = std::getenv("VORPEX_FUZZ_TMP");
     tmp = tmp && *tmp ? tmp : std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vorpex-fuzz-XXXXXX";
@@ -43,7 +43,7 @@ extern "C" int llvmFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int llvmFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const NameCodec codec;
     const std::string d = g_dest + "/", sentinel = g_outside + "/SENTINEL";
     fs::remove_all(g_dest); // links are removed, never followed

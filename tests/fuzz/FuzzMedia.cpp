@@ -13,6 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ByteSpan bytes(data, size);
     recognizeMedia(bytes, "X.DAT", true);
     const std::string fault = checkDecoded(MediaKind::VORPEX_FUZZ_MEDIA, bytes, budget);
-    Require(fault.empty(), fault);
+    require(fault.empty(), fault);
     return 0;
 }

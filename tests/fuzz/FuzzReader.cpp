@@ -28,7 +28,7 @@ size_t checkFolder(const PackFile& pack, const PackFolder& folder, unsigned dept
 
 } // namespace
 
-extern "C" int llvmFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const NameCodec codec;
     RecordingSink sink;
     PackFile pack(archiveInMemory(data, size), "/fuzz/ARCHIVE.DIR", sink);

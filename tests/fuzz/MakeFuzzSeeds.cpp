@@ -17,36 +17,36 @@ int main(int argc, char** argv) {
     }
     std::filesystem::create_directories(argv[1]);
     const auto seed = [&](const std::string& name, const std::string& bytes) {
-        WriteFileBytes(std::string(argv[1]) + "/" + name, bytes);
+        writeFileBytes(std::string(argv[1]) + "/" + name, bytes);
     };
-    for (const HostileCase& c : HostileCases())
+    for (const HostileCase& c : hostileCases())
         seed("hostile-" + c.m_name, c.m_archive);
-    seed("example",
-         BuildArchive({Folder("DATA", {File("README.TXT", "hello"), Folder("MAPS", {File("M", "abc")})})}));
+    seed("example", buildArchive({folderNode("DATA", {fileNode("README.TXT", "hello"),
+                                                      folderNode("MAPS", {fileNode("M", "abc")})})}));
     // The names the extraction target's destination holds, and names that must never reach the disk, as
     // files and folders at the top and one level down.
     const std::vector<std::string> names = {"LINK", "FILELINK", "RELLINK", "HARD", "FIFO", "RO",
                                             "..",   ".",        "a/b",     "a\\b", "../x"};
     std::vector<Node> top, inner;
     for (const std::string& n : names) {
-        top.push_back(File(n, "data of " + n));
-        inner.push_back(Folder(n, {File("IN", "x")}));
+        top.push_back(fileNode(n, "data of " + n));
+        inner.push_back(folderNode(n, {fileNode("IN", "x")}));
     }
-    top.push_back(Folder("D", inner));
-    seed("names", BuildArchive(top));
-    Node deep = File("BOTTOM", "b"); // eleven levels
+    top.push_back(folderNode("D", inner));
+    seed("names", buildArchive(top));
+    Node deep = fileNode("BOTTOM", "b"); // eleven levels
     for (int level = 11; level >= 1; --level)
-        deep = Folder("L" + std::to_string(level), {deep, File("F" + std::to_string(level), "f")});
-    seed("eleven-levels", BuildArchive({deep}));
+        deep = folderNode("L" + std::to_string(level), {deep, fileNode("F" + std::to_string(level), "f")});
+    seed("eleven-levels", buildArchive({deep}));
 
     std::vector<std::string> dict = names;
     for (uint8_t type : {ArchiveRecord::kFile, ArchiveRecord::kFolder, ArchiveRecord::kEnd, uint8_t(2)})
         dict.push_back(std::string(1, static_cast<char>(type)));
     for (uint32_t v : {0u, 44u, 88u, 132u, 176u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFD4u, 0xFFFFFFFFu}) {
         dict.emplace_back(4, '\0');
-        ArchiveRecord::PutLe32(reinterpret_cast<unsigned char*>(dict.back().data()), v);
+        ArchiveRecord::putLe32(reinterpret_cast<unsigned char*>(dict.back().data()), v);
     }
-    dict.push_back(ArchiveRecord::Make({}, ArchiveRecord::kEnd, 0, 0).Bytes());
+    dict.push_back(ArchiveRecord::make({}, ArchiveRecord::kEnd, 0, 0).bytes());
     dict.push_back(std::string(32, 'N')); // a name filling its field, without a NUL
     std::FILE* f = std::fopen(argv[2], "w");
     for (size_t i = 0; f && i < dict.size(); ++i) {

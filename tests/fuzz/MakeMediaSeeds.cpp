@@ -20,9 +20,9 @@ int main(int argc, char** argv) {
         {MediaKind::Midi, "fuzz_midi"}};
     int n = 0;
     for (const MediaSample& sample : mediaSamples()) {
-        const std::filesystem::path dir = std::filesystem::path(argv[1]) / targets.at(sample.kind);
+        const std::filesystem::path dir = std::filesystem::path(argv[1]) / targets.at(sample.m_kind);
         std::filesystem::create_directories(dir);
-        std::ofstream(dir / ("seed-" + std::to_string(n++)), std::ios::binary) << sample.bytes;
+        std::ofstream(dir / ("seed-" + std::to_string(n++)), std::ios::binary) << sample.m_bytes;
     }
     return 0;
 }

@@ -14,8 +14,8 @@
 
 using namespace vorpex;
 
-extern "C" __attribute__((weak)) int llvmFuzzerInitialize(int* argc, char*** argv); // as in libFuzzer
-extern "C" int llvmFuzzerTestOneInput(const uint8_t* data, size_t size);
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv); // as in libFuzzer
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -32,7 +32,7 @@ double run(const std::string& what, const std::string& bytes) {
     std::printf("%s (%zu bytes)\n", what.c_str(), bytes.size());
     std::fflush(stdout);
     const auto start = std::chrono::steady_clock::now();
-    llvmFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
@@ -45,8 +45,8 @@ long peakKiB() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (llvmFuzzerInitialize)
-        llvmFuzzerInitialize(&argc, &argv);
+    if (LLVMFuzzerInitialize)
+        LLVMFuzzerInitialize(&argc, &argv);
     size_t inputs = 0;
     for (const HostileCase& c : hostileCases())
         inputs += run("hostile " + c.m_name, c.m_archive) >= 0;
