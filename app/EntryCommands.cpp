@@ -86,6 +86,8 @@ QMenu* EntryCommands::contextMenu(PaneView* view) {
         saveAs && view == m_window.m_list)
         menu->addAction(saveAs);
     menu->addAction(m_copyPathAction);
+    if (m_extendMenu)
+        m_extendMenu(menu, view);
     menu->addSeparator();
     menu->addAction(m_propertiesAction);
     return menu;

@@ -44,6 +44,8 @@ public:
     EntryCommands(Window window, VorpexDoc* doc, StagedFiles* staged);
 
     void setOpener(Opener opener) { m_opener = std::move(opener); } // empty: the default again
+    // Adds the commands of others (editing) to each context menu made.
+    void setMenuExtender(std::function<void(QMenu*, PaneView*)> extend) { m_extendMenu = std::move(extend); }
     // The context menu of `view` for its selection, made afresh; the caller owns it.
     QMenu* contextMenu(PaneView* view);
 
@@ -72,6 +74,7 @@ private:
     QAction* m_copyPathAction;
     QAction* m_propertiesAction;
     Opener m_opener;
+    std::function<void(QMenu*, PaneView*)> m_extendMenu;
 };
 
 } // namespace vorpex

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/CheckDlg.h"
+#include "app/EditCommands.h"
 #include "app/EncodingMenu.h"
 #include "app/EntryCommands.h"
 #include "app/FindController.h"
@@ -474,6 +475,11 @@ void MainFrame::onEncodingChosen(const QString& encoding) {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
+    // Unsaved edits are never dropped without asking.
+    if (m_editCommands && !m_editCommands->maySwitch()) {
+        event->ignore();
+        return;
+    }
     WindowState::save(*this, *m_splitter, *m_filesView->header());
     QMainWindow::closeEvent(event);
 }
@@ -495,8 +501,23 @@ void MainFrame::buildEntryParts() {
         this, m_preview->pane()->mediaView(), m_fileMenu, command(kIdFileExtract), [this] { return m_sink; },
         [this](const QString& text) { setMessageText(text); });
     new PreviewAsCommand(this, m_preview, m_filesView, m_document);
+    m_editCommands = new EditCommands(
+        {this, m_dirView, m_filesView, m_find, command(kIdEditUndo), command(kIdEditCut),
+         command(kIdEditCopy), command(kIdEditPaste), command(kIdFileSave), m_fileMenu,
+         menuBar()->findChild<QMenu*>(QStringLiteral("EditMenu")), [this] { return m_activeView; },
+         [this](const QString& text) { setMessageText(text); }},
+        m_document, m_staged.get(), [this] { return m_sink; });
+    connect(this, &MainFrame::activeSelectionChanged, m_editCommands, &EditCommands::updateCommands);
+    m_entryCommands->setMenuExtender(
+        [this](QMenu* menu, PaneView* view) { m_editCommands->addToContextMenu(menu, view); });
     // Rows dragged out are extracted first; a press on a selected row keeps the rest of the selection.
-    const EntryStager stage = [this](const Selection& selection) { return m_staged->mimeData(selection); };
+    // Our own rows carry a mark of their own, so that a pane does not take them back as files to add.
+    const EntryStager stage = [this](const Selection& selection) {
+        QMimeData* data = m_staged->mimeData(selection);
+        if (data)
+            data->setData(ownDragFormat(), {});
+        return data;
+    };
     m_dirView->getModel()->setStager(stage);
     m_filesView->getModel()->setStager(stage);
     for (PaneView* pane : {static_cast<PaneView*>(m_dirView), static_cast<PaneView*>(m_filesView)})

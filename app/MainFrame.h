@@ -15,6 +15,7 @@ class QToolBar;
 namespace vorpex {
 
 class DirView;
+class EditCommands;
 class EncodingMenu;
 class EntryCommands;
 class FilesView;
@@ -80,6 +81,10 @@ public:
     // Opening entries, Copy Path, Properties, the context menu; the preview pane.
     EntryCommands* entryCommands() const { return m_entryCommands; }
     PreviewController* preview() const { return m_preview; }
+    // Changing the archive: the edit commands, Save, Save As and New Archive.
+    EditCommands* editCommands() const { return m_editCommands; }
+    FindController* findController() const { return m_find; }
+    PaneView* activeView() const { return m_activeView; }
 
     // Makes `view` the pane that receives Extract (the list at start, then whichever pane last had the
     // focus).
@@ -147,6 +152,7 @@ private:
     std::unique_ptr<StagedFiles> m_staged;
     EntryCommands* m_entryCommands = nullptr; // children of the frame
     PreviewController* m_preview = nullptr;
+    EditCommands* m_editCommands = nullptr;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentPlaceholder = nullptr;
     QAction* m_recentSeparator = nullptr; // the recent files stand just before it

@@ -17,7 +17,7 @@ namespace vorpex {
 SaveAsCommand::SaveAsCommand(QMainWindow* frame, MediaView* media, QMenu* fileMenu, QAction* extract,
                              SinkGetter sink, StatusText status)
     : QObject(frame), m_frame(frame), m_media(media), m_sink(std::move(sink)), m_status(std::move(status)) {
-    m_action = new QAction(tr("Save &As..."), frame);
+    m_action = new QAction(tr("Save Pre&view As..."), frame);
     m_action->setObjectName(QStringLiteral("ID_FILE_SAVE_AS"));
     m_action->setStatusTip(tr("Save the previewed picture as PNG or sound as WAV"));
     frame->addAction(m_action);

@@ -6,6 +6,7 @@
 #include <QSettings>
 
 #include "app/AboutDlg.h"
+#include "app/EditCommands.h"
 #include "app/MainFrame.h"
 #include "app/QuitOnSignals.h"
 #include "app/VorpexDoc.h"
@@ -54,7 +55,7 @@ bool VorpexApp::start(const QStringList& args) {
     MainFrame* frame = m_mainWnd.get();
     frame->setMessageSink(m_sink);
     frame->setExtractDirSource([this] { return m_extractDir; });
-    frame->setArchiveOpener([this](const QString& path) { return openDocumentFile(path); });
+    frame->setArchiveOpener([this](const QString& path) { return maySwitch() && openDocumentFile(path); });
     frame->updateRecentFileMenu(m_recentFiles);
     connect(frame->command(MainFrame::kIdFileNew), &QAction::triggered, this, &VorpexApp::onFileNew);
     connect(frame->command(MainFrame::kIdFileOpen), &QAction::triggered, this, &VorpexApp::onFileOpen);
@@ -107,7 +108,7 @@ void VorpexApp::saveRecentFiles() {
 
 void VorpexApp::onOpenRecentFile(int index) {
     const QString path = m_recentFiles[index];
-    if (path.isEmpty() || openDocumentFile(path))
+    if (path.isEmpty() || !maySwitch() || openDocumentFile(path))
         return;
     // The file has gone (or can no longer be read): the message has been shown, the entry goes.
     m_recentFiles.remove(index);
@@ -122,8 +123,12 @@ void VorpexApp::onFileOpen() {
                              ? m_chooseFile(parent)
                              : QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(),
                                                             QStringLiteral("All Files (*)"));
-    if (!path.isEmpty())
+    if (!path.isEmpty() && maySwitch())
         openDocumentFile(path);
+}
+
+bool VorpexApp::maySwitch() {
+    return !m_mainWnd || !m_mainWnd->editCommands() || m_mainWnd->editCommands()->maySwitch();
 }
 
 // New keeps the open archive shown.
@@ -133,6 +138,7 @@ void VorpexApp::onFileNew() {
 }
 
 // The document is never changed, so there is nothing to save.
+// Save is the edit commands' (they know what changed); it writes nothing while nothing did.
 void VorpexApp::onFileSave() {}
 
 // A new box each time, so its link starts unvisited; the link reports through the program's messages.

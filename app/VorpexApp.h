@@ -77,6 +77,8 @@ public slots:
 
 private:
     void saveRecentFiles();
+    // Unsaved edits of the archive shown are saved or dropped first, as the user says; false: stay.
+    bool maySwitch();
 
     MessageBoxSink m_boxSink;
     MessageSink* m_sink = &m_boxSink;

@@ -1,11 +1,15 @@
 #include "app/VorpexDoc.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QStringList>
 #include <new>
+#include <sys/mman.h>
 
+#include "catalogue/CatalogueEdit.h"
 #include "catalogue/PackFile.h"
 #include "platform/MessageSink.h"
 #include "platform/MessageTexts.h"
@@ -28,6 +32,7 @@ bool VorpexDoc::setEncoding(const std::string& encoding) {
 }
 
 VorpexDoc::~VorpexDoc() {
+    m_edit.reset();
     if (m_packFile && m_packFile->isOpen())
         m_packFile->close();
 }
@@ -58,12 +63,46 @@ bool VorpexDoc::onOpenDocument(const QString& path) {
 
     // Whoever shows the previous catalogue lets go of it before it is closed and destroyed.
     emit catalogueReplacing(m_packFile.get());
+    m_edit.reset();
     if (m_packFile && m_packFile->isOpen())
         m_packFile->close();
     m_packFile = std::move(pack);
     m_pathName = path;
+    m_untitled = false;
+    if (::fstat(m_packFile->fd(), &m_opened) != 0)
+        m_opened = {};
     refreshViews();
     return true;
+}
+
+void VorpexDoc::newArchive() {
+    NullSink quiet;
+    auto pack = std::make_unique<PackFile>(FileDescriptor(::memfd_create("untitled", MFD_CLOEXEC)),
+                                           std::string("Untitled"), quiet);
+    emit catalogueReplacing(m_packFile.get());
+    m_edit.reset();
+    if (m_packFile && m_packFile->isOpen())
+        m_packFile->close();
+    m_packFile = std::move(pack);
+    m_pathName.clear();
+    m_untitled = true;
+    m_opened = {};
+    refreshViews();
+}
+
+QString VorpexDoc::displayName() const {
+    return m_untitled ? QStringLiteral("Untitled") : QFileInfo(m_pathName).fileName();
+}
+
+CatalogueEdit* VorpexDoc::edit() {
+    if (!m_edit && m_packFile)
+        m_edit =
+            std::make_unique<CatalogueEdit>(*m_packFile, QFile::encodeName(QDir::tempPath()).toStdString());
+    return m_edit.get();
+}
+
+bool VorpexDoc::isModified() const {
+    return m_edit && m_edit->isModified();
 }
 
 void VorpexDoc::refreshViews() {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <sys/stat.h>
 
 #include "catalogue/NameCodec.h"
 
@@ -10,6 +11,7 @@ namespace vorpex {
 
 class DirView;
 class FilesView;
+class CatalogueEdit;
 class MessageSink;
 class PackFile;
 
@@ -44,6 +46,19 @@ public:
     // The archive itself never changes. False, with nothing changed, for an encoding iconv does not know.
     bool setEncoding(const std::string& encoding);
 
+    // Replaces the archive shown with a new, empty one that has no file yet ("Untitled").
+    void newArchive();
+    bool isUntitled() const { return m_untitled; }
+    // The name the user knows the archive by: its file's name, or "Untitled".
+    QString displayName() const;
+    // The edits of the archive shown, made on first use; null without an archive.
+    CatalogueEdit* edit();
+    const CatalogueEdit* currentEdit() const { return m_edit.get(); }
+    // True while the archive shown differs from its file (or a new archive holds anything).
+    bool isModified() const;
+    // The archive's file as it was when read: saving over it refuses a file changed since.
+    const struct stat& openedStat() const { return m_opened; }
+
     std::unique_ptr<PackFile> m_packFile;
     // The panes that show this document, set by the main frame that makes them; not owning, never called
     // from here.
@@ -61,6 +76,9 @@ private:
     MessageSink* m_sink;
     std::unique_ptr<NameCodec> m_codec; // Windows-1252 until SetEncoding
     QString m_pathName;
+    std::unique_ptr<CatalogueEdit> m_edit; // goes before the catalogue it edits
+    struct stat m_opened {};
+    bool m_untitled = false;
 };
 
 } // namespace vorpex

@@ -12,7 +12,8 @@ namespace vorpex {
 EntryPeek EntryPeek::read(const PackFile& pack, const PackEntry& entry, size_t maxBytes) {
     if (!pack.isOpen())
         return {};
-    return readAt(pack.fd(), pack.fileSize(), entry.offset(), entry.size(), maxBytes);
+    const PackFile::DataPlace place = pack.dataOf(entry);
+    return readAt(place.m_fd, place.m_end, place.m_offset, entry.size(), maxBytes);
 }
 
 EntryPeek EntryPeek::readAt(int fd, uint64_t fileSize, uint64_t offset, uint64_t size, size_t maxBytes) {
@@ -51,10 +52,12 @@ const char* EntryPeek::why() const {
     return kPreviewNotOpen;
 }
 
-EntrySource::EntrySource(const PackFile& pack, const PackEntry& entry)
-    : m_fileSize(pack.fileSize()), m_offset(entry.offset()), m_size(entry.size()) {
-    if (pack.isOpen() && pack.fd() >= 0)
-        m_fd.reset(::fcntl(pack.fd(), F_DUPFD_CLOEXEC, 0));
+EntrySource::EntrySource(const PackFile& pack, const PackEntry& entry) : m_size(entry.size()) {
+    const PackFile::DataPlace place = pack.dataOf(entry);
+    m_fileSize = place.m_end;
+    m_offset = place.m_offset;
+    if (pack.isOpen() && place.m_fd >= 0)
+        m_fd.reset(::fcntl(place.m_fd, F_DUPFD_CLOEXEC, 0));
 }
 
 EntryPeek EntrySource::read(size_t maxBytes) const {

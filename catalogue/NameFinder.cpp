@@ -14,8 +14,22 @@ NameFinder::NameFinder(const PackFile& pack, const NameCodec& codec) : m_pack(pa
     m_names.reserve((pack.folderCount() + pack.entryCount()) * 14);
     for (const PackFolder* folder : pack.top().children())
         addFolder(*folder, codec);
-    for (const PackEntry& entry : pack.entries())
-        addName(entry.name(), codec);
+    if (!pack.isEdited()) {
+        for (const PackEntry& entry : pack.entries())
+            addName(entry.name(), codec);
+        return;
+    }
+    m_walked = true;
+    // Edits took entries out of their folders and added others: the files are those the folders list now.
+    const auto addFiles = [&](const PackFolder& folder) {
+        for (uint32_t index : folder.files()) {
+            m_edited.push_back(&pack.entry(index));
+            addName(m_edited.back()->name(), codec);
+        }
+    };
+    addFiles(pack.top());
+    for (const PackFolder* folder : m_folders)
+        addFiles(*folder);
 }
 
 void NameFinder::addFolder(const PackFolder& folder, const NameCodec& codec) {
@@ -41,7 +55,8 @@ std::string_view NameFinder::name(uint32_t item) const {
 FindHit NameFinder::hit(uint32_t item) const {
     if (item < m_folders.size())
         return {m_folders[item], nullptr};
-    return {nullptr, &m_pack.entry(static_cast<uint32_t>(item - m_folders.size()))};
+    const size_t file = item - m_folders.size();
+    return {nullptr, m_walked ? m_edited[file] : &m_pack.entry(static_cast<uint32_t>(file))};
 }
 
 bool NameFinder::matchWildcards(std::string_view pattern, std::string_view name) {

@@ -50,6 +50,8 @@ private:
     std::string m_names;                      // every folded name followed by a NUL, folders first
     std::vector<uint32_t> m_starts;           // where each name starts in m_names
     std::vector<const PackFolder*> m_folders; // items below this count are folders, the rest entries
+    std::vector<const PackEntry*> m_edited;   // an edited catalogue's entries, in folder order
+    bool m_walked = false;                    // ...which the files are then
 };
 
 } // namespace vorpex

@@ -372,7 +372,7 @@ FolderTotals PackFile::countBelow(const PackFolder& folder) const {
     totals.m_folderCount = folder.children().size();
     totals.m_fileCount = folder.files().size();
     for (uint32_t index : folder.files())
-        totals.m_byteCount += m_entries[index].size();
+        totals.m_byteCount += entry(index).size();
     for (const PackFolder* child : folder.children()) {
         const FolderTotals below = countBelow(*child);
         totals.m_folderCount += below.m_folderCount;
@@ -380,6 +380,14 @@ FolderTotals PackFile::countBelow(const PackFolder& folder) const {
         totals.m_byteCount += below.m_byteCount;
     }
     return totals;
+}
+
+PackFile::DataPlace PackFile::dataOf(const PackEntry& entry) const {
+    const bool added =
+        !m_added.empty() && (&entry < m_entries.data() || &entry >= m_entries.data() + m_entries.size());
+    if (added)
+        return {m_addedFd, entry.offset(), m_addedEnd};
+    return {m_fd.get(), entry.offset(), m_fileSize};
 }
 
 std::string PackFile::archiveName() const {

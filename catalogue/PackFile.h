@@ -64,7 +64,10 @@ public:
     // Every file record, in reader order.
     std::span<const PackEntry> entries() const { return {m_entries.data(), m_entries.size()}; }
     size_t entryCount() const { return m_entries.size(); }
-    const PackEntry& entry(uint32_t index) const { return m_entries[index]; }
+    // Entry `index`: one read from the archive, or one added by an edit (indexes from entryCount() on).
+    const PackEntry& entry(uint32_t index) const {
+        return index < m_entries.size() ? m_entries[index] : m_added[index - m_entries.size()];
+    }
     const ReadReport& report() const { return m_report; }
     // The first top-level folder, or null.
     const PackFolder* root() const { return m_root; }
@@ -79,8 +82,21 @@ public:
     // True when (dev, ino) is the archive file itself, which extraction must never replace.
     bool isArchive(uint64_t dev, uint64_t ino) const { return m_open && dev == m_dev && ino == m_ino; }
 
+    // Where an entry's bytes lie: in the archive, or, for a file added by an edit and not yet saved, in the
+    // edit's own file of added data. `m_end` is how far that file reaches.
+    struct DataPlace {
+        int m_fd = -1;
+        uint64_t m_offset = 0;
+        uint64_t m_end = 0;
+    };
+    DataPlace dataOf(const PackEntry& entry) const;
+    // True once an edit has changed the catalogue: folders' lists then no longer match the archive's, and
+    // entries() holds what was read, removed entries included.
+    bool isEdited() const { return m_edited; }
+
 private:
     friend class CatalogueReader;
+    friend class CatalogueEdit;
 
     // Takes over `fd` and reads the catalogue; the one way a catalogue comes to be, or fails to.
     void open(FileDescriptor fd, MessageSink& sink);
@@ -99,6 +115,12 @@ private:
     GrowingArray<uint32_t> m_fileList;           // every folder's file indexes, one run per folder
     uint64_t m_dev = 0;
     uint64_t m_ino = 0;
+
+    // Left alone until an edit (CatalogueEdit) changes the catalogue.
+    bool m_edited = false;
+    std::deque<PackEntry> m_added; // entries added by edits; a deque keeps their addresses
+    int m_addedFd = -1;            // the edit's file of added data (owned by the edit)
+    uint64_t m_addedEnd = 0;
 };
 
 } // namespace vorpex

@@ -46,6 +46,7 @@ public:
 private:
     friend class PackFile;
     friend class CatalogueReader;
+    friend class CatalogueEdit;
 
     PackFolder* m_parent = nullptr;
     const PackFolder** m_children = nullptr; // within the catalogue's array of children

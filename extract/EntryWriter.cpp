@@ -79,7 +79,7 @@ EntryWriter::Result EntryWriter::writeEntry(int dirfd, const PackEntry& entry) {
     std::string name = m_codec.decode(raw);
     if (isUnsafeName(raw) || isUnsafeName(name))
         return skipEntry(entry, kSkippedUnsafeName);
-    if (uint64_t(entry.offset()) + entry.size() > m_pack.fileSize())
+    if (const PackFile::DataPlace place = m_pack.dataOf(entry); place.m_offset + entry.size() > place.m_end)
         return skipEntry(entry, kCouldNotReadFile);
     std::string converted;
     const bool bConverted = m_onConvert && m_onConvert(entry, name, converted);
@@ -117,7 +117,8 @@ EntryWriter::Result EntryWriter::writeFile(int dirfd, const PackEntry& entry, co
     m_fileEnd = bytesBefore + entry.size();
     FileCopy::Result copied;
     if (!data)
-        copied = m_copy.copy(m_pack.fd(), entry.offset(), file.m_out.get(), entry.size());
+        copied = m_copy.copy(m_pack.dataOf(entry).m_fd, m_pack.dataOf(entry).m_offset, file.m_out.get(),
+                             entry.size());
     else if (!writeAll(file.m_out.get(), data->data(), data->size()))
         copied.m_outcome = FileCopy::Outcome::WriteFailed;
     else

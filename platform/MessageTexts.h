@@ -181,4 +181,25 @@ inline std::string withCount(const char* text, uint64_t count) {
     return line;
 }
 
+// Editing the archive in the window. Texts with %1 take a name (or the code page) in its place.
+inline constexpr const char* kEditNameNotValid = "Not a valid name for an archive entry: ";
+inline constexpr const char* kEditNameNotEncodable =
+    "The name cannot be written in the archive's code page (%1): ";
+inline constexpr const char* kEditNameTooLong =
+    "The name is longer than the 32 bytes an archive entry holds: ";
+inline constexpr const char* kEditTooDeep = "Folders nest at most 10 levels deep; this would make 11: ";
+inline constexpr const char* kEditPast4GiB = "The archive would grow past 4 GiB, its limit: ";
+inline constexpr const char* kEditNotAdded = "Not a file or folder (a link or a device), so not added: ";
+inline constexpr const char* kEditKindClash = "A file and a folder cannot share a name in one folder: ";
+inline constexpr const char* kEditReplaceItem = "%1 is already in this folder. Replace it?";
+inline constexpr const char* kEditSaveChanges = "Save changes to %1?";
+inline constexpr const char* kEditSaveDamaged =
+    "%1 is damaged: saving over it would lose what could not be read. Save it under another name?";
+inline constexpr const char* kEditSaveReadOnly =
+    "%1 cannot be replaced: it is read-only. Save it under another name?";
+inline constexpr const char* kEditSaveChanged =
+    "%1 was changed by another program since it was opened. Save it under another name?";
+inline constexpr const char* kEditSaveRefused = "The archive breaks the format's limits and was not saved: ";
+inline constexpr const char* kCouldNotSave = "Could not save ";
+
 } // namespace vorpex

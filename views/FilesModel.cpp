@@ -1,5 +1,8 @@
 #include "views/FilesModel.h"
 
+#include <QFont>
+#include <unordered_map>
+
 #include <algorithm>
 
 #include "catalogue/NameCodec.h"
@@ -140,6 +143,21 @@ const PackEntry* FilesModel::entryAt(int row) const {
     return m_matches ? m_hits[source].m_entry : &m_pack->entry(m_folder->files()[source - folderRows()]);
 }
 
+uint32_t FilesModel::entryIndexAt(int row) const {
+    const int source = this->source(row);
+    if (source < folderRows())
+        return UINT32_MAX;
+    if (!m_matches)
+        return m_folder->files()[source - folderRows()];
+    // A match knows its entry, not its index: its folder's list does.
+    const PackEntry* entry = m_hits[source].m_entry;
+    const PackFolder* parent = parentAt(row);
+    for (uint32_t index : parent->files())
+        if (&m_pack->entry(index) == entry)
+            return index;
+    return UINT32_MAX;
+}
+
 int FilesModel::rowOf(const PackFolder* folder, const PackEntry* entry) const {
     for (int row = 0; row < rowCount(); ++row) {
         if (folder ? folderAt(row) == folder : entryAt(row) == entry)
@@ -214,6 +232,15 @@ QVariant FilesModel::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignVCenter | (index.column() == 1 ? Qt::AlignRight : Qt::AlignLeft));
+    case Qt::EditRole:
+        return index.column() == 0 ? QVariant(displayName(row)) : QVariant();
+    case Qt::FontRole:
+        if (m_hooks.m_marked && m_hooks.m_marked(folderAt(row), entryAt(row))) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
     default:
         return {};
     }
@@ -232,9 +259,82 @@ QVariant FilesModel::headerData(int section, Qt::Orientation orientation, int ro
 }
 
 Qt::ItemFlags FilesModel::flags(const QModelIndex& index) const {
-    return index.isValid()
-               ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled
-               : Qt::NoItemFlags;
+    if (!index.isValid())
+        return m_hooks.m_drop ? Qt::ItemIsDropEnabled : Qt::NoItemFlags;
+    Qt::ItemFlags flags =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled;
+    if (m_hooks.m_rename && index.column() == 0)
+        flags |= Qt::ItemIsEditable;
+    if (m_hooks.m_drop && folderAt(index.row()))
+        flags |= Qt::ItemIsDropEnabled;
+    return flags;
+}
+
+bool FilesModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !index.isValid() || index.column() != 0 || !m_hooks.m_rename)
+        return false;
+    const QString name = value.toString();
+    if (name == displayName(index.row()))
+        return false;
+    return m_hooks.m_rename(folderAt(index.row()), entryAt(index.row()), name);
+}
+
+const PackFolder* FilesModel::dropFolder(const QModelIndex& parent) const {
+    if (!m_hooks.m_drop || m_matches)
+        return nullptr;
+    if (parent.isValid())
+        if (const PackFolder* folder = folderAt(parent.row()))
+            return folder;
+    return m_folder;
+}
+
+bool FilesModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                 const QModelIndex& parent) const {
+    return dropFolder(parent) && !droppedFiles(data).isEmpty();
+}
+
+bool FilesModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                              const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    return m_hooks.m_drop(dropFolder(parent), droppedFiles(data));
+}
+
+const void* FilesModel::identity(int row) const {
+    if (const PackFolder* folder = folderAt(row))
+        return folder;
+    return entryAt(row);
+}
+
+void FilesModel::beginChange() {
+    emit layoutAboutToBeChanged();
+    m_before = persistentIndexList();
+    m_items.clear();
+    m_items.reserve(size_t(m_before.size()));
+    for (const QModelIndex& index : m_before)
+        m_items.push_back(identity(index.row()));
+}
+
+void FilesModel::endChange() {
+    const QModelIndexList before = std::exchange(m_before, {});
+    const std::vector<const void*> items = std::exchange(m_items, {});
+    std::unordered_map<const void*, int> rows;
+    for (const void* item : items)
+        rows.emplace(item, -1);
+    sort();
+    // One pass over the rows finds every item still shown.
+    if (!rows.empty())
+        for (int row = 0, count = rowCount(); row < count; ++row)
+            if (auto found = rows.find(identity(row)); found != rows.end())
+                found->second = row;
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const int row = items[size_t(i)] ? rows[items[size_t(i)]] : -1;
+        after.push_back(row < 0 ? QModelIndex() : index(row, before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
 }
 
 // The folder rows, then the file rows, each in the order shown, as the list's selection gives them.

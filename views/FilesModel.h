@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalogue/NameFinder.h"
+#include "views/EditHooks.h"
 #include "views/EntryDrag.h"
 
 namespace vorpex {
@@ -50,6 +51,8 @@ public:
     bool isFolderRow(int row) const;
     const PackFolder* folderAt(int row) const; // null for a file row or no row
     const PackEntry* entryAt(int row) const;   // null for a folder row or no row
+    // The catalogue's index of a file row's entry; UINT32_MAX for a folder row or no row.
+    uint32_t entryIndexAt(int row) const;
     // The row that shows `folder` or `entry`; -1 when none does.
     int rowOf(const PackFolder* folder, const PackEntry* entry) const;
     // The folder whose list holds the item of `row` (the catalogue's top pseudo-folder for a top-level
@@ -73,12 +76,29 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction | Qt::MoveAction; }
 
+    // Editing: names typed in place, files dropped in, changed rows marked (bold). Empty hooks: read only.
+    void setEditHooks(EditHooks hooks) { m_hooks = std::move(hooks); }
+    // Around a change of the catalogue's lists: the rows are read again (and sorted again), and selections
+    // and the current row follow their items; a removed item's go.
+    void beginChange();
+    void endChange();
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
 private:
     int folderRows() const;
     int sourceRows() const;
     // The row in folder (or match) order that shown row `row` stands for.
     int source(int row) const;
     void sort();
+    // The folder or entry a row shows, by address.
+    const void* identity(int row) const;
+    // Where files dropped on `parent` (a folder row, or anywhere else in the list) go; null for none.
+    const PackFolder* dropFolder(const QModelIndex& parent) const;
 
     bool m_matches = false;
     std::vector<FindHit> m_hits;
@@ -93,6 +113,9 @@ private:
     QIcon m_folderIcon;
     QIcon m_fileIcon;
     EntryStager m_stager;
+    EditHooks m_hooks;
+    QModelIndexList m_before;         // between beginChange and endChange: the persistent indexes...
+    std::vector<const void*> m_items; // ...and the items they showed
 };
 
 } // namespace vorpex

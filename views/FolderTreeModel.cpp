@@ -1,5 +1,6 @@
 #include "views/FolderTreeModel.h"
 
+#include <QFont>
 #include <algorithm>
 
 #include "catalogue/NameCodec.h"
@@ -30,7 +31,7 @@ const PackFolder* FolderTreeModel::top() const {
 // An archive with nothing in it (or one that could not be read) shows an empty tree; one with top-level
 // files but no folder still gets its top item, which is how those files are reached.
 bool FolderTreeModel::hasTop() const {
-    return m_pack && (!m_pack->top().children().empty() || !m_pack->top().files().empty());
+    return m_pack && (m_showEmptyTop || !m_pack->top().children().empty() || !m_pack->top().files().empty());
 }
 
 const PackFolder* FolderTreeModel::folder(const QModelIndex& index) const {
@@ -141,14 +142,79 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
                                               : std::string(folder->name()));
     case Qt::DecorationRole:
         return top ? m_archiveIcon : m_folderIcon;
+    case Qt::EditRole:
+        return top ? QVariant() : data(index, Qt::DisplayRole);
+    case Qt::FontRole:
+        if (!top && m_hooks.m_marked && m_hooks.m_marked(folder, nullptr)) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
     default:
         return {};
     }
 }
 
 Qt::ItemFlags FolderTreeModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled
-                           : Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    if (m_hooks.m_rename && !isTop(index))
+        flags |= Qt::ItemIsEditable;
+    if (m_hooks.m_drop)
+        flags |= Qt::ItemIsDropEnabled;
+    return flags;
+}
+
+bool FolderTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    const PackFolder* folder = this->folder(index);
+    if (role != Qt::EditRole || !folder || isTop(index) || !m_hooks.m_rename ||
+        value.toString() == data(index, Qt::DisplayRole).toString())
+        return false;
+    return m_hooks.m_rename(folder, nullptr, value.toString());
+}
+
+bool FolderTreeModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                      const QModelIndex& parent) const {
+    return m_hooks.m_drop && folder(parent) && !droppedFiles(data).isEmpty();
+}
+
+bool FolderTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                   const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    return m_hooks.m_drop(folder(parent), droppedFiles(data));
+}
+
+bool FolderTreeModel::isAttached(const PackFolder* folder) const {
+    while (folder != top()) {
+        const PackFolder* parent = folder->parent() ? folder->parent() : top();
+        const auto children = parent->children();
+        if (folder->row() >= children.size() || children[folder->row()] != folder)
+            return false;
+        folder = parent;
+    }
+    return true;
+}
+
+void FolderTreeModel::beginChange() {
+    emit layoutAboutToBeChanged();
+    m_before = persistentIndexList();
+    m_hadTop = hasTop();
+}
+
+// Indexes carry their folders: each finds its new row, or goes with its folder.
+void FolderTreeModel::endChange() {
+    const QModelIndexList before = std::exchange(m_before, {});
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before) {
+        const PackFolder* folder = this->folder(index);
+        after.push_back(folder && hasTop() && isAttached(folder) ? indexOf(folder) : QModelIndex());
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
 }
 
 // The tree drags one folder with everything below it; the top item is the whole archive.

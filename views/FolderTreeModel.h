@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QString>
 
+#include "views/EditHooks.h"
 #include "views/EntryDrag.h"
 
 namespace vorpex {
@@ -55,6 +56,19 @@ public:
     QStringList mimeTypes() const override { return entryMimeTypes(); }
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction | Qt::MoveAction; }
+    // Editing: names typed in place, files dropped on a folder, changed folders marked (bold).
+    void setEditHooks(EditHooks hooks) { m_hooks = std::move(hooks); }
+    // Shows the top item even while the archive is empty (a new archive being filled).
+    void setShowEmptyTop(bool show) { m_showEmptyTop = show; }
+    // Around a change of the catalogue's lists: expanded and selected folders stay so where they still are.
+    void beginChange();
+    void endChange();
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
 
@@ -73,6 +87,12 @@ private:
     QIcon m_archiveIcon;
     EntryStager m_stager;
     QHash<const PackFolder*, uint32_t> m_shown; // folders with more than a batch shown; others show a batch
+    EditHooks m_hooks;
+    bool m_showEmptyTop = false;
+    QModelIndexList m_before; // between beginChange and endChange
+    bool m_hadTop = false;
+    // True while `folder` hangs in the tree, every folder above it in its parent's list.
+    bool isAttached(const PackFolder* folder) const;
 };
 
 } // namespace vorpex

@@ -13,7 +13,7 @@ void PaneView::focusInEvent(QFocusEvent* event) {
 }
 
 void PaneView::keyPressEvent(QKeyEvent* event) {
-    // The Edit commands do nothing in this program; the item views would otherwise copy on Ctrl+C.
+    // Copy is the window's command (the entries as files); the item views would otherwise copy the text.
     if (event->matches(QKeySequence::Copy)) {
         event->ignore();
         return;

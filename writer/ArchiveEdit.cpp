@@ -95,6 +95,17 @@ ArchiveEdit::OpenStatus ArchiveEdit::open(const std::string& path) {
     return OpenStatus::Opened;
 }
 
+void ArchiveEdit::adopt(const std::string& path, ArchiveNode root, const struct stat* expected) {
+    m_path = path;
+    m_fd.reset();
+    m_root = std::move(root);
+    m_exists = expected != nullptr;
+    const struct stat none {};
+    m_stat = expected ? *expected : none;
+    m_lists.clear();
+    m_changed = true;
+}
+
 // Reads the list at `pos` into `folder`; false on a damaged list (or a read error, in m_error).
 bool ArchiveEdit::readList(uint64_t pos, ArchiveNode& folder, unsigned depth) {
     const uint64_t size = uint64_t(m_stat.st_size);

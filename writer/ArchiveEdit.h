@@ -49,6 +49,9 @@ public:
     ArchiveEdit& operator=(const ArchiveEdit&) = delete;
 
     OpenStatus open(const std::string& path);
+    // Starts from `root`, to be saved at `path` without reading anything there: `expected` is the file that
+    // stands there (as it was when the caller read it; save() refuses one changed since), null for none.
+    void adopt(const std::string& path, ArchiveNode root, const struct stat* expected);
     ArchiveNode& root() { return m_root; }
     int error() const { return m_error; }
     const std::vector<Problem>& problems() const { return m_problems; }
