@@ -249,11 +249,16 @@ void EditCommands::change(const QString& label, const std::function<bool(Catalog
     m_window.m_find->setCatalogue(nullptr, nullptr);
     tree->beginChange();
     list->beginChange();
-    edit->begin(label.toStdString());
-    if (body(*edit))
-        edit->commit();
-    else
-        edit->abandon();
+    // Undo and Redo move through the edits made; anything else makes a new one.
+    if (label.isEmpty()) {
+        body(*edit);
+    } else {
+        edit->begin(label.toStdString());
+        if (body(*edit))
+            edit->commit();
+        else
+            edit->abandon();
+    }
     tree->endChange();
     list->endChange();
     m_window.m_find->setCatalogue(m_document->m_packFile.get(), &m_document->codec());
@@ -274,7 +279,7 @@ void EditCommands::undo() {
         return;
     change({}, [](CatalogueEdit& e) {
         e.undo();
-        return false;
+        return true;
     });
 }
 
@@ -284,7 +289,7 @@ void EditCommands::redo() {
         return;
     change({}, [](CatalogueEdit& e) {
         e.redo();
-        return false;
+        return true;
     });
 }
 

@@ -103,7 +103,8 @@ public slots:
 private:
     struct Planned;
     // Runs `change` as one edit labelled `label`, with both panes and the finder told before and after.
-    // `change` returns false to have its changes taken back.
+    // `change` returns false to have its changes taken back. An empty label runs it outside any edit (Undo,
+    // Redo).
     void change(const QString& label, const std::function<bool(CatalogueEdit&)>& change);
     MessageSink* sink() const;
     // The items the active pane has selected, by list.

@@ -219,6 +219,10 @@ void EntryCommands::goToParentFolder() {
 bool EntryCommands::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || (watched != m_window.m_tree && watched != m_window.m_list))
         return false;
+    // Keys an editor open in the pane (a name being typed) lets through are the editor's: Enter ends the
+    // rename, it opens nothing.
+    if (QApplication::focusWidget() && QApplication::focusWidget() != watched)
+        return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
     if ((key->key() == Qt::Key_Backspace && mods == Qt::NoModifier) ||
