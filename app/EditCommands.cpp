@@ -239,7 +239,8 @@ bool EditCommands::isMarked(const PackFolder* folder, const PackEntry* entry) co
     return entry && (edit->isAdded(*entry) || edit->isRenamed(*entry));
 }
 
-void EditCommands::change(const QString& label, const std::function<bool(CatalogueEdit&)>& body) {
+void EditCommands::change(const QString& label, const std::function<bool(CatalogueEdit&)>& body,
+                          const PackFolder* renamedFolder, const PackEntry* renamedEntry) {
     CatalogueEdit* edit = m_document ? m_document->edit() : nullptr;
     if (!edit)
         return;
@@ -248,7 +249,7 @@ void EditCommands::change(const QString& label, const std::function<bool(Catalog
     // No search may read the catalogue while it changes.
     m_window.m_find->setCatalogue(nullptr, nullptr);
     tree->beginChange();
-    list->beginChange();
+    list->beginChange(renamedFolder, renamedEntry);
     // Undo and Redo move through the edits made; anything else makes a new one.
     if (label.isEmpty()) {
         body(*edit);
@@ -376,12 +377,15 @@ bool EditCommands::renameItem(const PackFolder* folder, const PackEntry* entry, 
     if (clash.isValid() &&
         ask(text(kEditReplaceItem).arg(name), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return false;
-    change(tr("Rename"), [&](CatalogueEdit& e) {
-        if (clash.isValid())
-            e.remove({clash});
-        e.rename(self, raw);
-        return true;
-    });
+    change(
+        tr("Rename"),
+        [&](CatalogueEdit& e) {
+            if (clash.isValid())
+                e.remove({clash});
+            e.rename(self, raw);
+            return true;
+        },
+        clash.isValid() ? nullptr : folder, clash.isValid() ? nullptr : entry);
     return true;
 }
 

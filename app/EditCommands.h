@@ -105,7 +105,9 @@ private:
     // Runs `change` as one edit labelled `label`, with both panes and the finder told before and after.
     // `change` returns false to have its changes taken back. An empty label runs it outside any edit (Undo,
     // Redo).
-    void change(const QString& label, const std::function<bool(CatalogueEdit&)>& change);
+    // A change that only renames `renamedFolder` or `renamedEntry` says so: the list then tells only its row.
+    void change(const QString& label, const std::function<bool(CatalogueEdit&)>& change,
+                const PackFolder* renamedFolder = nullptr, const PackEntry* renamedEntry = nullptr);
     MessageSink* sink() const;
     // The items the active pane has selected, by list.
     std::vector<ListItem> selectedItems() const;

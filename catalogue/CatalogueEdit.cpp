@@ -263,23 +263,14 @@ uint32_t CatalogueEdit::replaceFile(const ListItem& item, uint64_t offset, uint3
 }
 
 void CatalogueEdit::remove(const std::vector<ListItem>& items) {
-    // Per list, its folders and its files, each by position.
-    std::map<PackFolder*, std::pair<std::map<uint32_t, PackFolder*>, std::map<uint32_t, uint32_t>>> lists;
-    std::map<PackFolder*, std::unordered_map<uint32_t, uint32_t>> positions; // per list: entry -> position
+    // Per list, its folders and its files to take out.
+    std::map<PackFolder*, std::pair<std::map<uint32_t, PackFolder*>, std::vector<uint32_t>>> lists;
     for (const ListItem& item : items) {
         auto& list = lists[item.m_parent];
-        if (item.m_folder) {
+        if (item.m_folder)
             list.first.emplace(item.m_folder->m_row, item.m_folder);
-            continue;
-        }
-        auto [found, fresh] = positions.try_emplace(item.m_parent);
-        if (fresh) {
-            const std::span<const uint32_t> files = item.m_parent->files();
-            for (uint32_t at = 0; at < files.size(); ++at)
-                found->second.emplace(files[at], at);
-        }
-        if (auto at = found->second.find(item.m_entry); at != found->second.end())
-            list.second.emplace(at->second, item.m_entry);
+        else
+            list.second.push_back(item.m_entry);
     }
     for (auto& [parent, list] : lists) {
         if (!list.first.empty()) {
@@ -290,14 +281,28 @@ void CatalogueEdit::remove(const std::vector<ListItem>& items) {
             }
             record(std::move(step));
         }
-        if (!list.second.empty()) {
-            Step step{Step::Kind::EraseFiles, parent};
-            for (auto [position, entry] : list.second) {
-                step.m_positions.push_back(position);
-                step.m_entries.push_back(entry);
+        if (list.second.empty())
+            continue;
+        // One pass over the list finds them all: a few by comparison, many through a set.
+        std::sort(list.second.begin(), list.second.end());
+        list.second.erase(std::unique(list.second.begin(), list.second.end()), list.second.end());
+        const std::vector<uint32_t>& wanted = list.second;
+        const std::unordered_set<uint32_t> many =
+            wanted.size() > 16 ? std::unordered_set<uint32_t>(wanted.begin(), wanted.end())
+                               : std::unordered_set<uint32_t>();
+        Step step{Step::Kind::EraseFiles, parent};
+        const std::span<const uint32_t> files = parent->files();
+        for (uint32_t at = 0; at < files.size(); ++at) {
+            const bool found = many.empty()
+                                   ? std::find(wanted.begin(), wanted.end(), files[at]) != wanted.end()
+                                   : many.count(files[at]) > 0;
+            if (found) {
+                step.m_positions.push_back(at);
+                step.m_entries.push_back(files[at]);
             }
-            record(std::move(step));
         }
+        if (!step.m_positions.empty())
+            record(std::move(step));
     }
 }
 

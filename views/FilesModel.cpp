@@ -306,31 +306,71 @@ const void* FilesModel::identity(int row) const {
     return entryAt(row);
 }
 
-void FilesModel::beginChange() {
+void FilesModel::beginChange(const PackFolder* renamedFolder, const PackEntry* renamedEntry) {
+    // A name changed in place moves no row unless the rows are sorted: its row's text is all that changes.
+    m_renaming = (renamedFolder || renamedEntry) && m_order.empty() && !m_matches && m_folder;
+    m_renamedFolder = renamedFolder;
+    m_renamedEntry = renamedEntry;
+    if (m_renaming)
+        return;
     emit layoutAboutToBeChanged();
     m_before = persistentIndexList();
     m_items.clear();
     m_items.reserve(size_t(m_before.size()));
     for (const QModelIndex& index : m_before)
-        m_items.push_back(identity(index.row()));
+        m_items.push_back({identity(index.row()), folderAt(index.row()) != nullptr});
 }
 
 void FilesModel::endChange() {
+    if (std::exchange(m_renaming, false)) {
+        int row = -1;
+        const auto children = m_folder->children();
+        if (const PackFolder* folder = m_renamedFolder;
+            folder && folder->row() < children.size() && children[folder->row()] == folder)
+            row = int(folder->row());
+        const auto files = m_folder->files();
+        for (size_t at = 0; m_renamedEntry && row < 0 && at < files.size(); ++at)
+            if (&m_pack->entry(files[at]) == m_renamedEntry)
+                row = folderRows() + int(at);
+        if (row >= 0)
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        return;
+    }
     const QModelIndexList before = std::exchange(m_before, {});
-    const std::vector<const void*> items = std::exchange(m_items, {});
-    std::unordered_map<const void*, int> rows;
-    for (const void* item : items)
-        rows.emplace(item, -1);
+    const std::vector<std::pair<const void*, bool>> items = std::exchange(m_items, {});
     sort();
-    // One pass over the rows finds every item still shown.
-    if (!rows.empty())
+    std::unordered_map<const void*, int> rows;
+    std::vector<const void*> files; // the items that were file rows
+    for (const auto& [item, folder] : items)
+        if (item && rows.emplace(item, -1).second && !folder)
+            files.push_back(item);
+    if (!rows.empty() && !m_matches && m_order.empty() && m_folder) {
+        // In the archive's order a folder row is its folder's place in the list; a file row is found in
+        // one pass over the folder's files, comparing entries' addresses.
+        const auto children = m_folder->children();
+        for (const auto& [item, isFolder] : items)
+            if (const auto* folder = static_cast<const PackFolder*>(item);
+                isFolder && folder->row() < children.size() && children[folder->row()] == folder)
+                rows[item] = int(folder->row());
+        const auto entries = m_folder->files();
+        const int first = folderRows();
+        for (size_t at = 0; at < entries.size() && !files.empty(); ++at) {
+            const void* entry = &m_pack->entry(entries[at]);
+            if (const auto found = std::find(files.begin(), files.end(), entry); found != files.end()) {
+                rows[entry] = first + int(at);
+                files.erase(found);
+            }
+        }
+    } else if (!rows.empty()) {
+        // One pass over the rows finds every item still shown.
         for (int row = 0, count = rowCount(); row < count; ++row)
             if (auto found = rows.find(identity(row)); found != rows.end())
                 found->second = row;
+    }
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i) {
-        const int row = items[size_t(i)] ? rows[items[size_t(i)]] : -1;
+        const int row = items[size_t(i)].first ? rows[items[size_t(i)].first] : -1;
         after.push_back(row < 0 ? QModelIndex() : index(row, before[i].column()));
     }
     changePersistentIndexList(before, after);

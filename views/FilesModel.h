@@ -80,7 +80,9 @@ public:
     void setEditHooks(EditHooks hooks) { m_hooks = std::move(hooks); }
     // Around a change of the catalogue's lists: the rows are read again (and sorted again), and selections
     // and the current row follow their items; a removed item's go.
-    void beginChange();
+    // A change that renames one item (`folder` or `entry`) and nothing else moves no row in the archive's
+    // order: only that row is told.
+    void beginChange(const PackFolder* renamedFolder = nullptr, const PackEntry* renamedEntry = nullptr);
     void endChange();
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
@@ -114,8 +116,11 @@ private:
     QIcon m_fileIcon;
     EntryStager m_stager;
     EditHooks m_hooks;
-    QModelIndexList m_before;         // between beginChange and endChange: the persistent indexes...
-    std::vector<const void*> m_items; // ...and the items they showed
+    bool m_renaming = false; // between beginChange and endChange: one item renamed (these), or...
+    const PackFolder* m_renamedFolder = nullptr;
+    const PackEntry* m_renamedEntry = nullptr;
+    QModelIndexList m_before;                          // ...the persistent indexes...
+    std::vector<std::pair<const void*, bool>> m_items; // ...and the items they showed (true: a folder)
 };
 
 } // namespace vorpex
