@@ -119,17 +119,18 @@ EditCommands::EditCommands(Window window, VorpexDoc* doc, StagedFiles* staged,
                             m_saveAs, m_newArchive})
         frame->addAction(action);
 
-    // Edit: the new commands after the existing ones; Redo right after Undo.
+    // Edit: Redo right after Undo, the new commands after Paste (before Find and whatever follows it).
     QAction* undo = m_window.m_undo;
     if (QMenu* edit = m_window.m_editMenu) {
         const QList<QAction*> items = edit->actions();
         edit->insertAction(items.value(items.indexOf(undo) + 1), m_redo);
-        edit->addSeparator();
+        QAction* before = items.value(items.indexOf(m_window.m_paste) + 1);
+        edit->insertSeparator(before);
         for (QAction* action : {m_delete, m_rename, m_newFolder})
-            edit->addAction(action);
-        edit->addSeparator();
+            edit->insertAction(before, action);
+        edit->insertSeparator(before);
         for (QAction* action : {m_addFiles, m_addFolder, m_replace})
-            edit->addAction(action);
+            edit->insertAction(before, action);
     }
     // File: Save, Save As and New Archive at the end of the group that holds Open and Extract.
     QAction* save = m_window.m_save;
@@ -262,6 +263,7 @@ void EditCommands::change(const QString& label, const std::function<bool(Catalog
     }
     tree->endChange();
     list->endChange();
+    m_window.m_list->widenNameColumn();
     m_window.m_find->setCatalogue(m_document->m_packFile.get(), &m_document->codec());
     // The folder shown may have gone with the edit: the nearest folder still there takes its place.
     const PackFolder* shown = m_window.m_tree->selectedFolder();

@@ -1,21 +1,27 @@
 // vorpex_screenshot ARCHIVE OUT.png [FOLDER]
-// vorpex_screenshot ARCHIVE OUT.png FOLDER --preview|--menu FILE
+// vorpex_screenshot ARCHIVE OUT.png FOLDER --preview|--menu|--edit FILE
 // vorpex_screenshot --about OUT.png
 // Opens ARCHIVE in the main window, drawn offscreen, selects FOLDER (a path such as "\\DATA\\MAPS"; the
 // first top-level folder by default) and writes a picture of the window to OUT.png. Settings go to a
 // temporary place, not the user's. With --about it draws the About box instead. With --preview the row FILE
-// is selected with the preview pane on; with --menu the rows' context menu is drawn open over FILE.
+// is selected with the preview pane on; with --menu the rows' context menu is drawn open over FILE; with
+// --edit the archive is edited in memory (FILE renamed to OLD_FILE, a new file and a new folder added; the
+// archive itself is never written) and the Edit menu is drawn open.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QSettings>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
 #include <memory>
 
 #include "app/AboutDlg.h"
+#include "app/EditCommands.h"
 #include "app/EntryCommands.h"
 #include "app/MainFrame.h"
 #include "app/PreviewController.h"
@@ -82,6 +88,36 @@ bool shotOfRow(MainFrame* frame, const QByteArray& mode, const QString& file, QP
     return true;
 }
 
+// Edits shown as the user sees them before saving: changed rows in bold, "Modified" in the status bar, and
+// the Edit menu open with Undo naming the last edit.
+bool shotOfEdits(MainFrame* frame, const QString& file, const QTemporaryDir& scratch, QPixmap& shot) {
+    FilesView* list = frame->filesView();
+    EditCommands* edits = frame->editCommands();
+    // A wide tree: the Edit menu drawn open hangs over it, not over the rows.
+    frame->resize(900, 400);
+    frame->findChild<QSplitter*>()->setSizes({340, 560});
+    const QModelIndexList rows = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, file);
+    if (rows.isEmpty())
+        return false;
+    list->model()->setData(rows.first(), QStringLiteral("OLD_") + file);
+    QFile map(scratch.filePath(QStringLiteral("E1M9.MAP")));
+    if (!map.open(QIODevice::WriteOnly) || map.write(QByteArray(2048, 'm')) != 2048)
+        return false;
+    map.close();
+    if (!edits->addPaths(list->shownFolder(), {map.fileName()}))
+        return false;
+    frame->setActiveView(list);
+    list->setCurrentIndex(list->model()->index(list->model()->rowCount() - 1, 0));
+    QApplication::processEvents();
+    shot = frame->grab();
+    QMenu* edit = frame->menuBar()->findChild<QMenu*>(QStringLiteral("EditMenu"));
+    edit->adjustSize();
+    QPainter painter(&shot);
+    const QRect title = frame->menuBar()->actionGeometry(edit->menuAction());
+    painter.drawPixmap(frame->menuBar()->mapTo(frame, title.bottomLeft()), edit->grab());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -89,8 +125,10 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qtApp(argc, argv);
     const QByteArray mode = argc == 6 ? QByteArray(argv[4]) : QByteArray();
-    if (argc < 3 || argc == 5 || argc > 6 || (argc == 6 && mode != "--preview" && mode != "--menu")) {
-        std::fputs("usage: vorpex_screenshot ARCHIVE OUT.png [FOLDER [--preview|--menu FILE]]\n", stderr);
+    if (argc < 3 || argc == 5 || argc > 6 ||
+        (argc == 6 && mode != "--preview" && mode != "--menu" && mode != "--edit")) {
+        std::fputs("usage: vorpex_screenshot ARCHIVE OUT.png [FOLDER [--preview|--menu|--edit FILE]]\n",
+                   stderr);
         return 2;
     }
     if (argc == 3 && QByteArray(argv[1]) == "--about") {
@@ -132,7 +170,15 @@ int main(int argc, char* argv[]) {
     QApplication::processEvents();
 
     QPixmap shot;
-    if (argc == 6 && !shotOfRow(frame, mode, QString::fromLocal8Bit(argv[5]), shot)) {
+    if (mode == "--edit") {
+        if (!shotOfEdits(frame, QString::fromLocal8Bit(argv[5]), settingsDir, shot)) {
+            std::fprintf(stderr, "vorpex_screenshot: cannot edit row %s\n", argv[5]);
+            return 1;
+        }
+        // The edits were for the picture only: the window goes without saving them.
+        frame->editCommands()->setAsker(
+            [](const QString&, QMessageBox::StandardButtons) { return QMessageBox::Discard; });
+    } else if (argc == 6 && !shotOfRow(frame, mode, QString::fromLocal8Bit(argv[5]), shot)) {
         std::fprintf(stderr, "vorpex_screenshot: no row %s\n", argv[5]);
         return 1;
     }

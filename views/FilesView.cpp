@@ -130,6 +130,16 @@ void FilesView::deleteAllItems() {
 // The name column fits its widest name. Measuring every row would cost too much for a folder of a
 // hundred thousand files, so each name is first estimated from a table of character widths (a sum per
 // byte, which only kerning can make wrong), and only the few widest estimates are measured for real.
+void FilesView::widenNameColumn() {
+    // Each row counts on a big list: past this many the column is left as the user sees it.
+    if (m_model.rowCount() > kWidenRows)
+        return;
+    const int width = header()->sectionSize(0);
+    fitNameColumn();
+    if (header()->sectionSize(0) < width)
+        header()->resizeSection(0, width);
+}
+
 void FilesView::fitNameColumn() {
     const int rows = m_model.rowCount();
     const QFontMetrics metrics(font());

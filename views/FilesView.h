@@ -37,6 +37,10 @@ public:
     // The name column is then fitted to the widest name, and the size column widened to the widest size.
     void showFolder(const PackFolder* folder);
     void deleteAllItems();
+    // Widens the name column to the widest name shown, after names changed (never narrows it); lists of more
+    // than kWidenRows rows are left alone.
+    void widenNameColumn();
+    static constexpr int kWidenRows = 100000;
     // Lists the matches of a search across the archive, with their folders, instead of a folder.
     void showMatches(std::vector<FindHit> hits);
     bool isShowingMatches() const { return m_model.isMatches(); }
