@@ -828,6 +828,8 @@ void EditCommands::updateCommands() {
         action->setEnabled(target);
     const bool modified = m_document && m_document->isModified();
     m_window.m_save->setEnabled(modified);
+    if (m_window.m_check)
+        m_window.m_check->setEnabled(open && !modified);
     m_saveAs->setEnabled(open);
     m_modified->setText(modified ? tr("Modified") : QString());
 }

@@ -57,6 +57,7 @@ public:
         QAction* m_copy;
         QAction* m_paste;
         QAction* m_save;
+        QAction* m_check; // checks the archive as read: greyed while edits are unsaved
         QMenu* m_fileMenu;
         QMenu* m_editMenu;
         std::function<PaneView*()> m_activeView;

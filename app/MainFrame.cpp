@@ -503,7 +503,7 @@ void MainFrame::buildEntryParts() {
     new PreviewAsCommand(this, m_preview, m_filesView, m_document);
     m_editCommands = new EditCommands(
         {this, m_dirView, m_filesView, m_find, command(kIdEditUndo), command(kIdEditCut),
-         command(kIdEditCopy), command(kIdEditPaste), command(kIdFileSave), m_fileMenu,
+         command(kIdEditCopy), command(kIdEditPaste), command(kIdFileSave), command(kIdFileCheck), m_fileMenu,
          menuBar()->findChild<QMenu*>(QStringLiteral("EditMenu")), [this] { return m_activeView; },
          [this](const QString& text) { setMessageText(text); }},
         m_document, m_staged.get(), [this] { return m_sink; });

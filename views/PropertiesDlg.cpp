@@ -48,7 +48,8 @@ PropertiesDlg::PropertiesDlg(const PackFile& pack, const PackFolder* folder, con
         addLine(tr("Data offset"), QStringLiteral("%1 (0x%2)")
                                        .arg(locale.toString(qulonglong(entry->offset())))
                                        .arg(entry->offset(), 0, 16));
-        if (uint64_t(entry->offset()) + entry->size() > pack.fileSize())
+        if (const PackFile::DataPlace place = pack.dataOf(*entry);
+            place.m_offset + entry->size() > place.m_end)
             addLine(tr("Problem"), tr("Its data lies beyond the end of the archive."));
     } else if (folder) {
         const bool top = folder == &pack.top();

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <csignal>
 #include <optional>
@@ -251,6 +252,30 @@ private slots:
                                                    "OTHER/NEW/", "OTHER/O.TXT=o", "TOP.TXT=top"}));
     }
 
+    // In a long list the scroll position and the selection stay where they were.
+    void editsKeepTheScrollPositionAndSelection() {
+        std::vector<Node> files;
+        for (int i = 0; i < 300; ++i)
+            files.push_back(fileNode("F" + std::to_string(1000 + i), "x"));
+        QVERIFY(open({folderNode("MANY", files)}));
+        m_app.select({"MANY"});
+        list()->scrollTo(list()->model()->index(200, 0), QAbstractItemView::PositionAtTop);
+        const int scrolled = list()->verticalScrollBar()->value();
+        QVERIFY(scrolled > 0);
+        selectRow("F1210");
+        QTest::keyClick(list(), Qt::Key_Delete);
+        QCOMPARE(list()->verticalScrollBar()->value(), scrolled);
+        list()->selectionModel()->select(list()->model()->index(205, 0),
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        list()->setCurrentIndex(list()->model()->index(205, 0));
+        QTest::keyClick(list(), Qt::Key_Z, Qt::ControlModifier); // F1210 comes back above the selection
+        QCOMPARE(list()->verticalScrollBar()->value(), scrolled);
+        QCOMPARE(list()->currentIndex().data().toString(), QStringLiteral("F1205"));
+        QCOMPARE(list()->selectionModel()->selectedRows().value(0).data().toString(),
+                 QStringLiteral("F1205"));
+        QCOMPARE(names().value(210), QStringLiteral("F1210"));
+    }
+
     // Each edit is checked when made; a refused one changes nothing and says what and why.
     void refusalsSayWhyAndChangeNothing() {
         QVERIFY(open(smallArchive()));
@@ -442,6 +467,8 @@ private slots:
         selectRow("A.TXT");
         QTest::keyClick(list(), Qt::Key_Delete);
 
+        // Check Archive checks the archive as read: not while edits of it are unsaved.
+        QVERIFY(!frame()->command(MainFrame::kIdFileCheck)->isEnabled());
         QFile::setPermissions(m_path, QFileDevice::ReadOwner);
         m_answers = {QMessageBox::Yes};
         m_chosen = {m_dir->filePath("copy.dir")};
@@ -486,6 +513,23 @@ private slots:
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".full")),
                  QStringList());
         QCOMPARE(indicator(), QStringLiteral("Modified")); // the edits are still there to save elsewhere
+
+        // A damaged archive: saving over it would lose what could not be read, so Save offers Save As.
+        RawArchive raw;
+        raw.folder(0, "DATA", 88).end(44).file(88, "A.TXT", 1, 0).record(132, "ODD", 7, 0, 0).size(176);
+        writeFileBytes(m_dir->filePath("damaged.dir").toStdString(), raw.str());
+        m_path = m_dir->filePath("damaged.dir");
+        m_answers = {QMessageBox::Discard};
+        m_app.m_app->setOpenFileChooser([this](QWidget*) { return m_path; });
+        frame()->command(MainFrame::kIdFileOpen)->trigger();
+        m_app.select({"DATA"});
+        selectRow("A.TXT");
+        QTest::keyClick(list(), Qt::Key_Delete);
+        m_asked.clear();
+        m_answers = {QMessageBox::No};
+        QVERIFY(!edits()->save());
+        QCOMPARE(m_asked, QStringList{QString::fromLatin1(kEditSaveDamaged).arg("damaged.dir")});
+        QCOMPARE(readFileBytes(m_path.toStdString()), raw.str());
     }
 
     // New Archive starts empty and unsaved; Save asks where, and the archive is what was put in it.
