@@ -276,6 +276,41 @@ private slots:
         QCOMPARE(names().value(210), QStringLiteral("F1210"));
     }
 
+    // The commands on an archive of 100,000 entries, saved and read back.
+    void commandsWorkOnAHundredThousandEntries() {
+        std::vector<Node> top;
+        for (int f = 0; f < 10; ++f) {
+            std::vector<Node> files;
+            for (int i = 0; i < 10000; ++i)
+                files.push_back(fileNode("F" + std::to_string(i), std::to_string(f)));
+            top.push_back(folderNode("D" + std::to_string(f), files));
+        }
+        QVERIFY(open(top, QStringLiteral("big.dir")));
+        m_app.select({"D5"});
+        selectRow("F5000");
+        QTest::keyClick(list(), Qt::Key_F2);
+        QVERIFY(typeName(list(), QStringLiteral("RENAMED")));
+        selectRow("F9999");
+        QTest::keyClick(list(), Qt::Key_Delete);
+        QTest::keyClick(list(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(typeName(list(), QStringLiteral("NEW")));
+        QVERIFY(edits()->addPaths(list()->shownFolder(), {file(QStringLiteral("ADDED"), "added")}));
+        m_chosen = {file(QStringLiteral("other"), "replaced")};
+        selectRow("F0");
+        action("ID_EDIT_REPLACE")->trigger();
+        undo()->trigger(); // the replace
+        QCOMPARE(list()->model()->rowCount(), 10001);
+        QVERIFY(edits()->save());
+        const QStringList saved = archiveFile(m_path);
+        QCOMPARE(saved.size(), 10 + 100000 + 1);
+        QVERIFY(saved.contains(QStringLiteral("D5/NEW/")));
+        QVERIFY(saved.contains(QStringLiteral("D5/RENAMED=5")));
+        QVERIFY(saved.contains(QStringLiteral("D5/ADDED=added")));
+        QVERIFY(saved.contains(QStringLiteral("D5/F0=5")));
+        QVERIFY(!saved.contains(QStringLiteral("D5/F9999=5")));
+        QVERIFY(saved.contains(QStringLiteral("D4/F9999=4")));
+    }
+
     // Each edit is checked when made; a refused one changes nothing and says what and why.
     void refusalsSayWhyAndChangeNothing() {
         QVERIFY(open(smallArchive()));
