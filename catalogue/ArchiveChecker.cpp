@@ -141,6 +141,28 @@ void ArchiveChecker::count() {
     m_byteCount = 0;
     for (const PackEntry& entry : m_pack.entries())
         m_byteCount += entry.size();
+    m_unusedBytes = 0;
+    if (!m_pack.report().isClean())
+        return;
+    // Every record of a sound archive: each file's, each folder's and its list's end, the top list's end.
+    // The data covered is the union of the entries' ranges, which a laid-out archive holds in order.
+    const uint64_t size = m_pack.fileSize();
+    uint64_t used = 44 * (m_fileCount + 2 * m_folderCount + 1);
+    std::vector<std::pair<uint64_t, uint64_t>> ranges;
+    ranges.reserve(m_fileCount);
+    for (const PackEntry& entry : m_pack.entries())
+        if (entry.size() > 0 && entry.offset() < size)
+            ranges.emplace_back(entry.offset(),
+                                std::min<uint64_t>(size, uint64_t(entry.offset()) + entry.size()));
+    if (!std::is_sorted(ranges.begin(), ranges.end()))
+        std::sort(ranges.begin(), ranges.end());
+    uint64_t end = 0;
+    for (const auto& [from, to] : ranges) {
+        if (to > end)
+            used += to - std::max(from, end);
+        end = std::max(end, to);
+    }
+    m_unusedBytes = used < size ? size - used : 0;
 }
 
 void ArchiveChecker::check(const std::function<void(const std::string&)>& report) {
@@ -219,6 +241,11 @@ void ArchiveChecker::report(const std::function<void(const std::string&)>& out) 
     out(m_problemCount == 0 ? std::string(kNoProblemsFound) + "\n"
                             : std::to_string(m_problemCount) +
                                   (m_problemCount == 1 ? " problem" : " problems") + " found.\n");
+    if (m_unusedBytes) {
+        std::string note = kUnusedBytesNote;
+        note.replace(note.find("%1"), 2, std::to_string(m_unusedBytes));
+        out(note + "\n");
+    }
 }
 
 } // namespace vorpex

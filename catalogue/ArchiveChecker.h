@@ -34,9 +34,12 @@ public:
     uint64_t m_fileCount = 0;
     uint64_t m_byteCount = 0;
     uint64_t m_problemCount = 0;
+    // Bytes of the archive that neither a record nor an entry's data covers (after count()).
+    uint64_t m_unusedBytes = 0;
 
     // Counts and checks, handing `out` the whole report a line at a time, each ending in a newline: the
-    // three counts, every problem, and how many problems there are ("No problems found." when none).
+    // three counts, every problem, and how many problems there are ("No problems found." when none), then a
+    // note of the unused bytes when there are any.
     void report(const std::function<void(const std::string&)>& out);
 
     // The problems the reader recorded, one line each; every command prints them.

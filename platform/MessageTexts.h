@@ -48,6 +48,9 @@ inline constexpr const char* kEmptyName = " (empty name)";
 inline constexpr const char* kDuplicateName = "Duplicate name in one folder";
 inline constexpr const char* kDecodedAlike = "Duplicate name in one folder after decoding: ";
 inline constexpr const char* kNoProblemsFound = "No problems found.";
+// A note, not a problem: bytes no record points at (dead space an edit left, or padding).
+inline constexpr const char* kUnusedBytesNote =
+    "Note: %1 bytes of the archive are not used by any entry or list.";
 
 // Looking inside an entry.
 inline constexpr const char* kPreviewPastEnd =

@@ -17,12 +17,9 @@ std::string fieldOf(const char* field, size_t size) {
     return std::string(whole);
 }
 
+// Files first, then folders, as `pack` writes its lists.
 void addList(const PackFile& pack, const PackFolder& folder, ArchiveNode& node) {
     node.m_children.reserve(folder.children().size() + folder.files().size());
-    for (const PackFolder* child : folder.children()) {
-        node.m_children.push_back(ArchiveNode::folder(std::string(child->name())));
-        addList(pack, *child, node.m_children.back());
-    }
     for (uint32_t index : folder.files()) {
         const PackEntry& entry = pack.entry(index);
         const PackFile::DataPlace place = pack.dataOf(entry);
@@ -31,6 +28,10 @@ void addList(const PackFile& pack, const PackFolder& folder, ArchiveNode& node) 
         if (place.m_fd == pack.fd())
             file.m_keepAt = place.m_offset;
         node.m_children.push_back(std::move(file));
+    }
+    for (const PackFolder* child : folder.children()) {
+        node.m_children.push_back(ArchiveNode::folder(std::string(child->name())));
+        addList(pack, *child, node.m_children.back());
     }
 }
 

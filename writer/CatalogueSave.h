@@ -9,8 +9,8 @@ namespace vorpex {
 
 class PackFile;
 
-// The tree that writes a catalogue as it stands, edits and all: each folder's list holds its sub-folders,
-// then its files, in the catalogue's order, every name field as read (bytes after a NUL included). Files
+// The tree that writes a catalogue as it stands, edits and all: each folder's list holds its files, then its
+// sub-folders (as `pack` writes them), in the catalogue's order, every name field as read (bytes after a NUL included). Files
 // read from the archive take their bytes from its descriptor and keep their place in it where the layout
 // allows; files added by an edit take theirs from the added data.
 ArchiveNode treeOf(const PackFile& pack);

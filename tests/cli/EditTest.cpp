@@ -67,6 +67,27 @@ TEST_F(EditTest, AddPutsPathsUnderTheFolderReplacingOrKeeping) {
     EXPECT_EQ(runCli({"list", m_dir / "NEW.DIR"}).m_outLines, (Lines{"sub/", "sub/C"}));
 }
 
+// Removed data may stay as dead space: check says how much, as a note, and still finds no problem.
+TEST_F(EditTest, CheckNotesTheBytesEditsLeftUnused) {
+    writeFileBytes(m_archive,
+                   buildArchive({folderNode("DATA", {fileNode("BIG", std::string(5000, 'b')),
+                                                     fileNode("KEEP", std::string(100000, 'k'))})}));
+    CliRun check = runCli({"check", m_archive});
+    EXPECT_EQ(check.m_outLines.back(), kNoProblemsFound); // laid out tightly: no note
+    ASSERT_EQ(runCli({"remove", m_archive, "DATA/BIG"}).m_status, 0);
+    check = runCli({"check", m_archive});
+    EXPECT_EQ(check.m_status, 0);
+    ASSERT_EQ(check.m_outLines.size(), 5u);
+    EXPECT_EQ(check.m_outLines[3], kNoProblemsFound);
+    const std::string& note = check.m_outLines[4];
+    ASSERT_TRUE(note.starts_with("Note: ")) << note;
+    const uint64_t unused = std::stoull(note.substr(6));
+    // The removed file's bytes at least, and never more than they and the old list's room.
+    EXPECT_GE(unused, 5000u);
+    EXPECT_LT(unused, 5000u + 2 * 4096u);
+    EXPECT_EQ(runCli({"extract", "-O", m_archive, "DATA/KEEP"}).m_out, std::string(100000, 'k'));
+}
+
 TEST_F(EditTest, EveryRefusalIsSaidAndChangesNothing) {
     std::filesystem::create_directories(m_dir / "src/MAPS");
     writeFileBytes(m_dir / "src/MAPS/" + std::string(33, 'L'), "");
