@@ -19,8 +19,8 @@
 #include "app/MainFrame.h"
 #include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
+#include "bench/gui/BenchArchives.h"
 #include "catalogue/PackFile.h"
-#include "tests/support/ArchiveBuilder.h"
 #include "views/DirView.h"
 #include "views/FilesModel.h"
 #include "views/FilesView.h"
@@ -36,20 +36,6 @@ std::string g_wide;    // one folder of 1,000,000 files
 
 const std::string& archive(const benchmark::State& state) {
     return state.range(0) ? g_wide : g_folders;
-}
-
-std::string makeArchive(const std::string& name, int folders, int filesEach) {
-    std::vector<Node> top;
-    for (int f = 0; f < folders; ++f) {
-        std::vector<Node> files;
-        files.reserve(filesEach);
-        for (int i = 0; i < filesEach; ++i)
-            files.push_back(fileNode("FILE" + std::to_string(i) + ".DAT"));
-        top.push_back(folderNode("FOLDER" + std::to_string(f), std::move(files)));
-    }
-    const std::string path = g_dir->filePath(QString::fromStdString(name)).toStdString();
-    writeFileBytes(path, buildArchive(top));
-    return path;
 }
 
 struct Window {
@@ -182,8 +168,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     g_dir = &dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    g_wide = makeArchive("wide.dir", 1, 1000000);
-    g_folders = makeArchive("folders.dir", 1000, 1000);
+    g_wide = makeBenchArchive(*g_dir, "wide.dir", 1, 1000000);
+    g_folders = makeBenchArchive(*g_dir, "folders.dir", 1000, 1000);
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -16,8 +16,8 @@
 #include "app/MainFrame.h"
 #include "app/VorpexApp.h"
 #include "app/VorpexDoc.h"
+#include "bench/gui/BenchArchives.h"
 #include "catalogue/PackFile.h"
-#include "tests/support/ArchiveBuilder.h"
 #include "views/DirView.h"
 #include "views/FilesModel.h"
 #include "views/FilesView.h"
@@ -30,21 +30,6 @@ QTemporaryDir* g_dir = nullptr;
 std::string g_big;  // 1,000 folders of 1,000 files
 std::string g_wide; // one folder of 100,000 files
 double g_bytesPerEntry = 0;
-
-std::string makeArchive(const std::string& name, int folders, int filesEach) {
-    std::vector<Node> top;
-    top.reserve(folders);
-    for (int f = 0; f < folders; ++f) {
-        std::vector<Node> files;
-        files.reserve(filesEach);
-        for (int i = 0; i < filesEach; ++i)
-            files.push_back(fileNode("FILE" + std::to_string(i) + ".DAT"));
-        top.push_back(folderNode("FOLDER" + std::to_string(f), std::move(files)));
-    }
-    const std::string path = g_dir->filePath(QString::fromStdString(name)).toStdString();
-    writeFileBytes(path, buildArchive(top));
-    return path;
-}
 
 // Bytes the program holds from the allocator (heap and mapped blocks alike). The resident set would not
 // do: building the test archives leaves freed memory in the process, which the catalogue then reuses.
@@ -154,8 +139,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     g_dir = &dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    g_big = makeArchive("big.dir", 1000, 1000);
-    g_wide = makeArchive("wide.dir", 1, 100000);
+    g_big = makeBenchArchive(*g_dir, "big.dir", 1000, 1000);
+    g_wide = makeBenchArchive(*g_dir, "wide.dir", 1, 100000);
     measureMemory();
 
     benchmark::Initialize(&argc, argv);

@@ -1,8 +1,10 @@
 #pragma once
 #include <QApplication>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 #include "app/MainFrame.h"
 #include "app/VorpexApp.h"
@@ -18,6 +20,16 @@ inline void useEmptySettings() {
     static QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings(VorpexApp::kCompany, VorpexApp::kAppName).clear();
+}
+
+// A fresh folder for a test's files and an empty runtime folder (where the private folder of staged files
+// goes), and empty settings, so that nothing one test leaves behind reaches the next.
+inline void freshFolders(std::optional<QTemporaryDir>& dir, std::optional<QTemporaryDir>& runtime) {
+    dir.emplace();
+    runtime.emplace();
+    // Given as `//tmp/...`, which in a URL would name the host "tmp": staged files' URLs must not.
+    qputenv("XDG_RUNTIME_DIR", "/" + QFile::encodeName(runtime->path()));
+    useEmptySettings();
 }
 
 // Stands in for the message boxes: records, then runs `m_whileOpen` while the "box" is open.

@@ -134,10 +134,7 @@ class EditWindowTest : public QObject {
 
 private slots:
     void init() {
-        m_dir.emplace();
-        m_runtime.emplace();
-        qputenv("XDG_RUNTIME_DIR", "/" + QFile::encodeName(m_runtime->path()));
-        useEmptySettings();
+        freshFolders(m_dir, m_runtime);
         m_asked.clear();
         m_answers.clear();
         m_chosen.clear();

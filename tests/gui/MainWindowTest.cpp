@@ -150,10 +150,7 @@ class MainWindowTest : public QObject {
 
 private slots:
     void init() {
-        m_dir.emplace();
-        m_runtime.emplace();
-        qputenv("XDG_RUNTIME_DIR", "/" + QFile::encodeName(m_runtime->path()));
-        useEmptySettings();
+        freshFolders(m_dir, m_runtime);
         m_opened.clear();
         QVERIFY(startApp());
     }
