@@ -16,6 +16,7 @@
 #include <QProgressDialog>
 #include <QScopeGuard>
 #include <QStatusBar>
+#include <QTimer>
 #include <QtConcurrent>
 #include <algorithm>
 #include <atomic>
@@ -104,7 +105,7 @@ EditCommands::EditCommands(Window window, VorpexDoc* doc, StagedFiles* staged,
     m_rename = makeAction(frame, "ID_EDIT_RENAME", "Re&name\tF2", "Rename the selected item in place",
                           QKeySequence(Qt::Key_F2));
     m_newFolder =
-        makeAction(frame, "ID_EDIT_NEW_FOLDER", "New &Folder\tCtrl+Shift+N",
+        makeAction(frame, "ID_EDIT_NEW_FOLDER", "Ne&w Folder\tCtrl+Shift+N",
                    "Make a new folder in the current folder", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     m_addFiles =
         makeAction(frame, "ID_EDIT_ADD_FILES", "&Add Files...", "Add files from disk to the current folder");
@@ -724,13 +725,28 @@ bool EditCommands::saveTo(const QString& path) {
 
     ArchiveEdit writer;
     std::atomic<bool> cancel{false};
+    std::atomic<uint64_t> copied{0};
     writer.setCancelCheck([&cancel] { return cancel.load(); });
+    writer.setProgress([&copied](uint64_t moved) { copied += moved; });
     ArchiveNode tree = treeOf(*pack);
-    QProgressDialog progress(tr("Saving %1...").arg(QFileInfo(path).fileName()), tr("Cancel"), 0, 0, m_frame);
+    uint64_t total = 0;
+    for (uint32_t index = 0; index < pack->entryCount(); ++index)
+        total += pack->entry(index).size();
+    if (const CatalogueEdit* edit = m_document->currentEdit())
+        total = edit->archiveSize();
+    // Progress in per mille of the data to copy, read from the worker's count a few times a second.
+    QProgressDialog progress(tr("Saving %1...").arg(QFileInfo(path).fileName()), tr("Cancel"), 0, 1000,
+                             m_frame);
     progress.setWindowTitle(QStringLiteral("Vorpex"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
     connect(&progress, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
+    QTimer ticks;
+    connect(&ticks, &QTimer::timeout, &progress,
+            [&] { progress.setValue(total ? int(std::min<uint64_t>(999, copied * 1000 / total)) : 0); });
+    ticks.start(100);
     // The window takes no command while the archive is written from the catalogue's files.
     m_frame->setEnabled(false);
     const auto enable = qScopeGuard([this] { m_frame->setEnabled(true); });

@@ -276,6 +276,8 @@ ArchiveEdit::SaveStatus ArchiveEdit::save() {
     writer.setSourceFolder(m_sourceFolder);
     if (m_cancelled)
         writer.setCancelCheck(m_cancelled);
+    if (m_progress)
+        writer.setProgress(m_progress);
     const ArchiveWriter::Result written = writer.write(layout, out.fd());
     if (written.m_status == ArchiveWriter::Status::Cancelled)
         return SaveStatus::Cancelled;

@@ -83,6 +83,8 @@ public:
     // Where source files are read from (DataSource::file), kept open by the caller while saving.
     void setSourceFolder(int fd) { m_sourceFolder = fd; }
     void setCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
+    // Told the bytes of file data copied while saving, piece by piece.
+    void setProgress(std::function<void(uint64_t)> moved) { m_progress = std::move(moved); }
     SaveStatus save();
     // The new archive's size, after save().
     uint64_t savedSize() const { return m_savedSize; }
@@ -105,6 +107,7 @@ private:
     int m_error = 0;
     int m_sourceFolder = AT_FDCWD;
     std::function<bool()> m_cancelled;
+    std::function<void(uint64_t)> m_progress;
     const ArchiveNode* m_failed = nullptr;
     uint64_t m_savedSize = 0;
 };

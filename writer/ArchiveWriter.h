@@ -43,6 +43,8 @@ public:
     void setSourceFolder(int fd) { m_sourceFolder = fd; }
     // Asked before every file and every piece of data: true stops the writing (Cancelled).
     void setCancelCheck(std::function<bool()> cancelled);
+    // Told the bytes of every piece of file data copied (not the lists, not data held in memory).
+    void setProgress(std::function<void(uint64_t)> moved) { m_copy.setProgress(std::move(moved)); }
 
     // Appends the archive to `fd`, from its file position, which is taken as the archive's start.
     Result write(const ArchiveLayout& layout, int fd);
