@@ -365,6 +365,23 @@ private slots:
         QCOMPARE(m_app.m_messages.count(), size_t(1));
         QCOMPARE(treeRows(path), QStringList({"L10"}));
         QVERIFY(!undo()->isEnabled());
+
+        // Past 4 GiB: one file too big for a record, or files that together would push the archive past
+        // its limit; both refused before a byte is copied (the files are sparse).
+        const auto sparse = [this](const QString& name, qint64 size) {
+            QFile out(m_dir->filePath(name));
+            return out.open(QIODevice::WriteOnly) && out.resize(size) ? out.fileName() : QString();
+        };
+        const QString huge = sparse(QStringLiteral("HUGE"), (qint64(1) << 32) + 1);
+        const QString half1 = sparse(QStringLiteral("HALF1"), qint64(1) << 31);
+        const QString half2 = sparse(QStringLiteral("HALF2"), qint64(1) << 31);
+        m_app.m_messages.clear();
+        QVERIFY(!edits()->addPaths(tree()->selectedFolder(), {huge}));
+        QVERIFY(!edits()->addPaths(tree()->selectedFolder(), {half1, half2}));
+        QCOMPARE(m_app.m_messages.count(), size_t(2));
+        for (const std::string& text : m_app.m_messages.texts())
+            QVERIFY2(text.starts_with(kEditPast4GiB), text.c_str());
+        QVERIFY(!undo()->isEnabled());
     }
 
     // Files dropped from a file manager go into the folder they are dropped on, or the one the list shows;
@@ -489,6 +506,22 @@ private slots:
         m_answers = {QMessageBox::Discard};
         QVERIFY(frame()->close());
         QCOMPARE(archiveFile(other), QStringList({"X=x"}));
+    }
+
+    // With an archive open, an archive dropped on the status bar (or the toolbar) opens, as on the window;
+    // dropped on the panes, it would be added.
+    void anArchiveDroppedOnTheBarsOpens() {
+        QVERIFY(open(smallArchive()));
+        const QString other = writeArchive(*m_dir, QStringLiteral("other.dir"), {fileNode("X", "x")});
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(other)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(frame()->statusBar(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(frame()->statusBar(), &drop);
+        QCOMPARE(m_app.m_app->document()->pathName(), other);
+        QCOMPARE(m_asked, QStringList()); // nothing was edited: nothing to ask
     }
 
     // A save that cannot be made leaves the archive as it was and says why: read-only (Save As offered),
