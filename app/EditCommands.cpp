@@ -299,7 +299,6 @@ void EditCommands::redo() {
 
 std::vector<ListItem> EditCommands::selectedItems() const {
     std::vector<ListItem> items;
-    const CatalogueEdit* edit = m_document ? m_document->currentEdit() : nullptr;
     PackFile* pack = m_document ? m_document->m_packFile.get() : nullptr;
     if (!pack)
         return items;
@@ -311,7 +310,6 @@ std::vector<ListItem> EditCommands::selectedItems() const {
                              mutableFolder(folder), ListItem::kNoEntry});
         return items;
     }
-    (void)edit;
     const FilesModel* model = m_window.m_list->getModel();
     for (int row : m_window.m_list->selectedRowNumbers()) {
         PackFolder* parent = mutableFolder(model->parentAt(row));
@@ -334,7 +332,8 @@ PackFolder* EditCommands::targetFolder() const {
 }
 
 // The name as the archive stores it, checked: a valid name, in the code page, within a record's field,
-// and (unless it is `self`'s own) not yet in `parent`, where a clash is handed back for the caller to offer.
+// and, when `clash` is given, not yet in `parent` (unless it is `self`), a clash being handed back for the
+// caller to offer.
 std::string EditCommands::encodeName(const QString& name, PackFolder& parent, const ListItem& self,
                                      ListItem* clash) {
     std::string raw;
@@ -356,8 +355,10 @@ std::string EditCommands::encodeName(const QString& name, PackFolder& parent, co
         report(text(kEditNameNotValid) + name);
         return {};
     }
+    if (!clash)
+        return raw;
     const ListItem found = m_document->edit()->find(parent, raw);
-    if (found.isValid() && !(found.m_folder == self.m_folder && found.m_entry == self.m_entry) && clash)
+    if (found.isValid() && !(found.m_folder == self.m_folder && found.m_entry == self.m_entry))
         *clash = found;
     return raw;
 }

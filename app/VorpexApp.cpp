@@ -56,6 +56,8 @@ bool VorpexApp::start(const QStringList& args) {
     frame->setMessageSink(m_sink);
     frame->setExtractDirSource([this] { return m_extractDir; });
     frame->setArchiveOpener([this](const QString& path) { return maySwitch() && openDocumentFile(path); });
+    // A saved archive is read again as an opened one is, and goes first in the recent files.
+    frame->editCommands()->setReopener([this](const QString& path) { return openDocumentFile(path); });
     frame->updateRecentFileMenu(m_recentFiles);
     connect(frame->command(MainFrame::kIdFileNew), &QAction::triggered, this, &VorpexApp::onFileNew);
     connect(frame->command(MainFrame::kIdFileOpen), &QAction::triggered, this, &VorpexApp::onFileOpen);

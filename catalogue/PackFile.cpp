@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <fcntl.h>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -383,8 +384,10 @@ FolderTotals PackFile::countBelow(const PackFolder& folder) const {
 }
 
 PackFile::DataPlace PackFile::dataOf(const PackEntry& entry) const {
-    const bool added =
-        !m_added.empty() && (&entry < m_entries.data() || &entry >= m_entries.data() + m_entries.size());
+    // Entries read lie in one array; any other is one an edit added (std::less orders any two pointers).
+    const std::less<const PackEntry*> before;
+    const bool added = !m_added.empty() && (before(&entry, m_entries.data()) ||
+                                            !before(&entry, m_entries.data() + m_entries.size()));
     if (added)
         return {m_addedFd, entry.offset(), m_addedEnd};
     return {m_fd.get(), entry.offset(), m_fileSize};
