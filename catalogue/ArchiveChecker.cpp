@@ -145,23 +145,33 @@ void ArchiveChecker::count() {
     if (!m_pack.report().isClean())
         return;
     // Every record of a sound archive: each file's, each folder's and its list's end, the top list's end.
-    // The data covered is the union of the entries' ranges, which a laid-out archive holds in order.
+    // The data covered is the union of the entries' ranges, merged in one pass when the entries lie in
+    // order (as laid-out archives keep them), else after sorting them.
     const uint64_t size = m_pack.fileSize();
-    uint64_t used = 44 * (m_fileCount + 2 * m_folderCount + 1);
-    std::vector<std::pair<uint64_t, uint64_t>> ranges;
-    ranges.reserve(m_fileCount);
-    for (const PackEntry& entry : m_pack.entries())
-        if (entry.size() > 0 && entry.offset() < size)
-            ranges.emplace_back(entry.offset(),
-                                std::min<uint64_t>(size, uint64_t(entry.offset()) + entry.size()));
-    if (!std::is_sorted(ranges.begin(), ranges.end()))
-        std::sort(ranges.begin(), ranges.end());
-    uint64_t end = 0;
-    for (const auto& [from, to] : ranges) {
-        if (to > end)
-            used += to - std::max(from, end);
-        end = std::max(end, to);
+    const uint64_t records = 44 * (m_fileCount + 2 * m_folderCount + 1);
+    const auto covered = [size](auto&& ranges) {
+        uint64_t bytes = 0, end = 0, from = 0;
+        for (const PackEntry& entry : ranges) {
+            if (entry.size() == 0 || entry.offset() >= size)
+                continue;
+            if (entry.offset() < from)
+                return UINT64_MAX; // out of order
+            from = entry.offset();
+            const uint64_t to = std::min<uint64_t>(size, from + entry.size());
+            if (to > end)
+                bytes += to - std::max(from, end);
+            end = std::max(end, to);
+        }
+        return bytes;
+    };
+    uint64_t data = covered(m_pack.entries());
+    if (data == UINT64_MAX) {
+        std::vector<PackEntry> sorted(m_pack.entries().begin(), m_pack.entries().end());
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const PackEntry& a, const PackEntry& b) { return a.offset() < b.offset(); });
+        data = covered(sorted);
     }
+    const uint64_t used = records + data;
     m_unusedBytes = used < size ? size - used : 0;
 }
 

@@ -86,6 +86,15 @@ TEST_F(EditTest, CheckNotesTheBytesEditsLeftUnused) {
     EXPECT_GE(unused, 5000u);
     EXPECT_LT(unused, 5000u + 2 * 4096u);
     EXPECT_EQ(runCli({"extract", "-O", m_archive, "DATA/KEEP"}).m_out, std::string(100000, 'k'));
+
+    // Data out of list order, one range inside another: each byte counts once. Records 0-175, data 180-189
+    // and 200-219 (holding 205-209 too): 300 - 176 - 30 = 94 unused.
+    RawArchive raw;
+    raw.file(0, "A", 20, 200).file(44, "B", 10, 180).file(88, "C", 5, 205).end(132).size(300);
+    writeFileBytes(m_archive, raw.str());
+    check = runCli({"check", m_archive});
+    EXPECT_EQ(check.m_status, 0);
+    EXPECT_EQ(check.m_outLines.back(), "Note: 94 bytes of the archive are not used by any entry or list.");
 }
 
 TEST_F(EditTest, EveryRefusalIsSaidAndChangesNothing) {
