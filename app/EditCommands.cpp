@@ -752,7 +752,7 @@ bool EditCommands::saveTo(const QString& path) {
     m_frame->setEnabled(false);
     const auto enable = qScopeGuard([this] { m_frame->setEnabled(true); });
     QFuture<ArchiveEdit::SaveStatus> future = QtConcurrent::run([&] {
-        writer.adopt(target, std::move(tree), same ? &opened : nullptr);
+        writer.adopt(target, std::move(tree), same ? &opened : nullptr, pack->fd(), pack->fileSize());
         return writer.save();
     });
     QFutureWatcher<ArchiveEdit::SaveStatus> watcher;
@@ -779,7 +779,7 @@ bool EditCommands::saveTo(const QString& path) {
             return saveAs();
         return false;
     case ArchiveEdit::SaveStatus::Refused:
-        report(text(kEditSaveRefused) + name);
+        report(text(kEditSaveRefused) + name + QStringLiteral("\n") + problemTexts(writer.problems()));
         return false;
     case ArchiveEdit::SaveStatus::Failed:
         report(text(kCouldNotSave) + path + QStringLiteral(": ") +
@@ -793,6 +793,35 @@ bool EditCommands::saveTo(const QString& path) {
     m_window.m_setMessage(tr("Saved %1.").arg(name));
     updateCommands();
     return reopened;
+}
+
+// What keeps an archive from being written, a line each, paths as the archive names them.
+QString EditCommands::problemTexts(const std::vector<ArchiveEdit::Problem>& problems) const {
+    QStringList lines;
+    for (const ArchiveEdit::Problem& problem : problems) {
+        QStringList names;
+        for (const std::string& raw : problem.m_path)
+            names << QString::fromStdString(m_document->codec().decode(raw));
+        const QString path = names.join(QLatin1Char('/'));
+        switch (problem.m_kind) {
+        case ArchiveEdit::Problem::Kind::NameTooLong:
+            lines << text(kNameTooLong) + QStringLiteral("32 bytes: ") + path;
+            break;
+        case ArchiveEdit::Problem::Kind::TooDeep:
+            lines << text(kFoldersNestTooDeep) + QStringLiteral("10 levels: ") + path;
+            break;
+        case ArchiveEdit::Problem::Kind::TooManyEntries:
+            lines << text(kTooManyInArchive);
+            break;
+        case ArchiveEdit::Problem::Kind::DataPast4GiB:
+            lines << text(kDataPast4GiB) + path;
+            break;
+        case ArchiveEdit::Problem::Kind::DataPastEnd:
+            lines << text(kDataPastEnd) + path;
+            break;
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 void EditCommands::newArchive() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue/CatalogueEdit.h"
+#include "writer/ArchiveEdit.h"
 
 class QAction;
 class QLabel;
@@ -126,6 +127,7 @@ private:
     QMessageBox::StandardButton ask(const QString& text, QMessageBox::StandardButtons buttons);
     QStringList choose(Choose what);
     QList<QUrl> clipboardFiles() const;
+    QString problemTexts(const std::vector<ArchiveEdit::Problem>& problems) const;
 
     Window m_window;
     QMainWindow* m_frame;

@@ -202,7 +202,7 @@ inline constexpr const char* kEditSaveReadOnly =
     "%1 cannot be replaced: it is read-only. Save it under another name?";
 inline constexpr const char* kEditSaveChanged =
     "%1 was changed by another program since it was opened. Save it under another name?";
-inline constexpr const char* kEditSaveRefused = "The archive breaks the format's limits and was not saved: ";
+inline constexpr const char* kEditSaveRefused = "The archive was not saved, for what it holds: ";
 inline constexpr const char* kCouldNotSave = "Could not save ";
 
 } // namespace vorpex

@@ -80,6 +80,8 @@ ArchiveEdit::OpenStatus ArchiveEdit::open(const std::string& path) {
     if (!S_ISREG(m_stat.st_mode))
         return OpenStatus::NotRegular;
     m_exists = true;
+    m_keptFd = m_fd.get();
+    m_keptSize = uint64_t(m_stat.st_size);
     if (m_stat.st_size == 0)
         return OpenStatus::Opened;
     m_lists.clear();
@@ -95,9 +97,12 @@ ArchiveEdit::OpenStatus ArchiveEdit::open(const std::string& path) {
     return OpenStatus::Opened;
 }
 
-void ArchiveEdit::adopt(const std::string& path, ArchiveNode root, const struct stat* expected) {
+void ArchiveEdit::adopt(const std::string& path, ArchiveNode root, const struct stat* expected, int keptFd,
+                        uint64_t keptSize) {
     m_path = path;
     m_fd.reset();
+    m_keptFd = keptFd;
+    m_keptSize = keptSize;
     m_root = std::move(root);
     m_exists = expected != nullptr;
     const struct stat none {};
@@ -224,8 +229,8 @@ void ArchiveEdit::checkKeptData(const ArchiveNode& folder, std::vector<std::stri
         path.emplace_back(nameOf(item));
         if (item.m_folder)
             checkKeptData(item, path);
-        else if (item.m_source.kind() == DataSource::Kind::Range && item.m_source.fd() == m_fd.get() &&
-                 item.m_source.offset() + item.m_size > uint64_t(m_stat.st_size))
+        else if (item.m_source.kind() == DataSource::Kind::Range && item.m_source.fd() == m_keptFd &&
+                 item.m_source.offset() + item.m_size > m_keptSize)
             m_problems.push_back({Problem::Kind::DataPastEnd, path});
         path.pop_back();
     }

@@ -51,7 +51,9 @@ public:
     OpenStatus open(const std::string& path);
     // Starts from `root`, to be saved at `path` without reading anything there: `expected` is the file that
     // stands there (as it was when the caller read it; save() refuses one changed since), null for none.
-    void adopt(const std::string& path, ArchiveNode root, const struct stat* expected);
+    // Data kept from the archive the caller read (`keptFd`, `keptSize` bytes) must lie within it.
+    void adopt(const std::string& path, ArchiveNode root, const struct stat* expected, int keptFd,
+               uint64_t keptSize);
     ArchiveNode& root() { return m_root; }
     int error() const { return m_error; }
     const std::vector<Problem>& problems() const { return m_problems; }
@@ -105,6 +107,8 @@ private:
     uint64_t m_records = 0;
     std::vector<Problem> m_problems;
     int m_error = 0;
+    int m_keptFd = -1; // the archive that data kept in place comes from, and its size
+    uint64_t m_keptSize = 0;
     int m_sourceFolder = AT_FDCWD;
     std::function<bool()> m_cancelled;
     std::function<void(uint64_t)> m_progress;

@@ -45,7 +45,7 @@ ArchiveNode treeOf(const PackFile& pack) {
 
 ArchiveEdit::SaveStatus saveCatalogue(const PackFile& pack, const std::string& path,
                                       const struct stat* expected, ArchiveEdit& edit) {
-    edit.adopt(path, treeOf(pack), expected);
+    edit.adopt(path, treeOf(pack), expected, pack.fd(), pack.fileSize());
     return edit.save();
 }
 
