@@ -93,13 +93,10 @@ public:
     uint32_t depthBelow(const PackFolder& folder) const;
     // The archive's size as it would be written now, lists included.
     uint64_t archiveSize() const { return m_listBytes + m_dataBytes; }
-    // Items added by an edit, or renamed: the views mark them.
+    // Folders made by an edit, entries added or replaced, items renamed: the views mark them.
     bool isNew(const PackFolder& folder) const { return m_newFolders.count(&folder) > 0; }
-    bool isNew(uint32_t entry) const { return entry >= m_pack.entryCount(); }
     // True for an entry added or replaced by an edit: its bytes are in the added data.
-    bool isAdded(const PackEntry& entry) const {
-        return m_pack.dataOf(entry).m_fd != m_pack.fd() || !m_pack.isOpen();
-    }
+    bool isAdded(const PackEntry& entry) const { return m_pack.dataOf(entry).m_fd != m_pack.fd(); }
     // The index of `entry` in `parent`'s list of files.
     uint32_t indexOf(const PackFolder& parent, const PackEntry& entry) const;
     bool isRenamed(const PackFolder& folder) const { return isRenamed(&folder, folder.m_name); }

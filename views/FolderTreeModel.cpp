@@ -201,7 +201,6 @@ bool FolderTreeModel::isAttached(const PackFolder* folder) const {
 void FolderTreeModel::beginChange() {
     emit layoutAboutToBeChanged();
     m_before = persistentIndexList();
-    m_hadTop = hasTop();
 }
 
 // Indexes carry their folders: each finds its new row, or goes with its folder.

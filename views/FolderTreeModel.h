@@ -90,7 +90,6 @@ private:
     EditHooks m_hooks;
     bool m_showEmptyTop = false;
     QModelIndexList m_before; // between beginChange and endChange
-    bool m_hadTop = false;
     // True while `folder` hangs in the tree, every folder above it in its parent's list.
     bool isAttached(const PackFolder* folder) const;
 };
