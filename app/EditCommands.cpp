@@ -158,8 +158,13 @@ EditCommands::EditCommands(Window window, VorpexDoc* doc, StagedFiles* staged,
     connect(m_addFolder, &QAction::triggered, this, &EditCommands::addFolder);
     connect(m_replace, &QAction::triggered, this, &EditCommands::replace);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &EditCommands::updateCommands);
-    if (doc)
+    if (doc) {
         connect(doc, &VorpexDoc::catalogueOpened, this, &EditCommands::updateCommands, Qt::QueuedConnection);
+        // A new archive shows its top item while still empty, so that there is somewhere to add to; an
+        // archive opened from a file shows an empty tree when it holds nothing, as always.
+        connect(doc, &VorpexDoc::catalogueReplacing, this,
+                [this] { m_window.m_tree->getModel()->setShowEmptyTop(m_makingNew); });
+    }
 
     // Unsaved changes show in the status bar, before the key indicators.
     m_modified = new QLabel(frame->statusBar());
@@ -827,8 +832,9 @@ QString EditCommands::problemTexts(const std::vector<ArchiveEdit::Problem>& prob
 void EditCommands::newArchive() {
     if (!m_document || !maySwitch())
         return;
-    m_window.m_tree->getModel()->setShowEmptyTop(true);
+    m_makingNew = true;
     m_document->newArchive();
+    m_makingNew = false;
     m_window.m_tree->selectFolder(&m_document->m_packFile->top());
     updateCommands();
 }

@@ -147,7 +147,8 @@ private:
     QAction* m_saveAs;
     QAction* m_newArchive;
     QLabel* m_modified;
-    QString m_failure; // why the edit under way failed
+    QString m_failure;        // why the edit under way failed
+    bool m_makingNew = false; // New Archive is replacing the catalogue
 };
 
 } // namespace vorpex

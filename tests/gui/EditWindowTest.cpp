@@ -613,6 +613,9 @@ private slots:
         QCOMPARE(archiveFile(m_dir->filePath("new.dir")), QStringList({"MAPS/", "MAPS/M.MAP=map"}));
         QCOMPARE(m_app.m_app->document()->pathName(), m_dir->filePath("new.dir"));
         QCOMPARE(m_asked, QStringList());
+        // An empty archive opened from a file still shows an empty tree.
+        QVERIFY(open({}, QStringLiteral("empty.dir")));
+        QCOMPARE(rows(tree()->model()), QStringList());
     }
 };
 
