@@ -279,6 +279,10 @@ void EditCommands::change(const QString& label, const std::function<bool(Catalog
             folder = folder->parent() ? folder->parent() : &edit->top();
         m_window.m_tree->selectFolder(folder ? folder : &edit->top());
     }
+    // Rows that went took their selection with them without the views saying so: what depends on the
+    // selection (the status bar's count, Extract, the edit commands) is told now.
+    emit m_window.m_list->selectionUpdated();
+    emit m_window.m_tree->selectionUpdated();
     updateCommands();
 }
 

@@ -224,6 +224,10 @@ private slots:
         frame()->setActiveView(list());
         QTest::keyClick(list(), Qt::Key_Delete);
         QCOMPARE(names(), QStringList({"A.TXT"}));
+        // The rows went with their selection: the status bar's count and Extract follow.
+        QCOMPARE(frame()->statusBar()->findChild<QLabel*>(QStringLiteral("Ready"))->text(),
+                 QStringLiteral("3 folders, 5 files"));
+        QVERIFY(!frame()->command(MainFrame::kIdFileExtract)->isEnabled());
         QCOMPARE(treeRows({"DATA"}), QStringList());
         QVERIFY(tree()->isExpanded(treeItem(tree()->model(), {"OTHER"})));
         QCOMPARE(undo()->text(), QStringLiteral("&Undo Delete\tCtrl+Z"));
