@@ -281,6 +281,8 @@ void EditCommands::change(const QString& label, const std::function<bool(Catalog
     }
     // Rows that went took their selection with them without the views saying so: what depends on the
     // selection (the status bar's count, Extract, the edit commands) is told now.
+    if (m_window.m_setIdleText)
+        m_window.m_setIdleText(m_document->readSummary());
     emit m_window.m_list->selectionUpdated();
     emit m_window.m_tree->selectionUpdated();
     updateCommands();

@@ -63,6 +63,7 @@ public:
         QMenu* m_editMenu;
         std::function<PaneView*()> m_activeView;
         std::function<void(const QString&)> m_setMessage;
+        std::function<void(const QString&)> m_setIdleText; // the status bar's text when no prompt shows
     };
 
     EditCommands(Window window, VorpexDoc* doc, StagedFiles* staged, std::function<MessageSink*()> sink);

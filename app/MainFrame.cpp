@@ -505,7 +505,8 @@ void MainFrame::buildEntryParts() {
         {this, m_dirView, m_filesView, m_find, command(kIdEditUndo), command(kIdEditCut),
          command(kIdEditCopy), command(kIdEditPaste), command(kIdFileSave), command(kIdFileCheck), m_fileMenu,
          menuBar()->findChild<QMenu*>(QStringLiteral("EditMenu")), [this] { return m_activeView; },
-         [this](const QString& text) { setMessageText(text); }},
+         [this](const QString& text) { setMessageText(text); },
+         [this](const QString& text) { setIdleText(text); }},
         m_document, m_staged.get(), [this] { return m_sink; });
     connect(this, &MainFrame::activeSelectionChanged, m_editCommands, &EditCommands::updateCommands);
     m_entryCommands->setMenuExtender(

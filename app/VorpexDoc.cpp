@@ -119,6 +119,10 @@ QString VorpexDoc::readSummary() const {
         return {};
     const PackFile& pack = *m_packFile;
     const ReadReport& report = pack.report();
+    // Edits change the counts; what the reader found wrong stays as it found it.
+    if (report.isClean() && m_edit)
+        return count(m_edit->folderCount(), "folder", "folders") + QStringLiteral(", ") +
+               count(m_edit->fileCount(), "file", "files");
     if (report.isClean())
         return count(pack.folderCount(), "folder", "folders") + QStringLiteral(", ") +
                count(pack.entryCount(), "file", "files");

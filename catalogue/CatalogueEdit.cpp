@@ -55,8 +55,10 @@ template <class T> void eraseAt(std::vector<T>& list, const std::vector<uint32_t
 
 CatalogueEdit::CatalogueEdit(PackFile& pack, std::string dataFolder)
     : m_pack(pack), m_dataFolder(std::move(dataFolder)) {
-    countBelow(top(), m_listBytes, m_dataBytes);
-    m_listBytes -= kRecord; // the top has no record of its own, only its list's end
+    countBelow(top(), m_totals);
+    // The top is no folder: it has no record of its own, only its list's end.
+    m_totals.m_listBytes -= kRecord;
+    --m_totals.m_folders;
 }
 
 CatalogueEdit::~CatalogueEdit() {
@@ -67,35 +69,36 @@ bool CatalogueEdit::isValidName(std::string_view name) {
     return name.size() <= kMaxName && !isUnsafeName(name);
 }
 
-void CatalogueEdit::countBelow(const PackFolder& folder, uint64_t& lists, uint64_t& data) const {
-    lists += 2 * kRecord; // the folder's record and its list's end
+void CatalogueEdit::countBelow(const PackFolder& folder, Totals& totals) const {
+    totals.m_listBytes += 2 * kRecord; // the folder's record and its list's end
+    ++totals.m_folders;
     for (uint32_t index : folder.files()) {
-        lists += kRecord;
-        data += m_pack.entry(index).size();
+        totals.m_listBytes += kRecord;
+        totals.m_dataBytes += m_pack.entry(index).size();
+        ++totals.m_files;
     }
     for (const PackFolder* child : folder.children())
-        countBelow(*child, lists, data);
+        countBelow(*child, totals);
 }
 
 void CatalogueEdit::account(const Step& step, bool forward) {
-    uint64_t lists = 0, data = 0;
+    Totals change;
     if (step.m_kind == Step::Kind::InsertFolders || step.m_kind == Step::Kind::EraseFolders)
         for (const PackFolder* folder : step.m_folders)
-            countBelow(*folder, lists, data);
+            countBelow(*folder, change);
     else if (step.m_kind != Step::Kind::Rename)
         for (uint32_t entry : step.m_entries) {
-            lists += kRecord;
-            data += m_pack.entry(entry).size();
+            change.m_listBytes += kRecord;
+            change.m_dataBytes += m_pack.entry(entry).size();
+            ++change.m_files;
         }
     const bool grows =
         forward == (step.m_kind == Step::Kind::InsertFolders || step.m_kind == Step::Kind::InsertFiles);
-    if (grows) {
-        m_listBytes += lists;
-        m_dataBytes += data;
-    } else {
-        m_listBytes -= lists;
-        m_dataBytes -= data;
-    }
+    const auto add = [grows](uint64_t& total, uint64_t part) { total = grows ? total + part : total - part; };
+    add(m_totals.m_listBytes, change.m_listBytes);
+    add(m_totals.m_dataBytes, change.m_dataBytes);
+    add(m_totals.m_folders, change.m_folders);
+    add(m_totals.m_files, change.m_files);
 }
 
 CatalogueEdit::Lists& CatalogueEdit::listsOf(PackFolder& folder) {

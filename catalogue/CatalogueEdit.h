@@ -92,7 +92,10 @@ public:
     // How deep `folder`'s contents lie: 1 for the top's, 2 for a top-level folder's.
     uint32_t depthBelow(const PackFolder& folder) const;
     // The archive's size as it would be written now, lists included.
-    uint64_t archiveSize() const { return m_listBytes + m_dataBytes; }
+    uint64_t archiveSize() const { return m_totals.m_listBytes + m_totals.m_dataBytes; }
+    // The folders and files the archive holds now.
+    uint64_t folderCount() const { return m_totals.m_folders; }
+    uint64_t fileCount() const { return m_totals.m_files; }
     // Folders made by an edit, entries added or replaced, items renamed: the views mark them.
     bool isNew(const PackFolder& folder) const { return m_newFolders.count(&folder) > 0; }
     // True for an entry added or replaced by an edit: its bytes are in the added data.
@@ -139,7 +142,13 @@ private:
     bool isRenamed(const void* item, const char* field) const;
     static uint32_t positionIn(std::span<const uint32_t> files, uint32_t entry);
     // What a folder and all below it add to the archive's size.
-    void countBelow(const PackFolder& folder, uint64_t& lists, uint64_t& data) const;
+    struct Totals {
+        uint64_t m_listBytes = 0;
+        uint64_t m_dataBytes = 0;
+        uint64_t m_folders = 0;
+        uint64_t m_files = 0;
+    };
+    void countBelow(const PackFolder& folder, Totals& totals) const;
     void account(const Step& step, bool forward);
 
     PackFile& m_pack;
@@ -152,8 +161,7 @@ private:
     size_t m_done = 0;    // edits of m_history in effect
     size_t m_savedAt = 0; // m_done when last saved; SIZE_MAX when that state cannot come back
     bool m_open = false;  // an edit is begun
-    uint64_t m_listBytes = 0;
-    uint64_t m_dataBytes = 0;
+    Totals m_totals;      // of the archive as it would be written now
 };
 
 } // namespace vorpex

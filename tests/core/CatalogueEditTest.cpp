@@ -163,6 +163,8 @@ TEST_F(CatalogueEditTest, UndoRedoAndSaveAgreeWithEveryEdit) {
             data += entry.size();
         EXPECT_EQ(edit.archiveSize(),
                   CatalogueEdit::kRecord * (saved.entryCount() + 2 * saved.folderCount() + 1) + data);
+        EXPECT_EQ(edit.folderCount(), saved.folderCount());
+        EXPECT_EQ(edit.fileCount(), saved.entryCount());
     }
 }
 

@@ -226,7 +226,7 @@ private slots:
         QCOMPARE(names(), QStringList({"A.TXT"}));
         // The rows went with their selection: the status bar's count and Extract follow.
         QCOMPARE(frame()->statusBar()->findChild<QLabel*>(QStringLiteral("Ready"))->text(),
-                 QStringLiteral("3 folders, 5 files"));
+                 QStringLiteral("2 folders, 3 files")); // SUB and INNER.TXT went, and B.TXT
         QVERIFY(!frame()->command(MainFrame::kIdFileExtract)->isEnabled());
         QCOMPARE(treeRows({"DATA"}), QStringList());
         QVERIFY(tree()->isExpanded(treeItem(tree()->model(), {"OTHER"})));
