@@ -121,6 +121,13 @@ TEST_F(EditTest, EveryRefusalIsSaidAndChangesNothing) {
     expectRefused(runCli({"rename", m_archive, "DATA/A.TXT", "B.TXT"}), kNameTaken + std::string("B.TXT"));
     expectRefused(runCli({"rename", m_archive, "DATA/A.TXT", "\xe6\x97\xa5"}),
                   kNameNotEncodable + std::string("WINDOWS-1252: \xe6\x97\xa5"));
+    // Past 4 GiB, from files on disk (sparse: nothing is read before the refusal).
+    for (const char* half : {"src/HALF1", "src/HALF2"}) {
+        writeFileBytes(m_dir / half, "");
+        ASSERT_EQ(::truncate((m_dir / half).c_str(), off_t(1) << 31), 0);
+    }
+    const CliRun past4GiB = runCli({"add", m_archive, "HALF1", "HALF2"}, inSrc);
+    expectRefused(past4GiB, kDataPast4GiB + std::string("HALF2"));
     ::chmod(m_archive.c_str(), 0444);
     const CliRun readOnly = runCli({"rename", m_archive, "DATA/A.TXT", "C.TXT"});
     ::chmod(m_archive.c_str(), 0644);
