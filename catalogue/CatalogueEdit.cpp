@@ -386,6 +386,11 @@ bool CatalogueEdit::addData(int fd, uint64_t size, uint64_t& offset, int& error)
         m_pack.m_addedFd = m_data.get();
     }
     offset = m_pack.m_addedEnd;
+    // An added entry keeps its place in the added data in a record's 32-bit offset.
+    if (offset + size > UINT32_MAX) {
+        error = EFBIG;
+        return false;
+    }
     if (::lseek(m_data.get(), off_t(offset), SEEK_SET) < 0) {
         error = errno;
         return false;

@@ -66,7 +66,8 @@ public:
     void rename(const ListItem& item, std::string_view name);
 
     // Copies `size` bytes of `fd` from its start to the end of the added data; false with `error` set when
-    // the file of added data cannot be made or written, or the source ends early (EIO).
+    // the file of added data cannot be made or written, the source ends early (EIO), or the added data
+    // would pass 4 GiB (EFBIG).
     bool addData(int fd, uint64_t size, uint64_t& offset, int& error);
 
     bool canUndo() const { return m_done > 0; }
