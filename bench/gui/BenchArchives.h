@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QApplication>
+#include <QSettings>
 #include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +28,22 @@ inline std::string makeBenchArchive(const QTemporaryDir& dir, const std::string&
     const std::string path = dir.filePath(QString::fromStdString(name)).toStdString();
     writeFileBytes(path, buildArchive(top));
     return path;
+}
+
+// The main of the window's benchmarks: offscreen (unless a platform is named), settings in a temporary
+// folder, `prepare` given that folder for its archives, then every benchmark registered.
+inline int runWindowBenchmarks(int argc, char** argv,
+                               const std::function<void(const QTemporaryDir&)>& prepare) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    prepare(dir);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace vorpex

@@ -30,7 +30,6 @@ using namespace vorpex;
 namespace {
 
 constexpr double kLimitMs = 50;
-QTemporaryDir* g_dir = nullptr;
 std::string g_folders; // 1,000 folders of 1,000 files
 std::string g_wide;    // one folder of 1,000,000 files
 
@@ -162,17 +161,8 @@ BENCHMARK(newFolder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5
 BENCHMARK(firstEdit)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Arg(0)->Arg(1);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    g_dir = &dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    g_wide = makeBenchArchive(*g_dir, "wide.dir", 1, 1000000);
-    g_folders = makeBenchArchive(*g_dir, "folders.dir", 1000, 1000);
-
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWindowBenchmarks(argc, argv, [](const QTemporaryDir& dir) {
+        g_wide = makeBenchArchive(dir, "wide.dir", 1, 1000000);
+        g_folders = makeBenchArchive(dir, "folders.dir", 1000, 1000);
+    });
 }

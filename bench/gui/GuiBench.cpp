@@ -26,7 +26,6 @@ using namespace vorpex;
 
 namespace {
 
-QTemporaryDir* g_dir = nullptr;
 std::string g_big;  // 1,000 folders of 1,000 files
 std::string g_wide; // one folder of 100,000 files
 double g_bytesPerEntry = 0;
@@ -133,18 +132,9 @@ BENCHMARK(listFolder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(
 BENCHMARK(listFolderItemByItem)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    g_dir = &dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    g_big = makeBenchArchive(*g_dir, "big.dir", 1000, 1000);
-    g_wide = makeBenchArchive(*g_dir, "wide.dir", 1, 100000);
-    measureMemory();
-
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWindowBenchmarks(argc, argv, [](const QTemporaryDir& dir) {
+        g_big = makeBenchArchive(dir, "big.dir", 1000, 1000);
+        g_wide = makeBenchArchive(dir, "wide.dir", 1, 100000);
+        measureMemory();
+    });
 }
