@@ -741,11 +741,13 @@ bool EditCommands::saveTo(const QString& path) {
     writer.setCancelCheck([&cancel] { return cancel.load(); });
     writer.setProgress([&copied](uint64_t moved) { copied += moved; });
     ArchiveNode tree = treeOf(*pack);
+    // What there is to copy: the edit keeps the count; an archive saved unedited (Save As) sums its entries.
     uint64_t total = 0;
-    for (uint32_t index = 0; index < pack->entryCount(); ++index)
-        total += pack->entry(index).size();
     if (const CatalogueEdit* edit = m_document->currentEdit())
         total = edit->archiveSize();
+    else
+        for (const PackEntry& entry : pack->entries())
+            total += entry.size();
     // Progress in per mille of the data to copy, read from the worker's count a few times a second.
     QProgressDialog progress(tr("Saving %1...").arg(QFileInfo(path).fileName()), tr("Cancel"), 0, 1000,
                              m_frame);
